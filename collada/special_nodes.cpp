@@ -1,0 +1,4 @@
+#include "collada/special_nodes.h"
+
+void WriteGlowGeometries(DaeState&) {}
+void WriteSpecialNodes(DaeState&) {}

@@ -1,0 +1,50 @@
+// Every call to the operating system goes through here; nothing else includes
+// OS headers. Files themselves are read and written with the C library.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct FolderEntry {
+    std::string name;
+    bool isFolder = false;
+};
+
+// Reads a whole file into memory. False when it cannot be opened or read.
+bool ReadFileBytes(const char* path, std::vector<unsigned char>& out);
+
+// Lists the entries of one folder ("." and ".." left out), sorted by name with
+// an ASCII case-insensitive compare (ties by raw bytes) so runs are
+// reproducible. False when the folder cannot be opened.
+bool ListFolder(const char* path, std::vector<FolderEntry>& out);
+
+// A stable identity for a folder (device and inode), so a walk can refuse to
+// enter the same folder twice through links. False when it cannot be found.
+bool FolderIdentity(const char* path, uint64_t& device, uint64_t& inode);
+
+// Wildcard match of a whole path against a mask text: "*" any run of
+// characters (separators included), "?" exactly one character, letters
+// compared without regard to ASCII case, ";" separates alternative masks.
+bool MatchesMask(const char* path, const char* mask);
+
+// Creates a folder and every missing folder above it; an existing folder is
+// not an error. "/" and "\" both separate. An empty path is the current
+// folder and succeeds. Prints nothing.
+bool MakeFolderTree(const std::string& folder);
+
+// True when a directory exists at path.
+bool FolderExists(const char* path);
+
+// Replaces target with source in one step (rename). False on failure.
+bool ReplaceFile(const char* source, const char* target);
+
+void SleepMilliseconds(unsigned ms);
+
+// Prints a press-Enter prompt and waits for one line on standard input; end of
+// input returns at once.
+void WaitForEnter();
+
+// True when a tracer (debugger) is attached to this process.
+bool IsDebuggerAttached();

@@ -1,0 +1,3 @@
+#include "model/object_readers.h"
+
+void ReadJoints(ByteReader, Model&) {}

@@ -1,0 +1,4 @@
+#include "model/object_readers.h"
+
+void ReadMaterial(ByteReader, uint32_t, Model&) {}
+void ReadTextureImage(ByteReader, Model&) {}

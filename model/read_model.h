@@ -1,0 +1,21 @@
+// Reading a ZEM model file and the MAD animation file beside it. Readers print
+// nothing; they return what they could read. Every reader is bounds-safe over
+// any input bytes.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+#include "model/model.h"
+
+// Walks the file's top-level chunks and returns the Model made when the
+// "NAME" form was accepted, or null (no such form, or a name of another file
+// type before any model was made).
+std::unique_ptr<Model> ReadModelFile(const unsigned char* data, size_t size);
+
+// Reads a MAD file held in memory; null when it is not a MAD file.
+std::unique_ptr<AnimationSet> ReadMad(const unsigned char* data, size_t size);
+
+// Reads the MAD file at path; null when it is missing or not a MAD file.
+// Sets the set's `path` on success.
+std::unique_ptr<AnimationSet> LoadMad(const char* path);

@@ -1,0 +1,5 @@
+#include "model/object_readers.h"
+
+void ReadMarker(ByteReader, Model&) {}
+void ReadDockPaths(ByteReader, Model&) {}
+void ReadNavLights(ByteReader, uint32_t, Model&) {}

@@ -1,0 +1,25 @@
+#!/bin/sh
+# Installs the Debian packages the build and the tests need when they are
+# missing. As root it installs them; otherwise it prints the command and stops.
+set -e
+BUILD_PACKAGES="cmake g++ make pkg-config libtinyxml-dev libsquish-dev libgtest-dev"
+TEST_PACKAGES="libxml2-utils python3 python3-collada python3-lxml assimp-utils imagemagick"
+want="$BUILD_PACKAGES"
+[ "${1:-}" = "test" ] && want="$BUILD_PACKAGES $TEST_PACKAGES"
+missing=""
+for p in $want; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $p"
+  fi
+done
+[ -z "$missing" ] && exit 0
+if [ "$(id -u)" = "0" ]; then
+  echo "Installing:$missing"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends $missing >/dev/null
+else
+  echo "Missing Debian packages:$missing"
+  echo "Install them with: sudo apt-get install$missing"
+  exit 1
+fi
