@@ -8,7 +8,7 @@ namespace {
 
 void AddRotate(TiXmlElement* node, const char* sid, const char* axis, float radians) {
     TiXmlElement* rotate = AddChildElement(node, "rotate");
-    rotate->SetAttribute("sid", sid);
+    SetAttr(rotate, "sid", sid);
     std::string text = axis;
     AppendF6(text, double(ToDegrees(radians)));
     AddText(rotate, std::move(text));
@@ -34,21 +34,21 @@ void SplitLongName(TiXmlElement* node, std::string& name) {
         }
         if (!holder) {
             holder = AddChildElement(node, "node");
-            holder->SetAttribute("name", "SUB_PARAMS");
-            holder->SetAttribute("id", "SUB_PARAMS");
+            SetAttr(holder, "name", "SUB_PARAMS");
+            SetAttr(holder, "id", "SUB_PARAMS");
         }
         TiXmlElement* sub = AddChildElement(holder, "node");
-        sub->SetAttribute("name", group.c_str());
-        sub->SetAttribute("id", group.c_str());
+        SetAttr(sub, "name", group.c_str());
+        SetAttr(sub, "id", group.c_str());
     }
     if (haveFirst) name = first;
 }
 
 void NameNode(TiXmlElement* node, std::string name) {
     SplitLongName(node, name);
-    node->SetAttribute("name", name.c_str());
-    node->SetAttribute("id", name.c_str());
-    node->SetAttribute("sid", name.c_str());
+    SetAttr(node, "name", name.c_str());
+    SetAttr(node, "id", name.c_str());
+    SetAttr(node, "sid", name.c_str());
 }
 
 TiXmlElement* MakeNode(TiXmlElement* parent, const std::string& name, const float* translation,
@@ -59,7 +59,7 @@ TiXmlElement* MakeNode(TiXmlElement* parent, const std::string& name, const floa
     TiXmlElement* node = AddChildElement(parent, "node");
     if (!node) return nullptr;
     TiXmlElement* translate = AddChildElement(node, "translate");
-    translate->SetAttribute("sid", "translate");
+    SetAttr(translate, "sid", "translate");
     std::string text;
     AppendF6(text, double(t[0]));
     text.push_back(' ');
@@ -72,7 +72,7 @@ TiXmlElement* MakeNode(TiXmlElement* parent, const std::string& name, const floa
     AddRotate(node, "rotateX", "1 0 0 ", r[0]);
     TiXmlElement* extra = AddChildElement(node, "extra");
     TiXmlElement* technique = AddChildElement(extra, "technique");
-    technique->SetAttribute("profile", "FCOLLADA");
+    SetAttr(technique, "profile", "FCOLLADA");
     TiXmlElement* visibility = AddChildElement(technique, "visibility");
     AddText(visibility, "1.000000");
     NameNode(node, name);

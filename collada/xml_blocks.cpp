@@ -26,14 +26,124 @@ void AddText(TiXmlElement* element, std::string&& text) {
 
 void AddText(TiXmlElement* element, const char* text) {
     if (!element) return;
-    element->LinkEndChild(new TiXmlText(text ? text : ""));
+    element->LinkEndChild(new MovedText(XmlSafe(text)));
 }
+
+void SetAttr(TiXmlElement* element, const char* name, const std::string& value) {
+    if (element) element->SetAttribute(name, XmlSafe(value).c_str());
+}
+
+void SetAttr(TiXmlElement* element, const char* name, const char* value) {
+    if (element) element->SetAttribute(name, XmlSafe(value).c_str());
+}
+
+void SetAttr(TiXmlElement* element, const char* name, int64_t value) {
+    if (!element) return;
+    std::string text;
+    AppendInt(text, value);
+    element->SetAttribute(name, text.c_str());
+}
+
+namespace {
+
+// Windows-1252 bytes 0x80-0x9F; 0 marks the five bytes with no character.
+const uint16_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(char(cp));
+    } else if (cp < 0x800) {
+        out.push_back(char(0xC0 | (cp >> 6)));
+        out.push_back(char(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(char(0xE0 | (cp >> 12)));
+        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(char(0xF0 | (cp >> 18)));
+        out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (cp & 0x3F)));
+    }
+}
+
+// Length of a valid UTF-8 sequence at p (n bytes left) and its code point; 0
+// when the bytes are not valid UTF-8 (overlong forms and surrogates included).
+size_t DecodeUtf8(const unsigned char* p, size_t n, uint32_t& cp) {
+    unsigned char c = p[0];
+    size_t len;
+    uint32_t min;
+    if (c >= 0xC2 && c <= 0xDF) { len = 2; cp = c & 0x1F; min = 0x80; }
+    else if (c >= 0xE0 && c <= 0xEF) { len = 3; cp = c & 0x0F; min = 0x800; }
+    else if (c >= 0xF0 && c <= 0xF4) { len = 4; cp = c & 0x07; min = 0x10000; }
+    else return 0;
+    if (n < len) return 0;
+    for (size_t i = 1; i < len; ++i) {
+        if ((p[i] & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return len;
+}
+
+bool XmlAllows(uint32_t cp) {
+    if (cp < 0x20) return cp == 0x9 || cp == 0xA || cp == 0xD;
+    if (cp >= 0xD800 && cp <= 0xDFFF) return false;
+    return cp != 0xFFFE && cp != 0xFFFF;
+}
+
+}  // namespace
+
+std::string XmlSafe(const std::string& text) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
+    size_t n = text.size();
+    bool plain = true;
+    for (size_t i = 0; i < n && plain; ++i)
+        plain = (p[i] >= 0x20 && p[i] < 0x80) && !(p[i] == '&' && i + 2 < n && p[i + 1] == '#' && p[i + 2] == 'x');
+    if (plain) return text;
+    std::string out;
+    out.reserve(n + 16);
+    for (size_t i = 0; i < n;) {
+        unsigned char c = p[i];
+        if (c == '&' && i + 2 < n && p[i + 1] == '#' && p[i + 2] == 'x') {
+            // The XML library copies "&#x...;" verbatim; start it with a
+            // reference to "&" itself so the text reads back unchanged.
+            out += "&#x26;";
+            ++i;
+            continue;
+        }
+        if (c < 0x80) {
+            out.push_back(XmlAllows(c) ? char(c) : '_');
+            ++i;
+            continue;
+        }
+        uint32_t cp = 0;
+        size_t len = DecodeUtf8(p + i, n - i, cp);
+        if (len) {
+            if (XmlAllows(cp)) out.append(text, i, len);
+            else out.push_back('_');
+            i += len;
+            continue;
+        }
+        // Not UTF-8: the byte stands for its Windows-1252 character.
+        uint32_t w = c < 0xA0 ? kCp1252High[c - 0x80] : c;
+        if (w) AppendUtf8(out, w);
+        else out.push_back('_');
+        ++i;
+    }
+    return out;
+}
+
+std::string XmlSafe(const char* text) { return XmlSafe(std::string(text ? text : "")); }
 
 TiXmlElement* AddParamElement(TiXmlElement* parent, const char* name, const char* type, const char* text) {
     TiXmlElement* outer = AddChildElement(parent, name);
     TiXmlElement* inner = AddChildElement(outer, type);
     if (inner) {
-        inner->SetAttribute("sid", name);
+        SetAttr(inner, "sid", name);
         AddText(inner, text);
     }
     return outer;
@@ -80,19 +190,19 @@ void WriteFloatSource(TiXmlElement* source, size_t elementCount, const float* da
                       const char* const* paramNames) {
     if (!source) return;
     std::string base = id ? id : "";
-    source->SetAttribute("id", base.c_str());
+    SetAttr(source, "id", base.c_str());
     TiXmlElement* array = AddChildElement(source, "float_array");
-    array->SetAttribute("id", (base + "-array").c_str());
-    array->SetAttribute("count", int(elementCount * size_t(stride)));
+    SetAttr(array, "id", (base + "-array").c_str());
+    SetAttr(array, "count", int64_t(elementCount * size_t(stride)));
     TiXmlElement* technique = AddChildElement(source, "technique_common");
     TiXmlElement* accessor = AddChildElement(technique, "accessor");
-    accessor->SetAttribute("source", ("#" + base + "-array").c_str());
-    accessor->SetAttribute("count", int(elementCount));
-    accessor->SetAttribute("stride", stride);
+    SetAttr(accessor, "source", ("#" + base + "-array").c_str());
+    SetAttr(accessor, "count", int64_t(elementCount));
+    SetAttr(accessor, "stride", stride);
     for (int i = 0; i < stride; ++i) {
         TiXmlElement* param = AddChildElement(accessor, "param");
-        param->SetAttribute("name", paramNames ? paramNames[i] : "");
-        param->SetAttribute("type", "float");
+        SetAttr(param, "name", paramNames ? paramNames[i] : "");
+        SetAttr(param, "type", "float");
     }
     std::string text;
     size_t total = elementCount * size_t(stride);

@@ -11,10 +11,25 @@
 // Makes an element and links it as the parent's last child; none without a parent.
 TiXmlElement* AddChildElement(TiXmlElement* parent, const char* name);
 
-// Adds one text child holding text, moving the string into the node (large
-// float arrays are never copied twice).
+// Text that any XML 1.0 parser accepts, whatever bytes a model holds: valid
+// UTF-8 is kept, other bytes are read as Windows-1252, characters XML cannot
+// hold become "_", and "&#x" (which the XML library passes through unescaped)
+// is written so that it reads back as itself. Plain printable ASCII without
+// "&#x" comes back unchanged.
+std::string XmlSafe(const char* text);
+std::string XmlSafe(const std::string& text);
+
+// Adds one text child. The string form moves the text into the node without
+// any check (for number texts the writers build); the char form is made
+// XmlSafe first (for anything that may hold names from a model).
 void AddText(TiXmlElement* element, std::string&& text);
 void AddText(TiXmlElement* element, const char* text);
+
+// Attributes: every text value is made XmlSafe.
+void SetAttr(TiXmlElement* element, const char* name, const std::string& value);
+void SetAttr(TiXmlElement* element, const char* name, const char* value);
+void SetAttr(TiXmlElement* element, const char* name, int64_t value);
+inline void SetAttr(TiXmlElement* element, const char* name, int value) { SetAttr(element, name, int64_t(value)); }
 
 // <name><type sid="name">text</type></name> as the parent's last child;
 // returns the outer element.

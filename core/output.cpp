@@ -1,0 +1,47 @@
+#include "core/output.h"
+
+#include <cstdarg>
+
+namespace {
+FILE* g_stream = nullptr;
+inline FILE* Stream() { return g_stream ? g_stream : stdout; }
+}  // namespace
+
+void Out(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(Stream(), format, args);
+    va_end(args);
+}
+
+void OutText(const char* text) { std::fputs(text ? text : "", Stream()); }
+
+void OutFlush() { std::fflush(Stream()); }
+
+FILE* SetOutputStream(FILE* stream) {
+    FILE* previous = g_stream;
+    g_stream = stream;
+    return previous;
+}
+
+CapturedOutput::CapturedOutput() {
+    file_ = std::tmpfile();
+    previous_ = SetOutputStream(file_);
+}
+
+CapturedOutput::~CapturedOutput() {
+    SetOutputStream(previous_);
+    if (file_) std::fclose(file_);
+}
+
+std::string CapturedOutput::Text() {
+    std::string text;
+    if (!file_) return text;
+    std::fflush(file_);
+    long end = std::ftell(file_);
+    std::rewind(file_);
+    text.resize(size_t(end > 0 ? end : 0));
+    if (!text.empty()) text.resize(std::fread(&text[0], 1, text.size(), file_));
+    std::fseek(file_, 0, SEEK_END);
+    return text;
+}

@@ -1,0 +1,36 @@
+// Every line the tool prints goes through here, so tests can capture exactly
+// what a word or a conversion printed.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#if defined(__GNUC__)
+#define VORDA_PRINTF(a, b) __attribute__((format(printf, a, b)))
+#else
+#define VORDA_PRINTF(a, b)
+#endif
+
+// printf-style output to the current stream (standard output by default).
+void Out(const char* format, ...) VORDA_PRINTF(1, 2);
+// Raw text, no formatting.
+void OutText(const char* text);
+void OutFlush();
+
+// Redirects output (null restores standard output). Returns the previous stream.
+FILE* SetOutputStream(FILE* stream);
+
+// Test helper: collects everything printed while it lives.
+class CapturedOutput {
+public:
+    CapturedOutput();
+    ~CapturedOutput();
+    CapturedOutput(const CapturedOutput&) = delete;
+    CapturedOutput& operator=(const CapturedOutput&) = delete;
+    // Everything printed so far.
+    std::string Text();
+
+private:
+    FILE* file_ = nullptr;
+    FILE* previous_ = nullptr;
+};
