@@ -18,11 +18,11 @@ test-deps:
 
 build: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS) >/dev/null
-	@cmake --build $(BUILD) -j $(JOBS)
+	@cmake --build $(BUILD) -j $(JOBS) -- --no-print-directory
 
 build-asan: deps
 	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=ON $(CMAKE_FLAGS) >/dev/null
-	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+	@cmake --build $(ASAN_BUILD) -j $(JOBS) -- --no-print-directory
 
 test: test-deps build build-asan
 	@echo "== tests (release build)"
