@@ -47,8 +47,13 @@ bool WriteDocument(Model& model, const char* outputPath, const DaeOptions& optio
     state.model = &model;
     state.options = options;
     state.outputPath = outputPath ? outputPath : "";
+    // A backslash separates folders as a slash does, so a path written for
+    // either platform lands in the same place.
+    std::string filePath = state.outputPath;
+    for (char& c : filePath)
+        if (c == '\\') c = '/';
     const size_t separator = LastSeparator(state.outputPath);
-    state.outputFolder = separator == std::string::npos ? "" : state.outputPath.substr(0, separator);
+    state.outputFolder = separator == std::string::npos ? "" : separator == 0 ? "/" : filePath.substr(0, separator);
     std::string fileName = separator == std::string::npos ? state.outputPath : state.outputPath.substr(separator + 1);
     const size_t dot = fileName.rfind('.');
     state.documentName = dot == std::string::npos ? fileName : fileName.substr(0, dot);
@@ -112,7 +117,7 @@ bool WriteDocument(Model& model, const char* outputPath, const DaeOptions& optio
                  nullptr);
     }
 
-    if (!SaveDocument(doc, state.outputPath)) {
+    if (!SaveDocument(doc, filePath)) {
         Out("Error - Cannot write %s\n", state.outputPath.c_str());
         return false;
     }
