@@ -44,13 +44,16 @@ void AddFloat(TiXmlElement* phong, const char* name, double v) {
 }
 
 // The composed output's texture when the material has one, else the colour.
+// Outputs are composed one at a time while the files are written, so the
+// output exists exactly when its line's slot has a source.
 void AddColourOrTexture(TiXmlElement* phong, const ShaderMapInstance* instance, const char* name,
                         const char* outputName, const Colour& c) {
-    const TextureImage* image = nullptr;
-    if (!instance || !FindOutput(*instance, outputName, &image) || !image) {
+    const SourceSlot* slot = instance ? FindOutputSlot(*instance, outputName) : nullptr;
+    if (!slot || !slot->image) {
         AddColour(phong, name, c);
         return;
     }
+    const TextureImage* image = slot->image;
     TiXmlElement* element = AddChildElement(phong, name);
     TiXmlElement* texture = AddChildElement(element, "texture");
     SetAttr(texture, "texture", "IMG[" + image->outputStem.value + "_" + outputName + "]-image");
@@ -203,10 +206,10 @@ void WriteOneMaterial(DaeState& state, const ShaderMapSet& shaderMaps, Material&
                 entry->name.CStr());
         instance = BindShaderMap(*entry);
         FillSources(model, material, *instance);
-        ComposeOutputs(*instance);
 
         // Every slot's files are named after the first used slot's image.
         std::string baseName;
+        PixelImage picture;
         for (SourceSlot& slot : instance->slots) {
             if (!slot.source) continue;
             std::string fileName = FileNamePart(slot.image->name.value);
@@ -221,15 +224,13 @@ void WriteOneMaterial(DaeState& state, const ShaderMapSet& shaderMaps, Material&
             ++slot.image->useCount;
             slot.image->outputStem.Set(stem.c_str());
 
+            // Each output is composed into the same picture just before its
+            // file is written: one output's pixels in memory at a time.
             for (OutputSlot& out : slot.outputs) {
                 const std::string& outputName = out.line->name.value;
-                if (!out.output) {
-                    Out("Alert! - Shader %s - Param %s - Source %s not assigned\n", instance->entry->name.CStr(),
-                        slot.map->name.CStr(), outputName.c_str());
-                    continue;
-                }
+                ComposeOutput(*instance, slot, *out.line, picture);
                 const std::string file = OutputFileName(stem, outputName);
-                WriteTextureFile(JoinFolder(state.outputFolder, file), *out.output);
+                WriteTextureFile(JoinFolder(state.outputFolder, file), picture);
                 AddImage(state, "IMG[" + stem + "_" + outputName + "]-image",
                          "IMG[" + stem + "_" + outputName + "]_FMT[" + format + "]", file);
             }
