@@ -263,6 +263,7 @@ void WriteUnusedImages(DaeState& state) {
 }  // namespace
 
 void WriteMaterials(DaeState& state, const ShaderMapSet& shaderMaps) {
+    state.colourParamCount = 0;
     if (!state.model) return;
     for (const auto& image : state.model->images) {
         if (!image) continue;
