@@ -39,12 +39,6 @@ uint64_t LevelByteCount(const Core_QStr& format, int32_t width, int32_t height) 
     return uint64_t(bw) * uint64_t(bh) * blockBytes;
 }
 
-// The smallest level the format can store: its width, height and one pixel
-// or block. Used to clip a level count before allocating.
-size_t SmallestLevel(const Core_QStr& format) {
-    return 8 + size_t(LevelByteCount(format, 1, 1));
-}
-
 }  // namespace
 
 void ReadMaterial(ByteReader r, uint32_t version, Model& model) {
@@ -105,8 +99,10 @@ void ReadTextureImage(ByteReader r, Model& model) {
     ReadBytes(r, code, 4);
     image->format.Set(code, 4);  // stops at a zero byte: at most 4 characters
 
+    // A level is kept when its width and height are stored, even if its pixels
+    // are cut short: the count is clipped to the 8-byte level headers that fit.
     uint32_t count = ReadU32LE(r);
-    size_t fits = ClipCount(r, int64_t(count), SmallestLevel(image->format));
+    size_t fits = ClipCount(r, int64_t(count), 8);
     image->levels.reserve(fits);
     for (size_t i = 0; i < fits; ++i) {
         if (Remaining(r) < 8) break;  // not even the level's size is stored
