@@ -59,7 +59,9 @@ int32_t InternName(MadReading& m, const Core_QStr& name) {
 void ReadClips(MadReading& m, ByteReader r) {
     AnimationSet& set = *m.set;
     size_t clips = ClipCount(r, set.clipCount, 24);
-    set.clips.reserve(set.clips.size() + clips);
+    // Reserve only for the first "MARK": exact growth per chunk would copy the
+    // list again for every further chunk.
+    if (set.clips.empty()) set.clips.reserve(clips);
     for (size_t i = 0; i < clips && Remaining(r) > 0; ++i) {
         auto clip = std::make_unique<AnimationClip>();
         NameAt(set, ReadU32LE(r), clip->name);
@@ -92,7 +94,7 @@ void ReadClips(MadReading& m, ByteReader r) {
 void ReadCurves(MadReading& m, ByteReader r) {
     AnimationSet& set = *m.set;
     size_t curves = ClipCount(r, set.curveCount, 16);
-    set.curves.reserve(set.curves.size() + curves);
+    if (set.curves.empty()) set.curves.reserve(curves);
     for (size_t i = 0; i < curves && Remaining(r) > 0; ++i) {
         auto curve = std::make_unique<AnimationCurve>();
         curve->index = int32_t(set.curves.size());
