@@ -166,3 +166,49 @@ TEST(ReadMad, EveryBytePatchedReadsSafely) {
         }
     }
 }
+
+// The checker itself must see broken models, or every sweep above passes
+// vacuously.
+TEST(CheckModel, FlagsBrokenModels) {
+    struct Row {
+        const char* name;
+        void (*breakIt)(Model&);
+    };
+    const Row rows[] = {
+        {"index_beyond_vertices", [](Model& m) { m.multiMeshes[0]->meshes[0]->parts[0].groups[0].indices[2] = 4; }},
+        {"vertex_array_short", [](Model& m) { m.multiMeshes[0]->meshes[0]->parts[0].vertices.pop_back(); }},
+        {"stride_mismatch", [](Model& m) { m.goblinMeshes[0]->meshes[1]->parts[0].stride = 8; }},
+        {"negative_lod", [](Model& m) { m.multiMeshes[0]->meshes[1]->lod = -1; }},
+        {"index_count_mismatch", [](Model& m) { m.multiMeshes[0]->meshes[0]->parts[0].groups[1].indexCount = 9; }},
+        {"level_data_past_size", [](Model& m) { m.images[0]->levels[1].size = 1; }},
+        {"material_position", [](Model& m) { m.materials[1]->index = 0; }},
+        {"null_name", [](Model& m) { m.materials[0]->name.Set(nullptr); }},
+        {"null_slot", [](Model& m) { m.infoEntries.push_back(nullptr); }},
+        {"disconnected_link_named", [](Model& m) {
+             m.animation = std::make_unique<AnimationSet>();
+             auto clip = std::make_unique<AnimationClip>();
+             clip->name.Set("c");
+             clip->nameIndex = 0;
+             m.animation->names.resize(1);
+             m.animation->names[0].name.Set("c");
+             auto track = std::make_unique<ClipTrack>();
+             track->name.Set("c");
+             track->nameIndex = 0;
+             track->curveIndices = {0};
+             track->links.resize(1);
+             track->links[0].curveName.Set("c");
+             track->links[0].connected = 1;  // no curve 0 exists
+             clip->tracks.push_back(std::move(track));
+             m.animation->clips.push_back(std::move(clip));
+             m.animation->clipCount = 1;
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto model = ReadZemChecked(BuildZem(SampleModel()));
+        ASSERT_TRUE(model);
+        ASSERT_TRUE(CheckModel(*model).empty());
+        row.breakIt(*model);
+        EXPECT_FALSE(CheckModel(*model).empty());
+    }
+}
