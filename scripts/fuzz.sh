@@ -17,6 +17,7 @@ status=0
 for target in zem mad; do
   echo "== fuzz_$target for ${SECONDS_EACH}s"
   if "$BUILD/fuzz/fuzz_$target" -max_total_time="$SECONDS_EACH" -rss_limit_mb=4096 -print_final_stats=1 \
+      -dict="fuzz/$target.dict" \
       -artifact_prefix="$BUILD/artifacts/$target-" "$BUILD/corpus/$target" "$BUILD/seeds/$target" \
       >"$BUILD/fuzz_$target.log" 2>&1; then
     grep -E "stat::number_of_executed_units|Done [0-9]+ runs" "$BUILD/fuzz_$target.log" | tail -2

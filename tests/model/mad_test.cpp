@@ -283,6 +283,23 @@ TEST(ReadMad, DamagedRecords) {
     }
 }
 
+TEST(ReadMad, LongNamesAreCutAt511Bytes) {
+    // Every record may name the same long string; cutting keeps the set's
+    // size linear in the file's.
+    AnimationSet in;
+    auto curve = std::make_unique<AnimationCurve>();
+    curve->name.Set(std::string(600, 'x') + "_rotateX");
+    in.curves.push_back(std::move(curve));
+    curve = std::make_unique<AnimationCurve>();
+    curve->name.Set(std::string(511, 'y'));
+    in.curves.push_back(std::move(curve));
+    auto out = ReadMadChecked(BuildMad(in));
+    ASSERT_TRUE(out);
+    ASSERT_EQ(out->curves.size(), 2u);
+    EXPECT_EQ(out->curves[0]->name.value, std::string(511, 'x'));
+    EXPECT_EQ(out->curves[1]->name.value, std::string(511, 'y'));
+}
+
 TEST(ReadMad, FixtureRoundTrip) {
     AnimationSet in;
     in.version = 2;
