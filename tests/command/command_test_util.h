@@ -4,7 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
+#include <vector>
 #include <string>
 
 #include "command/context.h"
@@ -42,7 +42,7 @@ private:
 
 // Runs the words in order (as the command line does: a false result stops)
 // and returns everything they printed.
-inline std::string RunWords(CommandContext& context, std::initializer_list<std::string> words) {
+inline std::string RunWords(CommandContext& context, const std::vector<std::string>& words) {
     CapturedOutput out;
     for (const std::string& w : words)
         if (!ProcessArgument(context, w.c_str())) break;
