@@ -68,6 +68,9 @@ TEST(Tool, WordsRunInOrderAndStopWordEndsTheLine) {
     RunResult r = RunTool({"$A=1", "echo=a$[A]", "bogus", "-#", "  -!", "echo=never"});
     EXPECT_EQ(r.output, "a1Error - Unknown parameter - bogus\n");
     EXPECT_EQ(r.status, 0);
+    // `wait` prompts and returns at the end of input.
+    RunResult waited = RunTool({"echo=a", "wait", "echo=b"});
+    EXPECT_EQ(waited.output, "aPress Enter to continue . . . b");
     RunResult help = RunTool({"--help"});
     EXPECT_EQ(help.output.rfind("VORDA [-]action [[-]params]\n-- 1.0\n", 0), 0u);
     EXPECT_EQ(help.status, 0);
