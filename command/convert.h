@@ -17,7 +17,7 @@ void Convert(CommandContext& context);
 // Prints "Converting %s\n", reads the model file and, for a multi-mesh model
 // of version 512, attaches the animations of the MAD file beside it. Null
 // when the file cannot be read or holds no model (nothing more is printed).
-std::unique_ptr<Model> LoadModel(const char* path);
+[[nodiscard]] std::unique_ptr<Model> LoadModel(const char* path);
 
 // Writes the document for a multi-mesh model of version 512; any other model
 // prints the three "DAE not saved" lines. False when nothing was written
@@ -26,9 +26,9 @@ bool SaveModel(Model& model, const CommandContext& context, const char* outPath)
 
 // The MAD file name for a model path: the text from the path's last "." is
 // replaced by ".MAD" (appended when there is no dot).
-std::string MakeMadPath(const char* path);
+[[nodiscard]] std::string MakeMadPath(const char* path);
 
 // Options of the document writer from the expanded DAE_OUT_OPT: words split
 // at spaces; verboseTextures when a word is a beginning of "VerboseTextures"
 // (any case).
-DaeOptions ReadDaeOptions(const CommandContext& context);
+[[nodiscard]] DaeOptions ReadDaeOptions(const CommandContext& context);

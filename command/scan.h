@@ -15,7 +15,7 @@ void AddMask(CommandContext& context, const char* mask);
 void ClearMasks(CommandContext& context);
 // True when there are no masks or any mask matches fullPath (MatchesMask:
 // "*", "?", case-insensitive, ";" alternatives, over the whole path).
-bool MatchMasks(const CommandContext& context, const char* fullPath);
+[[nodiscard]] bool MatchMasks(const CommandContext& context, const char* fullPath);
 
 // The word `scan`: expands root (empty: nothing happens), sets SCAN_ROOT and
 // walks the tree under it, depth first in name order. Names starting with

@@ -9,7 +9,7 @@
 // Value of the first variable whose name matches (case-insensitively), or
 // null. Without a user variable of that name, "CR" gives a line feed. The
 // pointer stays valid until the table changes.
-const char* GetVariable(const CommandContext& context, const char* name);
+[[nodiscard]] const char* GetVariable(const CommandContext& context, const char* name);
 
 // Sets, replaces or removes (empty value) one variable. A new variable reuses
 // the highest null slot, else grows the table by one slot. With expandFirst
@@ -26,7 +26,7 @@ constexpr size_t kMaxExpandedSize = size_t(1) << 20;
 // holding references resolve in turn. Inner brackets belong to the name.
 // A reference without its "]" runs to the end of the text. When the bounds
 // above are exceeded, prints one "Error - " line and returns "".
-std::string Expand(const CommandContext& context, const char* source);
+[[nodiscard]] std::string Expand(const CommandContext& context, const char* source);
 
 // Saves the current THIS_PATH (or "" when it has none) into saveTo when given,
 // then sets THIS_PATH to the folder part of path: up to and including its last
