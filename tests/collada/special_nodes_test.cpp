@@ -527,3 +527,28 @@ TEST(SpecialNodes, GlowsGoUnderTheirLodRootOrTheirJoint) {
         EXPECT_EQ(Attr(bound, "symbol"), "MATGLOW[TALVE_Glow]");
     }
 }
+
+TEST(SpecialNodes, EngineShapeFanStopsAtTheSixteenBitLimit) {
+    // Indices are 16 bits: past 65536 points they would wrap back to 0 and
+    // fan over the wrong points, so the fan ends at point 65535 instead.
+    Scene s;
+    s.AddJoint("Root");
+    auto shape = std::make_unique<EngineShape>();
+    shape->name.Set("Huge");
+    shape->parentName.Set("Root");
+    shape->vertexCount = 70000;
+    shape->vertices.assign(3 * 70000, 0.5f);
+    s.model.engineShapes.push_back(std::move(shape));
+    WriteSpecialNodes(s.state);
+    TiXmlElement* geometry = s.Geometry("ETSH[Huge]-lib");
+    ASSERT_TRUE(geometry);
+    TiXmlElement* triangles = FindElement(geometry, "triangles", "count", "65534");
+    ASSERT_TRUE(triangles);
+    const std::string p = Text(triangles->FirstChildElement("p"));
+    const std::string tail = "0 65534 65535 ";
+    ASSERT_GE(p.size(), tail.size());
+    EXPECT_EQ(p.substr(p.size() - tail.size()), tail);
+    EXPECT_EQ(p.substr(0, 6), "0 1 2 ");
+    // Every point is still in the position source.
+    EXPECT_TRUE(FindElement(geometry, "float_array", "count", "210000"));
+}
