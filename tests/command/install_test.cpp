@@ -76,13 +76,18 @@ TEST(Install, DebianPackageHoldsTheToolAndItsDependencies) {
         if (!name.empty()) declared.push_back(name);
         at = end + 1;
     }
-    // Usr-merged systems list a library under /lib or /usr/lib, so try both.
+    // Only the libraries the tool names itself (its NEEDED entries): the
+    // ones those pull in are their own packages' dependencies. Usr-merged
+    // systems list a library under /lib or /usr/lib, so try both.
+    const std::string bin = ShellQuote(VORDA_BINARY);
     std::string owners;
     ASSERT_EQ(RunInShell(out.path,
-                         "for lib in $(ldd " + ShellQuote(VORDA_BINARY) +
-                             " | awk '$3 ~ /^\\// {print $3}'); do real=$(readlink -f \"$lib\");"
+                         "for name in $(readelf -d " + bin +
+                             " | sed -n 's/.*Shared library: \\[\\(.*\\)\\]/\\1/p'); do"
+                             " lib=$(ldd " + bin + " | awk -v n=\"$name\" '$1 == n {print $3}');"
+                             " real=$(readlink -f \"$lib\");"
                              " dpkg -S \"$lib\" 2>/dev/null || dpkg -S \"$real\" 2>/dev/null ||"
-                             " dpkg -S \"${real#/usr}\" 2>/dev/null || echo \"UNOWNED $lib:\"; done"
+                             " dpkg -S \"${real#/usr}\" 2>/dev/null || echo \"UNOWNED $name:\"; done"
                              " | cut -d: -f1 | sort -u",
                          owners),
               0);

@@ -13,6 +13,8 @@
 // examples use (written into every example's folder).
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -165,6 +167,8 @@ public:
         int status = RunInShell(work.path, "PATH=" + ShellQuote(bin.path) + ":\"$PATH\" sh -e " + ShellQuote(script),
                                 output);
         EXPECT_EQ(status, 0) << output;
+        // VORDA_SHOW_OUTPUT=1 shows what each example printed, to update the guide.
+        if (std::getenv("VORDA_SHOW_OUTPUT")) std::printf("%s", output.c_str());
         for (const std::string& made : ex.makes) {
             const fs::path p = fs::path(work.path) / made;
             EXPECT_TRUE(fs::is_regular_file(p, ec) && fs::file_size(p, ec) > 0) << made << " not made\n" << output;
