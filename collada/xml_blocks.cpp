@@ -89,6 +89,18 @@ size_t DecodeUtf8(const unsigned char* p, size_t n, uint32_t& cp) {
     return len;
 }
 
+// Some builds of the XML library copy "&#x...;" into the file verbatim when
+// printing (so it reads back as the referenced character); others escape the
+// "&" like any other. Ask the library once which kind this is.
+bool LibraryPassesHexReferences() {
+    static const bool passes = [] {
+        std::string out;
+        TiXmlBase::EncodeString(std::string("&#x41;"), &out);
+        return out == "&#x41;";
+    }();
+    return passes;
+}
+
 bool XmlAllows(uint32_t cp) {
     if (cp < 0x20) return cp == 0x9 || cp == 0xA || cp == 0xD;
     if (cp >= 0xD800 && cp <= 0xDFFF) return false;
@@ -100,16 +112,18 @@ bool XmlAllows(uint32_t cp) {
 std::string XmlSafe(const std::string& text) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
     size_t n = text.size();
+    const bool guardHex = LibraryPassesHexReferences();
     bool plain = true;
     for (size_t i = 0; i < n && plain; ++i)
-        plain = (p[i] >= 0x20 && p[i] < 0x80) && !(p[i] == '&' && i + 2 < n && p[i + 1] == '#' && p[i + 2] == 'x');
+        plain = (p[i] >= 0x20 && p[i] < 0x80) &&
+                !(guardHex && p[i] == '&' && i + 2 < n && p[i + 1] == '#' && p[i + 2] == 'x');
     if (plain) return text;
     std::string out;
     out.reserve(n + 16);
     for (size_t i = 0; i < n;) {
         unsigned char c = p[i];
-        if (c == '&' && i + 2 < n && p[i + 1] == '#' && p[i + 2] == 'x') {
-            // The XML library copies "&#x...;" verbatim; start it with a
+        if (guardHex && c == '&' && i + 2 < n && p[i + 1] == '#' && p[i + 2] == 'x') {
+            // This library copies "&#x...;" verbatim; start it with a
             // reference to "&" itself so the text reads back unchanged.
             out += "&#x26;";
             ++i;

@@ -13,9 +13,9 @@ TiXmlElement* AddChildElement(TiXmlElement* parent, const char* name);
 
 // Text that any XML 1.0 parser accepts, whatever bytes a model holds: valid
 // UTF-8 is kept, other bytes are read as Windows-1252, characters XML cannot
-// hold become "_", and "&#x" (which the XML library passes through unescaped)
-// is written so that it reads back as itself. Plain printable ASCII without
-// "&#x" comes back unchanged.
+// hold become "_", and, where the XML library copies "&#x" into the file
+// unescaped, "&#x" is written so that it reads back as itself. Plain printable
+// ASCII comes back unchanged.
 std::string XmlSafe(const char* text);
 std::string XmlSafe(const std::string& text);
 

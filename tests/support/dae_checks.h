@@ -1,0 +1,60 @@
+// Test-only checks of a written DAE file with outside tools: the COLLADA 1.4.1
+// schema (xmllint), the assimp importer and pycollada. Each runs a child
+// process; none of them needs the network.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+// Validates the file against the COLLADA 1.4.1 schema that python3-collada
+// ships, with the xml namespace schema it imports mapped to the local copy by
+// an XML catalog. Returns the schema errors the document's fixed format does
+// not account for (each as xmllint printed it); empty means the file is valid
+// apart from those. A tool or schema that cannot run is reported as an error.
+//
+// Accounted for (the format writes them on purpose):
+// - empty library_images / _materials / _effects / _geometries / _animations;
+// - empty "animation" elements whose id ends in "-anim";
+// - "asset" without "created" / "modified" (the unit follows the contributor);
+// - bracketed names ("JNT[Gun]", "MAT[a]_SHD[b]") in name, id, sid, material
+//   and symbol attributes, which are not NCNames;
+// - child nodes after a node's "extra" (every node carries its extra first).
+// `all`, when given, receives every schema error line, accounted for or not.
+std::vector<std::string> DaeSchemaErrors(const std::string& daePath, std::vector<std::string>* all = nullptr);
+
+// `assimp info` (optionally with --raw, which keeps one vertex per triangle
+// corner) parsed into its counts. ok is false when the import failed.
+struct AssimpInfo {
+    bool ok = false;
+    long nodes = -1;
+    long meshes = -1;
+    long materials = -1;
+    long animations = -1;
+    long vertices = -1;
+    long faces = -1;
+    std::string output;  // everything the tool printed, for failure messages
+};
+AssimpInfo RunAssimpInfo(const std::string& daePath, bool raw = false);
+
+// pycollada (through /usr/bin/python3) loading the file with broken references
+// and unsupported features tolerated. Counts: "nodes" (every scene node,
+// nested ones included), "geometries", "triangles" (all primitives),
+// "animations" (nested included), "materials", "errors" (load problems).
+struct PyColladaInfo {
+    bool ok = false;
+    std::map<std::string, long> counts;
+    std::string output;
+    long Count(const std::string& key) const {
+        auto it = counts.find(key);
+        return it == counts.end() ? -1 : it->second;
+    }
+};
+PyColladaInfo RunPyCollada(const std::string& daePath);
+
+// Runs a shell command, returning its standard output and error together; the
+// exit status goes to *status when given.
+std::string RunCommand(const std::string& command, int* status = nullptr);
+
+// A path quoted for the shell.
+std::string ShellQuote(const std::string& text);
