@@ -126,6 +126,26 @@ void ReportDecodeFailure(DecodeStatus status, const TextureImage& image, const M
     }
 }
 
+// The text a reader of the saved document gets back for a file name: bytes
+// that are not UTF-8 come back as their Windows-1252 characters and
+// characters XML cannot hold as "_" (XmlSafe), and XmlSafe's "&#x26;" guard
+// reads back as "&". Texture files are named so, so that the names the
+// document carries find them.
+std::string AsDocumentReadsIt(const std::string& text) {
+    const std::string safe = XmlSafe(text);
+    std::string out;
+    out.reserve(safe.size());
+    for (size_t i = 0; i < safe.size();) {
+        if (safe.compare(i, 6, "&#x26;") == 0) {
+            out += '&';
+            i += 6;
+        } else {
+            out += safe[i++];
+        }
+    }
+    return out;
+}
+
 void WriteTextureFile(const std::string& path, const PixelImage& picture) {
     // Bottom-left origin: viewers show the first decoded row at the bottom.
     if (!WriteTgaUnlessLarger(path, picture.width, -picture.height, picture.pixels.data(), picture.pixels.size()))
@@ -219,7 +239,8 @@ void WriteOneMaterial(DaeState& state, const ShaderMapSet& shaderMaps, Material&
             const std::string& format = slot.image->format.value;
 
             if (state.options.verboseTextures)
-                WriteTextureFile(JoinFolder(state.outputFolder, SourceDumpFileName(stem, format, slot.map->name.value)),
+                WriteTextureFile(JoinFolder(state.outputFolder,
+                                            AsDocumentReadsIt(SourceDumpFileName(stem, format, slot.map->name.value))),
                                  *slot.source);
             ++slot.image->useCount;
             slot.image->outputStem.Set(stem.c_str());
@@ -229,7 +250,7 @@ void WriteOneMaterial(DaeState& state, const ShaderMapSet& shaderMaps, Material&
             for (OutputSlot& out : slot.outputs) {
                 const std::string& outputName = out.line->name.value;
                 ComposeOutput(*instance, slot, *out.line, picture);
-                const std::string file = OutputFileName(stem, outputName);
+                const std::string file = AsDocumentReadsIt(OutputFileName(stem, outputName));
                 WriteTextureFile(JoinFolder(state.outputFolder, file), picture);
                 AddImage(state, "IMG[" + stem + "_" + outputName + "]-image",
                          "IMG[" + stem + "_" + outputName + "]_FMT[" + format + "]", file);
@@ -251,7 +272,7 @@ void WriteUnusedImages(DaeState& state) {
     for (const auto& image : state.model->images) {
         if (!image || image->useCount != 0 || image->levels.empty()) continue;
         const std::string stem = TextureStem(image->name.value);
-        const std::string file = UnusedDumpFileName(stem, image->format.value);
+        const std::string file = AsDocumentReadsIt(UnusedDumpFileName(stem, image->format.value));
         const std::string path = JoinFolder(state.outputFolder, file);
         ReportDecodeFailure(DecodeAndWriteTga(path, image->levels[0], image->format.CStr()), *image,
                             image->levels[0], path);
