@@ -115,6 +115,7 @@ TEST(ReadJoints, EveryTruncationStopsCleanly) {
         for (size_t i = 0; i < model.joints.size(); ++i)
             EXPECT_TRUE(NameMatch(model.joints[i]->name, source.joints[i]->name));
         ResolveJoints(model);
+        EXPECT_EQ(ModelProblems(model), "");
     });
     Model whole;
     ReadJoints(ReaderOf(body), whole);
