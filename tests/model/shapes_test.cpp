@@ -419,3 +419,20 @@ TEST(ReadShapes, EveryTruncationOfShapeBurnAndVolume) {
     ReadBoundingVolume(ReaderOf(ShapeBody(0xFFFFFFF0u, 1)), model);
     EXPECT_TRUE(model.engineShapes.empty() && model.collisionMeshes.empty());
 }
+
+TEST(ReadGlow, NegativeMeshLodTakesTheGlowLevel) {
+    for (bool infoFirst : {true, false}) {
+        SCOPED_TRACE(infoFirst);
+        ByteWriter w;
+        if (infoFirst) PutGlowInfo(w, "Halo", "Engine", 4);
+        size_t at = BeginNrml(w, "BMSH", 1);
+        PutSmallMesh(w, -65536);
+        EndChunk(w, at);
+        if (!infoFirst) PutGlowInfo(w, "Halo", "Engine", 4);
+        Model model;
+        ReadGlow(ReaderOf(w.bytes), model);
+        EXPECT_EQ(ModelProblems(model), "");
+        ASSERT_NE(model.glows[0]->mesh, nullptr);
+        EXPECT_EQ(model.glows[0]->mesh->lod, 4);
+    }
+}
