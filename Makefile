@@ -29,6 +29,9 @@ test: test-deps build build-asan
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer build)"
 	@cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+	@if command -v clang++-14 >/dev/null 2>&1; then \
+	  echo "== fuzz (20 s per target)"; sh scripts/fuzz.sh 20; \
+	else echo "== fuzz skipped: clang++-14 not found"; fi
 
 demo: build
 	@sh scripts/demo.sh $(BUILD)

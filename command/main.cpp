@@ -1,12 +1,17 @@
 // Program entry: every argument is one word of the command language.
-#include <cstdio>
+#include "command/context.h"
+#include "command/process_argument.h"
+#include "core/output.h"
 
 int main(int argc, char** argv) {
-    (void)argv;
+    CommandContext context;
     if (argc < 2) {
-        std::printf("VORDA [-]action [[-]params]\n");
-        std::printf("-- 1.0\n");
+        PrintUsage();
+        OutFlush();
         return -1;
     }
+    for (int i = 1; i < argc; ++i)
+        if (!ProcessArgument(context, argv[i])) break;
+    OutFlush();
     return 0;
 }

@@ -1,0 +1,21 @@
+// Per-pixel channel composition: one output picture from up to four sources.
+#pragma once
+
+#include <cstddef>
+
+#include "texture/pixel_image.h"
+
+// Fills output (pixelCount pixels, usually zero-filled) in place: channel k
+// (0 red .. 3 alpha) of every pixel is made by specs[k] from sources[k]:
+// a constant, or a source byte (optionally inverted); an unset spec, or a
+// source spec whose source is null, keeps the output's byte. Channels flagged
+// kChannelMultiplyAlpha are then scaled by the composed alpha, red first and
+// alpha last (so a flagged alpha is multiplied by itself). Every non-null
+// source must hold at least pixelCount pixels.
+// True when ComposeChannels would keep some output byte (an unset spec, or a
+// source spec whose source is null): only then does the output's prior
+// content matter.
+bool ComposeKeepsBytes(const ChannelSpec specs[4], const unsigned char* const sources[4]);
+
+void ComposeChannels(const ChannelSpec specs[4], const unsigned char* const sources[4], unsigned char* output,
+                     size_t pixelCount);
