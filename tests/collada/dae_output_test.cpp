@@ -212,6 +212,8 @@ TEST(DaeChecks, SchemaErrorsLeaveOutOnlyWhatTheFormatImplies) {
   <node name="ROOT_LOD[0]" id="ROOT_LOD[0]" sid="ROOT_LOD[0]"><translate sid="translate">0 0 0</translate><extra><technique profile="FCOLLADA"><visibility>1.000000</visibility></technique></extra>
    <node name="JNT[a]" id="JNT[a]" sid="JNT[a]"><bogus/></node>
   </node>
+  <node name="SUB_PARAMS" id="SUB_PARAMS"/>
+  <node name="SUB_PARAMS" id="SUB_PARAMS"/>
   <node name="plain name" id="plain"/>
  </visual_scene></library_visual_scenes>
  <scene><instance_visual_scene url="#t"/></scene>

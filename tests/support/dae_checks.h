@@ -17,8 +17,10 @@
 // - empty library_images / _materials / _effects / _geometries / _animations;
 // - empty "animation" elements whose id ends in "-anim";
 // - "asset" without "created" / "modified" (the unit follows the contributor);
-// - bracketed names ("JNT[Gun]", "MAT[a]_SHD[b]") in name, id, sid, material
-//   and symbol attributes, which are not NCNames;
+// - bracketed names ("JNT[Gun]", "MAT[a]_SHD[b]", "IMG[a_DIFF]-image") in
+//   attributes of NCName or ID type, which they are not;
+// - the id "SUB_PARAMS", repeated by every node whose long name is split;
+// - "texture" elements without "texcoord" (the effects name only the image);
 // - child nodes after a node's "extra" (every node carries its extra first):
 //   the check validates a copy with each node's "extra" moved behind its
 //   other children, so that the subtrees are checked too (xmllint skips the
