@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "core/platform.h"
+#include "model/read_model.h"
 #include "sample/sample_model.h"
 #include "tests/collada/node_lookup.h"
+#include "tests/support/check_model.h"
 #include "tests/support/dae_checks.h"
 #include "tests/support/fixture_writer.h"
 
@@ -76,6 +78,60 @@ protected:
 std::string SampleIntegration::dir_;
 std::string SampleIntegration::output_;
 int SampleIntegration::status_ = -1;
+
+TEST(SampleModel, ReadsBackWhole) {
+    // The files as written read back into the objects they were made from.
+    const std::unique_ptr<Model> built = BuildSampleModel();
+    const std::vector<unsigned char> zem = BuildZem(*built);
+    const std::unique_ptr<Model> read = ReadModelFile(zem.data(), zem.size());
+    ASSERT_TRUE(read);
+    EXPECT_EQ(CheckModel(*read), std::vector<std::string>());
+    EXPECT_EQ(read->type, 0);
+    EXPECT_EQ(read->version, 512u);
+    struct Row {
+        const char* list;
+        size_t built, read;
+    };
+    const Row rows[] = {
+        {"materials", built->materials.size(), read->materials.size()},
+        {"images", built->images.size(), read->images.size()},
+        {"multiMeshes", built->multiMeshes.size(), read->multiMeshes.size()},
+        {"hull levels", built->multiMeshes[0]->meshes.size(), read->multiMeshes[0]->meshes.size()},
+        {"goblinMeshes", built->goblinMeshes.size(), read->goblinMeshes.size()},
+        {"joints", built->joints.size(), read->joints.size()},
+        {"engineShapes", built->engineShapes.size(), read->engineShapes.size()},
+        {"engineBurns", built->engineBurns.size(), read->engineBurns.size()},
+        {"glows", built->glows.size(), read->glows.size()},
+        {"navLights", built->navLights.size(), read->navLights.size()},
+        {"dockPaths", built->dockPaths.size(), read->dockPaths.size()},
+        {"markers", built->markers.size(), read->markers.size()},
+        {"collisionMeshes", built->collisionMeshes.size(), read->collisionMeshes.size()},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.list);
+        EXPECT_GT(row.built, 0u);
+        EXPECT_EQ(row.read, row.built);
+    }
+    for (size_t i = 0; i < built->images.size() && i < read->images.size(); ++i) {
+        SCOPED_TRACE(built->images[i]->name.CStr());
+        ASSERT_EQ(read->images[i]->levels.size(), built->images[i]->levels.size());
+        EXPECT_EQ(read->images[i]->levels[0].data, built->images[i]->levels[0].data);
+    }
+
+    const std::unique_ptr<AnimationSet> anim = BuildSampleAnimation();
+    const std::vector<unsigned char> mad = BuildMad(*anim);
+    const std::unique_ptr<AnimationSet> readAnim = ReadMad(mad.data(), mad.size());
+    ASSERT_TRUE(readAnim);
+    EXPECT_EQ(CheckAnimationSet(*readAnim), std::vector<std::string>());
+    ASSERT_EQ(readAnim->curves.size(), anim->curves.size());
+    ASSERT_EQ(readAnim->clips.size(), 2u);
+    for (size_t i = 0; i < anim->curves.size(); ++i) {
+        SCOPED_TRACE(anim->curves[i]->name.CStr());
+        EXPECT_STREQ(readAnim->curves[i]->name.CStr(), anim->curves[i]->name.CStr());
+        EXPECT_EQ(readAnim->curves[i]->keys.size(), anim->curves[i]->keys.size());
+        EXPECT_EQ(readAnim->curves[i]->flags, anim->curves[i]->flags);
+    }
+}
 
 TEST_F(SampleIntegration, ConvertsWithTheExpectedMessages) {
     EXPECT_EQ(status_, 0);
