@@ -17,9 +17,11 @@
 void SetVariable(CommandContext& context, const char* name, const char* value, bool expandFirst);
 
 // Upper bounds of one expansion. A value that refers to itself would
-// otherwise re-expand for ever.
+// otherwise re-expand for ever; the work bound (bytes copied over all
+// substitutions) keeps a runaway text from costing seconds before it stops.
 constexpr int kMaxSubstitutions = 10000;
 constexpr size_t kMaxExpandedSize = size_t(1) << 20;
+constexpr size_t kMaxExpansionWork = size_t(64) << 20;
 
 // Replaces every "$[name]" reference with the variable's value (nothing when
 // undefined), re-scanning from the start after each substitution so values

@@ -9,12 +9,16 @@ JOBS=${JOBS:-2}
 command -v clang++-14 >/dev/null 2>&1 || { echo "fuzz: clang++-14 not found"; exit 1; }
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFUZZ=ON \
   -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$BUILD" -j "$JOBS" --target fuzz_zem fuzz_mad make_seeds -- --no-print-directory >/dev/null
+cmake --build "$BUILD" -j "$JOBS" --target fuzz_zem fuzz_mad fuzz_command_text make_seeds -- --no-print-directory >/dev/null
 mkdir -p "$BUILD/seeds/zem" "$BUILD/seeds/mad" "$BUILD/corpus/zem" "$BUILD/corpus/mad" \
   "$BUILD/artifacts"
 "$BUILD/fuzz/make_seeds" "$BUILD/seeds/zem" "$BUILD/seeds/mad"
+mkdir -p "$BUILD/seeds/command_text" "$BUILD/corpus/command_text"
+printf '$A=x$[B]y\n$B=$[CR]\n$$C=<$[A]>\necho=$[C],exec=$[A$[B]],$[unclosed\n' \
+  >"$BUILD/seeds/command_text/words"
+printf '$A=$[A]$[A]\n$[A]\n' >"$BUILD/seeds/command_text/self"
 status=0
-for target in zem mad; do
+for target in zem mad command_text; do
   echo "== fuzz_$target for ${SECONDS_EACH}s"
   if "$BUILD/fuzz/fuzz_$target" -max_total_time="$SECONDS_EACH" -rss_limit_mb=4096 -print_final_stats=1 \
       -dict="fuzz/$target.dict" \
