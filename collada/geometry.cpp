@@ -69,6 +69,10 @@ struct ValueList {
         return int32_t(count++);
     }
 
+    void Prefetch(const float* v) const {
+        if (!slots.empty()) __builtin_prefetch(&slots[Hash(v) & (slots.size() - 1)]);
+    }
+
     int32_t Find(const float* v) {
         for (int i = 0; i < N; ++i)
             if (std::isnan(v[i])) return Append(v);
@@ -190,18 +194,35 @@ GeometryResult WriteMeshGeometry(const Model& model, const Mesh& mesh, const std
             size_t vertexCount = declared;
             if (stride && vertexCount > part->vertices.size() / stride) vertexCount = part->vertices.size() / stride;
             table.assign(declared * 5, 0);
-            for (size_t v = 0; v < vertexCount; ++v) {
-                const float* src = part->vertices.data() + v * stride;
+            struct Converted {
                 float pos[3] = {0, 0, 0};
                 float normal[3] = {0, 0, 1};
                 float uv[2] = {0, 0};
-                if (ownPos) std::memcpy(pos, src + layout.position, sizeof pos);
-                if (ownNormal) std::memcpy(normal, src + layout.normal, sizeof normal);
-                if (ownUv) std::memcpy(uv, src + layout.texCoord, sizeof uv);
+            };
+            auto convert = [&](size_t v) {
+                Converted c;
+                const float* src = part->vertices.data() + v * stride;
+                if (ownPos) std::memcpy(c.pos, src + layout.position, sizeof c.pos);
+                if (ownNormal) std::memcpy(c.normal, src + layout.normal, sizeof c.normal);
+                if (ownUv) std::memcpy(c.uv, src + layout.texCoord, sizeof c.uv);
+                return c;
+            };
+            // The slots a vertex a few places ahead will probe are fetched
+            // while this one is looked up: the lookups of a large mesh wait
+            // on memory, not on arithmetic.
+            const size_t kAhead = 8;
+            for (size_t v = 0; v < vertexCount; ++v) {
+                if (v + kAhead < vertexCount) {
+                    const Converted next = convert(v + kAhead);
+                    if (wantPos) positions.Prefetch(next.pos);
+                    if (wantNormal) normals.Prefetch(next.normal);
+                    if (wantUv) uvs.Prefetch(next.uv);
+                }
+                const Converted c = convert(v);
                 int32_t* slots = &table[v * 5];
-                if (wantPos) slots[0] = positions.Find(pos);
-                if (wantNormal) slots[1] = normals.Find(normal);
-                if (wantUv) slots[2] = uvs.Find(uv);
+                if (wantPos) slots[0] = positions.Find(c.pos);
+                if (wantNormal) slots[1] = normals.Find(c.normal);
+                if (wantUv) slots[2] = uvs.Find(c.uv);
             }
 
             std::string text;
