@@ -167,10 +167,10 @@ TEST(ReadMad, EveryBytePatchedReadsSafely) {
     }
 }
 
-// Found by fuzzing: a glow's mesh stored with LOD -1 keeps it (the glow has
-// its own LOD; only meshes added to a multi mesh take their position), and the
-// model is sound.
-TEST(ModelFile, GlowMeshKeepsNegativeLod) {
+// Found by fuzzing: a glow's mesh stored with LOD -1 broke the "no negative
+// LOD" invariant; it now takes the glow's own LOD, as a multi mesh's takes its
+// position.
+TEST(ModelFile, GlowMeshWithNegativeLodTakesGlowLod) {
     Model in = SampleModel();
     auto glow = std::make_unique<Glow>();
     glow->name.Set("g");
@@ -182,7 +182,7 @@ TEST(ModelFile, GlowMeshKeepsNegativeLod) {
     ASSERT_TRUE(out);
     ASSERT_EQ(out->glows.size(), 1u);
     ASSERT_TRUE(out->glows[0]->mesh);
-    EXPECT_EQ(out->glows[0]->mesh->lod, -1);
+    EXPECT_EQ(out->glows[0]->mesh->lod, 1);
     EXPECT_EQ(out->glows[0]->lod, 1u);
 }
 

@@ -49,11 +49,10 @@ bool CheckList(Checker& c, const OwnedList<T>& list, const char* what) {
     return true;
 }
 
-// A mesh in a multi mesh's LOD list has a LOD number of 0 or more (a negative
-// one takes its position); a glow's mesh keeps the number it stored, since the
-// glow carries its own LOD.
-void CheckMesh(Checker& c, const Mesh& mesh, const char* what, bool inLodList) {
-    if (inLodList && mesh.lod < 0) Fail(c, "%s: negative lod %d", what, mesh.lod);
+// A negative LOD number is replaced when the mesh is placed: by its position
+// in a multi mesh, by the glow's own LOD for a glow's mesh.
+void CheckMesh(Checker& c, const Mesh& mesh, const char* what) {
+    if (mesh.lod < 0) Fail(c, "%s: negative lod %d", what, mesh.lod);
     for (size_t p = 0; p < mesh.parts.size(); ++p) {
         const MeshPart& part = mesh.parts[p];
         if (part.index != int32_t(p)) Fail(c, "%s part %zu: index %d", what, p, part.index);
@@ -86,7 +85,7 @@ void CheckMultiMeshes(Checker& c, const OwnedList<MultiMesh>& list, uint8_t kind
         CheckName(c, mm->name, what);
         CheckName(c, mm->parentName, what);
         if (!CheckList(c, mm->meshes, what)) continue;
-        for (const auto& mesh : mm->meshes) CheckMesh(c, *mesh, what, true);
+        for (const auto& mesh : mm->meshes) CheckMesh(c, *mesh, what);
     }
 }
 
@@ -217,7 +216,7 @@ std::vector<std::string> CheckModel(const Model& model) {
             if (g.index != int32_t(i)) Fail(c, "glow %zu: index %d", i, g.index);
             CheckName(c, g.name, "glow name");
             CheckName(c, g.parentName, "glow parent");
-            if (g.mesh) CheckMesh(c, *g.mesh, "glow mesh", false);
+            if (g.mesh) CheckMesh(c, *g.mesh, "glow mesh");
         }
     if (CheckList(c, model.navLights, "navigation lights"))
         for (const auto& l : model.navLights) {
