@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <memory>
 #include <random>
 
 #include "tests/collada/xml_query.h"
@@ -25,69 +25,25 @@ std::string Floats(std::initializer_list<float> values) {
     return out;
 }
 
-struct Vtx {
-    float p[3];
-    float n[3];
-    float uv[2];
-};
-
-// A part in format 0x000B (stride 10: position xyzw, normal xyzw, uv).
-MeshPart PnuPart(int32_t material, const std::vector<Vtx>& vs, std::vector<PrimitiveGroup> groups) {
+// A part in format 0x000B (stride 10) from rows of position, normal, uv.
+MeshPart PnuPart(int32_t material, const std::vector<std::array<float, 8>>& vs, std::vector<PrimitiveGroup> groups) {
     MeshPart part;
     part.materialIndex = material;
-    part.format = 0x000B;
-    part.stride = 10;
     part.vertexCount = int32_t(vs.size());
-    for (const Vtx& v : vs) {
-        const float row[10] = {v.p[0], v.p[1], v.p[2], 1, v.n[0], v.n[1], v.n[2], 0, v.uv[0], v.uv[1]};
-        part.vertices.insert(part.vertices.end(), row, row + 10);
-    }
+    for (const auto& v : vs) part.vertices.insert(part.vertices.end(), {v[0], v[1], v[2], 1, v[3], v[4], v[5], 0, v[6], v[7]});
     part.groups = std::move(groups);
     return part;
-}
-
-// A part holding positions only (format 0x0001, stride 4).
-MeshPart PosPart(int32_t material, const std::vector<std::array<float, 3>>& ps, std::vector<PrimitiveGroup> groups) {
-    MeshPart part;
-    part.materialIndex = material;
-    part.format = 0x0001;
-    part.stride = 4;
-    part.vertexCount = int32_t(ps.size());
-    for (const auto& p : ps) {
-        const float row[4] = {p[0], p[1], p[2], 1};
-        part.vertices.insert(part.vertices.end(), row, row + 4);
-    }
-    part.groups = std::move(groups);
-    return part;
-}
-
-PrimitiveGroup Group(uint32_t type, std::vector<uint16_t> indices) {
-    PrimitiveGroup g;
-    g.type = type;
-    g.indexCount = int32_t(indices.size());
-    g.indices = std::move(indices);
-    return g;
-}
-
-void AddMaterial(Model& model, const char* name, const char* shader) {
-    auto m = std::make_unique<Material>();
-    m->index = int32_t(model.materials.size());
-    m->name.Set(name);
-    m->shader.Set(shader);
-    model.materials.push_back(std::move(m));
 }
 
 // Owns the geometry element the writer hands back.
 struct Built {
     GeometryResult result;
     std::unique_ptr<TiXmlElement> owner;
-    explicit Built(GeometryResult r) : result(std::move(r)), owner(result.geometry) {}
-    const TiXmlElement* Mesh() const { return owner->FirstChildElement("mesh"); }
-    const TiXmlElement* Source(const std::string& id) const { return FindByAttr(owner.get(), "id", id); }
-    std::string ArrayText(const std::string& id) const {
-        return TextOf(FindByAttr(owner.get(), "id", id + "-array"));
-    }
-    std::vector<const TiXmlElement*> Triangles() const { return Kids(Mesh(), "triangles"); }
+    Built(const Model& model, const Mesh& mesh, const char* name, const char* target, uint32_t mask)
+        : result(WriteMeshGeometry(model, mesh, name, target, mask)), owner(result.geometry) {}
+    std::string Array(const std::string& id) const { return TextOf(Find(owner.get(), "id", id + "-array")); }
+    std::vector<const TiXmlElement*> Tris() const { return Kids(owner->FirstChildElement("mesh"), "triangles"); }
+    std::string P(size_t i) const { return TextOf(Tris().at(i)->FirstChildElement("p")); }
 };
 
 }  // namespace
@@ -96,39 +52,31 @@ TEST(MeshGeometry, SharedPositionsAndNormalsWithDistinctUvsExactText) {
     Model model;
     AddMaterial(model, "hull", "ship");
     Mesh mesh;
-    mesh.parts.push_back(PnuPart(0,
-                                 {{{0, 0, 0}, {0, 0, 1}, {0, 0}},
-                                  {{1, 0, 0}, {0, 1, 0}, {1, 0}},
-                                  {{1, 1, 0}, {1, 0, 0}, {1, 1}},
-                                  {{0, 0, 0}, {0, 0, 1}, {0.5f, 0.5f}}},
+    mesh.parts.push_back(PnuPart(0, {{0, 0, 0, 0, 0, 1, 0, 0}, {1, 0, 0, 0, 1, 0, 1, 0}, {1, 1, 0, 1, 0, 0, 1, 1},
+                                     {0, 0, 0, 0, 0, 1, 0.5f, 0.5f}},
                                  {Group(0x0202, {0, 1, 2, 0, 2, 3})}));
-    Built g(WriteMeshGeometry(model, mesh, "G", nullptr, 0x000B));
-    const std::string xyz =
-        "<technique_common><accessor source=\"#%s-array\" count=\"3\" stride=\"3\"><param name=\"X\" type=\"float\" />"
-        "<param name=\"Y\" type=\"float\" /><param name=\"Z\" type=\"float\" /></accessor></technique_common>";
-    auto accessor = [&](const std::string& id) {
-        std::string s = xyz;
-        return s.replace(s.find("%s"), 2, id);
+    Built g(model, mesh, "G", nullptr, 0x000B);
+    auto source = [](const std::string& id, const std::string& floats, int count, bool uv) {
+        const std::string n = std::to_string(count * (uv ? 2 : 3));
+        return "<source id=\"" + id + "\"><float_array id=\"" + id + "-array\" count=\"" + n + "\">" + floats +
+               "</float_array><technique_common><accessor source=\"#" + id + "-array\" count=\"" +
+               std::to_string(count) + "\" stride=\"" + (uv ? "2" : "3") + "\">" +
+               (uv ? "<param name=\"S\" type=\"float\" /><param name=\"T\" type=\"float\" />"
+                   : "<param name=\"X\" type=\"float\" /><param name=\"Y\" type=\"float\" />"
+                     "<param name=\"Z\" type=\"float\" />") +
+               "</accessor></technique_common></source>";
     };
-    const std::string want =
-        "<geometry id=\"G-lib\" name=\"GMesh\"><mesh>"
-        "<source id=\"G-POSITION\"><float_array id=\"G-POSITION-array\" count=\"9\">" +
-        Floats({0, 0, 0, 1, 0, 0, 1, 1, 0}) + "</float_array>" + accessor("G-POSITION") +
-        "</source>"
-        "<source id=\"G-Normal0\"><float_array id=\"G-Normal0-array\" count=\"9\">" +
-        Floats({0, 0, 1, 0, 1, 0, 1, 0, 0}) + "</float_array>" + accessor("G-Normal0") +
-        "</source>"
-        "<source id=\"G-UV0\"><float_array id=\"G-UV0-array\" count=\"8\">" +
-        Floats({0, 0, 1, 0, 1, 1, 0.5f, 0.5f}) +
-        "</float_array><technique_common><accessor source=\"#G-UV0-array\" count=\"4\" stride=\"2\">"
-        "<param name=\"S\" type=\"float\" /><param name=\"T\" type=\"float\" /></accessor></technique_common></source>"
-        "<vertices id=\"G-VERTEX\"><input semantic=\"POSITION\" source=\"#G-POSITION\" /></vertices>"
-        "<triangles count=\"2\" material=\"MAT[hull]_SHD[ship]\">"
-        "<input semantic=\"VERTEX\" offset=\"0\" source=\"#G-VERTEX\" />"
-        "<input semantic=\"NORMAL\" offset=\"1\" source=\"#G-Normal0\" />"
-        "<input semantic=\"TEXCOORD\" offset=\"2\" set=\"0\" source=\"#G-UV0\" />"
-        "<p>0 0 0 1 1 1 2 2 2 0 0 0 2 2 2 0 0 3 </p></triangles></mesh></geometry>";
-    EXPECT_EQ(PrintXml(g.owner.get()), want);
+    EXPECT_EQ(PrintXml(g.owner.get()),
+              "<geometry id=\"G-lib\" name=\"GMesh\"><mesh>" +
+                  source("G-POSITION", Floats({0, 0, 0, 1, 0, 0, 1, 1, 0}), 3, false) +
+                  source("G-Normal0", Floats({0, 0, 1, 0, 1, 0, 1, 0, 0}), 3, false) +
+                  source("G-UV0", Floats({0, 0, 1, 0, 1, 1, 0.5f, 0.5f}), 4, true) +
+                  "<vertices id=\"G-VERTEX\"><input semantic=\"POSITION\" source=\"#G-POSITION\" /></vertices>"
+                  "<triangles count=\"2\" material=\"MAT[hull]_SHD[ship]\">"
+                  "<input semantic=\"VERTEX\" offset=\"0\" source=\"#G-VERTEX\" />"
+                  "<input semantic=\"NORMAL\" offset=\"1\" source=\"#G-Normal0\" />"
+                  "<input semantic=\"TEXCOORD\" offset=\"2\" set=\"0\" source=\"#G-UV0\" />"
+                  "<p>0 0 0 1 1 1 2 2 2 0 0 0 2 2 2 0 0 3 </p></triangles></mesh></geometry>");
     EXPECT_EQ(g.result.materials, std::vector<int32_t>{0});
 }
 
@@ -136,102 +84,58 @@ TEST(MeshGeometry, PartWithoutNormalsUnderAUnionMaskThatHasThem) {
     Model model;
     AddMaterial(model, "a", "s");
     Mesh mesh;
-    mesh.parts.push_back(PosPart(0, {{{0, 0, 0}}, {{1, 0, 0}}, {{0, 1, 0}}}, {Group(0x0202, {0, 1, 2})}));
-    Built g(WriteMeshGeometry(model, mesh, "N", nullptr, 0x000B));
-    EXPECT_EQ(g.ArrayText("N-Normal0"), Floats({0, 0, 1}));
-    EXPECT_EQ(g.ArrayText("N-UV0"), Floats({0, 0}));
-    ASSERT_EQ(g.Triangles().size(), 1u);
-    EXPECT_EQ(TextOf(g.Triangles()[0]->FirstChildElement("p")), "0 0 0 1 0 0 2 0 0 ");
-    // The mask decides the inputs, not the part's own format.
-    EXPECT_EQ(Kids(g.Triangles()[0], "input").size(), 3u);
+    mesh.parts.push_back(PosPart(0, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {Group(0x0202, {0, 1, 2})}));
+    Built g(model, mesh, "N", nullptr, 0x000B);
+    EXPECT_EQ(g.Array("N-Normal0"), Floats({0, 0, 1}));
+    EXPECT_EQ(g.Array("N-UV0"), Floats({0, 0}));
+    EXPECT_EQ(g.P(0), "0 0 0 1 0 0 2 0 0 ");
+    EXPECT_EQ(Kids(g.Tris()[0], "input").size(), 3u);  // the mask decides the inputs
 }
 
-TEST(MeshGeometry, PartsGroupedByMaterialWithTheMaterialList) {
+TEST(MeshGeometry, GroupedByMaterialAndUnsupportedGroups) {
     Model model;
-    AddMaterial(model, "m0", "s0");
-    AddMaterial(model, "m1", "s1");
-    AddMaterial(model, "m2", "s2");
-    Mesh mesh;
-    mesh.parts.push_back(PosPart(1, {{{1, 0, 0}}, {{2, 0, 0}}, {{3, 0, 0}}}, {Group(0x0202, {0, 1, 2})}));
-    mesh.parts.push_back(PosPart(0, {{{4, 0, 0}}, {{5, 0, 0}}, {{6, 0, 0}}}, {Group(0x0202, {2, 1, 0})}));
-    mesh.parts.push_back(PosPart(1, {{{1, 0, 0}}, {{7, 0, 0}}, {{8, 0, 0}}, {{9, 0, 0}}}, {Group(0x0205, {0, 1, 2, 3})}));
-    mesh.parts.push_back(PosPart(7, {{{10, 0, 0}}, {{11, 0, 0}}, {{12, 0, 0}}}, {Group(0x0202, {0, 1, 2})}));
-    mesh.parts.push_back(PosPart(-1, {{{13, 0, 0}}, {{14, 0, 0}}, {{15, 0, 0}}}, {Group(0x0202, {0, 1, 2})}));
-    Built g(WriteMeshGeometry(model, mesh, "M", nullptr, 0x0001));
-    auto tris = g.Triangles();
-    ASSERT_EQ(tris.size(), 3u);  // parts with no valid material are not written
-    EXPECT_EQ(Attr(tris[0], "material"), "MAT[m0]_SHD[s0]");
-    EXPECT_EQ(Attr(tris[1], "material"), "MAT[m1]_SHD[s1]");
-    EXPECT_EQ(Attr(tris[2], "material"), "MAT[m1]_SHD[s1]");
-    EXPECT_EQ(Attr(tris[2], "count"), "2");
-    EXPECT_EQ(AttrNames(tris[2]), (std::vector<std::string>{"count", "material"}));
-    // Numbering follows the material-ordered walk: the material 0 part first,
-    // and (1, 0, 0) of the third part is the entry the second part made.
-    EXPECT_EQ(TextOf(tris[0]->FirstChildElement("p")), "2 1 0 ");
-    EXPECT_EQ(TextOf(tris[1]->FirstChildElement("p")), "3 4 5 ");
-    EXPECT_EQ(TextOf(tris[2]->FirstChildElement("p")), "3 6 7 3 7 8 ");
-    EXPECT_EQ(g.ArrayText("M-POSITION"), Floats({4, 0, 0, 5, 0, 0, 6, 0, 0, 1, 0, 0, 2, 0, 0, 3, 0, 0, 7, 0, 0, 8, 0, 0,
-                                                  9, 0, 0}));
-    EXPECT_EQ(g.result.materials, (std::vector<int32_t>{0, 1}));
-    EXPECT_EQ(g.Source("M-Normal0"), nullptr);
-    EXPECT_EQ(g.Source("M-UV0"), nullptr);
-    EXPECT_EQ(Kids(tris[0], "input").size(), 1u);
-}
-
-TEST(MeshGeometry, UnsupportedGroupsTangentsAndTargets) {
-    Model model;
-    AddMaterial(model, "m0", "s0");
-    AddMaterial(model, "m1", "s1");
+    for (const char* m : {"m0", "m1", "m2"}) AddMaterial(model, m, "s");
     {
-        SCOPED_TRACE("a part of unsupported groups writes no triangles but lists its material");
+        SCOPED_TRACE("parts grouped by material; invalid materials left out");
         Mesh mesh;
-        mesh.parts.push_back(PosPart(1, {{{1, 0, 0}}, {{2, 0, 0}}, {{3, 0, 0}}}, {Group(0x0203, {0, 1, 2})}));
-        mesh.parts.push_back(PosPart(1, {{{1, 0, 0}}, {{2, 0, 0}}}, {Group(0x0205, {0, 1})}));
-        Built g(WriteMeshGeometry(model, mesh, "U", nullptr, 0x6001));
-        EXPECT_TRUE(g.Triangles().empty());
-        EXPECT_EQ(g.result.materials, std::vector<int32_t>{1});
-        EXPECT_EQ(g.Source("U-POSITION"), nullptr);
-        // The vertices element still refers to the position source.
-        EXPECT_EQ(PrintXml(g.Mesh()),
+        mesh.parts.push_back(PosPart(1, {1, 0, 0, 2, 0, 0, 3, 0, 0}, {Group(0x0202, {0, 1, 2})}));
+        mesh.parts.push_back(PosPart(0, {4, 0, 0, 5, 0, 0, 6, 0, 0}, {Group(0x0202, {2, 1, 0})}));
+        mesh.parts.push_back(PosPart(1, {1, 0, 0, 7, 0, 0, 8, 0, 0, 9, 0, 0}, {Group(0x0205, {0, 1, 2, 3})}));
+        mesh.parts.push_back(PosPart(7, {10, 0, 0, 11, 0, 0, 12, 0, 0}, {Group(0x0202, {0, 1, 2})}));
+        mesh.parts.push_back(PosPart(-1, {13, 0, 0, 14, 0, 0, 15, 0, 0}, {Group(0x0202, {0, 1, 2})}));
+        Built g(model, mesh, "M", nullptr, 0x0001);
+        ASSERT_EQ(g.Tris().size(), 3u);
+        EXPECT_EQ(ChildNames(g.owner->FirstChildElement("mesh"), "triangles", "material"),
+                  (std::vector<std::string>{"MAT[m0]_SHD[s]", "MAT[m1]_SHD[s]", "MAT[m1]_SHD[s]"}));
+        // Numbering follows the material-ordered walk; (1, 0, 0) of the third
+        // part is the entry the first part made.
+        EXPECT_EQ(g.P(0), "2 1 0 ");
+        EXPECT_EQ(g.P(1), "3 4 5 ");
+        EXPECT_EQ(g.P(2), "3 6 7 3 7 8 ");
+        EXPECT_EQ(g.Array("M-POSITION"), Floats({4, 0, 0, 5, 0, 0, 6, 0, 0, 1, 0, 0, 2, 0, 0, 3, 0, 0, 7, 0, 0, 8, 0, 0, 9, 0, 0}));
+        EXPECT_EQ(g.result.materials, (std::vector<int32_t>{0, 1}));
+        EXPECT_EQ(Find(g.owner.get(), "id", "M-Normal0"), nullptr);
+    }
+    {
+        SCOPED_TRACE("unsupported groups write no triangles but list the material");
+        Mesh mesh;
+        mesh.parts.push_back(PosPart(1, {1, 0, 0, 2, 0, 0, 3, 0, 0}, {Group(0x0203, {0, 1, 2})}));
+        mesh.parts.push_back(PosPart(1, {1, 0, 0, 2, 0, 0}, {Group(0x0205, {0, 1})}));
+        Built g(model, mesh, "U", nullptr, 0x6001);
+        EXPECT_EQ(PrintXml(g.owner->FirstChildElement("mesh")),
                   "<mesh><vertices id=\"U-VERTEX\"><input semantic=\"POSITION\" source=\"#U-POSITION\" /></vertices></mesh>");
+        EXPECT_EQ(g.result.materials, std::vector<int32_t>{1});
     }
     {
         SCOPED_TRACE("a target binds every part, whatever its material");
         Mesh mesh;
-        mesh.parts.push_back(PosPart(1, {{{1, 0, 0}}, {{2, 0, 0}}, {{3, 0, 0}}}, {Group(0x0202, {0, 1, 2})}));
-        mesh.parts.push_back(PosPart(-5, {{{1, 0, 0}}, {{2, 0, 0}}, {{4, 0, 0}}}, {Group(0x0206, {0, 1, 2})}));
-        Built g(WriteMeshGeometry(model, mesh, "GLOW[g]_LOD[0]", "#MATGLOW[x]", 0x2001));
-        auto tris = g.Triangles();
-        ASSERT_EQ(tris.size(), 2u);
-        EXPECT_EQ(Attr(tris[0], "material"), "#MATGLOW[x]");
-        EXPECT_EQ(Attr(tris[1], "material"), "#MATGLOW[x]");
-        EXPECT_EQ(g.result.materials, std::vector<int32_t>{0});
-        EXPECT_EQ(TextOf(tris[1]->FirstChildElement("p")), "0 1 3 ");
+        mesh.parts.push_back(PosPart(1, {1, 0, 0, 2, 0, 0, 3, 0, 0}, {Group(0x0202, {0, 1, 2})}));
+        mesh.parts.push_back(PosPart(-5, {1, 0, 0, 2, 0, 0, 4, 0, 0}, {Group(0x0206, {0, 1, 2})}));
+        Built g(model, mesh, "GLOW[g]_LOD[0]", "#MATGLOW[x]", 0x2001);
+        EXPECT_EQ(ChildNames(g.owner->FirstChildElement("mesh"), "triangles", "material"),
+                  (std::vector<std::string>{"#MATGLOW[x]", "#MATGLOW[x]"}));
+        EXPECT_EQ(g.P(1), "0 1 3 ");
     }
-    {
-        SCOPED_TRACE("three-wide positions and normals");
-        Mesh mesh;
-        MeshPart part;
-        part.materialIndex = 0;
-        part.format = 0x8003;
-        part.stride = 6;
-        part.vertexCount = 3;
-        part.vertices = {1, 2, 3, 0, 0, 1, 4, 5, 6, 0, 1, 0, 7, 8, 9, 1, 0, 0};
-        part.groups.push_back(Group(0x0202, {0, 1, 2}));
-        mesh.parts.push_back(part);
-        Built g(WriteMeshGeometry(model, mesh, "W", nullptr, 0x8003));
-        EXPECT_EQ(g.ArrayText("W-POSITION"), Floats({1, 2, 3, 4, 5, 6, 7, 8, 9}));
-        EXPECT_EQ(g.ArrayText("W-Normal0"), Floats({0, 0, 1, 0, 1, 0, 1, 0, 0}));
-    }
-}
-
-TEST(MeshGeometry, NoMaterialsWritesNoTriangles) {
-    Model model;
-    Mesh mesh;
-    mesh.parts.push_back(PosPart(0, {{{1, 0, 0}}, {{2, 0, 0}}, {{3, 0, 0}}}, {Group(0x0202, {0, 1, 2})}));
-    Built g(WriteMeshGeometry(model, mesh, "E", "#T", 0x0001));
-    EXPECT_TRUE(g.Triangles().empty());
-    EXPECT_TRUE(g.result.materials.empty());
 }
 
 // The hash index must number values exactly as a linear first-occurrence
@@ -239,90 +143,70 @@ TEST(MeshGeometry, NoMaterialsWritesNoTriangles) {
 TEST(MeshGeometry, DeduplicationMatchesLinearSearchWithZeroAndNan) {
     Model model;
     AddMaterial(model, "m", "s");
+    {
+        Mesh mesh;
+        mesh.parts.push_back(PosPart(0, {-0.0f, 0, 1, 0, -0.0f, 1, kNan, 0, 0, kNan, 0, 0, 0, 0, 1},
+                                     {Group(0x0202, {0, 1, 2, 3, 4, 0})}));
+        Built g(model, mesh, "Z", nullptr, 0x0001);
+        EXPECT_EQ(g.Array("Z-POSITION"), Floats({-0.0f, 0, 1, kNan, 0, 0, kNan, 0, 0}));  // first zero written
+        EXPECT_EQ(g.P(0), "0 0 1 2 0 0 ");
+    }
     const float pool[5] = {0.0f, -0.0f, 1.0f, kNan, 2.5f};
     std::mt19937 rng(1234);
     std::uniform_int_distribution<int> pick(0, 4);
     std::bernoulli_distribution rareNan(0.02);
     auto value = [&] {
         float v = pool[pick(rng)];
-        if (std::isnan(v) && !rareNan(rng)) v = 1.0f;
-        return v;
+        return std::isnan(v) && !rareNan(rng) ? 1.0f : v;
     };
     Mesh mesh;
-    std::vector<Vtx> all;
-    for (int p = 0; p < 2; ++p) {
-        std::vector<Vtx> vs(3000);
-        for (Vtx& v : vs) v = {{value(), value(), value()}, {value(), value(), value()}, {value(), value()}};
-        std::vector<uint16_t> idx(vs.size());
-        for (size_t i = 0; i < idx.size(); ++i) idx[i] = uint16_t(i);
-        mesh.parts.push_back(PnuPart(0, vs, {Group(0x0202, idx)}));
-        all.insert(all.end(), vs.begin(), vs.end());
-    }
+    std::vector<std::array<float, 8>> all(6000);
+    for (auto& v : all)
+        for (float& f : v) f = value();
+    std::vector<uint16_t> idx(3000);
+    for (size_t i = 0; i < idx.size(); ++i) idx[i] = uint16_t(i);
+    for (int p = 0; p < 2; ++p)
+        mesh.parts.push_back(PnuPart(0, {all.begin() + 3000 * p, all.begin() + 3000 * (p + 1)}, {Group(0x0202, idx)}));
 
     // The oracle: the plain linear search.
-    auto number = [](std::vector<std::vector<float>>& list, std::vector<float> v) {
-        for (size_t i = 0; i < list.size(); ++i) {
-            bool same = true;
-            for (size_t k = 0; k < v.size(); ++k) same = same && list[i][k] == v[k];
-            if (same) return i;
-        }
+    std::vector<std::vector<float>> lists[3];
+    auto number = [&](int k, std::vector<float> v) {
+        auto& list = lists[k];
+        for (size_t i = 0; i < list.size(); ++i)
+            if (std::equal(v.begin(), v.end(), list[i].begin())) return std::to_string(i) + " ";
         list.push_back(v);
-        return list.size() - 1;
+        return std::to_string(list.size() - 1) + " ";
     };
-    std::vector<std::vector<float>> ps, ns, us;
-    std::string p0, p1;
+    std::string p[2];
     for (size_t i = 0; i < all.size(); ++i) {
-        const Vtx& v = all[i];
-        std::string& p = i < 3000 ? p0 : p1;
-        p += std::to_string(number(ps, {v.p[0], v.p[1], v.p[2]})) + " ";
-        p += std::to_string(number(ns, {v.n[0], v.n[1], v.n[2]})) + " ";
-        p += std::to_string(number(us, {v.uv[0], v.uv[1]})) + " ";
+        const auto& v = all[i];
+        p[i / 3000] += number(0, {v[0], v[1], v[2]}) + number(1, {v[3], v[4], v[5]}) + number(2, {v[6], v[7]});
     }
-    auto text = [](const std::vector<std::vector<float>>& list) {
-        std::string out;
-        char buf[64];
-        for (const auto& e : list)
-            for (float f : e) {
-                std::snprintf(buf, sizeof buf, " %f", double(f));
-                out += buf;
-            }
-        return out;
-    };
-    Built g(WriteMeshGeometry(model, mesh, "D", nullptr, 0x000B));
-    auto tris = g.Triangles();
-    ASSERT_EQ(tris.size(), 2u);
-    EXPECT_EQ(TextOf(tris[0]->FirstChildElement("p")), p0);
-    EXPECT_EQ(TextOf(tris[1]->FirstChildElement("p")), p1);
-    EXPECT_EQ(g.ArrayText("D-POSITION"), text(ps));
-    EXPECT_EQ(g.ArrayText("D-Normal0"), text(ns));
-    EXPECT_EQ(g.ArrayText("D-UV0"), text(us));
+    Built g(model, mesh, "D", nullptr, 0x000B);
+    ASSERT_EQ(g.Tris().size(), 2u);
+    EXPECT_EQ(g.P(0), p[0]);
+    EXPECT_EQ(g.P(1), p[1]);
+    const char* ids[3] = {"D-POSITION", "D-Normal0", "D-UV0"};
+    for (int k = 0; k < 3; ++k) {
+        std::string want;
+        for (const auto& e : lists[k])
+            for (float f : e) want += Floats({f});
+        EXPECT_EQ(g.Array(ids[k]), want) << ids[k];
+    }
 }
 
-TEST(MeshGeometry, SignedZeroSharesAnEntryAndNanNeverDoes) {
-    Model model;
-    AddMaterial(model, "m", "s");
-    Mesh mesh;
-    mesh.parts.push_back(PosPart(0, {{{-0.0f, 0, 1}}, {{0.0f, -0.0f, 1}}, {{kNan, 0, 0}}, {{kNan, 0, 0}}, {{0, 0, 1}}},
-                                 {Group(0x0202, {0, 1, 2, 3, 4, 0})}));
-    Built g(WriteMeshGeometry(model, mesh, "Z", nullptr, 0x0001));
-    // The first of the equal zeros is the one written.
-    EXPECT_EQ(g.ArrayText("Z-POSITION"), Floats({-0.0f, 0, 1, kNan, 0, 0, kNan, 0, 0}));
-    EXPECT_EQ(TextOf(g.Triangles()[0]->FirstChildElement("p")), "0 0 1 2 0 0 ");
-}
-
-TEST(SimpleGeometry, FansListsAndShortFans) {
+TEST(SimpleGeometry, FansListsStripsAndShortFans) {
     const float pos[15] = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0, 0};
     const uint16_t seq[6] = {0, 1, 2, 3, 4, 0};
     struct Row {
         const char* what;
-        int32_t vertices;
-        int32_t indices;
+        int32_t vertices, indices;
         uint32_t type;
         const char* count;
         const char* p;
     };
     const Row rows[] = {
-        {"engine shape of 5 points", 5, 5, 0x0205, "3", "0 1 2 0 2 3 0 3 4 "},
+        {"fan of 5 points", 5, 5, 0x0205, "3", "0 1 2 0 2 3 0 3 4 "},
         {"list of 6 indices", 5, 6, 0x0202, "2", "0 1 2 3 4 0 "},
         {"strip of 4", 5, 4, 0x0206, "2", "0 1 2 1 3 2 "},
         {"fan of 2 points", 2, 2, 0x0205, "0", ""},
@@ -332,21 +216,17 @@ TEST(SimpleGeometry, FansListsAndShortFans) {
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
         std::unique_ptr<TiXmlElement> g(WriteSimpleGeometry("ETSH[e]", pos, r.vertices, seq, r.indices, r.type));
+        EXPECT_EQ(AttrNames(g.get()), (std::vector<std::string>{"id", "name"}));
+        EXPECT_EQ(Attr(g.get(), "id") + Attr(g.get(), "name"), "ETSH[e]-libETSH[e]Mesh");
         const TiXmlElement* mesh = g->FirstChildElement("mesh");
         EXPECT_EQ(KidNames(mesh), (std::vector<std::string>{"source", "vertices", "triangles"}));
         const TiXmlElement* tri = mesh->FirstChildElement("triangles");
-        EXPECT_EQ(AttrNames(tri), std::vector<std::string>{"count"});
-        EXPECT_EQ(Attr(tri, "count"), r.count);
-        EXPECT_EQ(TextOf(tri->FirstChildElement("p")), r.p);
-        EXPECT_EQ(PrintXml(tri->FirstChildElement("input")),
-                  "<input semantic=\"VERTEX\" offset=\"0\" source=\"#ETSH[e]-VERTEX\" />");
-        const TiXmlElement* array = FindByAttr(g.get(), "id", "ETSH[e]-POSITION-array");
-        EXPECT_EQ(Attr(array, "count"), std::to_string(r.vertices * 3));
+        EXPECT_EQ(PrintXml(tri), std::string("<triangles count=\"") + r.count +
+                                     "\"><input semantic=\"VERTEX\" offset=\"0\" source=\"#ETSH[e]-VERTEX\" /><p>" +
+                                     r.p + "</p></triangles>");
         // Not de-duplicated: the first and last points are both written.
         std::string want;
         for (int i = 0; i < r.vertices * 3; ++i) want += Floats({pos[i]});
-        EXPECT_EQ(TextOf(array), want);
-        EXPECT_EQ(Attr(g.get(), "id"), "ETSH[e]-lib");
-        EXPECT_EQ(Attr(g.get(), "name"), "ETSH[e]Mesh");
+        EXPECT_EQ(TextOf(Find(g.get(), "id", "ETSH[e]-POSITION-array")), want);
     }
 }

@@ -1,131 +1,109 @@
 // Special nodes: the bracketed name grammar, the split of long names into
 // "SUB_PARAMS", and where each kind of object lands in the node tree.
+#include "collada/special_nodes.h"
+
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
+#include <algorithm>
+#include <array>
+#include <cstdio>
 
 #include "collada/make_node.h"
-#include "collada/special_nodes.h"
 #include "collada/xml_blocks.h"
-#include "tests/collada/node_lookup.h"
+#include "tests/collada/xml_query.h"
 
 namespace {
 
 // A document with the elements the node pass would have made: library,
-// visual scene, "ROOT_COL" (optional), the LOD roots, and one node per joint.
+// visual scene, "ROOT_COL", the LOD roots, and one node per joint.
 struct Scene {
     Model model;
-    TiXmlDocument doc;
-    TiXmlElement* collada = nullptr;
+    TiXmlElement collada{"COLLADA"};
     DaeState state;
 
-    explicit Scene(int lodCount = 1, bool withCol = false) {
-        collada = new TiXmlElement("COLLADA");
-        doc.LinkEndChild(collada);
+    explicit Scene(int lodCount = 1) {
         state.model = &model;
-        state.libraryGeometries = AddChildElement(collada, "library_geometries");
-        state.visualScene = AddChildElement(collada, "visual_scene");
-        if (withCol) state.rootCol = MakeNode(state.visualScene, "ROOT_COL", nullptr, nullptr);
-        state.rootInfo = MakeNode(state.visualScene, "ROOT_INFO", nullptr, nullptr);
+        state.libraryGeometries = AddChildElement(&collada, "library_geometries");
+        state.visualScene = AddChildElement(&collada, "visual_scene");
+        state.rootCol = MakeNode(state.visualScene, "ROOT_COL", nullptr, nullptr);
         for (int i = 0; i < lodCount; ++i)
-            state.lodRoots.push_back(
-                MakeNode(state.visualScene, "ROOT_LOD[" + std::to_string(i) + "]", nullptr, nullptr));
+            state.lodRoots.push_back(MakeNode(state.visualScene, "ROOT_LOD[" + std::to_string(i) + "]", nullptr, nullptr));
     }
-
-    // "Root" is represented by ROOT_LOD[0] itself; other joints get a JNT node
-    // (or none, for a joint the node pass could not place).
-    Joint& AddJoint(const char* name, bool withNode = true) {
-        auto joint = std::make_unique<Joint>();
-        joint->index = int32_t(model.joints.size());
-        joint->name.Set(name);
+    // "Root" is ROOT_LOD[0] itself; other joints get a JNT node (or none, for
+    // a joint the node pass could not place).
+    Joint& Add(const char* name, bool withNode = true) {
+        Joint& joint = AddJoint(model, name, "");
         TiXmlElement* node = nullptr;
         if (withNode)
-            node = EqualNoCase(name, "Root") ? state.lodRoots[0]
-                                             : MakeNode(state.lodRoots[0], std::string("JNT[") + name + "]",
-                                                        nullptr, nullptr);
+            node = std::string(name) == "Root" ? state.lodRoots[0]
+                                               : MakeNode(state.lodRoots[0], std::string("JNT[") + name + "]", nullptr, nullptr);
         state.jointNodes.push_back(node);
-        model.joints.push_back(std::move(joint));
-        return *model.joints.back();
+        return joint;
     }
-
-    TiXmlElement* Node(const std::string& name) { return FindNode(collada, name); }
-    TiXmlElement* Geometry(const std::string& id) { return FindElement(collada, "geometry", "id", id); }
+    const TiXmlElement* Node(const std::string& name) const { return FindNode(&collada, name); }
+    const TiXmlElement* Geometry(const std::string& id) const { return Find(&collada, "id", id, "geometry"); }
 };
 
-NavLight MakeLight(const char* name, const char* type, uint32_t section, float size, float phase, float freq,
-                   float r, float g, float b, float dist, uint8_t sprite, uint8_t highEnd) {
+NavLight Light(const char* name, const char* type, float size, float phase, float freq,
+               std::array<float, 3> rgb = {0, 0, 0}, float dist = 0, uint8_t sprite = 0, uint8_t highEnd = 0) {
     NavLight light;
     light.name.Set(name);
     light.type.Set(type);
-    light.section = section;
     light.size = size;
     light.phase = phase;
     light.frequency = freq;
-    light.colour[0] = r;
-    light.colour[1] = g;
-    light.colour[2] = b;
+    for (int i = 0; i < 3; ++i) light.colour[i] = rgb[i];
     light.distance = dist;
     light.sprite = sprite;
     light.highEnd = highEnd;
     return light;
 }
 
+template <typename T>
+T& Push(OwnedList<T>& list, const char* name, const char* parent) {
+    list.push_back(std::make_unique<T>());
+    list.back()->name.Set(name);
+    list.back()->parentName.Set(parent);
+    return *list.back();
+}
+
 }  // namespace
 
-TEST(SpecialNodeNames, NavLightGroups) {
-    struct Row {
-        const char* label;
+TEST(SpecialNodeNames, GroupsFlagsAndNumberTexts) {
+    struct LightRow {
         NavLight light;
         const char* want;
     };
-    const Row rows[] = {
-        {"g_texts", MakeLight("L", "default", 0, 0.1f, 2, 123.4567f, 0, 0, 0, 0, 0, 0),
-         "NAVL[L]_Sz[0.1]_Ph[2]_Fr[123.457]_Col[0,0,0]_Dist[0]"},
-        {"default_in_other_case", MakeLight("L", "DeFaUlT", 0, 1, 0, 0, 1, 0.5f, 0.25f, 100, 0, 0),
-         "NAVL[L]_Sz[1]_Ph[0]_Fr[0]_Col[1,0.5,0.25]_Dist[100]"},
-        {"type_and_section", MakeLight("L", "strobe", 3, 1, 0, 0, 0, 0, 0, 0, 0, 0),
-         "NAVL[L]_Type[strobe]_Sect[3]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]"},
-        {"empty_type_is_not_default", MakeLight("L", "", 0, 1, 0, 0, 0, 0, 0, 0, 0, 0),
-         "NAVL[L]_Type[]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]"},
-        {"sprite", MakeLight("L", "default", 0, 1, 0, 0, 0, 0, 0, 0, 1, 0),
-         "NAVL[L]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]_Flags[Sprite]"},
-        {"high_end", MakeLight("L", "default", 0, 1, 0, 0, 0, 0, 0, 0, 0, 7),
-         "NAVL[L]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]_Flags[HighEnd]"},
-        {"both_flags", MakeLight("L", "default", 0, 1, 0, 0, 0, 0, 0, 0, 1, 1),
+    NavLight sectioned = Light("L", "strobe", 1, 0, 0);
+    sectioned.section = 3;
+    const LightRow lights[] = {
+        {Light("L", "default", 0.1f, 2, 123.4567f), "NAVL[L]_Sz[0.1]_Ph[2]_Fr[123.457]_Col[0,0,0]_Dist[0]"},
+        {Light("L", "DeFaUlT", 1, 0, 0, {1, 0.5f, 0.25f}, 100), "NAVL[L]_Sz[1]_Ph[0]_Fr[0]_Col[1,0.5,0.25]_Dist[100]"},
+        {sectioned, "NAVL[L]_Type[strobe]_Sect[3]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]"},
+        {Light("L", "", 1, 0, 0), "NAVL[L]_Type[]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]"},
+        {Light("L", "default", 1, 0, 0, {}, 0, 1, 0), "NAVL[L]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]_Flags[Sprite]"},
+        {Light("L", "default", 1, 0, 0, {}, 0, 0, 7), "NAVL[L]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]_Flags[HighEnd]"},
+        {Light("L", "default", 1, 0, 0, {}, 0, 1, 1),
          "NAVL[L]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]_Flags[Sprite HighEnd]"},
-        {"large_and_negative", MakeLight("L", "default", 0, 1e7f, -0.5f, 1e-5f, 0, 0, 0, 1234567, 0, 0),
+        {Light("L", "default", 1e7f, -0.5f, 1e-5f, {}, 1234567),
          "NAVL[L]_Sz[1e+07]_Ph[-0.5]_Fr[1e-05]_Col[0,0,0]_Dist[1.23457e+06]"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
-        EXPECT_EQ(NavLightName(row.light), row.want);
-    }
-}
+    for (const LightRow& row : lights) EXPECT_EQ(NavLightName(row.light), row.want);
 
-TEST(SpecialNodeNames, DockPathGroups) {
-    struct Row {
-        const char* label;
-        const char* family;
-        const char* link;
+    struct DockRow {
+        const char *family, *link;
         float tolerance;
         uint32_t exit, latch, animFlags;
         const char* want;
     };
-    const Row rows[] = {
-        {"bare", "", "", 0, 0, 0, 0, "DOCK[P]"},
-        {"family", "Fighter", "", 0, 0, 0, 0, "DOCK[P]_Fam[Fighter]"},
-        {"link", "", "P2", 0, 0, 0, 0, "DOCK[P]_Link[P2]"},
-        {"tolerance", "", "", 0.25f, 0, 0, 0, "DOCK[P]_Tol[0.25]"},
-        {"all_groups", "F", "L", 2, 1, 1, 1, "DOCK[P]_Fam[F]_Link[L]_Tol[2]_Flags[Exit Latch Anim]"},
-        {"exit", "", "", 0, 5, 0, 0, "DOCK[P]_Flags[Exit]"},
-        {"latch", "", "", 0, 0, 1, 0, "DOCK[P]_Flags[Latch]"},
-        {"anim_is_bit_0", "", "", 0, 0, 0, 3, "DOCK[P]_Flags[Anim]"},
-        {"anim_other_bits_only", "", "", 0, 0, 0, 2, "DOCK[P]"},
-        {"latch_anim", "", "", 0, 0, 1, 1, "DOCK[P]_Flags[Latch Anim]"},
+    const DockRow docks[] = {
+        {"", "", 0, 0, 0, 0, "DOCK[P]"},
+        {"F", "L", 2, 1, 1, 1, "DOCK[P]_Fam[F]_Link[L]_Tol[2]_Flags[Exit Latch Anim]"},
+        {"Fighter", "", 0.25f, 5, 0, 0, "DOCK[P]_Fam[Fighter]_Tol[0.25]_Flags[Exit]"},
+        {"", "P2", 0, 0, 1, 3, "DOCK[P]_Link[P2]_Flags[Latch Anim]"},
+        {"", "", 0, 0, 0, 2, "DOCK[P]"},  // only bit 0 of the animation flags counts
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
+    for (const DockRow& row : docks) {
         DockPath path;
         path.name.Set("P");
         path.family.Set(row.family);
@@ -136,79 +114,58 @@ TEST(SpecialNodeNames, DockPathGroups) {
         path.animFlags = row.animFlags;
         EXPECT_EQ(DockPathName(path), row.want);
     }
-}
 
-TEST(SpecialNodeNames, DockSegmentFlagsInFixedOrder) {
-    // Each flag alone, then all of them: the words keep their fixed order
-    // whatever order the fields are set in.
+    // Each segment flag alone, then all of them in their fixed order.
     const char* words[] = {"UseRot", "Unfocus", "Check", "Close", "Player", "Queue", "Clip", "ClearRes"};
+    DockSegment all;
+    uint32_t* allFields[] = {&all.useRot, &all.unfocus, &all.check, &all.close, &all.player, &all.queue, &all.clip, &all.clearRes};
     for (int bit = 0; bit < 8; ++bit) {
-        SCOPED_TRACE(words[bit]);
         DockSegment seg;
-        uint32_t* fields[] = {&seg.useRot, &seg.unfocus, &seg.check, &seg.close,
-                              &seg.player, &seg.queue,   &seg.clip,  &seg.clearRes};
+        uint32_t* fields[] = {&seg.useRot, &seg.unfocus, &seg.check, &seg.close, &seg.player, &seg.queue, &seg.clip, &seg.clearRes};
         *fields[bit] = 1;
+        *allFields[7 - bit] = 2;
         EXPECT_EQ(DockSegmentName(seg, 4), std::string("SEG[4]_Tol[0]_Spd[0]_Flags[") + words[bit] + "]");
     }
-    DockSegment seg;
-    EXPECT_EQ(DockSegmentName(seg, 0), "SEG[0]_Tol[0]_Spd[0]");
-    seg.clip = seg.check = 1;
-    seg.tolerance = 0.1f;
-    seg.speed = 123.4567f;
-    EXPECT_EQ(DockSegmentName(seg, 12), "SEG[12]_Tol[0.1]_Spd[123.457]_Flags[Check Clip]");
-    seg.useRot = seg.unfocus = seg.close = seg.player = seg.queue = seg.clearRes = 2;
-    EXPECT_EQ(DockSegmentName(seg, 1),
-              "SEG[1]_Tol[0.1]_Spd[123.457]_Flags[UseRot Unfocus Check Close Player Queue Clip ClearRes]");
-}
+    EXPECT_EQ(DockSegmentName(DockSegment(), 0), "SEG[0]_Tol[0]_Spd[0]");
+    all.tolerance = 0.1f;
+    all.speed = 123.4567f;
+    EXPECT_EQ(DockSegmentName(all, 12),
+              "SEG[12]_Tol[0.1]_Spd[123.457]_Flags[UseRot Unfocus Check Close Player Queue Clip ClearRes]");
 
-TEST(SpecialNodeNames, ColourParameter) {
     Material m;
     m.name.Set("Hull");
     MaterialParam p;
     p.name.Set("$team");
     p.type = kParamColour;
     const float colour[4] = {1, 0.5f, 0, 0.1f};
-    for (int i = 0; i < 4; ++i) p.colour[i] = colour[i];
+    std::copy(colour, colour + 4, p.colour);
     EXPECT_EQ(ColourParamName(m, p), "MAT[Hull]_PARAM[$team]_Type[RGBA]_Data[1,0.5,0,0.1]");
 }
 
 TEST(SpecialNodes, LongNamesSplitIntoSubParams) {
     Scene s;
-    s.AddJoint("Root");
-    s.AddJoint("LightJointWithName");
-    s.AddJoint("Short");
-    s.model.navLights.push_back(std::make_unique<NavLight>(
-        MakeLight("LightJointWithName", "default", 0, 2, 0.5f, 1, 1, 0, 0, 100, 0, 0)));
-    s.model.navLights.push_back(
-        std::make_unique<NavLight>(MakeLight("Short", "default", 0, 2, 0.5f, 1, 1, 0, 0, 100, 0, 0)));
-
-    auto mat = std::make_unique<Material>();
-    mat->name.Set("HullMaterial01");
-    mat->shader.Set("ship");
+    s.Add("Root");
+    s.Add("LightJointWithName");
+    s.Add("Short");
+    s.model.navLights.push_back(std::make_unique<NavLight>(Light("LightJointWithName", "default", 2, 0.5f, 1, {1, 0, 0}, 100)));
+    s.model.navLights.push_back(std::make_unique<NavLight>(Light("Short", "default", 2, 0.5f, 1, {1, 0, 0}, 100)));
     MaterialParam colour;
     colour.name.Set("$paintColour");
     colour.type = kParamColour;
-    mat->params.push_back(colour);
-    s.model.materials.push_back(std::move(mat));
-
-    auto path = std::make_unique<DockPath>();
-    path->name.Set("Latch1");
-    path->family.Set("Frig");
-    path->link.Set("Latch2");
-    path->tolerance = 0.5f;
-    path->latch = 1;
+    AddMaterial(s.model, "HullMaterial01", "ship").params.push_back(colour);
+    DockPath& path = Push(s.model.dockPaths, "Latch1", "");
+    path.family.Set("Frig");
+    path.link.Set("Latch2");
+    path.tolerance = 0.5f;
+    path.latch = 1;
     DockSegment seg;
     seg.useRot = seg.unfocus = seg.check = seg.close = seg.player = 1;
-    path->segments.push_back(DockSegment());
-    path->segments.push_back(seg);
-    s.model.dockPaths.push_back(std::move(path));
+    seg.position[0] = 10;
+    seg.rotation[2] = 1.5f;
+    path.segments = {DockSegment(), seg};
     WriteSpecialNodes(s.state);
 
-    struct Row {
-        const char* node;
-        std::vector<std::string> subParams;  // empty: the name stays whole
-    };
-    const Row rows[] = {
+    const std::pair<const char*, std::vector<std::string>> rows[] = {
         {"NAVL[LightJointWithName]", {"Sz[2]", "Ph[0.5]", "Fr[1]", "Col[1,0,0]", "Dist[100]"}},
         {"NAVL[Short]_Sz[2]_Ph[0.5]_Fr[1]_Col[1,0,0]_Dist[100]", {}},
         {"MAT[HullMaterial01]", {"PARAM[$paintColour]", "Type[RGBA]", "Data[0,0,0,1]"}},
@@ -216,265 +173,109 @@ TEST(SpecialNodes, LongNamesSplitIntoSubParams) {
         {"SEG[0]_Tol[0]_Spd[0]", {}},
         {"SEG[1]", {"Tol[0]", "Spd[0]", "Flags[UseRot Unfocus Check Close Player]"}},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.node);
-        TiXmlElement* node = s.Node(row.node);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.first);
+        const TiXmlElement* node = s.Node(row.first);
         ASSERT_TRUE(node);
-        EXPECT_EQ(Attr(node, "id"), row.node);
-        EXPECT_EQ(Attr(node, "sid"), row.node);
-        TiXmlElement* sub = ChildNode(node, "SUB_PARAMS");
-        if (row.subParams.empty()) {
-            EXPECT_FALSE(sub);
-        } else {
-            ASSERT_TRUE(sub);
-            EXPECT_EQ(ChildNames(sub), row.subParams);
-        }
+        EXPECT_EQ(Attr(node, "id") + Attr(node, "sid"), std::string(row.first) + row.first);
+        const TiXmlElement* sub = nullptr;
+        for (const TiXmlElement* kid : Kids(node, "node"))
+            if (Attr(kid, "name") == "SUB_PARAMS") sub = kid;
+        EXPECT_EQ(ChildNames(sub), row.second);
+        EXPECT_EQ(sub != nullptr, !row.second.empty());
     }
+    EXPECT_EQ(TransformText(s.Node("SEG[1]"), "translate"), "10.000000 0.000000 0.000000");
+    EXPECT_EQ(TransformText(s.Node("SEG[1]"), "rotateZ"), "0 0 1 85.943665");
     // The light renames its joint's node rather than adding one.
     EXPECT_FALSE(s.Node("JNT[LightJointWithName]"));
     EXPECT_EQ(ChildNames(s.state.lodRoots[0]),
-              (std::vector<std::string>{"NAVL[LightJointWithName]",
-                                        "NAVL[Short]_Sz[2]_Ph[0.5]_Fr[1]_Col[1,0,0]_Dist[100]", "HOLD_PARAMS",
-                                        "HOLD_DOCK"}));
+              (std::vector<std::string>{"NAVL[LightJointWithName]", "NAVL[Short]_Sz[2]_Ph[0.5]_Fr[1]_Col[1,0,0]_Dist[100]",
+                                        "HOLD_PARAMS", "HOLD_DOCK"}));
 }
 
-TEST(SpecialNodes, LightOnRootRenamesTheLodRoot) {
+TEST(SpecialNodes, LightOnRootMissingJointsAndCollisionFallback) {
     Scene s;
-    s.AddJoint("Root");
-    s.model.navLights.push_back(std::make_unique<NavLight>(MakeLight("root", "x", 0, 1, 0, 0, 0, 0, 0, 0, 1, 0)));
-    WriteSpecialNodes(s.state);
-    for (const char* attr : {"name", "id", "sid"}) EXPECT_EQ(Attr(s.state.lodRoots[0], attr), "NAVL[root]");
-    EXPECT_EQ(JoinedName(s.state.lodRoots[0]),
-              "NAVL[root]_Type[x]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]_Flags[Sprite]");
-}
-
-TEST(SpecialNodes, ObjectsOfMissingJointsAreLeftOut) {
-    // One of each kind on a joint that does not exist and on one that has no
-    // node; only the collision mesh is still written (at COL[Root]).
-    Scene s(1, true);
-    s.AddJoint("Root");
-    s.AddJoint("Hidden", false);
-    for (const char* parent : {"Nowhere", "Hidden"}) {
-        s.model.navLights.push_back(
-            std::make_unique<NavLight>(MakeLight(parent, "default", 0, 1, 0, 0, 0, 0, 0, 0, 0, 0)));
-        auto marker = std::make_unique<Marker>();
-        marker->name.Set("M");
-        marker->parentName.Set(parent);
-        s.model.markers.push_back(std::move(marker));
-        auto shape = std::make_unique<EngineShape>();
-        shape->name.Set("E");
-        shape->parentName.Set(parent);
-        s.model.engineShapes.push_back(std::move(shape));
-        auto burn = std::make_unique<EngineBurn>();
-        burn->name.Set("B");
-        burn->parentName.Set(parent);
-        s.model.engineBurns.push_back(std::move(burn));
-    }
-    WriteSpecialNodes(s.state);
-    EXPECT_TRUE(ChildNames(s.state.lodRoots[0]).empty());
-    EXPECT_EQ(Attr(s.state.lodRoots[0], "name"), "ROOT_LOD[0]");
-    EXPECT_FALSE(s.Node("MARK[M]"));
-    EXPECT_FALSE(s.Node("ETSH[E]"));
-    EXPECT_FALSE(s.Node("BURN[B]"));
-    EXPECT_FALSE(s.Geometry("ETSH[E]-lib"));
-}
-
-TEST(SpecialNodes, CollisionPlacementAndFallback) {
-    Scene s(1, true);
-    s.AddJoint("Root");
-    Joint& hull = s.AddJoint("Hull");
+    s.Add("Root");
+    s.Add("Hidden", false);
+    Joint& hull = s.Add("Hull");
     hull.worldMatrix.m[12] = 1.5f;
     hull.worldMatrix.m[13] = -2;
-    hull.worldMatrix.m[14] = 3;
+    s.model.navLights.push_back(std::make_unique<NavLight>(Light("root", "x", 1, 0, 0, {}, 0, 1)));
+    // One of each kind on a joint that does not exist and on one without a node.
+    for (const char* parent : {"Nowhere", "Hidden"}) {
+        s.model.navLights.push_back(std::make_unique<NavLight>(Light(parent, "default", 1, 0, 0)));
+        Push(s.model.markers, "M", parent);
+        Push(s.model.engineShapes, "E", parent);
+        Push(s.model.engineBurns, "B", parent);
+    }
     for (const char* parent : {"hULL", "Missing"}) {
-        auto col = std::make_unique<CollisionMesh>();
-        col->parentName.Set(parent);
-        col->vertexCount = 3;
-        col->vertices = {0, 0, 0, 1, 0, 0, 0, 1, 0};
-        col->indexCount = 3;
-        col->indices = {0, 1, 2};
-        s.model.collisionMeshes.push_back(std::move(col));
+        s.model.collisionMeshes.push_back(std::make_unique<CollisionMesh>());
+        CollisionMesh& col = *s.model.collisionMeshes.back();
+        col.parentName.Set(parent);
+        col.vertexCount = 3;
+        col.vertices = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+        col.indexCount = 3;
+        col.indices = {0, 1, 2};
     }
+    Marker& marker = Push(s.model.markers, "Muzzle", "hull");
+    marker.position[0] = 16777217.0;  // one more than a float holds
+    marker.position[1] = -2.25;
+    marker.rotation[1] = 1.5;
     WriteSpecialNodes(s.state);
-    // The joint's own spelling names the node, not the mesh's reference.
-    EXPECT_EQ(ChildNames(s.state.rootCol), (std::vector<std::string>{"COL[Hull]", "COL[Root]"}));
-    struct Row {
-        const char* node;
-        const char* translate;
-    };
-    const Row rows[] = {{"COL[Hull]", "1.500000 -2.000000 3.000000"}, {"COL[Root]", "0.000000 0.000000 0.000000"}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.node);
-        TiXmlElement* node = s.Node(row.node);
-        ASSERT_TRUE(node);
-        EXPECT_EQ(TransformText(node, "translate"), row.translate);
-        EXPECT_EQ(ChildValues(node),
-                  (std::vector<std::string>{"translate", "rotate", "rotate", "rotate", "instance_geometry", "extra"}));
-        EXPECT_EQ(Attr(node->FirstChildElement("instance_geometry"), "url"), std::string("#") + row.node + "-lib");
-        EXPECT_TRUE(s.Geometry(std::string(row.node) + "-lib"));
-    }
-}
 
-TEST(SpecialNodes, MarkersTakeTheirPlacementInSinglePrecision) {
-    Scene s;
-    s.AddJoint("Root");
-    s.AddJoint("Gun");
-    auto marker = std::make_unique<Marker>();
-    marker->name.Set("Muzzle");
-    marker->parentName.Set("gun");
-    marker->position[0] = 16777217.0;  // one more than a float holds
-    marker->position[1] = -2.25;
-    marker->position[2] = 1e-9;
-    marker->rotation[1] = 1.5;
-    s.model.markers.push_back(std::move(marker));
-    WriteSpecialNodes(s.state);
-    TiXmlElement* node = FindNode(s.Node("JNT[Gun]"), "MARK[Muzzle]");
-    ASSERT_TRUE(node);
-    EXPECT_EQ(TransformText(node, "translate"), "16777216.000000 -2.250000 0.000000");
-    EXPECT_EQ(TransformText(node, "rotateY"), "0 1 0 85.943665");
-    EXPECT_EQ(TransformText(node, "rotateX"), "1 0 0 0.000000");
+    for (const char* attr : {"name", "id", "sid"}) EXPECT_EQ(Attr(s.state.lodRoots[0], attr), "NAVL[root]");
+    EXPECT_EQ(JoinedName(s.state.lodRoots[0]), "NAVL[root]_Type[x]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]_Flags[Sprite]");
+    EXPECT_EQ(ChildNames(s.state.lodRoots[0]), (std::vector<std::string>{"JNT[Hull]", "SUB_PARAMS"}));
+    for (const char* name : {"MARK[M]", "ETSH[E]", "BURN[B]"}) EXPECT_FALSE(s.Node(name)) << name;
+    EXPECT_FALSE(s.Geometry("ETSH[E]-lib"));
+    const TiXmlElement* muzzle = FindNode(s.Node("JNT[Hull]"), "MARK[Muzzle]");
+    EXPECT_EQ(TransformText(muzzle, "translate"), "16777216.000000 -2.250000 0.000000");
+    EXPECT_EQ(TransformText(muzzle, "rotateY"), "0 1 0 85.943665");
+    // The joint's own spelling names the node; a missing joint falls back to Root.
+    EXPECT_EQ(ChildNames(s.state.rootCol), (std::vector<std::string>{"COL[Hull]", "COL[Root]"}));
+    EXPECT_EQ(TransformText(s.Node("COL[Hull]"), "translate"), "1.500000 -2.000000 0.000000");
+    EXPECT_EQ(TransformText(s.Node("COL[Root]"), "translate"), "0.000000 0.000000 0.000000");
+    for (const char* col : {"COL[Hull]", "COL[Root]"}) {
+        EXPECT_EQ(Attr(s.Node(col)->FirstChildElement("instance_geometry"), "url"), std::string("#") + col + "-lib");
+        EXPECT_TRUE(s.Geometry(std::string(col) + "-lib")) << col;
+    }
 }
 
 TEST(SpecialNodes, BurnPointsInFlameThenDivisionOrder) {
     struct Row {
-        const char* label;
         uint32_t divisions, flames;
         int32_t vertexCount;  // fewer than divisions x flames when the chunk was cut short
         std::vector<std::string> want;
     };
     const Row rows[] = {
-        {"two_flames_of_three",
-         3,
-         2,
-         6,
-         {"Flame[0]_Div[0]", "Flame[0]_Div[1]", "Flame[0]_Div[2]", "Flame[1]_Div[0]", "Flame[1]_Div[1]",
-          "Flame[1]_Div[2]"}},
-        {"cut_short", 2, 3, 3, {"Flame[0]_Div[0]", "Flame[0]_Div[1]", "Flame[1]_Div[0]"}},
-        {"no_divisions", 0, 4, 0, {}},
-        {"no_flames", 5, 0, 0, {}},
+        {3, 2, 6, {"Flame[0]_Div[0]", "Flame[0]_Div[1]", "Flame[0]_Div[2]", "Flame[1]_Div[0]", "Flame[1]_Div[1]", "Flame[1]_Div[2]"}},
+        {2, 3, 3, {"Flame[0]_Div[0]", "Flame[0]_Div[1]", "Flame[1]_Div[0]"}},
+        {0, 4, 0, {}},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
+        SCOPED_TRACE(row.vertexCount);
         Scene s;
-        s.AddJoint("Root");
-        s.AddJoint("Engine");
-        auto burn = std::make_unique<EngineBurn>();
-        burn->name.Set("Main");
-        burn->parentName.Set("Engine");
-        burn->divisions = row.divisions;
-        burn->flameCount = row.flames;
-        burn->vertexCount = row.vertexCount;
-        for (int v = 0; v < row.vertexCount; ++v)
-            burn->vertices.insert(burn->vertices.end(), {float(v), float(10 * v), 0.5f});
-        s.model.engineBurns.push_back(std::move(burn));
+        s.Add("Engine");
+        EngineBurn& burn = Push(s.model.engineBurns, "Main", "Engine");
+        burn.divisions = row.divisions;
+        burn.flameCount = row.flames;
+        burn.vertexCount = row.vertexCount;
+        for (int v = 0; v < row.vertexCount; ++v) burn.vertices.insert(burn.vertices.end(), {float(v), float(10 * v), 0.5f});
         WriteSpecialNodes(s.state);
-        TiXmlElement* node = FindNode(s.Node("JNT[Engine]"), "BURN[Main]");
+        const TiXmlElement* node = FindNode(s.Node("JNT[Engine]"), "BURN[Main]");
         ASSERT_TRUE(node);
         EXPECT_EQ(ChildNames(node), row.want);
-        if (row.want.size() > 2) {
-            // Point f x divisions + d: the third point is vertex 2.
+        if (row.want.size() > 2) {  // point f x divisions + d: the third point is vertex 2
             EXPECT_EQ(TransformText(FindNode(node, row.want[2]), "translate"), "2.000000 20.000000 0.500000");
         }
     }
 }
 
-TEST(SpecialNodes, EngineShapeFansOverItsPoints) {
-    struct Row {
-        int points;
-        const char* count;
-        const char* p;
-    };
-    // Fewer than three points hold no triangle: the count never goes negative.
-    const Row rows[] = {{0, "0", ""}, {1, "0", ""}, {2, "0", ""}, {3, "1", "0 1 2 "}, {5, "3", "0 1 2 0 2 3 0 3 4 "}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.points);
-        Scene s;
-        s.AddJoint("Root");
-        auto shape = std::make_unique<EngineShape>();
-        shape->name.Set("Nozzle");
-        shape->parentName.Set("Root");
-        shape->vertexCount = row.points;
-        shape->vertices.assign(size_t(3 * row.points), 1.0f);
-        s.model.engineShapes.push_back(std::move(shape));
-        WriteSpecialNodes(s.state);
-        TiXmlElement* node = FindNode(s.state.lodRoots[0], "ETSH[Nozzle]");
-        ASSERT_TRUE(node);
-        EXPECT_EQ(Attr(node->FirstChildElement("instance_geometry"), "url"), "#ETSH[Nozzle]-lib");
-        TiXmlElement* geometry = s.Geometry("ETSH[Nozzle]-lib");
-        ASSERT_TRUE(geometry);
-        TiXmlElement* triangles = FindElement(geometry, "triangles", "count", row.count);
-        ASSERT_TRUE(triangles);
-        EXPECT_EQ(Text(triangles->FirstChildElement("p")), row.p);
-    }
-}
-
-TEST(SpecialNodes, HoldNodesOnlyWithContent) {
-    struct Row {
-        const char* label;
-        bool colour;
-        int stateCount;
-        bool dock;
-        std::vector<std::string> want;
-    };
-    const Row rows[] = {
-        {"texture_param_only", false, 0, false, {}},
-        {"colour_param", true, 1, false, {"HOLD_PARAMS"}},
-        {"counted_by_the_material_pass", false, 2, false, {"HOLD_PARAMS"}},
-        {"dock_path", false, 0, true, {"HOLD_DOCK"}},
-        {"both", true, 1, true, {"HOLD_PARAMS", "HOLD_DOCK"}},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
-        Scene s;
-        auto mat = std::make_unique<Material>();
-        mat->name.Set("M");
-        MaterialParam texture;
-        texture.type = kParamTexture;
-        mat->params.push_back(texture);
-        if (row.colour) {
-            MaterialParam colour;
-            colour.name.Set("c");
-            colour.type = kParamColour;
-            mat->params.push_back(colour);
-        }
-        s.model.materials.push_back(std::move(mat));
-        s.state.colourParamCount = row.stateCount;
-        if (row.dock) {
-            s.model.dockPaths.push_back(std::make_unique<DockPath>());
-            s.model.dockPaths.back()->name.Set("D");
-        }
-        WriteSpecialNodes(s.state);
-        EXPECT_EQ(ChildNames(s.state.lodRoots[0]), row.want);
-    }
-}
-
-TEST(SpecialNodes, DockSegmentsArePlaced) {
-    Scene s;
-    auto path = std::make_unique<DockPath>();
-    path->name.Set("P");
-    DockSegment seg;
-    seg.position[0] = 10;
-    seg.position[1] = 20;
-    seg.rotation[2] = 1.5f;
-    path->segments = {DockSegment(), seg};
-    s.model.dockPaths.push_back(std::move(path));
-    WriteSpecialNodes(s.state);
-    TiXmlElement* pathNode = FindNode(s.Node("HOLD_DOCK"), "DOCK[P]");
-    ASSERT_TRUE(pathNode);
-    EXPECT_EQ(ChildNames(pathNode), (std::vector<std::string>{"SEG[0]_Tol[0]_Spd[0]", "SEG[1]_Tol[0]_Spd[0]"}));
-    TiXmlElement* second = FindNode(pathNode, "SEG[1]_Tol[0]_Spd[0]");
-    EXPECT_EQ(TransformText(second, "translate"), "10.000000 20.000000 0.000000");
-    EXPECT_EQ(TransformText(second, "rotateZ"), "0 0 1 85.943665");
-}
-
 TEST(SpecialNodes, GlowsGoUnderTheirLodRootOrTheirJoint) {
-    // Twelve levels: more than the ten the format once had room for.
-    Scene s(12);
-    s.AddJoint("Root");
-    s.AddJoint("Hull");
-    auto mat = std::make_unique<Material>();
-    mat->name.Set("M");
-    s.model.materials.push_back(std::move(mat));
+    Scene s(12);  // more levels than the ten the format once had room for
+    s.Add("Root");
+    s.Add("Hull");
+    AddMaterial(s.model, "M", "s");
     s.state.glowTarget = "#MATGLOW[TALVE_Glow]";
     s.state.unionMask = 0x0001;
     struct Row {
@@ -483,48 +284,29 @@ TEST(SpecialNodes, GlowsGoUnderTheirLodRootOrTheirJoint) {
         bool mesh;
         int parent;  // LOD root index, or -1 for the joint's node
     };
-    const Row rows[] = {{"A", 0, true, -1},   {"B", 2, true, 2},    {"C", 11, true, 11},
-                        {"D", 12, true, -1},  {"E", 4000000000u, true, -1}, {"F", 1, false, 1}};
+    const Row rows[] = {{"A", 0, true, -1}, {"B", 2, true, 2}, {"C", 11, true, 11},
+                        {"D", 12, true, -1}, {"E", 4000000000u, true, -1}, {"F", 1, false, 1}};
     for (const Row& row : rows) {
-        auto glow = std::make_unique<Glow>();
-        glow->name.Set(row.name);
-        glow->parentName.Set("Hull");
-        glow->lod = row.lod;
-        if (row.mesh) {
-            glow->mesh = std::make_unique<Mesh>();
-            MeshPart part;
-            part.materialIndex = 0;
-            part.format = 0x0001;
-            part.stride = 3;
-            part.vertexCount = 3;
-            part.vertices = {0, 0, 0, 1, 0, 0, 0, 1, 0};
-            PrimitiveGroup group;
-            group.type = kPrimTriList;
-            group.indexCount = 3;
-            group.indices = {0, 1, 2};
-            part.groups.push_back(group);
-            glow->mesh->parts.push_back(part);
-        }
-        s.model.glows.push_back(std::move(glow));
+        Glow& glow = Push(s.model.glows, row.name, "Hull");
+        glow.lod = row.lod;
+        if (!row.mesh) continue;
+        glow.mesh = std::make_unique<Mesh>();
+        glow.mesh->parts.push_back(PosPart(0, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {Group(kPrimTriList, {0, 1, 2})}));
     }
     WriteGlowGeometries(s.state);
     for (const Row& row : rows) {
-        // "%d" of the stored level, as the name grammar has always printed it.
-        char name[64];
+        char name[64];  // "%d" of the stored level, as the name grammar has always printed it
         std::snprintf(name, sizeof name, "GLOW[%s]_LOD[%d]", row.name, int(row.lod));
         SCOPED_TRACE(name);
-        TiXmlElement* parent = row.parent < 0 ? s.Node("JNT[Hull]") : s.state.lodRoots[size_t(row.parent)];
-        TiXmlElement* node = FindNode(parent, name);
+        const TiXmlElement* parent = row.parent < 0 ? s.Node("JNT[Hull]") : s.state.lodRoots[size_t(row.parent)];
+        EXPECT_EQ(s.Geometry(std::string(name) + "-lib") != nullptr, row.mesh);
         if (!row.mesh) {
-            EXPECT_FALSE(FindNode(s.collada, name));
-            EXPECT_FALSE(s.Geometry(std::string(name) + "-lib"));
+            EXPECT_FALSE(s.Node(name));
             continue;
         }
+        const TiXmlElement* node = FindNode(parent, name);
         ASSERT_TRUE(node);
-        EXPECT_TRUE(s.Geometry(std::string(name) + "-lib"));
-        TiXmlElement* bound = FindElement(node, "instance_material", "target", "#MATGLOW[TALVE_Glow]");
-        ASSERT_TRUE(bound);
-        EXPECT_EQ(Attr(bound, "symbol"), "MATGLOW[TALVE_Glow]");
+        EXPECT_EQ(Attr(Find(node, "target", "#MATGLOW[TALVE_Glow]", "instance_material"), "symbol"), "MATGLOW[TALVE_Glow]");
     }
 }
 
@@ -532,23 +314,16 @@ TEST(SpecialNodes, EngineShapeFanStopsAtTheSixteenBitLimit) {
     // Indices are 16 bits: past 65536 points they would wrap back to 0 and
     // fan over the wrong points, so the fan ends at point 65535 instead.
     Scene s;
-    s.AddJoint("Root");
-    auto shape = std::make_unique<EngineShape>();
-    shape->name.Set("Huge");
-    shape->parentName.Set("Root");
-    shape->vertexCount = 70000;
-    shape->vertices.assign(3 * 70000, 0.5f);
-    s.model.engineShapes.push_back(std::move(shape));
+    s.Add("Root");
+    EngineShape& shape = Push(s.model.engineShapes, "Huge", "Root");
+    shape.vertexCount = 70000;
+    shape.vertices.assign(3 * 70000, 0.5f);
     WriteSpecialNodes(s.state);
-    TiXmlElement* geometry = s.Geometry("ETSH[Huge]-lib");
-    ASSERT_TRUE(geometry);
-    TiXmlElement* triangles = FindElement(geometry, "triangles", "count", "65534");
+    const TiXmlElement* geometry = s.Geometry("ETSH[Huge]-lib");
+    const TiXmlElement* triangles = Find(geometry, "count", "65534", "triangles");
     ASSERT_TRUE(triangles);
-    const std::string p = Text(triangles->FirstChildElement("p"));
-    const std::string tail = "0 65534 65535 ";
-    ASSERT_GE(p.size(), tail.size());
-    EXPECT_EQ(p.substr(p.size() - tail.size()), tail);
-    EXPECT_EQ(p.substr(0, 6), "0 1 2 ");
-    // Every point is still in the position source.
-    EXPECT_TRUE(FindElement(geometry, "float_array", "count", "210000"));
+    const std::string p = TextOf(triangles->FirstChildElement("p"));
+    ASSERT_GE(p.size(), 20u);
+    EXPECT_EQ(p.substr(0, 6) + "|" + p.substr(p.size() - 14), "0 1 2 |0 65534 65535 ");
+    EXPECT_TRUE(Find(geometry, "count", "210000", "float_array"));  // every point is still written
 }

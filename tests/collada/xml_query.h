@@ -1,11 +1,14 @@
-// Test helpers to look into a TinyXML tree: compact printing and lookups by
-// element name and attribute.
+// Test helpers for the collada tests: lookups in a TinyXML tree and small
+// builders of in-memory model objects.
 #pragma once
 
 #include <tinyxml.h>
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "model/model.h"
 
 // The subtree as one line (no indentation, no line breaks).
 inline std::string PrintXml(const TiXmlNode* node) {
@@ -17,11 +20,20 @@ inline std::string PrintXml(const TiXmlNode* node) {
     return printer.Str();
 }
 
+inline std::string Attr(const TiXmlElement* e, const char* name) {
+    const char* v = e ? e->Attribute(name) : nullptr;
+    return v ? v : "<none>";
+}
+
+inline std::string TextOf(const TiXmlElement* e) {
+    const char* t = e ? e->GetText() : nullptr;
+    return t ? t : "";
+}
+
 // Direct child elements, optionally only those with the given name.
 inline std::vector<const TiXmlElement*> Kids(const TiXmlNode* parent, const char* name = nullptr) {
     std::vector<const TiXmlElement*> out;
-    if (!parent) return out;
-    for (const TiXmlElement* e = parent->FirstChildElement(); e; e = e->NextSiblingElement())
+    for (const TiXmlElement* e = parent ? parent->FirstChildElement() : nullptr; e; e = e->NextSiblingElement())
         if (!name || e->ValueStr() == name) out.push_back(e);
     return out;
 }
@@ -32,52 +44,93 @@ inline std::vector<std::string> KidNames(const TiXmlNode* parent) {
     return out;
 }
 
-// The first element at or below root (document order) whose attribute equals value.
-inline const TiXmlElement* FindByAttr(const TiXmlNode* root, const char* attr, const std::string& value) {
-    if (!root) return nullptr;
-    if (const TiXmlElement* e = root->ToElement()) {
-        const char* v = e->Attribute(attr);
-        if (v && value == v) return e;
-    }
-    for (const TiXmlNode* c = root->FirstChild(); c; c = c->NextSibling())
-        if (const TiXmlElement* found = FindByAttr(c, attr, value)) return found;
-    return nullptr;
+// The `attr` attributes of the direct children named `value`, in order.
+inline std::vector<std::string> ChildNames(const TiXmlNode* parent, const char* value = "node",
+                                           const char* attr = "name") {
+    std::vector<std::string> out;
+    for (const TiXmlElement* e : Kids(parent, value)) out.push_back(Attr(e, attr));
+    return out;
 }
 
-// Every element at or below root whose attribute equals value.
-inline void FindAllByAttr(const TiXmlNode* root, const char* attr, const std::string& value,
-                          std::vector<const TiXmlElement*>& out) {
+inline std::vector<std::string> AttrNames(const TiXmlElement* e) {
+    std::vector<std::string> out;
+    for (const TiXmlAttribute* a = e ? e->FirstAttribute() : nullptr; a; a = a->Next()) out.push_back(a->Name());
+    return out;
+}
+
+// Every element at or below root (document order) whose attribute equals
+// value and, when given, whose element name is `elem`.
+inline void FindAll(const TiXmlNode* root, const char* attr, const std::string& value,
+                    std::vector<const TiXmlElement*>& out, const char* elem = nullptr) {
     if (!root) return;
     if (const TiXmlElement* e = root->ToElement()) {
         const char* v = e->Attribute(attr);
-        if (v && value == v) out.push_back(e);
+        if (v && value == v && (!elem || e->ValueStr() == elem)) out.push_back(e);
     }
-    for (const TiXmlNode* c = root->FirstChild(); c; c = c->NextSibling()) FindAllByAttr(c, attr, value, out);
+    for (const TiXmlNode* c = root->FirstChild(); c; c = c->NextSibling()) FindAll(c, attr, value, out, elem);
 }
 
-inline std::string TextOf(const TiXmlElement* e) {
-    if (!e) return "<null>";
-    const char* t = e->GetText();
-    return t ? t : "";
+inline const TiXmlElement* Find(const TiXmlNode* root, const char* attr, const std::string& value,
+                                const char* elem = nullptr) {
+    std::vector<const TiXmlElement*> all;
+    FindAll(root, attr, value, all, elem);
+    return all.empty() ? nullptr : all[0];
 }
 
-inline std::string Attr(const TiXmlElement* e, const char* name) {
-    if (!e) return "<null>";
-    const char* v = e->Attribute(name);
-    return v ? v : "<none>";
+inline const TiXmlElement* FindNode(const TiXmlNode* root, const std::string& name) {
+    return Find(root, "name", name, "node");
 }
 
-// Names of the attributes in the order they were set.
-inline std::vector<std::string> AttrNames(const TiXmlElement* e) {
-    std::vector<std::string> out;
-    if (!e) return out;
-    for (const TiXmlAttribute* a = e->FirstAttribute(); a; a = a->Next()) out.push_back(a->Name());
-    return out;
+// The text of the node's child transform with the given sid.
+inline std::string TransformText(const TiXmlElement* node, const char* sid) {
+    for (const TiXmlElement* e : Kids(node))
+        if (Attr(e, "sid") == sid) return TextOf(e);
+    return "<none>";
 }
 
-// Node (element named "node") children's "name" attributes.
-inline std::vector<std::string> ChildNodeNames(const TiXmlNode* parent) {
-    std::vector<std::string> out;
-    for (const TiXmlElement* e : Kids(parent, "node")) out.push_back(Attr(e, "name"));
-    return out;
+// A node's name with its "SUB_PARAMS" groups joined back on with "_".
+inline std::string JoinedName(const TiXmlElement* node) {
+    std::string name = Attr(node, "name");
+    for (const TiXmlElement* e : Kids(node, "node"))
+        if (Attr(e, "name") == "SUB_PARAMS")
+            for (const std::string& group : ChildNames(e)) name += "_" + group;
+    return name;
+}
+
+inline Material& AddMaterial(Model& model, const char* name, const char* shader) {
+    model.materials.push_back(std::make_unique<Material>());
+    Material& m = *model.materials.back();
+    m.index = int32_t(model.materials.size() - 1);
+    m.name.Set(name);
+    m.shader.Set(shader);
+    return m;
+}
+
+inline Joint& AddJoint(Model& model, const char* name, const char* parent) {
+    model.joints.push_back(std::make_unique<Joint>());
+    Joint& j = *model.joints.back();
+    j.index = int32_t(model.joints.size() - 1);
+    j.name.Set(name);
+    j.parentName.Set(parent);
+    return j;
+}
+
+inline PrimitiveGroup Group(uint32_t type, std::vector<uint16_t> indices) {
+    PrimitiveGroup g;
+    g.type = type;
+    g.indexCount = int32_t(indices.size());
+    g.indices = std::move(indices);
+    return g;
+}
+
+// A part holding positions only (format 0x0001, stride 4) from x y z triples.
+inline MeshPart PosPart(int32_t material, const std::vector<float>& xyz, std::vector<PrimitiveGroup> groups) {
+    MeshPart part;
+    part.materialIndex = material;
+    part.format = 0x0001;
+    part.stride = 4;
+    part.vertexCount = int32_t(xyz.size() / 3);
+    for (size_t i = 0; i + 2 < xyz.size(); i += 3) part.vertices.insert(part.vertices.end(), {xyz[i], xyz[i + 1], xyz[i + 2], 1});
+    part.groups = std::move(groups);
+    return part;
 }
