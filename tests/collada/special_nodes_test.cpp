@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -32,63 +31,48 @@ struct Scene {
     // "Root" is ROOT_LOD[0] itself; other joints get a JNT node (or none, for
     // a joint the node pass could not place).
     Joint& Add(const char* name, bool withNode = true) {
-        Joint& joint = AddJoint(model, name, "");
-        TiXmlElement* node = nullptr;
-        if (withNode)
-            node = std::string(name) == "Root" ? state.lodRoots[0]
-                                               : MakeNode(state.lodRoots[0], std::string("JNT[") + name + "]", nullptr, nullptr);
-        state.jointNodes.push_back(node);
-        return joint;
+        const std::string jnt = std::string("JNT[") + name + "]";
+        state.jointNodes.push_back(!withNode ? nullptr
+                                   : jnt == "JNT[Root]" ? state.lodRoots[0]
+                                                        : MakeNode(state.lodRoots[0], jnt, nullptr, nullptr));
+        return AddJoint(model, name, "");
     }
     const TiXmlElement* Node(const std::string& name) const { return FindNode(&collada, name); }
     const TiXmlElement* Geometry(const std::string& id) const { return Find(&collada, "id", id, "geometry"); }
 };
 
-NavLight Light(const char* name, const char* type, float size, float phase, float freq,
-               std::array<float, 3> rgb = {0, 0, 0}, float dist = 0, uint8_t sprite = 0, uint8_t highEnd = 0) {
-    NavLight light;
-    light.name.Set(name);
-    light.type.Set(type);
-    light.size = size;
-    light.phase = phase;
-    light.frequency = freq;
-    for (int i = 0; i < 3; ++i) light.colour[i] = rgb[i];
-    light.distance = dist;
-    light.sprite = sprite;
-    light.highEnd = highEnd;
+// Size, phase, frequency, colour, distance, sprite, high end.
+std::unique_ptr<NavLight> Light(const char* name, const char* type, std::array<float, 9> v = {1}) {
+    auto light = std::make_unique<NavLight>();
+    light->name.Set(name);
+    light->type.Set(type);
+    light->size = v[0];
+    light->phase = v[1];
+    light->frequency = v[2];
+    std::copy(&v[3], &v[6], light->colour);
+    light->distance = v[6];
+    light->sprite = uint8_t(v[7]);
+    light->highEnd = uint8_t(v[8]);
     return light;
-}
-
-template <typename T>
-T& Push(OwnedList<T>& list, const char* name, const char* parent) {
-    list.push_back(std::make_unique<T>());
-    list.back()->name.Set(name);
-    list.back()->parentName.Set(parent);
-    return *list.back();
 }
 
 }  // namespace
 
 TEST(SpecialNodeNames, GroupsFlagsAndNumberTexts) {
-    struct LightRow {
-        NavLight light;
-        const char* want;
-    };
-    NavLight sectioned = Light("L", "strobe", 1, 0, 0);
-    sectioned.section = 3;
-    const LightRow lights[] = {
-        {Light("L", "default", 0.1f, 2, 123.4567f), "NAVL[L]_Sz[0.1]_Ph[2]_Fr[123.457]_Col[0,0,0]_Dist[0]"},
-        {Light("L", "DeFaUlT", 1, 0, 0, {1, 0.5f, 0.25f}, 100), "NAVL[L]_Sz[1]_Ph[0]_Fr[0]_Col[1,0.5,0.25]_Dist[100]"},
-        {sectioned, "NAVL[L]_Type[strobe]_Sect[3]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]"},
-        {Light("L", "", 1, 0, 0), "NAVL[L]_Type[]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]"},
-        {Light("L", "default", 1, 0, 0, {}, 0, 1, 0), "NAVL[L]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]_Flags[Sprite]"},
-        {Light("L", "default", 1, 0, 0, {}, 0, 0, 7), "NAVL[L]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]_Flags[HighEnd]"},
-        {Light("L", "default", 1, 0, 0, {}, 0, 1, 1),
+    auto sectioned = Light("L", "strobe");
+    sectioned->section = 3;
+    const std::pair<std::unique_ptr<NavLight>, const char*> lights[] = {
+        {Light("L", "default", {0.1f, 2, 123.4567f}), "NAVL[L]_Sz[0.1]_Ph[2]_Fr[123.457]_Col[0,0,0]_Dist[0]"},
+        {Light("L", "DeFaUlT", {1e7f, -0.5f, 1e-5f, 1, 0.5f, 0.25f, 1234567}),
+         "NAVL[L]_Sz[1e+07]_Ph[-0.5]_Fr[1e-05]_Col[1,0.5,0.25]_Dist[1.23457e+06]"},
+        {std::move(sectioned), "NAVL[L]_Type[strobe]_Sect[3]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]"},
+        {Light("L", ""), "NAVL[L]_Type[]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]"},
+        {Light("L", "default", {1, 0, 0, 0, 0, 0, 0, 1, 0}), "NAVL[L]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]_Flags[Sprite]"},
+        {Light("L", "default", {1, 0, 0, 0, 0, 0, 0, 0, 7}), "NAVL[L]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]_Flags[HighEnd]"},
+        {Light("L", "default", {1, 0, 0, 0, 0, 0, 0, 1, 1}),
          "NAVL[L]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]_Flags[Sprite HighEnd]"},
-        {Light("L", "default", 1e7f, -0.5f, 1e-5f, {}, 1234567),
-         "NAVL[L]_Sz[1e+07]_Ph[-0.5]_Fr[1e-05]_Col[0,0,0]_Dist[1.23457e+06]"},
     };
-    for (const LightRow& row : lights) EXPECT_EQ(NavLightName(row.light), row.want);
+    for (const auto& row : lights) EXPECT_EQ(NavLightName(*row.first), row.second);
 
     struct DockRow {
         const char *family, *link;
@@ -115,18 +99,18 @@ TEST(SpecialNodeNames, GroupsFlagsAndNumberTexts) {
         EXPECT_EQ(DockPathName(path), row.want);
     }
 
-    // Each segment flag alone, then all of them in their fixed order.
+    // Each segment flag alone, then all of them (set in reverse) in their fixed order.
     const char* words[] = {"UseRot", "Unfocus", "Check", "Close", "Player", "Queue", "Clip", "ClearRes"};
+    auto fields = [](DockSegment& s) {
+        return std::array<uint32_t*, 8>{&s.useRot, &s.unfocus, &s.check, &s.close, &s.player, &s.queue, &s.clip, &s.clearRes};
+    };
     DockSegment all;
-    uint32_t* allFields[] = {&all.useRot, &all.unfocus, &all.check, &all.close, &all.player, &all.queue, &all.clip, &all.clearRes};
     for (int bit = 0; bit < 8; ++bit) {
         DockSegment seg;
-        uint32_t* fields[] = {&seg.useRot, &seg.unfocus, &seg.check, &seg.close, &seg.player, &seg.queue, &seg.clip, &seg.clearRes};
-        *fields[bit] = 1;
-        *allFields[7 - bit] = 2;
+        *fields(seg)[size_t(bit)] = 1;
+        *fields(all)[size_t(7 - bit)] = 2;
         EXPECT_EQ(DockSegmentName(seg, 4), std::string("SEG[4]_Tol[0]_Spd[0]_Flags[") + words[bit] + "]");
     }
-    EXPECT_EQ(DockSegmentName(DockSegment(), 0), "SEG[0]_Tol[0]_Spd[0]");
     all.tolerance = 0.1f;
     all.speed = 123.4567f;
     EXPECT_EQ(DockSegmentName(all, 12),
@@ -144,25 +128,24 @@ TEST(SpecialNodeNames, GroupsFlagsAndNumberTexts) {
 
 TEST(SpecialNodes, LongNamesSplitIntoSubParams) {
     Scene s;
-    s.Add("Root");
     s.Add("LightJointWithName");
+    s.model.navLights.push_back(Light("LightJointWithName", "default", {2, 0.5f, 1, 1, 0, 0, 100}));
+    s.model.navLights.push_back(Light("Short", "default", {2, 0.5f, 1, 1, 0, 0, 100}));
     s.Add("Short");
-    s.model.navLights.push_back(std::make_unique<NavLight>(Light("LightJointWithName", "default", 2, 0.5f, 1, {1, 0, 0}, 100)));
-    s.model.navLights.push_back(std::make_unique<NavLight>(Light("Short", "default", 2, 0.5f, 1, {1, 0, 0}, 100)));
     MaterialParam colour;
     colour.name.Set("$paintColour");
     colour.type = kParamColour;
     AddMaterial(s.model, "HullMaterial01", "ship").params.push_back(colour);
-    DockPath& path = Push(s.model.dockPaths, "Latch1", "");
+    DockPath& path = Push(s.model.dockPaths, "Latch1");
     path.family.Set("Frig");
     path.link.Set("Latch2");
     path.tolerance = 0.5f;
     path.latch = 1;
-    DockSegment seg;
-    seg.useRot = seg.unfocus = seg.check = seg.close = seg.player = 1;
-    seg.position[0] = 10;
-    seg.rotation[2] = 1.5f;
-    path.segments = {DockSegment(), seg};
+    path.segments.resize(2);
+    path.segments[1].useRot = path.segments[1].unfocus = path.segments[1].check = path.segments[1].close = 1;
+    path.segments[1].player = 1;
+    path.segments[1].position[0] = 10;
+    path.segments[1].rotation[2] = 1.5f;
     WriteSpecialNodes(s.state);
 
     const std::pair<const char*, std::vector<std::string>> rows[] = {
@@ -178,16 +161,14 @@ TEST(SpecialNodes, LongNamesSplitIntoSubParams) {
         const TiXmlElement* node = s.Node(row.first);
         ASSERT_TRUE(node);
         EXPECT_EQ(Attr(node, "id") + Attr(node, "sid"), std::string(row.first) + row.first);
-        const TiXmlElement* sub = nullptr;
+        std::vector<std::string> sub;
         for (const TiXmlElement* kid : Kids(node, "node"))
-            if (Attr(kid, "name") == "SUB_PARAMS") sub = kid;
-        EXPECT_EQ(ChildNames(sub), row.second);
-        EXPECT_EQ(sub != nullptr, !row.second.empty());
+            if (Attr(kid, "name") == "SUB_PARAMS") sub = ChildNames(kid);
+        EXPECT_EQ(sub, row.second);
     }
     EXPECT_EQ(TransformText(s.Node("SEG[1]"), "translate"), "10.000000 0.000000 0.000000");
     EXPECT_EQ(TransformText(s.Node("SEG[1]"), "rotateZ"), "0 0 1 85.943665");
     // The light renames its joint's node rather than adding one.
-    EXPECT_FALSE(s.Node("JNT[LightJointWithName]"));
     EXPECT_EQ(ChildNames(s.state.lodRoots[0]),
               (std::vector<std::string>{"NAVL[LightJointWithName]", "NAVL[Short]_Sz[2]_Ph[0.5]_Fr[1]_Col[1,0,0]_Dist[100]",
                                         "HOLD_PARAMS", "HOLD_DOCK"}));
@@ -200,10 +181,10 @@ TEST(SpecialNodes, LightOnRootMissingJointsAndCollisionFallback) {
     Joint& hull = s.Add("Hull");
     hull.worldMatrix.m[12] = 1.5f;
     hull.worldMatrix.m[13] = -2;
-    s.model.navLights.push_back(std::make_unique<NavLight>(Light("root", "x", 1, 0, 0, {}, 0, 1)));
+    s.model.navLights.push_back(Light("root", "x", {1, 0, 0, 0, 0, 0, 0, 1}));
     // One of each kind on a joint that does not exist and on one without a node.
     for (const char* parent : {"Nowhere", "Hidden"}) {
-        s.model.navLights.push_back(std::make_unique<NavLight>(Light(parent, "default", 1, 0, 0)));
+        s.model.navLights.push_back(Light(parent, "default"));
         Push(s.model.markers, "M", parent);
         Push(s.model.engineShapes, "E", parent);
         Push(s.model.engineBurns, "B", parent);
@@ -212,14 +193,12 @@ TEST(SpecialNodes, LightOnRootMissingJointsAndCollisionFallback) {
         s.model.collisionMeshes.push_back(std::make_unique<CollisionMesh>());
         CollisionMesh& col = *s.model.collisionMeshes.back();
         col.parentName.Set(parent);
-        col.vertexCount = 3;
+        col.vertexCount = col.indexCount = 3;
         col.vertices = {0, 0, 0, 1, 0, 0, 0, 1, 0};
-        col.indexCount = 3;
         col.indices = {0, 1, 2};
     }
     Marker& marker = Push(s.model.markers, "Muzzle", "hull");
     marker.position[0] = 16777217.0;  // one more than a float holds
-    marker.position[1] = -2.25;
     marker.rotation[1] = 1.5;
     WriteSpecialNodes(s.state);
 
@@ -229,8 +208,8 @@ TEST(SpecialNodes, LightOnRootMissingJointsAndCollisionFallback) {
     for (const char* name : {"MARK[M]", "ETSH[E]", "BURN[B]"}) EXPECT_FALSE(s.Node(name)) << name;
     EXPECT_FALSE(s.Geometry("ETSH[E]-lib"));
     const TiXmlElement* muzzle = FindNode(s.Node("JNT[Hull]"), "MARK[Muzzle]");
-    EXPECT_EQ(TransformText(muzzle, "translate"), "16777216.000000 -2.250000 0.000000");
-    EXPECT_EQ(TransformText(muzzle, "rotateY"), "0 1 0 85.943665");
+    EXPECT_EQ(TransformText(muzzle, "translate") + TransformText(muzzle, "rotateY"),
+              "16777216.000000 0.000000 0.0000000 1 0 85.943665");
     // The joint's own spelling names the node; a missing joint falls back to Root.
     EXPECT_EQ(ChildNames(s.state.rootCol), (std::vector<std::string>{"COL[Hull]", "COL[Root]"}));
     EXPECT_EQ(TransformText(s.Node("COL[Hull]"), "translate"), "1.500000 -2.000000 0.000000");
@@ -263,7 +242,6 @@ TEST(SpecialNodes, BurnPointsInFlameThenDivisionOrder) {
         for (int v = 0; v < row.vertexCount; ++v) burn.vertices.insert(burn.vertices.end(), {float(v), float(10 * v), 0.5f});
         WriteSpecialNodes(s.state);
         const TiXmlElement* node = FindNode(s.Node("JNT[Engine]"), "BURN[Main]");
-        ASSERT_TRUE(node);
         EXPECT_EQ(ChildNames(node), row.want);
         if (row.want.size() > 2) {  // point f x divisions + d: the third point is vertex 2
             EXPECT_EQ(TransformText(FindNode(node, row.want[2]), "translate"), "2.000000 20.000000 0.500000");
@@ -273,39 +251,31 @@ TEST(SpecialNodes, BurnPointsInFlameThenDivisionOrder) {
 
 TEST(SpecialNodes, GlowsGoUnderTheirLodRootOrTheirJoint) {
     Scene s(12);  // more levels than the ten the format once had room for
-    s.Add("Root");
     s.Add("Hull");
     AddMaterial(s.model, "M", "s");
     s.state.glowTarget = "#MATGLOW[TALVE_Glow]";
     s.state.unionMask = 0x0001;
-    struct Row {
-        const char* name;
-        uint32_t lod;
-        bool mesh;
-        int parent;  // LOD root index, or -1 for the joint's node
-    };
-    const Row rows[] = {{"A", 0, true, -1}, {"B", 2, true, 2}, {"C", 11, true, 11},
-                        {"D", 12, true, -1}, {"E", 4000000000u, true, -1}, {"F", 1, false, 1}};
-    for (const Row& row : rows) {
-        Glow& glow = Push(s.model.glows, row.name, "Hull");
-        glow.lod = row.lod;
-        if (!row.mesh) continue;
+    // Name, level, LOD root index (-1: the joint's node; -2: no mesh, no node).
+    const std::tuple<const char*, uint32_t, int> rows[] = {{"A", 0, -1},  {"B", 2, 2},  {"C", 11, 11},
+                                                           {"D", 12, -1}, {"E", 4000000000u, -1}, {"F", 1, -2}};
+    for (const auto& [name, lod, parent] : rows) {
+        Glow& glow = Push(s.model.glows, name, "Hull");
+        glow.lod = lod;
+        if (parent == -2) continue;
         glow.mesh = std::make_unique<Mesh>();
         glow.mesh->parts.push_back(PosPart(0, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {Group(kPrimTriList, {0, 1, 2})}));
     }
     WriteGlowGeometries(s.state);
-    for (const Row& row : rows) {
+    for (const auto& [glowName, lod, parent] : rows) {
         char name[64];  // "%d" of the stored level, as the name grammar has always printed it
-        std::snprintf(name, sizeof name, "GLOW[%s]_LOD[%d]", row.name, int(row.lod));
+        std::snprintf(name, sizeof name, "GLOW[%s]_LOD[%d]", glowName, int(lod));
         SCOPED_TRACE(name);
-        const TiXmlElement* parent = row.parent < 0 ? s.Node("JNT[Hull]") : s.state.lodRoots[size_t(row.parent)];
-        EXPECT_EQ(s.Geometry(std::string(name) + "-lib") != nullptr, row.mesh);
-        if (!row.mesh) {
+        EXPECT_EQ(s.Geometry(std::string(name) + "-lib") != nullptr, parent != -2);
+        if (parent == -2) {
             EXPECT_FALSE(s.Node(name));
             continue;
         }
-        const TiXmlElement* node = FindNode(parent, name);
-        ASSERT_TRUE(node);
+        const TiXmlElement* node = FindNode(parent < 0 ? s.Node("JNT[Hull]") : s.state.lodRoots[size_t(parent)], name);
         EXPECT_EQ(Attr(Find(node, "target", "#MATGLOW[TALVE_Glow]", "instance_material"), "symbol"), "MATGLOW[TALVE_Glow]");
     }
 }
@@ -320,9 +290,7 @@ TEST(SpecialNodes, EngineShapeFanStopsAtTheSixteenBitLimit) {
     shape.vertices.assign(3 * 70000, 0.5f);
     WriteSpecialNodes(s.state);
     const TiXmlElement* geometry = s.Geometry("ETSH[Huge]-lib");
-    const TiXmlElement* triangles = Find(geometry, "count", "65534", "triangles");
-    ASSERT_TRUE(triangles);
-    const std::string p = TextOf(triangles->FirstChildElement("p"));
+    const std::string p = TextOf(Find(geometry, "count", "65534", "triangles")->FirstChildElement("p"));
     ASSERT_GE(p.size(), 20u);
     EXPECT_EQ(p.substr(0, 6) + "|" + p.substr(p.size() - 14), "0 1 2 |0 65534 65535 ");
     EXPECT_TRUE(Find(geometry, "count", "210000", "float_array"));  // every point is still written

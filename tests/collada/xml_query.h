@@ -38,48 +38,26 @@ inline std::vector<const TiXmlElement*> Kids(const TiXmlNode* parent, const char
     return out;
 }
 
-inline std::vector<std::string> KidNames(const TiXmlNode* parent) {
+// The element names of the direct children, or with `value` given, the
+// `attr` attributes of the direct children of that name.
+inline std::vector<std::string> ChildNames(const TiXmlNode* parent, const char* value = "node", const char* attr = "name") {
     std::vector<std::string> out;
-    for (const TiXmlElement* e : Kids(parent)) out.push_back(e->ValueStr());
+    for (const TiXmlElement* e : Kids(parent, value)) out.push_back(value ? Attr(e, attr) : e->ValueStr());
     return out;
 }
+inline std::vector<std::string> KidNames(const TiXmlNode* parent) { return ChildNames(parent, nullptr); }
 
-// The `attr` attributes of the direct children named `value`, in order.
-inline std::vector<std::string> ChildNames(const TiXmlNode* parent, const char* value = "node",
-                                           const char* attr = "name") {
-    std::vector<std::string> out;
-    for (const TiXmlElement* e : Kids(parent, value)) out.push_back(Attr(e, attr));
-    return out;
-}
-
-inline std::vector<std::string> AttrNames(const TiXmlElement* e) {
-    std::vector<std::string> out;
-    for (const TiXmlAttribute* a = e ? e->FirstAttribute() : nullptr; a; a = a->Next()) out.push_back(a->Name());
-    return out;
-}
-
-// Every element at or below root (document order) whose attribute equals
+// The first element at or below root (document order) whose attribute equals
 // value and, when given, whose element name is `elem`.
-inline void FindAll(const TiXmlNode* root, const char* attr, const std::string& value,
-                    std::vector<const TiXmlElement*>& out, const char* elem = nullptr) {
-    if (!root) return;
-    if (const TiXmlElement* e = root->ToElement()) {
-        const char* v = e->Attribute(attr);
-        if (v && value == v && (!elem || e->ValueStr() == elem)) out.push_back(e);
-    }
-    for (const TiXmlNode* c = root->FirstChild(); c; c = c->NextSibling()) FindAll(c, attr, value, out, elem);
-}
-
 inline const TiXmlElement* Find(const TiXmlNode* root, const char* attr, const std::string& value,
                                 const char* elem = nullptr) {
-    std::vector<const TiXmlElement*> all;
-    FindAll(root, attr, value, all, elem);
-    return all.empty() ? nullptr : all[0];
+    const TiXmlElement* e = root ? root->ToElement() : nullptr;
+    if (e && e->Attribute(attr) && value == e->Attribute(attr) && (!elem || e->ValueStr() == elem)) return e;
+    for (const TiXmlNode* c = root ? root->FirstChild() : nullptr; c; c = c->NextSibling())
+        if (const TiXmlElement* found = Find(c, attr, value, elem)) return found;
+    return nullptr;
 }
-
-inline const TiXmlElement* FindNode(const TiXmlNode* root, const std::string& name) {
-    return Find(root, "name", name, "node");
-}
+inline const TiXmlElement* FindNode(const TiXmlNode* root, const std::string& name) { return Find(root, "name", name, "node"); }
 
 // The text of the node's child transform with the given sid.
 inline std::string TransformText(const TiXmlElement* node, const char* sid) {
@@ -97,22 +75,25 @@ inline std::string JoinedName(const TiXmlElement* node) {
     return name;
 }
 
-inline Material& AddMaterial(Model& model, const char* name, const char* shader) {
-    model.materials.push_back(std::make_unique<Material>());
-    Material& m = *model.materials.back();
-    m.index = int32_t(model.materials.size() - 1);
-    m.name.Set(name);
-    m.shader.Set(shader);
-    return m;
+template <typename T>
+T& Push(OwnedList<T>& list, const char* name, const char* parent = "") {
+    list.push_back(std::make_unique<T>());
+    list.back()->name.Set(name);
+    list.back()->parentName.Set(parent);
+    return *list.back();
+}
+inline Joint& AddJoint(Model& model, const char* name, const char* parent) {
+    Joint& joint = Push(model.joints, name, parent);
+    joint.index = int32_t(model.joints.size() - 1);
+    return joint;
 }
 
-inline Joint& AddJoint(Model& model, const char* name, const char* parent) {
-    model.joints.push_back(std::make_unique<Joint>());
-    Joint& j = *model.joints.back();
-    j.index = int32_t(model.joints.size() - 1);
-    j.name.Set(name);
-    j.parentName.Set(parent);
-    return j;
+inline Material& AddMaterial(Model& model, const char* name, const char* shader) {
+    model.materials.push_back(std::make_unique<Material>());
+    model.materials.back()->index = int32_t(model.materials.size() - 1);
+    model.materials.back()->name.Set(name);
+    model.materials.back()->shader.Set(shader);
+    return *model.materials.back();
 }
 
 inline PrimitiveGroup Group(uint32_t type, std::vector<uint16_t> indices) {
