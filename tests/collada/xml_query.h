@@ -4,7 +4,9 @@
 
 #include <tinyxml.h>
 
+#include <filesystem>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -74,6 +76,19 @@ inline std::string JoinedName(const TiXmlElement* node) {
             for (const std::string& group : ChildNames(e)) name += "_" + group;
     return name;
 }
+
+// A fresh folder, removed with everything in it at the end of the scope.
+struct TempDir {
+    std::string path = (std::filesystem::temp_directory_path() /
+                        ("vorda-collada-" + std::to_string(std::random_device{}()) + std::to_string(std::random_device{}())))
+                           .string();
+    TempDir() { std::filesystem::create_directories(path); }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+    std::string operator/(const std::string& name) const { return path + "/" + name; }
+};
 
 template <typename T>
 T& Push(OwnedList<T>& list, const char* name, const char* parent = "") {
