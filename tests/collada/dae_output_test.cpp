@@ -4,14 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <random>
 
 #include "tests/collada/xml_query.h"
 #include "tests/support/dae_checks.h"
 #include "tests/support/fixture_writer.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -59,22 +55,12 @@ TEST(DaeOutput, ReadersSeeEveryTriangleAndVertex) {
     AddMaterial(model, "hull", "ship");
     AddMaterial(model, "trim", "ship");
     AddJoint(model, "Root", "");
-    Joint& hull = AddJoint(model, "Hull", "Root");
-    hull.position[0] = 5;
-    hull.rotation[2] = 0.3f;
-    Joint& gun = AddJoint(model, "Gun", "Hull");
-    gun.position[0] = 2;
-    gun.rotation[2] = -0.2f;
-    model.multiMeshes.push_back(std::make_unique<MultiMesh>());
-    MultiMesh& ship = *model.multiMeshes.back();
-    ship.name.Set("ship");
-    ship.parentName.Set("Gun");
+    AddJoint(model, "Hull", "Root").rotation[2] = 0.3f;
+    AddJoint(model, "Gun", "Hull").position[0] = 2;
+    MultiMesh& ship = Push(model.multiMeshes, "ship", "Gun");
     for (int lod = 0; lod < 3; ++lod) ship.meshes.push_back(GridMesh(lod, 4 >> lod));
-    model.goblinMeshes.push_back(std::make_unique<MultiMesh>());
-    MultiMesh& gob = *model.goblinMeshes.back();
+    MultiMesh& gob = Push(model.goblinMeshes, "debris", "Hull");
     gob.kind = 1;
-    gob.name.Set("debris");
-    gob.parentName.Set("Hull");
     gob.meshes.push_back(GridMesh(0, 1, 300));
 
     long triangles = 0, vertices = 0, meshes = 0;
@@ -87,9 +73,8 @@ TEST(DaeOutput, ReadersSeeEveryTriangleAndVertex) {
             }
         }
 
-    const fs::path dir = fs::temp_directory_path() / ("vorda-dae-" + std::to_string(std::random_device{}()));
-    fs::create_directories(dir);
-    const std::string zem = (dir / "model.zem").string(), dae = (dir / "model.dae").string();
+    TempDir dir;
+    const std::string zem = dir / "model.zem", dae = dir / "model.dae";
     ASSERT_TRUE(SaveBytes(zem, BuildZem(model)));
     int status = 0;
     const std::string output = RunCommand(ShellQuote(VORDA_BINARY) + " " + ShellQuote("$CONVERT_IN=" + zem) + " " +
@@ -120,6 +105,4 @@ TEST(DaeOutput, ReadersSeeEveryTriangleAndVertex) {
     // 3 ship instances and 1 goblin instance.
     EXPECT_EQ(py.Count("nodes"), 1 + 2 + 3 + 2 + 3 + 1);
     EXPECT_EQ(py.Count("errors"), 0) << py.output;
-    std::error_code ec;
-    fs::remove_all(dir, ec);
 }

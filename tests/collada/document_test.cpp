@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -13,22 +12,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A fresh folder per test, removed afterwards.
-struct TempFolder {
-    fs::path path = fs::temp_directory_path() /
-                    (std::string("vorda-doc-") + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-                     std::to_string(std::hash<std::string>()(fs::current_path().string())));
-    TempFolder() {
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    std::string operator/(const std::string& name) const { return (path / name).string(); }
-};
-
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;
@@ -36,10 +19,8 @@ std::string ReadAll(const std::string& path) {
     return s.str();
 }
 
-// Writes an empty model; returns what the tool printed.
-std::string Write(const std::string& path, bool* ok, uint32_t version = 512) {
-    Model model;
-    model.version = version;
+// Writes the model; returns what the tool printed, and whether it succeeded in *ok.
+std::string Write(Model& model, const std::string& path, bool* ok) {
     CapturedOutput captured;
     *ok = WriteDocument(model, path.c_str(), DaeOptions());
     return captured.Text();
@@ -48,16 +29,18 @@ std::string Write(const std::string& path, bool* ok, uint32_t version = 512) {
 }  // namespace
 
 TEST(WriteDocument, SkeletonOfAModelWithoutMeshes) {
-    TempFolder tmp;
+    TempDir tmp;
     const std::string out = tmp / "out/ships/hull.dae";  // folders made on the way
+    Model model;
+    model.version = 512;
     bool ok = false;
-    EXPECT_EQ(Write(out, &ok), "Saving " + out + "\n");
+    EXPECT_EQ(Write(model, out, &ok), "Saving " + out + "\n");
     ASSERT_TRUE(ok);
     const std::string text = ReadAll(out);
-    EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"no\" ?>", 0), 0u);
-    EXPECT_NE(text.find("<COLLADA xmlns=\"http://www.collada.org/2005/11/COLLADASchema\" version=\"1.4.1\">"),
-              std::string::npos);
-    EXPECT_NE(text.find("<unit meter=\"0.010000\" name=\"centimeter\" />"), std::string::npos);
+    for (const char* part : {"<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"no\" ?>",
+                             "<COLLADA xmlns=\"http://www.collada.org/2005/11/COLLADASchema\" version=\"1.4.1\">",
+                             "<unit meter=\"0.010000\" name=\"centimeter\" />", "<visual_scene id=\"hull\" name=\"hull\">"})
+        EXPECT_NE(text.find(part), std::string::npos) << part;
 
     TiXmlDocument doc;
     ASSERT_TRUE(doc.LoadFile(out.c_str()));
@@ -65,71 +48,60 @@ TEST(WriteDocument, SkeletonOfAModelWithoutMeshes) {
     EXPECT_EQ(KidNames(root),
               (std::vector<std::string>{"asset", "library_images", "library_materials", "library_effects",
                                         "library_geometries", "library_animations", "library_visual_scenes", "scene"}));
+    for (const TiXmlElement* library : Kids(root))
+        if (library->ValueStr().rfind("library_", 0) == 0 && library->ValueStr() != "library_visual_scenes") {
+            EXPECT_TRUE(Kids(library).empty()) << library->Value();
+        }
     const TiXmlElement* asset = root->FirstChildElement("asset");
     EXPECT_EQ(KidNames(asset), (std::vector<std::string>{"contributor", "unit", "up_axis"}));
     EXPECT_EQ(TextOf(asset->FirstChildElement("up_axis")), "Y_UP");
     EXPECT_EQ(TextOf(asset->FirstChildElement("contributor")->FirstChildElement("author")), "VORDA");
-    const TiXmlElement* scene = root->FirstChildElement("library_visual_scenes")->FirstChildElement("visual_scene");
     EXPECT_EQ(PrintXml(root->FirstChildElement("scene")), "<scene><instance_visual_scene url=\"#hull\" /></scene>");
-    EXPECT_NE(text.find("<visual_scene id=\"hull\" name=\"hull\">"), std::string::npos);
+    const TiXmlElement* scene = Find(root, "id", "hull", "visual_scene");
     EXPECT_EQ(ChildNames(scene), (std::vector<std::string>{"ROOT_INFO", "ROOT_LOD[0]"}));
+    EXPECT_EQ(ChildNames(FindNode(scene, "ROOT_INFO")), (std::vector<std::string>{"UVSets[1]", "Class[MultiMesh]_Version[512]"}));
     EXPECT_EQ(PrintXml(scene->FirstChildElement("extra")),
               "<extra><technique profile=\"MAX3D\"><frame_rate>30.000000</frame_rate></technique>"
               "<technique profile=\"FCOLLADA\"><start_time>0.000000</start_time><end_time>0.0333333</end_time>"
               "</technique></extra>");
-    EXPECT_EQ(ChildNames(FindNode(scene, "ROOT_INFO")),
-              (std::vector<std::string>{"UVSets[1]", "Class[MultiMesh]_Version[512]"}));
-    for (const char* library : {"library_images", "library_materials", "library_effects", "library_geometries",
-                                "library_animations"})
-        EXPECT_TRUE(Kids(root->FirstChildElement(library)).empty()) << library;
 
     // The glow material is written only when the model has glows.
-    Model glowing;
-    glowing.glows.push_back(std::make_unique<Glow>());
-    CapturedOutput captured;
-    ASSERT_TRUE(WriteDocument(glowing, (tmp / "glow.dae").c_str(), DaeOptions()));
+    model.glows.push_back(std::make_unique<Glow>());
+    Write(model, tmp / "glow.dae", &ok);
     TiXmlDocument withGlow;
     ASSERT_TRUE(withGlow.LoadFile((tmp / "glow.dae").c_str()));
     EXPECT_EQ(ChildNames(withGlow.RootElement()->FirstChildElement("library_materials"), "material", "id"),
               std::vector<std::string>{"MATGLOW[TALVE_Glow]"});
 }
 
-TEST(WriteDocument, DocumentNameFromThePath) {
-    TempFolder tmp;
-    const char* const rows[][3] = {{"a.b/c.d.dae", "c.d", "a.b/c.d.dae"}, {"x\\y\\ship.DAE", "ship", "x/y/ship.DAE"},
-                                   {"plain", "plain", "plain"}};
+TEST(WriteDocument, NamesFromThePathAndFailedSaves) {
+    TempDir tmp;
     const fs::path before = fs::current_path();
     fs::current_path(tmp.path);
-    std::ofstream(tmp / "plain") << std::string(100000, 'x');  // a longer older file is replaced whole
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r[0]);
-        bool ok = false;
-        EXPECT_EQ(Write(r[0], &ok), std::string("Saving ") + r[0] + "\n");
-        TiXmlDocument doc;
-        ASSERT_TRUE(doc.LoadFile((tmp.path / r[2]).string().c_str()));
-        EXPECT_EQ(Attr(Find(doc.RootElement(), "id", r[1], "visual_scene"), "name"), r[1]);
-        EXPECT_NE(Find(doc.RootElement(), "url", std::string("#") + r[1]), nullptr);
-    }
-    fs::current_path(before);
-    EXPECT_EQ(ReadAll(tmp / "plain").find("xxxxxxxxxx"), std::string::npos);
-}
-
-TEST(WriteDocument, FailedSaveReportsOnceAndKeepsTheOldFile) {
-    TempFolder tmp;
-    std::ofstream(tmp / "plainfile") << "x";
-    fs::create_directory(tmp / "isdir.dae");
-    const std::string good = tmp / "good.dae";
+    std::ofstream("plain") << std::string(100000, 'x');  // a longer older file is replaced whole
+    Model model;
     bool ok = false;
-    Write(good, &ok);
-    ASSERT_TRUE(ok);
-    const std::string before = ReadAll(good);
-    fs::create_directory(good + ".saving");  // blocks the file the save streams into
-    for (const std::string& out : {tmp / "isdir.dae", tmp / "plainfile/sub/a.dae", good}) {
-        SCOPED_TRACE(out);
-        EXPECT_EQ(Write(out, &ok, 7), "Saving " + out + "\nError - Cannot write " + out + "\n");
-        EXPECT_FALSE(ok);
+    for (const char* name : {"a.b/c.d.dae", "x\\y\\ship.DAE", "plain"}) {
+        EXPECT_EQ(Write(model, name, &ok), std::string("Saving ") + name + "\n");
+        const std::string text = ReadAll(name[0] == 'x' ? "x/y/ship.DAE" : name);
+        const std::string docName = name[0] == 'a' ? "c.d" : name[0] == 'x' ? "ship" : "plain";
+        EXPECT_NE(text.find("<visual_scene id=\"" + docName + "\" name=\"" + docName + "\">"), std::string::npos) << name;
+        EXPECT_NE(text.find("<instance_visual_scene url=\"#" + docName + "\" />"), std::string::npos) << name;
     }
-    EXPECT_TRUE(fs::is_directory(tmp / "isdir.dae"));
-    EXPECT_EQ(ReadAll(tmp / "plainfile"), "x");
-    EXPECT_EQ(ReadAll(good), before);
+    EXPECT_EQ(ReadAll("plain").find("xxxxxxxxxx"), std::string::npos);
+
+    // A failed save reports one line and leaves what was there.
+    std::ofstream("plainfile") << "x";
+    fs::create_directory("isdir.dae");
+    const std::string good = ReadAll("plain");
+    fs::create_directory("plain.saving");  // blocks the file the save streams into
+    model.version = 7;
+    for (const std::string out : {"isdir.dae", "plainfile/sub/a.dae", "plain"}) {
+        EXPECT_EQ(Write(model, out, &ok), "Saving " + out + "\nError - Cannot write " + out + "\n");
+        EXPECT_FALSE(ok) << out;
+    }
+    EXPECT_TRUE(fs::is_directory("isdir.dae"));
+    EXPECT_EQ(ReadAll("plainfile"), "x");
+    EXPECT_EQ(ReadAll("plain"), good);
+    fs::current_path(before);
 }

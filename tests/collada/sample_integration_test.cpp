@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 
-#include <cstdlib>
-
 #include "core/platform.h"
 #include "sample/sample_model.h"
 #include "tests/collada/xml_query.h"
@@ -32,10 +30,9 @@ constexpr long kMaterials = 5;
 }  // namespace
 
 TEST(SampleIntegration, ConvertedSampleOpensInIndependentReaders) {
-    char pattern[] = "/tmp/vorda_sample_XXXXXX";
-    const char* made = mkdtemp(pattern);
-    ASSERT_TRUE(made);
-    const std::string dir = made, dae = dir + "/sample.dae";
+    TempDir tmp;
+    const std::string& dir = tmp.path;
+    const std::string dae = dir + "/sample.dae";
     ASSERT_TRUE(SaveBytes(dir + "/sample.zem", BuildZem(*BuildSampleModel())));
     ASSERT_TRUE(SaveBytes(dir + "/sample.MAD", BuildMad(*BuildSampleAnimation())));
     int status = -1;
@@ -99,5 +96,4 @@ TEST(SampleIntegration, ConvertedSampleOpensInIndependentReaders) {
         EXPECT_EQ(status, 0) << out;
         EXPECT_NE(out.find(" TGA "), std::string::npos) << out;
     }
-    RunCommand("rm -rf " + ShellQuote(dir));
 }
