@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdio>
+#include <tuple>
 
 #include "collada/make_node.h"
 #include "collada/xml_blocks.h"
@@ -33,27 +34,15 @@ struct AnimScene {
         curve.name.Set(name);
         curve.flags = flags;
         curve.index = int32_t(model.animation->curves.size() - 1);
-        for (const auto& k : keys) {
-            CurveKey key;
-            key.time = k[0];
-            key.value = k[1];
-            key.interpolation = uint32_t(k[2]);
-            key.inTangentX = float(k[3]);
-            key.inTangentY = float(k[4]);
-            key.outTangentX = float(k[5]);
-            key.outTangentY = float(k[6]);
-            curve.keys.push_back(key);
-        }
+        for (const auto& k : keys)
+            curve.keys.push_back({k[0], k[1], float(k[3]), float(k[4]), float(k[5]), float(k[6]), uint32_t(k[2])});
         return curve;
     }
     void Clip(const char* name, float start, float end, float loopStart, float loopEnd) {
         model.animation->clips.push_back(std::make_unique<AnimationClip>());
-        AnimationClip& clip = *model.animation->clips.back();
-        clip.name.Set(name);
-        clip.start = start;
-        clip.end = end;
-        clip.loopStart = loopStart;
-        clip.loopEnd = loopEnd;
+        AnimationClip& c = *model.animation->clips.back();
+        c.name.Set(name);
+        std::tie(c.start, c.end, c.loopStart, c.loopEnd) = std::tie(start, end, loopStart, loopEnd);
     }
     std::string Write() {
         CapturedOutput out;

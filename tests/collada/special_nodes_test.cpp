@@ -67,10 +67,8 @@ TEST(SpecialNodeNames, GroupsFlagsAndNumberTexts) {
          "NAVL[L]_Sz[1e+07]_Ph[-0.5]_Fr[1e-05]_Col[1,0.5,0.25]_Dist[1.23457e+06]"},
         {std::move(sectioned), "NAVL[L]_Type[strobe]_Sect[3]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]"},
         {Light("L", ""), "NAVL[L]_Type[]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]"},
-        {Light("L", "default", {1, 0, 0, 0, 0, 0, 0, 1, 0}), "NAVL[L]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]_Flags[Sprite]"},
         {Light("L", "default", {1, 0, 0, 0, 0, 0, 0, 0, 7}), "NAVL[L]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]_Flags[HighEnd]"},
-        {Light("L", "default", {1, 0, 0, 0, 0, 0, 0, 1, 1}),
-         "NAVL[L]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]_Flags[Sprite HighEnd]"},
+        {Light("L", "default", {1, 0, 0, 0, 0, 0, 0, 1, 1}), "NAVL[L]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]_Flags[Sprite HighEnd]"},
     };
     for (const auto& row : lights) EXPECT_EQ(NavLightName(*row.first), row.second);
 
@@ -146,6 +144,7 @@ TEST(SpecialNodes, LongNamesSplitIntoSubParams) {
     path.segments[1].player = 1;
     path.segments[1].position[0] = 10;
     path.segments[1].rotation[2] = 1.5f;
+    Push(s.model.dockPaths, "FighterLaunchPath").family.Set("FightersCorvettesAndFrigatesOnlyX");
     WriteSpecialNodes(s.state);
 
     const std::pair<const char*, std::vector<std::string>> rows[] = {
@@ -153,6 +152,7 @@ TEST(SpecialNodes, LongNamesSplitIntoSubParams) {
         {"NAVL[Short]_Sz[2]_Ph[0.5]_Fr[1]_Col[1,0,0]_Dist[100]", {}},
         {"MAT[HullMaterial01]", {"PARAM[$paintColour]", "Type[RGBA]", "Data[0,0,0,1]"}},
         {"DOCK[Latch1]_Fam[Frig]_Link[Latch2]_Tol[0.5]_Flags[Latch]", {}},
+        {"DOCK[FighterLaunchPath]", {"Fam[FightersCorvettesAndFrigatesOnlyX]"}},
         {"SEG[0]_Tol[0]_Spd[0]", {}},
         {"SEG[1]", {"Tol[0]", "Spd[0]", "Flags[UseRot Unfocus Check Close Player]"}},
     };
