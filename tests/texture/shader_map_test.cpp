@@ -2,17 +2,33 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+
 namespace {
 
-std::vector<std::string> LineNames(const SourceMap& map) {
-    std::vector<std::string> names;
-    for (const OutputMap& line : map.lines) names.push_back(line.name.value);
-    return names;
+// The names of a list's items, parted by between.
+template <typename List, typename Name>
+std::string Join(const List& list, Name name, const char* between = " ") {
+    std::string text;
+    for (const auto& item : list) text += (&item == &*std::begin(list) ? "" : between) + std::string(name(item));
+    return text;
+}
+std::string LineNames(const SourceMap& map) {
+    return Join(map.lines, [](const OutputMap& line) { return line.name.value; });
 }
 
-std::vector<uint32_t> Codes(const ChannelSpec (&channels)[4]) {
-    return {channels[0].code, channels[1].code, channels[2].code, channels[3].code};
+// Each channel as its code in hex, "@" and the position of the map it reads.
+std::string Channels(const ChannelSpec* channels, const int32_t* sources) {
+    std::string text;
+    char item[32];
+    for (int k = 0; k < 4; ++k) {
+        std::snprintf(item, sizeof item, "%s%x@%d", k ? " " : "", unsigned(channels[k].code), int(sources[k]));
+        text += item;
+    }
+    return text;
 }
+std::string Channels(const OutputMap& line) { return Channels(line.channels, line.sources); }
 
 TEST(DefaultShaderMapText, LaidOutLineByLine) {
     const std::string text = kDefaultShaderMapText;
@@ -25,85 +41,80 @@ TEST(DefaultShaderMapText, LaidOutLineByLine) {
         EXPECT_NE(text.find(part), std::string::npos) << part;
     }
     EXPECT_EQ(text.substr(text.size() - 17), "\r\n+*\r\n\t!NoScars\r\n");
-    // Every line ends in CR LF; the nine "+" lines are parted by one empty line each.
-    size_t lines = 0, empty = 0, bareCr = 0;
+    // Every line ends in CR LF (as many pairs as CRs and LFs); the nine "+"
+    // lines are parted by one empty line each.
+    size_t pairs = 0, empty = 0;
     for (size_t i = 0; i < text.size(); ++i) {
-        lines += text[i] == '\n';
+        pairs += text.compare(i, 2, "\r\n") == 0;
         empty += text.compare(i, 4, "\r\n\r\n") == 0;
-        bareCr += text[i] == '\r' && text[i + 1] != '\n';
-        EXPECT_TRUE(text[i] != '\n' || (i > 0 && text[i - 1] == '\r')) << i;
     }
-    EXPECT_EQ(lines, 62u);
+    EXPECT_EQ(pairs, 62u);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 62);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 62);
     EXPECT_EQ(empty, 8u);
-    EXPECT_EQ(bareCr, 0u);
 }
 
 TEST(ParseShaderMaps, DefaultSet) {
     const auto set = ParseShaderMaps();
     ASSERT_NE(set, nullptr);
-    using Lines = std::vector<std::vector<std::string>>;
-    const Lines shipLines = {{"DIFF", "TEAM"}, {"GLOW", "SPEC", "STRP"}, {"NORM"}};
+    // Entry name, then each map's output line names, maps parted by "|"; normalFlag, scars.
     struct Row {
         const char* name;
-        Lines lines;
+        const char* lines;
         int normalFlag, scars;
     } table[] = {
-        {"fxSolid", {{"DIFF"}}, 0, 1},
-        {"fx", {{"DIFF"}}, 0, 1},
-        {"badge", shipLines, 1, 1},
-        {"ship", shipLines, 1, 1},
-        {"matte", {{"DIFF"}, {"NORM"}}, 1, 1},
-        {"matteAlpha", {{"DIFF"}, {"NORM"}}, 1, 1},
-        {"megalith", {{"DIFF"}, {"GLOW", "SPEC"}, {"NORM"}}, 1, 1},
-        {"thruster", {{"DIFF", "TEAM"}, {"DIFX"}, {"GLOW", "SPEC", "STRP"}, {"GLOX", "SPEX"}, {"NORM"}}, 1, 1},
-        {"", {{"DIFF"}}, 0, 1},
-        {"", {{"DIFF"}}, 0, 1},
-        {"", {}, 0, 0},
+        {"fxSolid", "DIFF", 0, 1},
+        {"fx", "DIFF", 0, 1},
+        {"badge", "DIFF TEAM|GLOW SPEC STRP|NORM", 1, 1},
+        {"ship", "DIFF TEAM|GLOW SPEC STRP|NORM", 1, 1},
+        {"matte", "DIFF|NORM", 1, 1},
+        {"matteAlpha", "DIFF|NORM", 1, 1},
+        {"megalith", "DIFF|GLOW SPEC|NORM", 1, 1},
+        {"thruster", "DIFF TEAM|DIFX|GLOW SPEC STRP|GLOX SPEX|NORM", 1, 1},
+        {"", "DIFF", 0, 1},
+        {"", "DIFF", 0, 1},
+        {"", "", 0, 0},
     };
     ASSERT_EQ(set->entries.size(), std::size(table));
     for (size_t i = 0; i < std::size(table); ++i) {
-        const Row& row = table[i];
         const ShaderMap& entry = *set->entries[i];
-        SCOPED_TRACE(std::to_string(i) + " " + row.name);
-        EXPECT_EQ(entry.name.value, row.name);
-        ASSERT_EQ(entry.maps.size(), row.lines.size());
-        for (size_t m = 0; m < row.lines.size(); ++m) EXPECT_EQ(LineNames(entry.maps[m]), row.lines[m]);
-        EXPECT_EQ(entry.normalFlag, row.normalFlag);
-        EXPECT_EQ(entry.scars, row.scars);
+        SCOPED_TRACE(i);
+        EXPECT_EQ(entry.name.value, table[i].name);
+        EXPECT_EQ(Join(entry.maps, LineNames, "|"), table[i].lines);
+        EXPECT_EQ(entry.normalFlag, table[i].normalFlag);
+        EXPECT_EQ(entry.scars, table[i].scars);
     }
     EXPECT_EQ(set->entries[9]->maps[0].name.value, "$diffuseOn");
     const ShaderMap& ship = *set->entries[3];
     EXPECT_EQ(ship.maps[2].format, "DXT1");
-    EXPECT_EQ(Codes(ship.maps[2].defaults), (std::vector<uint32_t>{0x8000, 0x8000, 0xFF00, 0xFF00}));  // 5 5 1 1
-    EXPECT_EQ(Codes(ship.maps[0].lines[1].channels), (std::vector<uint32_t>{0xFF00, 0xFF00, 0xFF00, 0x14}));  // 1 1 1 a
-    EXPECT_EQ(ship.maps[2].lines[0].sources[3], 2);
+    EXPECT_EQ(Channels(ship.maps[2].defaults, ship.maps[2].defaultSources), "8000@2 8000@2 ff00@2 ff00@2");  // 5 5 1 1
+    EXPECT_EQ(Channels(ship.maps[0].lines[1]), "ff00@0 ff00@0 ff00@0 14@0");  // TEAM = 1 1 1 a
+    EXPECT_EQ(Channels(ship.maps[2].lines[0]), "1@2 2@2 3@2 ff00@2");         // NORM[B] = R G B 1
 }
 
 TEST(ParseShaderMaps, LanguageRules) {
     struct Row {
         const char* name;
         const char* text;
-        std::vector<std::string> entries;    // entry names in set order
-        std::vector<std::string> firstMaps;  // map names of the first entry
+        const char* entries;    // entry names in set order; nothing for no set
+        const char* firstMaps;  // map names of the first entry
     } table[] = {
-        {"name list in reverse, empty name is a wildcard", "+a,,b\n$d = 1 1 1 1\nO = R G B A\n", {"b", "", "a"}, {"$d"}},
-        {"star list is one wildcard", "+*,x\n$d = 1 1 1 1\nO = R G B A\n", {""}, {"$d"}},
-        {"map without lines gives way", "+e\n$x[DXT1] = 1 1 1 1\n$y[DXT1] = 1 1 1 1\nO = R G B A\n", {"e"}, {"$y"}},
-        {"last map without lines dropped", "+e\n$x = 1 1 1 1\nO = R G B A\n$z = 1 1 1 1\n+f\n", {"e", "f"}, {"$x"}},
-        {"caret ends the text", "+e\n^\n+f\n", {"e"}, {}},
-        {"comments, blank lines, CR alone", "  # c\r\r+e # name\r$x = 1 1 1 1 # m\r\tO = R G B A#o\r", {"e"}, {"$x"}},
-        {"three values are no line", "+e\n$x = 1 1 1\nO = R G B A\n", {"e"}, {}},
-        {"no entry", "$x = 1 1 1 1\nO = R G B A\n", {}, {}},
+        {"name list in reverse, empty name is a wildcard", "+a,,b\n$d = 1 1 1 1\nO = R G B A\n", "b,,a", "$d"},
+        {"star list is one wildcard", "+*,x\n$d = 1 1 1 1\nO = R G B A\n", "", "$d"},
+        {"map without lines gives way", "+e\n$x[DXT1] = 1 1 1 1\n$y[DXT1] = 1 1 1 1\nO = R G B A\n", "e", "$y"},
+        {"last map without lines dropped", "+e\n$x = 1 1 1 1\nO = R G B A\n$z = 1 1 1 1\n+f\n", "e,f", "$x"},
+        {"caret ends the text", "+e\n^\n+f\n", "e", ""},
+        {"comments, blank lines, CR alone", "  # c\r\r+e # name\r$x = 1 1 1 1 # m\r\tO = R G B A#o\r", "e", "$x"},
+        {"three values are no line", "+e\n$x = 1 1 1\nO = R G B A\n", "e", ""},
+        {"no entry", "$x = 1 1 1 1\nO = R G B A\n", nullptr, ""},
     };
     for (const Row& row : table) {
         SCOPED_TRACE(row.name);
         const auto set = ParseShaderMapText(row.text);
-        ASSERT_EQ(set != nullptr, !row.entries.empty());
-        std::vector<std::string> names, maps;
-        for (size_t i = 0; set && i < set->entries.size(); ++i) names.push_back(set->entries[i]->name.value);
-        for (size_t i = 0; set && i < set->entries[0]->maps.size(); ++i) maps.push_back(set->entries[0]->maps[i].name.value);
-        EXPECT_EQ(names, row.entries);
-        EXPECT_EQ(maps, row.firstMaps);
+        ASSERT_EQ(set != nullptr, row.entries != nullptr);
+        if (!set) continue;
+        EXPECT_EQ(Join(set->entries, [](const auto& entry) { return entry->name.value; }, ","), row.entries);
+        EXPECT_EQ(Join(set->entries[0]->maps, [](const SourceMap& map) { return map.name.value; }), row.firstMaps);
     }
 }
 
@@ -119,22 +130,19 @@ TEST(ParseShaderMaps, ValuesFlagsAndLimits) {
     ASSERT_EQ(e.maps.size(), 2u);
     EXPECT_EQ(e.maps[1].format, "DXT5");
     const std::vector<OutputMap>& lines = e.maps[0].lines;
-    ASSERT_EQ(LineNames(e.maps[0]), (std::vector<std::string>{"OUT", "V", "W"}));
-    EXPECT_EQ(Codes(lines[0].channels), (std::vector<uint32_t>{2, 1, 0, 0xFF00}));
-    EXPECT_EQ(std::vector<int32_t>(lines[0].sources, lines[0].sources + 4), (std::vector<int32_t>{1, 0, 0, 0}));
-    EXPECT_EQ(Codes(lines[1].channels), (std::vector<uint32_t>{2, 0, 0xFF00, 0x14 + 0x40000 + 0x20000 + 0x10000}));
-    EXPECT_EQ(Codes(lines[2].channels), (std::vector<uint32_t>{0x13, 0x40004, 0x8000, 0}));
-    // Unknown source names read their own map.
-    EXPECT_EQ(std::vector<int32_t>(lines[2].sources, lines[2].sources + 4), (std::vector<int32_t>{0, 1, 0, 0}));
+    ASSERT_EQ(LineNames(e.maps[0]), "OUT V W");
+    EXPECT_EQ(Channels(lines[0]), "2@1 1@0 0@0 ff00@0");
+    EXPECT_EQ(Channels(lines[1]), "2@0 0@0 ff00@0 70014@0");
+    EXPECT_EQ(Channels(lines[2]), "13@0 40004@1 8000@0 0@0");  // unknown source names read their own map
     EXPECT_EQ(set->entries[1]->scars, 1);  // "No" then "DoSc"
-    EXPECT_EQ(LineNames(set->entries[1]->maps[0]), (std::vector<std::string>{"L1", "L2", "L3", "L4"}));
+    EXPECT_EQ(LineNames(set->entries[1]->maps[0]), "L1 L2 L3 L4");
 
     // Sixteen source maps at most: the seventeenth "$" line is an output line of the sixteenth map.
     std::string many = "+m\n";
     for (int i = 0; i < 17; ++i) many += "$s" + std::to_string(i) + " = 1 1 1 1\nO = R G B A\n";
     const auto big = ParseShaderMapText(many.c_str());
     ASSERT_EQ(big->entries[0]->maps.size(), 16u);
-    EXPECT_EQ(LineNames(big->entries[0]->maps[15]), (std::vector<std::string>{"O", "$s16", "O"}));
+    EXPECT_EQ(LineNames(big->entries[0]->maps[15]), "O $s16 O");
 }
 
 TEST(FindShaderMap, ExactThenWildcard) {
@@ -165,37 +173,7 @@ TEST(FindShaderMap, ExactThenWildcard) {
 }
 
 std::unique_ptr<PixelImage> Picture(int w, int h, std::vector<unsigned char> pixels) {
-    auto image = std::make_unique<PixelImage>();
-    image->width = w;
-    image->height = h;
-    image->pixels = std::move(pixels);
-    return image;
-}
-
-TEST(ShaderMapInstance, ShipGlowSlotComposesItsOutputs) {
-    const auto set = ParseShaderMaps();
-    auto instance = BindShaderMap(*set->entries[3]);
-    TextureImage glowImage, specImage;
-    auto glow = Picture(2, 1, {1, 2, 3, 4, 5, 6, 7, 8});
-    EXPECT_TRUE(AssignSource(*instance, Core_QStr("$GLOW"), glow, &glowImage));
-    auto specular = Picture(2, 1, std::vector<unsigned char>(8, 9));
-    EXPECT_FALSE(AssignSource(*instance, Core_QStr("$specular"), specular, &specImage));
-    EXPECT_NE(specular, nullptr);  // still the caller's
-    ComposeOutputs(*instance);
-    struct Row {
-        const char* output;
-        std::vector<unsigned char> pixels;  // nothing: no output
-    } table[] = {{"GLOW", {2, 2, 2, 2, 6, 6, 6, 6}}, {"spec", {3, 3, 3, 3, 7, 7, 7, 7}},
-                 {"STRP", {255, 255, 255, 251, 255, 255, 255, 247}}, {"DIFF", {}}, {"NONE", {}}};
-    for (const Row& row : table) {
-        SCOPED_TRACE(row.output);
-        const TextureImage* image = nullptr;
-        const PixelImage* out = FindOutput(*instance, row.output, &image);
-        ASSERT_EQ(out != nullptr, !row.pixels.empty());
-        if (!out) continue;
-        EXPECT_EQ(image, &glowImage);
-        EXPECT_EQ(out->pixels, row.pixels);
-    }
+    return std::make_unique<PixelImage>(PixelImage{w, h, std::move(pixels)});
 }
 
 TEST(ShaderMapInstance, SmallerSourceOfAnotherSlotCountsAsMissing) {
@@ -211,10 +189,18 @@ TEST(ShaderMapInstance, SmallerSourceOfAnotherSlotCountsAsMissing) {
         auto a = Picture(2, 2, std::vector<unsigned char>(16, 10));
         auto b = Picture(row.bw, row.bh, std::vector<unsigned char>(size_t(row.bw * row.bh * 4), 77));
         ASSERT_TRUE(AssignSource(*instance, Core_QStr("$a"), a, &ia));
-        ASSERT_TRUE(AssignSource(*instance, Core_QStr("$b"), b, &ib));
+        ASSERT_TRUE(AssignSource(*instance, Core_QStr("$B"), b, &ib));
+        auto c = Picture(1, 1, {1, 2, 3, 4});
+        EXPECT_FALSE(AssignSource(*instance, Core_QStr("$c"), c, &ib));
+        EXPECT_NE(c, nullptr);  // still the caller's
         ComposeOutputs(*instance);
-        const PixelImage* o = FindOutput(*instance, "O");
+        const TextureImage* image = nullptr;
+        const PixelImage* o = FindOutput(*instance, "o", &image);
         ASSERT_NE(o, nullptr);
+        EXPECT_EQ(image, &ia);
+        EXPECT_EQ(FindOutput(*instance, "P", &image)->pixels[0], 77);
+        EXPECT_EQ(image, &ib);
+        EXPECT_EQ(FindOutput(*instance, "NONE"), nullptr);
         ASSERT_EQ(o->pixels.size(), 16u);
         EXPECT_EQ((std::vector<unsigned char>(o->pixels.begin(), o->pixels.begin() + 4)),
                   (std::vector<unsigned char>{10, row.green, 0, 255}));
