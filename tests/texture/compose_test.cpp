@@ -22,12 +22,7 @@ TEST(ComposeChannels, ChannelRules) {
         const unsigned char even[4] = {10, 20, 30, 128}, odd[4] = {200, 100, 50, 255};
         source.insert(source.end(), i % 2 ? odd : even, (i % 2 ? odd : even) + 4);
     }
-    struct Row {
-        const char* name;
-        uint32_t codes[4];
-        bool nullSource;
-        Pixel first, second;
-    } table[] = {
+    struct Row { const char* name; uint32_t codes[4]; bool nullSource; Pixel first, second; } table[] = {
         {"copy R G B A", {R, G, B, A}, false, {10, 20, 30, 128}, {200, 100, 50, 255}},
         {"green everywhere", {G, G, G, G}, false, {20, 20, 20, 20}, {100, 100, 100, 100}},
         {"inverted", {r, g, b, a}, false, {245, 235, 225, 127}, {55, 155, 205, 0}},

@@ -48,12 +48,7 @@ TEST(DecodeLevel, HandBuiltBlocks) {
     }
     const Pixel third = {170, 0, 85, 255}, twoThirds = {85, 0, 170, 255};
     auto white = [](int alpha) { return Pixel{255, 255, 255, alpha}; };
-    struct Row {
-        const char* name;
-        MipLevel level;
-        const char* format;
-        std::vector<Pixel> expect;
-    } table[] = {
+    struct Row { const char* name; MipLevel level; const char* format; std::vector<Pixel> expect; } table[] = {
         // c0 > c1: 2 = (2 c0 + c1) / 3, 3 = (c0 + 2 c1) / 3.
         {"DXT1 four colours", Level(4, 4, four), "DXT1", {kRedPx, kBluePx, third, twoThirds}},
         // c0 <= c1: 2 = (c0 + c1) / 2, 3 = transparent black.
@@ -67,7 +62,7 @@ TEST(DecodeLevel, HandBuiltBlocks) {
         {"DXT5", Level(8, 4, dxt5), "DXT5",
          {white(255), white(0), white(218), white(36), white(72), white(168), white(0), white(255),  // row 0
           white(255), white(255), white(255), white(255), white(40)}},                              // row 1
-        {"8888 copied, extra byte ignored", Level(2, 1, {1, 2, 3, 4, 5, 6, 7, 8, 99}), "8888", {{1, 2, 3, 4}, {5, 6, 7, 8}}},
+        {"8888, extra byte ignored", Level(2, 1, {1, 2, 3, 4, 5, 6, 7, 8, 99}), "8888", {{1, 2, 3, 4}, {5, 6, 7, 8}}},
     };
     for (const Row& row : table) {
         SCOPED_TRACE(row.name);
@@ -89,13 +84,7 @@ TEST(DecodeLevel, LevelsOffTheBlockGridDecodeOnlyStoredBlocks) {
 }
 
 TEST(DecodeLevel, RefusesWhatTheStoredBytesCannotDescribe) {
-    struct Row {
-        const char* name;
-        int32_t w, h;
-        size_t bytes;
-        const char* format;
-        DecodeStatus want;
-    } table[] = {
+    struct Row { const char* name; int32_t w, h; size_t bytes; const char* format; DecodeStatus want; } table[] = {
         {"huge DXT1 with one block", 1000000, 1000000, 8, "DXT1", DecodeStatus::kTooFewBytes},
         {"largest size, one block", 0x7FFFFFFF, 0x7FFFFFFF, 16, "DXT5", DecodeStatus::kTooFewBytes},
         {"huge 8888", 30000, 30000, 8, "8888", DecodeStatus::kTooFewBytes},

@@ -58,11 +58,7 @@ TEST(ParseShaderMaps, DefaultSet) {
     const auto set = ParseShaderMaps();
     ASSERT_NE(set, nullptr);
     // Entry name, then each map's output line names, maps parted by "|"; normalFlag, scars.
-    struct Row {
-        const char* name;
-        const char* lines;
-        int normalFlag, scars;
-    } table[] = {
+    struct Row { const char* name; const char* lines; int normalFlag, scars; } table[] = {
         {"fxSolid", "DIFF", 0, 1},
         {"fx", "DIFF", 0, 1},
         {"badge", "DIFF TEAM|GLOW SPEC STRP|NORM", 1, 1},
@@ -85,20 +81,15 @@ TEST(ParseShaderMaps, DefaultSet) {
         EXPECT_EQ(entry.scars, table[i].scars);
     }
     EXPECT_EQ(set->entries[9]->maps[0].name.value, "$diffuseOn");
-    const ShaderMap& ship = *set->entries[3];
-    EXPECT_EQ(ship.maps[2].format, "DXT1");
-    EXPECT_EQ(Channels(ship.maps[2].defaults, ship.maps[2].defaultSources), "8000@2 8000@2 ff00@2 ff00@2");  // 5 5 1 1
-    EXPECT_EQ(Channels(ship.maps[0].lines[1]), "ff00@0 ff00@0 ff00@0 14@0");  // TEAM = 1 1 1 a
-    EXPECT_EQ(Channels(ship.maps[2].lines[0]), "1@2 2@2 3@2 ff00@2");         // NORM[B] = R G B 1
+    const SourceMap& normal = set->entries[3]->maps[2];  // "$normal[DXT1]= 5 5 1 1", "NORM[B] = R G B 1"
+    EXPECT_EQ(normal.format, "DXT1");
+    EXPECT_EQ(Channels(normal.defaults, normal.defaultSources), "8000@2 8000@2 ff00@2 ff00@2");
+    EXPECT_EQ(Channels(normal.lines[0]), "1@2 2@2 3@2 ff00@2");
 }
 
 TEST(ParseShaderMaps, LanguageRules) {
-    struct Row {
-        const char* name;
-        const char* text;
-        const char* entries;    // entry names in set order; nothing for no set
-        const char* firstMaps;  // map names of the first entry
-    } table[] = {
+    // Entry names in set order (no set for null), then the map names of the first entry.
+    struct Row { const char* name; const char* text; const char* entries; const char* firstMaps; } table[] = {
         {"name list in reverse, empty name is a wildcard", "+a,,b\n$d = 1 1 1 1\nO = R G B A\n", "b,,a", "$d"},
         {"star list is one wildcard", "+*,x\n$d = 1 1 1 1\nO = R G B A\n", "", "$d"},
         {"map without lines gives way", "+e\n$x[DXT1] = 1 1 1 1\n$y[DXT1] = 1 1 1 1\nO = R G B A\n", "e", "$y"},
@@ -151,12 +142,8 @@ TEST(FindShaderMap, ExactThenWildcard) {
     diffuse.name.Set("$DIFFUSE");
     diffuseOn.name.Set("$diffuseOn");
     glow.name.Set("$glow");
-    struct Row {
-        const char* shader;
-        const MaterialParam* diffuse;
-        int entry;  // position in the set, -1 for none
-        bool notExact;
-    } table[] = {
+    // The entry found is given by its position in the set, -1 for none.
+    struct Row { const char* shader; const MaterialParam* diffuse; int entry; bool notExact; } table[] = {
         {"SHIP", &diffuse, 3, false},   {"fxsolid", nullptr, 0, false}, {"hull", &diffuse, 8, true},
         {"hull", &diffuseOn, 9, true},  {"hull", nullptr, -1, false},   {"", &diffuse, 8, true},
         {"hull", &glow, 10, true},  // the wildcard entry without maps takes any diffuse parameter
@@ -178,10 +165,8 @@ std::unique_ptr<PixelImage> Picture(int w, int h, std::vector<unsigned char> pix
 
 TEST(ShaderMapInstance, SmallerSourceOfAnotherSlotCountsAsMissing) {
     const auto set = ParseShaderMapText("+t\n$a = 1 1 1 1\nO = R $b.G 0 1\n$b = 1 1 1 1\nP = R G B A\n");
-    struct Row {
-        int bw, bh;
-        unsigned char green;  // of O's first pixel
-    } table[] = {{2, 2, 77}, {3, 3, 77}, {1, 4, 0}, {4, 1, 0}};
+    // Size of $b's picture and the green of O's first pixel, read from $b when it is large enough.
+    struct Row { int bw, bh; unsigned char green; } table[] = {{2, 2, 77}, {3, 3, 77}, {1, 4, 0}, {4, 1, 0}};
     for (const Row& row : table) {
         SCOPED_TRACE(std::to_string(row.bw) + "x" + std::to_string(row.bh));
         auto instance = BindShaderMap(*set->entries[0]);
@@ -198,8 +183,6 @@ TEST(ShaderMapInstance, SmallerSourceOfAnotherSlotCountsAsMissing) {
         const PixelImage* o = FindOutput(*instance, "o", &image);
         ASSERT_NE(o, nullptr);
         EXPECT_EQ(image, &ia);
-        EXPECT_EQ(FindOutput(*instance, "P", &image)->pixels[0], 77);
-        EXPECT_EQ(image, &ib);
         EXPECT_EQ(FindOutput(*instance, "NONE"), nullptr);
         ASSERT_EQ(o->pixels.size(), 16u);
         EXPECT_EQ((std::vector<unsigned char>(o->pixels.begin(), o->pixels.begin() + 4)),

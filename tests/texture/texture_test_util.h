@@ -14,9 +14,8 @@
 
 // A fresh folder under the system's temporary folder, removed with its contents.
 struct TempFolder {
-    std::string path = (std::filesystem::temp_directory_path() /
-                        ("vorda_tex_" + std::to_string(std::random_device{}()) + std::to_string(std::random_device{}())))
-                           .string();
+    std::string path = std::filesystem::temp_directory_path().string() + "/vorda_tex_" +
+                       std::to_string(std::random_device{}()) + "_" + std::to_string(std::random_device{}());
     TempFolder() { std::filesystem::create_directories(path); }
     ~TempFolder() { std::error_code ec; std::filesystem::remove_all(path, ec); }
     std::string File(const std::string& name) const { return path + "/" + name; }

@@ -45,10 +45,8 @@ TEST(WriteTgaUnlessLarger, KeepsOnlyAFileLargerInBothDimensions) {
     TempFolder folder;
     const std::string path = folder.File("t.TGA");
     const std::vector<unsigned char> big(512 * 512 * 4, 0x11);
-    struct Row {
-        int w, h;
-        bool kept;
-    } table[] = {{256, 256, true}, {256, -256, true}, {512, 512, false}, {1024, 256, false}, {256, 1024, false}};
+    struct Row { int w, h; bool kept; } table[] = {
+        {256, 256, true}, {256, -256, true}, {512, 512, false}, {1024, 256, false}, {256, 1024, false}};
     for (const Row& row : table) {
         SCOPED_TRACE(std::to_string(row.w) + "x" + std::to_string(row.h));
         ASSERT_TRUE(WriteTga(path, 512, -512, big.data(), big.size()));
