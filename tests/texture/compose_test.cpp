@@ -18,10 +18,8 @@ TEST(ComposeChannels, ChannelRules) {
     // through the four-pixel path, the last three through the single-pixel
     // one, and every pointer must advance in step.
     std::vector<unsigned char> source;
-    for (int i = 0; i < 7; ++i) {
-        const unsigned char even[4] = {10, 20, 30, 128}, odd[4] = {200, 100, 50, 255};
-        source.insert(source.end(), i % 2 ? odd : even, (i % 2 ? odd : even) + 4);
-    }
+    const unsigned char two[2][4] = {{10, 20, 30, 128}, {200, 100, 50, 255}};
+    for (int i = 0; i < 7; ++i) source.insert(source.end(), two[i % 2], two[i % 2] + 4);
     struct Row { const char* name; uint32_t codes[4]; bool nullSource; Pixel first, second; } table[] = {
         {"copy R G B A", {R, G, B, A}, false, {10, 20, 30, 128}, {200, 100, 50, 255}},
         {"green everywhere", {G, G, G, G}, false, {20, 20, 20, 20}, {100, 100, 100, 100}},
@@ -30,6 +28,7 @@ TEST(ComposeChannels, ChannelRules) {
         {"constants 0 5 1 Z", {Zero, Half, Full, Zero}, false, {0, 128, 255, 0}, {0, 128, 255, 0}},
         // (128 * 129) >> 8 = 64; alpha 255 stays (255 * 256) >> 8.
         {"alpha times itself", {Full, Full, Full, A | Mul}, false, {255, 255, 255, 64}, {255, 255, 255, 255}},
+        {"red times opaque alpha", {R | Mul, G, B, Full}, false, {10, 20, 30, 255}, {200, 100, 50, 255}},
         {"red times zero alpha", {R | Mul, G, B, Zero}, false, {0, 20, 30, 0}, {0, 100, 50, 0}},
         // Red is scaled by alpha before alpha scales itself: (10 * 129) >> 8 = 5,
         // not (10 * 65) >> 8 = 2.
