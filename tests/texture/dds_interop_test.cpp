@@ -16,8 +16,8 @@ namespace {
 bool Shell(const std::string& command) { return std::system(command.c_str()) == 0; }
 
 // A DDS file around given blocks: the 128-byte header with a four-character code.
-std::vector<unsigned char> MakeDds(int w, int h, const char* fourcc, const std::vector<unsigned char>& blocks) {
-    std::vector<unsigned char> f(128, 0);
+Bytes MakeDds(int w, int h, const char* fourcc, const Bytes& blocks) {
+    Bytes f(128, 0);
     const uint32_t fields[][2] = {{4, 124}, {8, 0x81007}, {12, uint32_t(h)}, {16, uint32_t(w)},
                                   {20, uint32_t(blocks.size())}, {76, 32}, {80, 4}, {108, 0x1000}};
     for (const auto& field : fields)
@@ -35,7 +35,7 @@ TEST(DdsInterop, ImageMagickDecodesTheSameBlocks) {
     std::mt19937 random(12345);
     for (const char* format : {"DXT1", "DXT3", "DXT5"}) {
         SCOPED_TRACE(format);
-        std::vector<unsigned char> blocks(size_t(w / 4 * h / 4 * (format[3] == '1' ? 8 : 16)));
+        Bytes blocks(size_t(w / 4 * h / 4 * (format[3] == '1' ? 8 : 16)));
         for (unsigned char& b : blocks) b = uint8_t(random());
         // DXT1: every other block in three-colour mode (c0 <= c1), the rest in four-colour mode.
         for (size_t i = 0; format[3] == '1' && i < blocks.size(); i += 8) {
@@ -50,7 +50,7 @@ TEST(DdsInterop, ImageMagickDecodesTheSameBlocks) {
                                                    std::streamsize(128 + blocks.size()));
         ASSERT_TRUE(Shell("convert '" + dds + "' -depth 8 rgba:'" + dds + ".rgba'"));
         ASSERT_EQ(DecodeAndWriteTga(tga, Level(w, h, blocks), format), DecodeStatus::kOk);
-        const std::vector<unsigned char> ours = ReadAll(tga), theirs = ReadAll(dds + ".rgba");
+        const Bytes ours = ReadAll(tga), theirs = ReadAll(dds + ".rgba");
         ASSERT_EQ(ours.size(), 18 + size_t(w * h * 4));
         ASSERT_EQ(theirs.size(), size_t(w * h * 4));
         EXPECT_EQ(ours[17], 0x08);  // bottom-left: rows stay in decoded order

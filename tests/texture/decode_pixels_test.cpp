@@ -31,7 +31,7 @@ void ExpectPixels(const MipLevel& level, const char* format, const std::vector<P
 }
 
 TEST(DecodeLevel, HandBuiltBlocks) {
-    std::vector<unsigned char> four, three, equal, clipped, dxt3 = {0xF0, 0x18, 0, 0, 0, 0, 0, 0}, dxt5;
+    Bytes four, three, equal, clipped, dxt3 = {0xF0, 0x18, 0, 0, 0, 0, 0, 0}, dxt5;
     PutColourBlock(four, kRed, kBlue, 0xE4E4E4E4);  // every row: indices 0, 1, 2, 3
     PutColourBlock(three, kBlue, kRed, 0xE4E4E4E4);
     PutColourBlock(equal, kGreen, kGreen, 0xE4E4E4E4);
@@ -41,8 +41,7 @@ TEST(DecodeLevel, HandBuiltBlocks) {
     PutColourBlock(dxt3, kBlue, kRed, 0xE4);
     // DXT5 block 0: alpha0 255 > alpha1 0, eight codes, row 0 indices 0, 1, 2, 7.
     // Block 1: alpha0 40 <= alpha1 200, six codes plus 0 and 255, row 0 indices 2, 5, 6, 7.
-    for (const std::vector<unsigned char>& alpha : {std::vector<unsigned char>{255, 0, 0x88, 0x0E, 0, 0, 0, 0},
-                                                    std::vector<unsigned char>{40, 200, 0xAA, 0x0F, 0, 0, 0, 0}}) {
+    for (const Bytes& alpha : {Bytes{255, 0, 0x88, 0x0E, 0, 0, 0, 0}, Bytes{40, 200, 0xAA, 0x0F, 0, 0, 0, 0}}) {
         dxt5.insert(dxt5.end(), alpha.begin(), alpha.end());
         PutColourBlock(dxt5, kWhite);
     }
@@ -74,7 +73,7 @@ TEST(DecodeLevel, HandBuiltBlocks) {
 // picture spans 3 x 3: the stored blocks fill their places row by row and the
 // missing edge blocks stay transparent black, without reading past the data.
 TEST(DecodeLevel, LevelsOffTheBlockGridDecodeOnlyStoredBlocks) {
-    std::vector<unsigned char> data;
+    Bytes data;
     for (uint16_t c : {kRed, kGreen, kBlue, kWhite}) PutColourBlock(data, c);
     std::vector<Pixel> expect;
     for (int y = 0; y < 10; ++y)
@@ -100,28 +99,25 @@ TEST(DecodeLevel, RefusesWhatTheStoredBytesCannotDescribe) {
     for (const Row& row : table) {
         SCOPED_TRACE(row.name);
         std::unique_ptr<PixelImage> image;
-        EXPECT_EQ(DecodeLevel(Level(row.w, row.h, std::vector<unsigned char>(row.bytes, 0x5A)), row.format, image),
-                  row.want);
+        EXPECT_EQ(DecodeLevel(Level(row.w, row.h, Bytes(row.bytes, 0x5A)), row.format, image), row.want);
         EXPECT_EQ(image != nullptr, row.want == DecodeStatus::kOk);
     }
 }
 
 TEST(DecodeAndWriteTga, RawWritesTopLeftDecodedWritesBottomLeftUnknownWritesNothing) {
     TempFolder folder;
-    std::vector<unsigned char> dxt5 = {255, 0, 0, 0, 0, 0, 0, 0};  // alpha0 255 for all indices 0
+    Bytes dxt5 = {255, 0, 0, 0, 0, 0, 0, 0};  // alpha0 255 for all indices 0
     PutColourBlock(dxt5, kRed);
     EXPECT_EQ(DecodeAndWriteTga(folder.File("sub/a.TGA"), Level(1, 2, {10, 20, 30, 40, 5, 6, 7, 8}), "8888"),
               DecodeStatus::kOk);
     EXPECT_EQ(DecodeAndWriteTga(folder.File("sub/b.TGA"), Level(4, 4, dxt5), "dxt5"), DecodeStatus::kOk);
     EXPECT_EQ(DecodeAndWriteTga(folder.File("sub/c.TGA"), Level(4, 4, dxt5), "ABCD"), DecodeStatus::kUnknownFormat);
     // Height, descriptor and the first pixel (blue, green, red, alpha) of each file.
-    const std::vector<unsigned char> a = ReadAll(folder.File("sub/a.TGA")), b = ReadAll(folder.File("sub/b.TGA"));
+    const Bytes a = ReadAll(folder.File("sub/a.TGA")), b = ReadAll(folder.File("sub/b.TGA"));
     ASSERT_EQ(a.size(), 18u + 8);
     ASSERT_EQ(b.size(), 18u + 64);
-    EXPECT_EQ((std::vector<unsigned char>{a[14], a[17], a[18], a[19], a[20], a[21]}),
-              (std::vector<unsigned char>{2, 0x28, 30, 20, 10, 40}));
-    EXPECT_EQ((std::vector<unsigned char>{b[14], b[17], b[18], b[19], b[20], b[21]}),
-              (std::vector<unsigned char>{4, 0x08, 0, 0, 255, 255}));
+    EXPECT_EQ((Bytes{a[14], a[17], a[18], a[19], a[20], a[21]}), (Bytes{2, 0x28, 30, 20, 10, 40}));
+    EXPECT_EQ((Bytes{b[14], b[17], b[18], b[19], b[20], b[21]}), (Bytes{4, 0x08, 0, 0, 255, 255}));
     EXPECT_FALSE(std::filesystem::exists(folder.File("sub/c.TGA")));
 }
 

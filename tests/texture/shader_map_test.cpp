@@ -7,6 +7,8 @@
 
 namespace {
 
+using Bytes = std::vector<unsigned char>;
+
 // The names of a list's items, parted by between.
 template <typename List, typename Name>
 std::string Join(const List& list, Name name, const char* between = " ") {
@@ -159,7 +161,7 @@ TEST(FindShaderMap, ExactThenWildcard) {
     }
 }
 
-std::unique_ptr<PixelImage> Picture(int w, int h, std::vector<unsigned char> pixels) {
+std::unique_ptr<PixelImage> Picture(int w, int h, Bytes pixels) {
     return std::make_unique<PixelImage>(PixelImage{w, h, std::move(pixels)});
 }
 
@@ -167,19 +169,19 @@ TEST(ShaderMapInstance, ShipGlowSlotComposesItsOutputs) {
     const auto set = ParseShaderMaps();
     auto instance = BindShaderMap(*set->entries[3]);
     TextureImage glowImage, specImage;
-    auto glow = Picture(2, 1, {1, 2, 3, 4, 5, 6, 7, 8}), specular = Picture(2, 1, std::vector<unsigned char>(8, 9));
+    auto glow = Picture(2, 1, {1, 2, 3, 4, 5, 6, 7, 8}), specular = Picture(2, 1, Bytes(8, 9));
     EXPECT_TRUE(AssignSource(*instance, Core_QStr("$GLOW"), glow, &glowImage));
     EXPECT_FALSE(AssignSource(*instance, Core_QStr("$specular"), specular, &specImage));
     EXPECT_NE(specular, nullptr);  // still the caller's
     ComposeOutputs(*instance);
     const char* const names[] = {"GLOW", "spec", "STRP", "DIFF", "NORM"};
-    const std::vector<unsigned char> want[] = {
+    const Bytes want[] = {
         {2, 2, 2, 2, 6, 6, 6, 6}, {3, 3, 3, 3, 7, 7, 7, 7}, {255, 255, 255, 251, 255, 255, 255, 247}, {}, {}};
     for (size_t i = 0; i < std::size(names); ++i) {
         SCOPED_TRACE(names[i]);
         const TextureImage* image = nullptr;
         const PixelImage* out = FindOutput(*instance, names[i], &image);
-        EXPECT_EQ(out ? out->pixels : std::vector<unsigned char>(), want[i]);
+        EXPECT_EQ(out ? out->pixels : Bytes(), want[i]);
         EXPECT_EQ(image, out ? &glowImage : nullptr);
     }
 }
@@ -192,8 +194,8 @@ TEST(ShaderMapInstance, SmallerSourceOfAnotherSlotCountsAsMissing) {
         SCOPED_TRACE(std::to_string(row.bw) + "x" + std::to_string(row.bh));
         auto instance = BindShaderMap(*set->entries[0]);
         TextureImage ia, ib;
-        auto a = Picture(2, 2, std::vector<unsigned char>(16, 10));
-        auto b = Picture(row.bw, row.bh, std::vector<unsigned char>(size_t(row.bw * row.bh * 4), 77));
+        auto a = Picture(2, 2, Bytes(16, 10));
+        auto b = Picture(row.bw, row.bh, Bytes(size_t(row.bw * row.bh * 4), 77));
         ASSERT_TRUE(AssignSource(*instance, Core_QStr("$a"), a, &ia));
         ASSERT_TRUE(AssignSource(*instance, Core_QStr("$B"), b, &ib));
         ComposeOutputs(*instance);
@@ -202,8 +204,7 @@ TEST(ShaderMapInstance, SmallerSourceOfAnotherSlotCountsAsMissing) {
         ASSERT_NE(o, nullptr);
         EXPECT_EQ(image, &ia);
         ASSERT_EQ(o->pixels.size(), 16u);
-        EXPECT_EQ((std::vector<unsigned char>(o->pixels.begin(), o->pixels.begin() + 4)),
-                  (std::vector<unsigned char>{10, row.green, 0, 255}));
+        EXPECT_EQ((Bytes(o->pixels.begin(), o->pixels.begin() + 4)), (Bytes{10, row.green, 0, 255}));
     }
 }
 

@@ -12,6 +12,8 @@
 
 #include "model/model.h"
 
+using Bytes = std::vector<unsigned char>;
+
 // A fresh folder under the system's temporary folder, removed with its contents.
 struct TempFolder {
     std::string path = std::filesystem::temp_directory_path().string() + "/vorda_tex_" +
@@ -21,12 +23,12 @@ struct TempFolder {
     std::string File(const std::string& name) const { return path + "/" + name; }
 };
 
-inline std::vector<unsigned char> ReadAll(const std::string& path) {
+inline Bytes ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-inline MipLevel Level(int32_t w, int32_t h, std::vector<unsigned char> data) {
+inline MipLevel Level(int32_t w, int32_t h, Bytes data) {
     MipLevel level;
     level.width = w;
     level.height = h;
@@ -37,7 +39,7 @@ inline MipLevel Level(int32_t w, int32_t h, std::vector<unsigned char> data) {
 
 // One DXT1 colour block: two RGB565 words, then 2-bit indices, pixel 0 of row 0
 // in the lowest bits. With indices 0 all 16 pixels take colour 0.
-inline void PutColourBlock(std::vector<unsigned char>& out, uint16_t c0, uint16_t c1 = 0, uint32_t indices = 0) {
+inline void PutColourBlock(Bytes& out, uint16_t c0, uint16_t c1 = 0, uint32_t indices = 0) {
     const uint32_t words[2] = {uint32_t(c0) | uint32_t(c1) << 16, indices};
     for (uint32_t v : words)
         for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));

@@ -6,7 +6,7 @@
 
 namespace {
 
-const std::vector<unsigned char> kTwoByTwo = {10, 20, 30, 40, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 13};
+const Bytes kTwoByTwo = {10, 20, 30, 40, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 13};
 
 TEST(WriteTga, HeaderAndByteOrder) {
     TempFolder folder;
@@ -15,15 +15,14 @@ TEST(WriteTga, HeaderAndByteOrder) {
     for (int height : {-2, 2}) {
         SCOPED_TRACE(height);
         ASSERT_TRUE(WriteTga(folder.File("a.TGA"), 2, height, kTwoByTwo.data(), kTwoByTwo.size()));
-        const std::vector<unsigned char> want = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 32,
-                                                 uint8_t(height < 0 ? 0x08 : 0x28), 30, 20, 10, 40, 3, 2, 1, 4,
-                                                 7, 6, 5, 8, 12, 11, 9, 13};
+        const Bytes want = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 32, uint8_t(height < 0 ? 0x08 : 0x28),
+                            30, 20, 10, 40, 3, 2, 1, 4, 7, 6, 5, 8, 12, 11, 9, 13};
         EXPECT_EQ(ReadAll(folder.File("a.TGA")), want);
     }
     // Width above 65535: the header keeps the low 16 bits, the data stays whole.
-    std::vector<unsigned char> wide(size_t(65536 + 3) * 4, 0x44);
+    Bytes wide(size_t(65536 + 3) * 4, 0x44);
     ASSERT_TRUE(WriteTga(folder.File("wide.TGA"), 65536 + 3, -1, wide.data(), wide.size()));
-    const std::vector<unsigned char> file = ReadAll(folder.File("wide.TGA"));
+    const Bytes file = ReadAll(folder.File("wide.TGA"));
     ASSERT_EQ(file.size(), 18 + wide.size());
     EXPECT_EQ(file[12], 3);
     EXPECT_EQ(file[13], 0);
@@ -44,13 +43,13 @@ TEST(WriteTga, CreatesMissingFoldersAndReportsFailures) {
 TEST(WriteTgaUnlessLarger, KeepsOnlyAFileLargerInBothDimensions) {
     TempFolder folder;
     const std::string path = folder.File("t.TGA");
-    const std::vector<unsigned char> big(512 * 512 * 4, 0x11);
+    const Bytes big(512 * 512 * 4, 0x11);
     struct Row { int w, h; bool kept; } table[] = {
         {256, 256, true}, {256, -256, true}, {512, 512, false}, {1024, 256, false}, {256, 1024, false}};
     for (const Row& row : table) {
         SCOPED_TRACE(std::to_string(row.w) + "x" + std::to_string(row.h));
         ASSERT_TRUE(WriteTga(path, 512, -512, big.data(), big.size()));
-        std::vector<unsigned char> pixels(size_t(row.w) * size_t(std::abs(row.h)) * 4, 0x22);
+        Bytes pixels(size_t(row.w) * size_t(std::abs(row.h)) * 4, 0x22);
         EXPECT_TRUE(WriteTgaUnlessLarger(path, row.w, row.h, pixels.data(), pixels.size()));
         EXPECT_EQ(ReadAll(path).size(), 18 + (row.kept ? big.size() : pixels.size()));
     }
