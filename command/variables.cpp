@@ -46,10 +46,12 @@ void SetVariable(CommandContext& context, const char* name, const char* value, b
 std::string Expand(const CommandContext& context, const char* source) {
     std::string text = source ? source : "";
     int substitutions = 0;
+    size_t work = 0;
     for (;;) {
         size_t start = text.find("$[");
         if (start == std::string::npos) return text;
-        if (++substitutions > kMaxSubstitutions || text.size() > kMaxExpandedSize) {
+        work += text.size();
+        if (++substitutions > kMaxSubstitutions || text.size() > kMaxExpandedSize || work > kMaxExpansionWork) {
             Out("Error - Variable expansion does not end, text dropped - %.200s\n", source ? source : "");
             return std::string();
         }
