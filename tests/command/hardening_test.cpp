@@ -9,6 +9,8 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -510,6 +512,36 @@ TEST(FuzzRegressions, ModelFilesReadCheckAndConvert) {
         std::filesystem::remove(work.File("out.dae"));
     }
     EXPECT_GT(files, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// A file cut anywhere inside a chunk is damaged; cut at the end of a
+// top-level form it is a shorter well-formed file.
+TEST(DamageFlag, SetByEveryCutInsideAChunk) {
+    const std::vector<unsigned char> whole = BuildZem(*BuildSampleModel());
+    std::set<size_t> boundaries;
+    for (size_t at = 0; at + 8 <= whole.size();) {
+        const size_t length = size_t(whole[at + 4]) << 24 | size_t(whole[at + 5]) << 16 |
+                              size_t(whole[at + 6]) << 8 | whole[at + 7];
+        at += 8 + length;
+        boundaries.insert(at);
+    }
+    std::unique_ptr<Model> full = ReadModelFile(whole.data(), whole.size());
+    ASSERT_TRUE(full);
+    EXPECT_FALSE(full->damaged);
+    const size_t nameEnd = *std::next(boundaries.begin());  // "VERS", then "NAME"
+    size_t cuts = 0;
+    for (size_t len = nameEnd + 1; len < whole.size(); len += 7) {
+        std::vector<unsigned char> part(whole.begin(), whole.begin() + long(len));
+        std::unique_ptr<Model> model = ReadModelFile(part.data(), part.size());
+        ASSERT_TRUE(model) << len;
+        EXPECT_EQ(model->damaged, boundaries.count(len) == 0) << "cut at " << len;
+        ++cuts;
+    }
+    EXPECT_GT(cuts, 100u);
 }
 
 }  // namespace
