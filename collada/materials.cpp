@@ -44,13 +44,16 @@ void AddFloat(TiXmlElement* phong, const char* name, double v) {
 }
 
 // The composed output's texture when the material has one, else the colour.
+// Outputs are composed one at a time while the files are written, so the
+// output exists exactly when its line's slot has a source.
 void AddColourOrTexture(TiXmlElement* phong, const ShaderMapInstance* instance, const char* name,
                         const char* outputName, const Colour& c) {
-    const TextureImage* image = nullptr;
-    if (!instance || !FindOutput(*instance, outputName, &image) || !image) {
+    const SourceSlot* slot = instance ? FindOutputSlot(*instance, outputName) : nullptr;
+    if (!slot || !slot->image) {
         AddColour(phong, name, c);
         return;
     }
+    const TextureImage* image = slot->image;
     TiXmlElement* element = AddChildElement(phong, name);
     TiXmlElement* texture = AddChildElement(element, "texture");
     SetAttr(texture, "texture", "IMG[" + image->outputStem.value + "_" + outputName + "]-image");
@@ -121,6 +124,26 @@ void ReportDecodeFailure(DecodeStatus status, const TextureImage& image, const M
             Out("ALERT: Unable to write texture file [%s]\n", path.c_str());
             break;
     }
+}
+
+// The text a reader of the saved document gets back for a file name: bytes
+// that are not UTF-8 come back as their Windows-1252 characters and
+// characters XML cannot hold as "_" (XmlSafe), and XmlSafe's "&#x26;" guard
+// reads back as "&". Texture files are named so, so that the names the
+// document carries find them.
+std::string AsDocumentReadsIt(const std::string& text) {
+    const std::string safe = XmlSafe(text);
+    std::string out;
+    out.reserve(safe.size());
+    for (size_t i = 0; i < safe.size();) {
+        if (safe.compare(i, 6, "&#x26;") == 0) {
+            out += '&';
+            i += 6;
+        } else {
+            out += safe[i++];
+        }
+    }
+    return out;
 }
 
 void WriteTextureFile(const std::string& path, const PixelImage& picture) {
@@ -203,10 +226,10 @@ void WriteOneMaterial(DaeState& state, const ShaderMapSet& shaderMaps, Material&
                 entry->name.CStr());
         instance = BindShaderMap(*entry);
         FillSources(model, material, *instance);
-        ComposeOutputs(*instance);
 
         // Every slot's files are named after the first used slot's image.
         std::string baseName;
+        PixelImage picture;
         for (SourceSlot& slot : instance->slots) {
             if (!slot.source) continue;
             std::string fileName = FileNamePart(slot.image->name.value);
@@ -216,20 +239,19 @@ void WriteOneMaterial(DaeState& state, const ShaderMapSet& shaderMaps, Material&
             const std::string& format = slot.image->format.value;
 
             if (state.options.verboseTextures)
-                WriteTextureFile(JoinFolder(state.outputFolder, SourceDumpFileName(stem, format, slot.map->name.value)),
+                WriteTextureFile(JoinFolder(state.outputFolder,
+                                            AsDocumentReadsIt(SourceDumpFileName(stem, format, slot.map->name.value))),
                                  *slot.source);
             ++slot.image->useCount;
             slot.image->outputStem.Set(stem.c_str());
 
+            // Each output is composed into the same picture just before its
+            // file is written: one output's pixels in memory at a time.
             for (OutputSlot& out : slot.outputs) {
                 const std::string& outputName = out.line->name.value;
-                if (!out.output) {
-                    Out("Alert! - Shader %s - Param %s - Source %s not assigned\n", instance->entry->name.CStr(),
-                        slot.map->name.CStr(), outputName.c_str());
-                    continue;
-                }
-                const std::string file = OutputFileName(stem, outputName);
-                WriteTextureFile(JoinFolder(state.outputFolder, file), *out.output);
+                ComposeOutput(*instance, slot, *out.line, picture);
+                const std::string file = AsDocumentReadsIt(OutputFileName(stem, outputName));
+                WriteTextureFile(JoinFolder(state.outputFolder, file), picture);
                 AddImage(state, "IMG[" + stem + "_" + outputName + "]-image",
                          "IMG[" + stem + "_" + outputName + "]_FMT[" + format + "]", file);
             }
@@ -250,7 +272,7 @@ void WriteUnusedImages(DaeState& state) {
     for (const auto& image : state.model->images) {
         if (!image || image->useCount != 0 || image->levels.empty()) continue;
         const std::string stem = TextureStem(image->name.value);
-        const std::string file = UnusedDumpFileName(stem, image->format.value);
+        const std::string file = AsDocumentReadsIt(UnusedDumpFileName(stem, image->format.value));
         const std::string path = JoinFolder(state.outputFolder, file);
         ReportDecodeFailure(DecodeAndWriteTga(path, image->levels[0], image->format.CStr()), *image,
                             image->levels[0], path);
@@ -262,6 +284,7 @@ void WriteUnusedImages(DaeState& state) {
 }  // namespace
 
 void WriteMaterials(DaeState& state, const ShaderMapSet& shaderMaps) {
+    state.colourParamCount = 0;
     if (!state.model) return;
     for (const auto& image : state.model->images) {
         if (!image) continue;

@@ -53,7 +53,15 @@ std::unique_ptr<Model> LoadModel(const char* path) {
     if (!model) return nullptr;
     model->path.Set(path);
     if (model->type == 0 && model->version == 512) {
-        std::unique_ptr<AnimationSet> animation = LoadMad(MakeMadPath(path).c_str());
+        std::string madPath = MakeMadPath(path);
+        std::unique_ptr<AnimationSet> animation = LoadMad(madPath.c_str());
+        if (!animation) {
+            // On a case-sensitive file system "<base>.mad" is the same file to
+            // the user; without this fallback its animations would be lost
+            // without a word.
+            madPath.replace(madPath.size() - 4, 4, ".mad");
+            animation = LoadMad(madPath.c_str());
+        }
         if (animation) model->animation = std::move(animation);
     }
     return model;

@@ -38,11 +38,17 @@ void RunForFile(CommandContext& context, const std::string& fullPath, const std:
     RunWordList(context, list.c_str(), false);
 }
 
+// A root given with a trailing separator ("models/") is not doubled up.
+std::string UnderRoot(const std::string& root, const std::string& relative) {
+    if (!root.empty() && (root.back() == '/' || root.back() == '\\')) return root + relative;
+    return root + "/" + relative;
+}
+
 }  // namespace
 
 void WalkFolder(CommandContext& context, const std::string& root, const std::string* relativeFolder,
                 FolderVisits& visited) {
-    std::string folder = relativeFolder ? root + "/" + *relativeFolder : root;
+    std::string folder = relativeFolder ? UnderRoot(root, *relativeFolder) : root;
     uint64_t device = 0, inode = 0;
     if (FolderIdentity(folder.c_str(), device, inode) && !visited.insert({device, inode}).second) return;
     std::vector<FolderEntry> entries;
@@ -56,7 +62,7 @@ void WalkFolder(CommandContext& context, const std::string& root, const std::str
             WalkFolder(context, root, &relativePath, visited);
             continue;
         }
-        std::string fullPath = root + "/" + relativePath;
+        std::string fullPath = UnderRoot(root, relativePath);
         if (!MatchMasks(context, fullPath.c_str())) continue;
         RunForFile(context, fullPath, relativePath, relativeFolder, entry.name);
     }

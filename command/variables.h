@@ -17,13 +17,11 @@
 void SetVariable(CommandContext& context, const char* name, const char* value, bool expandFirst);
 
 // Upper bounds of one expansion. A value that refers to itself would
-// otherwise re-expand for ever.
+// otherwise re-expand for ever; the work bound (bytes copied over all
+// substitutions) keeps a runaway text from costing seconds before it stops.
 constexpr int kMaxSubstitutions = 10000;
 constexpr size_t kMaxExpandedSize = size_t(1) << 20;
-// Bytes copied over all substitutions of one expansion: each substitution
-// copies the whole text, so a value that refers to itself and grows a little
-// per round would otherwise copy gigabytes before reaching the size bound.
-constexpr size_t kMaxExpansionWork = size_t(128) << 20;
+constexpr size_t kMaxExpansionWork = size_t(64) << 20;
 
 // Replaces every "$[name]" reference with the variable's value (nothing when
 // undefined), re-scanning from the start after each substitution so values

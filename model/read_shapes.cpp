@@ -97,6 +97,11 @@ void ReadGlow(ByteReader content, Model& model) {
             glow->mesh = ReadMesh(body, &model.damaged);
         }
     });
+    // A negative LOD number in a mesh body means "the level it is placed at"
+    // (multi meshes take their position); a glow's mesh is placed at the
+    // glow's own level.
+    if (glow->mesh && glow->mesh->lod < 0)
+        glow->mesh->lod = glow->lod <= uint32_t(INT32_MAX) ? int32_t(glow->lod) : 0;
     if (!whole) model.damaged = true;
     model.glows.push_back(std::move(glow));
 }

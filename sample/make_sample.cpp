@@ -1,4 +1,6 @@
-// Writes the bundled sample model: <dir>/sample.zem and <dir>/sample.mad.
+// Writes the bundled sample model: <dir>/sample.zem and <dir>/sample.MAD (the
+// animation file beside a model takes the upper-case extension the converter
+// looks for).
 #include <cstdio>
 #include <string>
 
@@ -13,7 +15,7 @@ int main(int argc, char** argv) {
     std::string dir = argv[1];
     if (!dir.empty() && dir.back() != '/') dir += '/';
     const std::string zem = dir + "sample.zem";
-    const std::string mad = dir + "sample.mad";
+    const std::string mad = dir + "sample.MAD";
     if (!SaveBytes(zem, BuildZem(*BuildSampleModel()))) {
         std::fprintf(stderr, "cannot write %s\n", zem.c_str());
         return 1;

@@ -3,11 +3,12 @@
 # and the libraries they link), writes seed inputs with the fixture writer and
 # runs each target for SECONDS (default 60), at most JOBS targets at a time.
 # Fails when a target finds a crash, a hang, a leak or an invariant violation.
-# Usage: fuzz.sh [seconds] [target...]   (targets: zem mad convert command shader_map)
+# Usage: fuzz.sh [seconds] [target...]
+#   (targets: zem mad convert command shader_map command_text)
 set -e
 SECONDS_EACH=${1:-60}
 [ $# -gt 0 ] && shift
-TARGETS=${*:-zem mad convert command shader_map}
+TARGETS=${*:-zem mad convert command shader_map command_text}
 BUILD=${FUZZ_BUILD:-build-fuzz}
 JOBS=${JOBS:-2}
 command -v clang++-14 >/dev/null 2>&1 || { echo "fuzz: clang++-14 not found"; exit 1; }
@@ -19,12 +20,15 @@ SOURCE=$(pwd)
 build_targets="make_seeds"
 for t in $TARGETS; do build_targets="$build_targets fuzz_$t"; done
 cmake --build "$BUILD" -j "$JOBS" --target $build_targets -- --no-print-directory >/dev/null
-for t in zem mad convert command shader_map; do
+for t in zem mad convert command shader_map command_text; do
   mkdir -p "$BUILD/seeds/$t" "$BUILD/corpus/$t"
 done
 mkdir -p "$BUILD/artifacts"
 "$BUILD/fuzz/make_seeds" "$BUILD/seeds/zem" "$BUILD/seeds/mad" "$BUILD/seeds/convert" \
   "$BUILD/seeds/command" "$BUILD/seeds/shader_map"
+printf '$A=x$[B]y\n$B=$[CR]\n$$C=<$[A]>\necho=$[C],exec=$[A$[B]],$[unclosed\n' \
+  >"$BUILD/seeds/command_text/words"
+printf '$A=$[A]$[A]\n$[A]\n' >"$BUILD/seeds/command_text/self"
 
 # Runs one target; its log is $BUILD/fuzz_<target>.log.
 run_one() {

@@ -12,5 +12,10 @@
 // kChannelMultiplyAlpha are then scaled by the composed alpha, red first and
 // alpha last (so a flagged alpha is multiplied by itself). Every non-null
 // source must hold at least pixelCount pixels.
+// True when ComposeChannels would keep some output byte (an unset spec, or a
+// source spec whose source is null): only then does the output's prior
+// content matter.
+bool ComposeKeepsBytes(const ChannelSpec specs[4], const unsigned char* const sources[4]);
+
 void ComposeChannels(const ChannelSpec specs[4], const unsigned char* const sources[4], unsigned char* output,
                      size_t pixelCount);

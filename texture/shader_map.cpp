@@ -48,31 +48,46 @@ bool AssignSource(ShaderMapInstance& instance, const Core_QStr& paramName, std::
     return true;
 }
 
+void ComposeOutput(const ShaderMapInstance& instance, const SourceSlot& slot, const OutputMap& line,
+                   PixelImage& picture) {
+    const PixelImage& own = *slot.source;
+    picture.width = own.width;
+    picture.height = own.height;
+    const unsigned char* sources[4] = {};
+    for (int k = 0; k < 4; ++k) {
+        const int32_t s = line.sources[k];
+        if (s < 0 || size_t(s) >= instance.slots.size()) continue;
+        const PixelImage* src = instance.slots[size_t(s)].source.get();
+        // Sources are read by the output's pixel index; one that is narrower
+        // or shorter than the output would be read past its end, so it counts
+        // as missing.
+        if (!src || src->width < own.width || src->height < own.height) continue;
+        sources[k] = src->pixels.data();
+    }
+    // A reused buffer needs zeroes again only where the composition keeps
+    // bytes; everything else is overwritten.
+    if (picture.pixels.size() != own.pixels.size() || ComposeKeepsBytes(line.channels, sources))
+        picture.pixels.assign(own.pixels.size(), 0);
+    ComposeChannels(line.channels, sources, picture.pixels.data(), picture.PixelCount());
+}
+
 void ComposeOutputs(ShaderMapInstance& instance) {
-    const size_t slotCount = instance.slots.size();
     for (SourceSlot& slot : instance.slots) {
         if (!slot.source) continue;
-        const PixelImage& own = *slot.source;
         for (OutputSlot& out : slot.outputs) {
-            auto image = std::make_unique<PixelImage>();
-            image->width = own.width;
-            image->height = own.height;
-            image->pixels.assign(own.pixels.size(), 0);
-            const unsigned char* sources[4] = {};
-            for (int k = 0; k < 4; ++k) {
-                const int32_t s = out.line->sources[k];
-                if (s < 0 || size_t(s) >= slotCount) continue;
-                const PixelImage* src = instance.slots[size_t(s)].source.get();
-                // Sources are read by the output's pixel index; one that is
-                // narrower or shorter than the output would be read past its
-                // end, so it counts as missing.
-                if (!src || src->width < own.width || src->height < own.height) continue;
-                sources[k] = src->pixels.data();
-            }
-            ComposeChannels(out.line->channels, sources, image->pixels.data(), image->PixelCount());
-            out.output = std::move(image);
+            auto picture = std::make_unique<PixelImage>();
+            ComposeOutput(instance, slot, *out.line, *picture);
+            out.output = std::move(picture);
         }
     }
+}
+
+const SourceSlot* FindOutputSlot(const ShaderMapInstance& instance, const char* outputName) {
+    const Core_QStr wanted(outputName ? outputName : "");
+    for (const SourceSlot& slot : instance.slots)
+        for (const OutputSlot& out : slot.outputs)
+            if (NameMatch(out.line->name, wanted)) return slot.source ? &slot : nullptr;
+    return nullptr;
 }
 
 const PixelImage* FindOutput(const ShaderMapInstance& instance, const char* outputName, const TextureImage** image) {

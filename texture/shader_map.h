@@ -91,10 +91,21 @@ int FindSourceSlot(const ShaderMapInstance& instance, const Core_QStr& paramName
 bool AssignSource(ShaderMapInstance& instance, const Core_QStr& paramName, std::unique_ptr<PixelImage>& image,
                   TextureImage* texture);
 
-// Composes every output line of every slot that has a source, each output the
-// size of its slot's source. A channel reading another slot's source that is
-// smaller than the output (in width or height) treats that source as missing.
+// Composes one output line of a slot that has a source into picture (sized
+// like that source, zero-filled first; its buffer is reused when it has the
+// capacity). A channel reading another slot's source that is smaller than the
+// output (in width or height) treats that source as missing.
+void ComposeOutput(const ShaderMapInstance& instance, const SourceSlot& slot, const OutputMap& line,
+                   PixelImage& picture);
+
+// Composes every output line of every slot that has a source into the
+// line's output.
 void ComposeOutputs(ShaderMapInstance& instance);
+
+// The slot of the first output line named outputName (slots in order, lines
+// in order) when that slot has a source, so the line has (or will have) an
+// output; null otherwise.
+const SourceSlot* FindOutputSlot(const ShaderMapInstance& instance, const char* outputName);
 
 // The first output line named outputName (slots in order, lines in order):
 // its composed output and its slot's image. Null when no line has the name or

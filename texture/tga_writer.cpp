@@ -2,11 +2,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <vector>
 
 #include "core/platform.h"
 
 namespace {
+
+const uint64_t kChunkPixels = 65536;
 
 size_t LastSeparator(const std::string& path) {
     return path.find_last_of("/\\");
@@ -44,25 +47,31 @@ bool WriteTga(const std::string& path, int32_t width, int32_t height, const unsi
     if (count > (SIZE_MAX - kTgaHeaderSize) / 4) return false;
     EnsureFolder(path);
 
-    // The whole file is built in memory and handed over in one write: one
-    // pass to swap red and blue, one call into the C library.
-    std::vector<unsigned char> file(kTgaHeaderSize + size_t(count) * 4);
-    PutHeader(file.data(), width, height);
-    unsigned char* out = file.data() + kTgaHeaderSize;
-    for (size_t i = 0, n = size_t(count) * 4; i < n; i += 4) {
-        out[i] = pixels[i + 2];
-        out[i + 1] = pixels[i + 1];
-        out[i + 2] = pixels[i];
-        out[i + 3] = pixels[i + 3];
-    }
-
     // Written beside the target and renamed over it only when whole, so a
     // failed write (a full disk) never truncates or removes a good file that
     // an earlier run left there.
     const std::string temp = path + ".saving";
     FILE* f = std::fopen(temp.c_str(), "wb");
     if (!f) return false;
-    const bool wrote = std::fwrite(file.data(), 1, file.size(), f) == file.size();
+    unsigned char header[kTgaHeaderSize];
+    PutHeader(header, width, height);
+    bool wrote = std::fwrite(header, 1, sizeof header, f) == sizeof header;
+    // Red and blue are swapped through a buffer that stays in the cache and
+    // handed to the C library a quarter megabyte at a time: no copy of the
+    // whole picture, no write call per pixel.
+    std::vector<unsigned char> buffer(std::min<uint64_t>(count, kChunkPixels) * 4);
+    for (uint64_t done = 0; wrote && done < count;) {
+        const size_t n = size_t(std::min<uint64_t>(count - done, kChunkPixels));
+        const unsigned char* in = pixels + done * 4;
+        for (size_t i = 0; i < n * 4; i += 4) {
+            buffer[i] = in[i + 2];
+            buffer[i + 1] = in[i + 1];
+            buffer[i + 2] = in[i];
+            buffer[i + 3] = in[i + 3];
+        }
+        wrote = std::fwrite(buffer.data(), 1, n * 4, f) == n * 4;
+        done += n;
+    }
     // fclose flushes the last buffered bytes; its failure is a failed write.
     const bool closed = std::fclose(f) == 0;
     if (wrote && closed && ReplaceFile(temp.c_str(), path.c_str())) return true;

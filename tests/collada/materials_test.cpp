@@ -384,6 +384,24 @@ TEST(WriteMaterials, SharedImageDecodedOnceServesEverySlot) {
     EXPECT_EQ(team[21], 155);  // 255 - alpha 100
 }
 
+// A name in Windows-1252 (0xE4 is "a" with umlaut): the document carries it
+// as UTF-8, and the file on disk is named the same way so the link holds.
+TEST(WriteMaterials, FileNamesMatchTheNamesTheDocumentCarries) {
+    Folder folder;
+    Model model;
+    AddImage(model, "tex\\Sch\xE4" "del & co_diff.dds", "DXT1", Dxt1Flat(kRed));
+    AddMaterial(model, "M", "fx", {{"$diffuse", 5, 0}});
+    Doc doc(model, folder.Path(), false);
+    const auto maps = ParseShaderMaps();
+    CapturedOutput captured;
+    WriteMaterials(doc.state, *maps);
+    const auto images = Children(doc.state.libraryImages);
+    ASSERT_EQ(images.size(), 1u);
+    const std::string utf8 = "Sch\xC3\xA4" "del & co_DIFF.TGA";
+    EXPECT_EQ(Text(images[0]->FirstChildElement("init_from")), utf8);
+    EXPECT_EQ(folder.List(), std::vector<std::string>{utf8});
+}
+
 TEST(WriteGlowMaterial, OneConstantMaterial) {
     Model model;
     Doc doc(model, "", false);

@@ -178,6 +178,14 @@ TEST(LoadModel, AttachesTheMadFileOnlyForVersion512) {
     ASSERT_TRUE(SaveBytes(t.File("a.zem"), SmallZem(512)));
     ASSERT_TRUE(SaveBytes(t.File("b.zem"), SmallZem(513)));
     ASSERT_TRUE(SaveBytes(t.File("c.zem"), SmallZem(512)));  // no MAD beside it
+    ASSERT_TRUE(SaveBytes(t.File("d.mad"), BuildMad(set)));    // lower-case extension
+    ASSERT_TRUE(SaveBytes(t.File("d.zem"), SmallZem(512)));
+    {
+        CapturedOutput quiet;
+        std::unique_ptr<Model> d = LoadModel(t.File("d.zem").c_str());
+        ASSERT_TRUE(d);
+        EXPECT_NE(d->animation, nullptr);
+    }
     CapturedOutput captured;
     std::unique_ptr<Model> a = LoadModel(t.File("a.zem").c_str());
     std::unique_ptr<Model> b = LoadModel(t.File("b.zem").c_str());

@@ -131,8 +131,8 @@ TEST(Tool, ScanConvertsEveryModelInNameOrder) {
     std::vector<std::string> converted;
     for (size_t at = r.output.find("Converting "); at != std::string::npos; at = r.output.find("Converting ", at + 1))
         converted.push_back(r.output.substr(at + 11, r.output.find('\n', at) - at - 11));
-    // The root is used as given, so a trailing "/" doubles at the join.
-    const std::vector<std::string> want = {root + "/a.zem", root + "/B.zem", root + "/sub/c.zem"};
+    // A root given with a trailing "/" is not doubled at the join.
+    const std::vector<std::string> want = {root + "a.zem", root + "B.zem", root + "sub/c.zem"};
     EXPECT_EQ(converted, want) << r.output;
     EXPECT_TRUE(IsDae(out + "/a.zem.dae"));
     EXPECT_TRUE(IsDae(out + "/B.zem.dae"));

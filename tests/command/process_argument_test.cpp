@@ -155,6 +155,13 @@ TEST(ParamsFile, LongLinesAreKeptWhole) {
     EXPECT_EQ(VariableOrNone(c, "LONG"), value);
 }
 
+TEST(WordList, LongItemsAreKeptWhole) {
+    std::string value(2000, 'w');
+    CommandContext c;
+    EXPECT_EQ(RunWords(c, {"exec=$A=" + value + ",echo=done"}), "done");
+    EXPECT_EQ(VariableOrNone(c, "A"), value);
+}
+
 // Chains that run themselves stop at the nesting bound with one error line
 // and the command line goes on with its next word.
 TEST(Nesting, SelfRunningChainsStopWithOneError) {

@@ -36,6 +36,10 @@ TEST(Scan, VariablesPerFileInNameOrder) {
     EXPECT_EQ(VariableOrNone(c, "SCAN_FILE"), "trail");
     EXPECT_EQ(VariableOrNone(c, "SCAN_TYPE"), "<none>");
     EXPECT_EQ(VariableOrNone(c, "SCAN_REL_PATH"), "<none>");
+
+    // A root written with a trailing separator gives the same full paths.
+    CommandContext d;
+    EXPECT_EQ(RunWords(d, {kReport, "scan=" + root + "/"}), want);
 }
 
 TEST(Scan, MaskTable) {

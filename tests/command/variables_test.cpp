@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,21 @@ TEST(Expand, SelfReferenceStopsWithOneError) {
     CommandContext c;
     std::string text = RunWords(c, {"$A=$[A]", "echo=$[A]", "echo=next"});
     EXPECT_EQ(text.substr(text.size() - 4), "next");
+}
+
+// Without a bound on the bytes copied, 10000 passes over a long text would
+// copy gigabytes before the substitution bound stopped them.
+TEST(Expand, RunawayOnALongTextStopsQuickly) {
+    CommandContext c;
+    SetVariable(c, "A", "$[A]", false);
+    std::string text(900 * 1024, 'x');
+    text += "$[A]";
+    CapturedOutput out;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Expand(c, text.c_str()), "");
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(ms, 2000);
+    EXPECT_EQ(out.Text().rfind("Error - Variable expansion does not end", 0), 0u);
 }
 
 TEST(SetVariable, RemovalAndSlotReuse) {

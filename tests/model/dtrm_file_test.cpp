@@ -7,6 +7,7 @@
 
 #include "model/joints.h"
 #include "model/read_model.h"
+#include "tests/support/check_model.h"
 #include "tests/support/fixture_writer.h"
 
 namespace {
@@ -87,7 +88,9 @@ TEST(DetailForm, EveryObjectKindReadsThroughTheFile) {
     EXPECT_EQ(model->collisionMeshes[1]->vertices[0], 1.0f);
     EXPECT_EQ(model->dockPaths[0]->segments[0].speed, 4.0f);
 
+    EXPECT_TRUE(CheckModel(*model).empty());
     ResolveJoints(*model);
+    EXPECT_TRUE(CheckModel(*model).empty());
     EXPECT_STREQ(model->joints[2]->name.CStr(), "Nozzle");
     EXPECT_EQ(model->joints[2]->depth, 2);
     // World Y of the nozzle: three joints each 2 up.

@@ -4,9 +4,11 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "model/byte_reader.h"
+#include "tests/support/check_model.h"
 #include "tests/support/fixture_writer.h"
 
 // The body of the first chunk in bytes: after the FORM type, after the NRML
@@ -33,4 +35,11 @@ void ForEachTruncation(const std::vector<unsigned char>& body, Read&& read) {
 
 inline ByteReader ReaderOf(const std::vector<unsigned char>& bytes) {
     return MakeByteReader(bytes.data(), bytes.size());
+}
+
+// Every invariant the readers promise holds; the broken ones are listed.
+inline std::string ModelProblems(const Model& model) {
+    std::string all;
+    for (const std::string& line : CheckModel(model)) all += line + "\n";
+    return all;
 }

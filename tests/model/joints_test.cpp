@@ -115,6 +115,7 @@ TEST(ReadJoints, EveryTruncationStopsCleanly) {
         for (size_t i = 0; i < model.joints.size(); ++i)
             EXPECT_TRUE(NameMatch(model.joints[i]->name, source.joints[i]->name));
         ResolveJoints(model);
+        EXPECT_EQ(ModelProblems(model), "");
     });
     Model whole;
     ReadJoints(ReaderOf(body), whole);
@@ -281,4 +282,65 @@ TEST(FindJoint, HashThenCaseInsensitiveFirstMatch) {
     Core_QStr nullName;
     nullName.Set(static_cast<const char*>(nullptr));
     EXPECT_EQ(FindJoint(model, nullName), nullptr);
+}
+
+TEST(ResolveJoints, MatchesPassUntilStableOnRandomHierarchies) {
+    // Oracle: the straightforward resolution (first match from slot 0, then
+    // passes until nothing changes), on small random name pools so that
+    // duplicates, loops, self-parents and unknown parents all turn up.
+    uint32_t seed = 12345;
+    auto next = [&seed](uint32_t n) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % n;
+    };
+    const char* pool[] = {"a", "B", "c", "A", "b", "d", "", "zz"};
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE(round);
+        Model model;
+        const uint32_t count = 1 + next(12);
+        for (uint32_t i = 0; i < count; ++i) AddJoint(model, pool[next(8)], pool[next(8)]);
+
+        std::vector<int> parent(count, -1), depth(count, -1);
+        for (uint32_t i = 0; i < count; ++i) {
+            for (uint32_t k = 0; k < count; ++k) {
+                if (NameMatch(model.joints[k]->name, model.joints[i]->parentName)) {
+                    parent[i] = int(k);
+                    break;
+                }
+            }
+            if (parent[i] < 0) depth[i] = 0;
+        }
+        for (bool changed = true; changed;) {
+            changed = false;
+            for (uint32_t i = 0; i < count; ++i) {
+                if (depth[i] < 0 && parent[i] >= 0 && depth[size_t(parent[i])] >= 0) {
+                    depth[i] = depth[size_t(parent[i])] + 1;
+                    changed = true;
+                }
+            }
+        }
+        std::vector<std::pair<const Joint*, int>> expectDepth;
+        for (uint32_t i = 0; i < count; ++i) expectDepth.push_back({model.joints[i].get(), depth[i]});
+
+        ResolveJoints(model);
+        for (const auto& e : expectDepth) EXPECT_EQ(e.first->depth, e.second);
+        for (uint32_t i = 0; i < count; ++i) {
+            const Joint& j = *model.joints[i];
+            EXPECT_EQ(j.index, int(i));
+            if (i > 0) {
+                const Joint& prev = *model.joints[i - 1];
+                EXPECT_TRUE(prev.depth < j.depth ||
+                            (prev.depth == j.depth &&
+                             CompareNoCase(prev.name.CStr(), j.name.CStr()) <= 0));
+            }
+            if (j.depth <= 0) {
+                EXPECT_EQ(j.parentIndex, -1);
+                continue;
+            }
+            // The parent is the first joint of the sorted list with that name.
+            ASSERT_GE(j.parentIndex, 0);
+            ASSERT_LT(j.parentIndex, int(i));
+            EXPECT_EQ(FindJoint(model, j.parentName), model.joints[size_t(j.parentIndex)].get());
+        }
+    }
 }

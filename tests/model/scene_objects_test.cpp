@@ -164,6 +164,7 @@ TEST(ReadMarker, FixtureRoundTripAndEveryTruncation) {
         // A cut HEAD is never half taken.
         EXPECT_TRUE(cutModel.markers[0]->name.value.empty());
         EXPECT_EQ(cutModel.markers[0]->position[1], 0.0);
+        EXPECT_EQ(ModelProblems(cutModel), "");
     });
 }
 
@@ -266,6 +267,7 @@ TEST(ReadDockPaths, BadCountsDropTheDamagedPath) {
             w.bytes[segAt + size_t(i)] = uint8_t(row.segmentsClaimed >> (8 * i));
         Model model;
         ReadDockPaths(ReaderOf(w.bytes), model);
+        EXPECT_EQ(ModelProblems(model), "");
         ASSERT_EQ(model.dockPaths.size(), row.expect);
         if (row.expect > 0) {
             EXPECT_STREQ(model.dockPaths[0]->name.CStr(), "first");
@@ -339,6 +341,7 @@ TEST(ReadDockPaths, FixtureRoundTripAndEveryTruncation) {
             EXPECT_EQ(path->segments.size(), 3u);
             EXPECT_EQ(path->segments[2].clearRes, 2u);
         }
+        EXPECT_EQ(ModelProblems(cutModel), "");
     });
 }
 
@@ -402,5 +405,6 @@ TEST(ReadNavLights, FixtureRoundTripBadCountsAndEveryTruncation) {
         ReadNavLights(r, 0, cutModel);
         ASSERT_LT(cutModel.navLights.size(), 2u);
         for (auto& l : cutModel.navLights) EXPECT_STREQ(l->name.CStr(), "Nose");
+        EXPECT_EQ(ModelProblems(cutModel), "");
     });
 }

@@ -121,6 +121,7 @@ TEST(ReadEngineBurn, FlamesOfDivisions) {
         const std::vector<unsigned char> body = BurnBody(row.divisions, row.flames, row.written);
         Model model;
         ReadEngineBurn(ReaderOf(body), model);
+        EXPECT_EQ(ModelProblems(model), "");
         ASSERT_EQ(model.engineBurns.size(), 1u);
         const EngineBurn& b = *model.engineBurns[0];
         EXPECT_EQ(b.index, 0);
@@ -240,6 +241,7 @@ TEST(ReadGlow, FixtureRoundTripAndEveryTruncation) {
             EXPECT_STREQ(cut.parentName.CStr(), "Nozzle");
             EXPECT_EQ(cut.lod, 1u);
         }
+        EXPECT_EQ(ModelProblems(cutModel), "");
     });
 }
 
@@ -271,6 +273,7 @@ TEST(ReadCollision, ChildrenAndTriangles) {
         if (row.tris) PutTris(w, row.vertices, row.indices);
         Model model;
         ReadCollision(ReaderOf(w.bytes), model);
+        EXPECT_EQ(ModelProblems(model), "");
         ASSERT_EQ(model.collisionMeshes.size(), 1u);
         const CollisionMesh& c = *model.collisionMeshes[0];
         EXPECT_EQ(c.index, 0);
@@ -377,6 +380,7 @@ TEST(ReadCollision, FixtureRoundTripTwoFormsAndEveryTruncation) {
         EXPECT_EQ(c.vertices.size(), size_t(c.vertexCount) * 3);
         EXPECT_EQ(c.indices.size(), size_t(c.indexCount));
         for (uint16_t i : c.indices) EXPECT_LT(int(i), c.vertexCount);
+        EXPECT_EQ(ModelProblems(cutModel), "");
     });
 }
 
@@ -390,6 +394,7 @@ TEST(ReadShapes, EveryTruncationOfShapeBurnAndVolume) {
         EXPECT_LT(model.engineShapes[0]->vertexCount, 3);
         EXPECT_EQ(model.engineShapes[0]->vertices.size(),
                   size_t(model.engineShapes[0]->vertexCount) * 3);
+        EXPECT_EQ(ModelProblems(model), "");
     });
     const std::vector<unsigned char> burn = BurnBody(2, 2, 4);
     ForEachTruncation(burn, [&](size_t len, ByteReader r) {
@@ -400,6 +405,7 @@ TEST(ReadShapes, EveryTruncationOfShapeBurnAndVolume) {
         EXPECT_LT(model.engineBurns[0]->vertexCount, 4);
         EXPECT_EQ(model.engineBurns[0]->vertices.size(),
                   size_t(model.engineBurns[0]->vertexCount) * 3);
+        EXPECT_EQ(ModelProblems(model), "");
     });
     // The bounding volume has the engine shape's layout; nothing is kept.
     ForEachTruncation(shape, [&](size_t len, ByteReader r) {
@@ -407,8 +413,26 @@ TEST(ReadShapes, EveryTruncationOfShapeBurnAndVolume) {
         Model model;
         ReadBoundingVolume(r, model);
         EXPECT_TRUE(model.engineShapes.empty());
+        EXPECT_EQ(ModelProblems(model), "");
     });
     Model model;
     ReadBoundingVolume(ReaderOf(ShapeBody(0xFFFFFFF0u, 1)), model);
     EXPECT_TRUE(model.engineShapes.empty() && model.collisionMeshes.empty());
+}
+
+TEST(ReadGlow, NegativeMeshLodTakesTheGlowLevel) {
+    for (bool infoFirst : {true, false}) {
+        SCOPED_TRACE(infoFirst);
+        ByteWriter w;
+        if (infoFirst) PutGlowInfo(w, "Halo", "Engine", 4);
+        size_t at = BeginNrml(w, "BMSH", 1);
+        PutSmallMesh(w, -65536);
+        EndChunk(w, at);
+        if (!infoFirst) PutGlowInfo(w, "Halo", "Engine", 4);
+        Model model;
+        ReadGlow(ReaderOf(w.bytes), model);
+        EXPECT_EQ(ModelProblems(model), "");
+        ASSERT_NE(model.glows[0]->mesh, nullptr);
+        EXPECT_EQ(model.glows[0]->mesh->lod, 4);
+    }
 }

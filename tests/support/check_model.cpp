@@ -49,10 +49,8 @@ bool CheckList(Checker& c, const OwnedList<T>& list, const char* what) {
     return true;
 }
 
-// A multi mesh's levels are LOD positions and never negative; a glow's mesh
-// keeps the number it stored, which no writer uses (the glow's own `lod` places it).
-void CheckMesh(Checker& c, const Mesh& mesh, const char* what, bool lodIsPosition = true) {
-    if (lodIsPosition && mesh.lod < 0) Fail(c, "%s: negative lod %d", what, mesh.lod);
+void CheckMesh(Checker& c, const Mesh& mesh, const char* what) {
+    if (mesh.lod < 0) Fail(c, "%s: negative lod %d", what, mesh.lod);
     for (size_t p = 0; p < mesh.parts.size(); ++p) {
         const MeshPart& part = mesh.parts[p];
         if (part.index != int32_t(p)) Fail(c, "%s part %zu: index %d", what, p, part.index);
@@ -216,7 +214,7 @@ std::vector<std::string> CheckModel(const Model& model) {
             if (g.index != int32_t(i)) Fail(c, "glow %zu: index %d", i, g.index);
             CheckName(c, g.name, "glow name");
             CheckName(c, g.parentName, "glow parent");
-            if (g.mesh) CheckMesh(c, *g.mesh, "glow mesh", false);
+            if (g.mesh) CheckMesh(c, *g.mesh, "glow mesh");
         }
     if (CheckList(c, model.navLights, "navigation lights"))
         for (const auto& l : model.navLights) {

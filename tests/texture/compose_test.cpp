@@ -14,8 +14,14 @@ const uint32_t Zero = 0, Half = 0x8000, Full = 0xFF00, Mul = 0x40000, Unset = kC
 using Pixel = std::array<int, 4>;
 
 TEST(ComposeChannels, ChannelRules) {
-    // Two source pixels; the second checks that every pointer advances.
-    const std::vector<unsigned char> source = {10, 20, 30, 128, 200, 100, 50, 255};
+    // Seven source pixels alternating between two values: the first four go
+    // through the four-pixel path, the last three through the single-pixel
+    // one, and every pointer must advance in step.
+    std::vector<unsigned char> source;
+    for (int i = 0; i < 7; ++i) {
+        const unsigned char even[4] = {10, 20, 30, 128}, odd[4] = {200, 100, 50, 255};
+        source.insert(source.end(), i % 2 ? odd : even, (i % 2 ? odd : even) + 4);
+    }
     struct Row {
         const char* name;
         uint32_t codes[4];
@@ -45,10 +51,12 @@ TEST(ComposeChannels, ChannelRules) {
         for (int k = 0; k < 4; ++k) specs[k].code = row.codes[k];
         const unsigned char* src = row.nullSource ? nullptr : source.data();
         const unsigned char* sources[4] = {src, src, src, src};
-        std::vector<unsigned char> out(8, 7);  // pre-filled: kept bytes show as 7
-        ComposeChannels(specs, sources, out.data(), 2);
-        EXPECT_EQ((Pixel{out[0], out[1], out[2], out[3]}), row.first);
-        EXPECT_EQ((Pixel{out[4], out[5], out[6], out[7]}), row.second);
+        std::vector<unsigned char> out(7 * 4, 7);  // pre-filled: kept bytes show as 7
+        ComposeChannels(specs, sources, out.data(), 7);
+        for (size_t i = 0; i < 7; ++i) {
+            const unsigned char* p = out.data() + i * 4;
+            EXPECT_EQ((Pixel{p[0], p[1], p[2], p[3]}), i % 2 ? row.second : row.first) << "pixel " << i;
+        }
     }
 }
 

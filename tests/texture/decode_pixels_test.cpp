@@ -169,6 +169,38 @@ TEST(DecodeLevel, RefusesWhatTheStoredBytesCannotDescribe) {
     }
 }
 
+// Sizes from 1 to 13 on and off the block grid, every format, stored lengths from
+// one byte short of the minimum to the full block count (each whole block
+// and one ragged byte more): the decoder either refuses or decodes from
+// exactly the bytes there, each level in its own allocation so the sanitizer
+// build sees any read past it.
+TEST(DecodeLevel, NeverReadsPastTheStoredBytes) {
+    for (const char* format : {"DXT1", "DXT3", "DXT5", "8888"}) {
+        const bool raw = std::string(format) == "8888";
+        const size_t unit = raw ? 4 : format[3] == '1' ? 8 : 16;
+        for (int w : {1, 2, 3, 4, 5, 7, 8, 9, 13}) {
+            for (int h : {1, 6, 13}) {
+                const size_t full = raw ? size_t(w * h * 4) : size_t((w + 3) / 4) * size_t((h + 3) / 4) * unit;
+                const size_t needed = size_t(RequiredLevelBytes(w, h, format));
+                std::vector<size_t> lengths = {0, needed - 1};
+                for (size_t n = needed; n <= full; n += raw ? full : unit) {
+                    lengths.push_back(n);
+                    lengths.push_back(n + 1);
+                }
+                for (size_t n : lengths) {
+                    std::unique_ptr<PixelImage> image;
+                    const DecodeStatus status = DecodeLevel(Level(w, h, std::vector<unsigned char>(n, 0xA7)), format, image);
+                    ASSERT_EQ(status, n >= needed ? DecodeStatus::kOk : DecodeStatus::kTooFewBytes)
+                        << format << " " << w << "x" << h << " " << n;
+                    if (image) {
+                        ASSERT_EQ(image->pixels.size(), size_t(w * h * 4));
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST(DecodeLevel, RawLevelsAreCopied) {
     const std::vector<unsigned char> data = {1, 2, 3, 4, 5, 6, 7, 8, 99};  // one byte more than needed
     std::unique_ptr<PixelImage> image;

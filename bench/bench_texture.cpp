@@ -1,0 +1,142 @@
+// Texture benchmark: the material step for one "ship" material with three
+// 2048 x 2048 textures ("$diffuse" DXT1, "$glow" DXT5, "$normal" DXT1), which
+// decodes them, composes six output maps and writes six TGA files. Compared
+// with merely writing the same TGA bytes to the same files.
+//
+// Usage: bench_texture [scratch folder]
+#include <tinyxml.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "collada/materials.h"
+#include "core/output.h"
+#include "core/platform.h"
+#include "texture/decode_pixels.h"
+#include "texture/shader_map.h"
+
+namespace {
+
+const int kSize = 2048;
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+
+// Blocks of random bytes: every colour and alpha mode, as in real textures.
+void AddImage(Model& model, const char* name, const char* format, size_t blockBytes, std::mt19937& random) {
+    auto image = std::make_unique<TextureImage>();
+    image->index = int32_t(model.images.size());
+    image->name.Set(name);
+    image->format.Set(format);
+    MipLevel level;
+    level.width = kSize;
+    level.height = kSize;
+    level.data.resize(size_t(kSize / 4) * size_t(kSize / 4) * blockBytes);
+    for (unsigned char& b : level.data) b = uint8_t(random());
+    level.size = int32_t(level.data.size());
+    image->levels.push_back(std::move(level));
+    model.images.push_back(std::move(image));
+}
+
+double RunMaterialStep(Model& model, const ShaderMapSet& maps, const std::string& folder) {
+    TiXmlDocument document;
+    auto* root = new TiXmlElement("COLLADA");
+    document.LinkEndChild(root);
+    DaeState state;
+    state.model = &model;
+    state.outputFolder = folder;
+    state.libraryImages = root->LinkEndChild(new TiXmlElement("library_images"))->ToElement();
+    state.libraryMaterials = root->LinkEndChild(new TiXmlElement("library_materials"))->ToElement();
+    state.libraryEffects = root->LinkEndChild(new TiXmlElement("library_effects"))->ToElement();
+    const auto start = Clock::now();
+    WriteMaterials(state, maps);
+    return Seconds(start, Clock::now());
+}
+
+// The floor: the same bytes, already in memory, written to the same files.
+double RunPlainWrites(const std::string& folder, const std::vector<std::string>& names, size_t bytes) {
+    std::vector<unsigned char> block(bytes, 0x5A);
+    const auto start = Clock::now();
+    for (const std::string& name : names) {
+        FILE* f = std::fopen((folder + "/" + name).c_str(), "wb");
+        if (!f) return -1;
+        const bool ok = std::fwrite(block.data(), 1, block.size(), f) == block.size();
+        if (std::fclose(f) != 0 || !ok) return -1;
+    }
+    return Seconds(start, Clock::now());
+}
+
+// The part of the step spent in the block decoder alone.
+double RunDecodes(const Model& model) {
+    const auto start = Clock::now();
+    for (const auto& image : model.images) {
+        std::unique_ptr<PixelImage> picture;
+        if (DecodeLevel(image->levels[0], image->format.CStr(), picture) != DecodeStatus::kOk) return -1;
+    }
+    return Seconds(start, Clock::now());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string scratch = argc > 1 ? argv[1] : "/tmp";
+    const std::string folder = scratch + "/vorda_bench_texture";
+    if (!MakeFolderTree(folder)) {
+        std::fprintf(stderr, "cannot make %s\n", folder.c_str());
+        return 1;
+    }
+
+    Model model;
+    std::mt19937 random(7);
+    AddImage(model, "ships\\hull_diff.dds", "DXT1", 8, random);
+    AddImage(model, "ships\\hull_glow.dds", "DXT5", 16, random);
+    AddImage(model, "ships\\hull_norm.dds", "DXT1", 8, random);
+    auto material = std::make_unique<Material>();
+    material->index = 0;
+    material->name.Set("Hull");
+    material->shader.Set("ship");
+    const char* params[3] = {"$diffuse", "$glow", "$normal"};
+    for (int i = 0; i < 3; ++i) {
+        MaterialParam p;
+        p.name.Set(params[i]);
+        p.type = kParamTexture;
+        p.imageIndex = i;
+        material->params.push_back(p);
+    }
+    model.materials.push_back(std::move(material));
+    const auto maps = ParseShaderMaps();
+
+    const std::vector<std::string> outputs = {"hull_DIFF.TGA", "hull_TEAM.TGA", "hull_GLOW.TGA",
+                                              "hull_SPEC.TGA", "hull_STRP.TGA", "hull_NORM.TGA"};
+    const size_t fileBytes = 18 + size_t(kSize) * size_t(kSize) * 4;
+    double step = 1e30, plain = 1e30, decode = 1e30;
+    const int rounds = 5;
+    for (int round = 0; round < rounds; ++round) {
+        step = std::min(step, RunMaterialStep(model, *maps, folder));
+        const double p = RunPlainWrites(folder, outputs, fileBytes);
+        if (p < 0) {
+            std::fprintf(stderr, "cannot write into %s\n", folder.c_str());
+            return 1;
+        }
+        plain = std::min(plain, p);
+        decode = std::min(decode, RunDecodes(model));
+    }
+    for (const std::string& name : outputs) std::remove((folder + "/" + name).c_str());
+    std::remove(folder.c_str());
+
+    const double megapixels = double(outputs.size()) * kSize * kSize / 1e6;
+    const double ratio = step / plain;
+    std::printf("material step, 3 x %d x %d sources -> %zu maps: %.1f ms (%.2f ms per output megapixel)\n", kSize,
+                kSize, outputs.size(), step * 1e3, step * 1e3 / megapixels);
+    std::printf("  of which decoding the three sources: %.1f ms\n", decode * 1e3);
+    std::printf("writing the same %.1f MB of TGA files alone: %.1f ms\n", double(fileBytes * outputs.size()) / 1e6,
+                plain * 1e3);
+    std::printf("ratio %.2f (target at most 3): %s\n", ratio, ratio <= 3 ? "ok" : "ABOVE TARGET");
+    return 0;
+}
