@@ -12,11 +12,18 @@ namespace {
 // its first occurrence, exactly as a linear search from the start would give,
 // but in constant time per lookup. Floats compare as floats: +0 equals -0, and
 // a NaN equals nothing, so a value holding a NaN always becomes a new entry.
+// The slots hold the values themselves, so a lookup touches one place in
+// memory (a large mesh's lists are far bigger than the processor's caches).
 template <int N>
 struct ValueList {
-    std::vector<float> values;    // N floats per entry, in numbering order
-    std::vector<int32_t> slots;   // open addressing, -1 = empty; entry numbers
-    size_t count = 0;
+    struct Slot {
+        float v[N];
+        int32_t number;  // -1: empty
+    };
+    std::vector<float> values;  // N floats per entry, in numbering order
+    std::vector<Slot> slots;    // open addressing with linear probing
+    size_t count = 0;           // entries in values
+    size_t indexed = 0;         // entries in slots (those without a NaN)
 
     static uint32_t KeyBits(float f) {
         if (f == 0.0f) return 0;  // +0 and -0 hash alike, as they compare equal
@@ -35,35 +42,26 @@ struct ValueList {
         return size_t(h ^ (h >> 32));
     }
 
-    bool Equal(size_t entry, const float* v) const {
-        const float* e = &values[entry * N];
+    static bool Equal(const float* a, const float* b) {
         for (int i = 0; i < N; ++i)
-            if (!(e[i] == v[i])) return false;
+            if (!(a[i] == b[i])) return false;
         return true;
     }
 
+    // Doubles the slots (load stays at most one half); amortised linear.
     void Grow() {
-        size_t capacity = slots.empty() ? 1024 : slots.size() * 2;
-        slots.assign(capacity, -1);
-        size_t maskBits = capacity - 1;
-        for (size_t e = 0; e < count; ++e) {
-            const float* v = &values[e * N];
-            bool hasNan = false;
-            for (int i = 0; i < N; ++i) hasNan |= std::isnan(v[i]);
-            if (hasNan) continue;  // never found again, so never indexed
-            size_t s = Hash(v) & maskBits;
-            while (slots[s] >= 0) s = (s + 1) & maskBits;
-            slots[s] = int32_t(e);
+        std::vector<Slot> old;
+        old.swap(slots);
+        Slot empty{};
+        empty.number = -1;
+        slots.assign(old.empty() ? 4096 : old.size() * 2, empty);
+        const size_t mask = slots.size() - 1;
+        for (const Slot& slot : old) {
+            if (slot.number < 0) continue;
+            size_t s = Hash(slot.v) & mask;
+            while (slots[s].number >= 0) s = (s + 1) & mask;
+            slots[s] = slot;
         }
-    }
-
-    // Sized for the expected entries before the first lookup, so a large
-    // mesh never rehashes.
-    void Reserve(size_t entries) {
-        values.reserve(entries * N);
-        size_t capacity = 1024;
-        while (capacity < entries * 2) capacity *= 2;
-        if (count == 0 && capacity > slots.size()) slots.assign(capacity, -1);
     }
 
     int32_t Append(const float* v) {
@@ -71,18 +69,24 @@ struct ValueList {
         return int32_t(count++);
     }
 
+    void Prefetch(const float* v) const {
+        if (!slots.empty()) __builtin_prefetch(&slots[Hash(v) & (slots.size() - 1)]);
+    }
+
     int32_t Find(const float* v) {
         for (int i = 0; i < N; ++i)
             if (std::isnan(v[i])) return Append(v);
-        if ((count + 1) * 2 > slots.size()) Grow();
-        size_t maskBits = slots.size() - 1;
-        size_t s = Hash(v) & maskBits;
-        while (slots[s] >= 0) {
-            if (Equal(size_t(slots[s]), v)) return slots[s];
-            s = (s + 1) & maskBits;
+        if ((indexed + 1) * 2 > slots.size()) Grow();
+        const size_t mask = slots.size() - 1;
+        size_t s = Hash(v) & mask;
+        while (slots[s].number >= 0) {
+            if (Equal(slots[s].v, v)) return slots[s].number;
+            s = (s + 1) & mask;
         }
-        int32_t number = Append(v);
-        slots[s] = number;
+        const int32_t number = Append(v);
+        std::memcpy(slots[s].v, v, sizeof slots[s].v);
+        slots[s].number = number;
+        ++indexed;
         return number;
     }
 };
@@ -152,9 +156,9 @@ GeometryResult WriteMeshGeometry(const Model& model, const Mesh& mesh, const std
     ValueList<3> positions;
     ValueList<3> normals;
     ValueList<2> uvs;
-    if (wantPos) positions.Reserve(vertexTotal);
-    if (wantNormal) normals.Reserve(vertexTotal);
-    if (wantUv) uvs.Reserve(vertexTotal);
+    if (wantPos) positions.values.reserve(vertexTotal * 3);
+    if (wantNormal) normals.values.reserve(vertexTotal * 3);
+    if (wantUv) uvs.values.reserve(vertexTotal * 2);
 
     int components = 0;
     int offsetPos = -1, offsetNormal = -1, offsetUv = -1;
@@ -190,18 +194,35 @@ GeometryResult WriteMeshGeometry(const Model& model, const Mesh& mesh, const std
             size_t vertexCount = declared;
             if (stride && vertexCount > part->vertices.size() / stride) vertexCount = part->vertices.size() / stride;
             table.assign(declared * 5, 0);
-            for (size_t v = 0; v < vertexCount; ++v) {
-                const float* src = part->vertices.data() + v * stride;
+            struct Converted {
                 float pos[3] = {0, 0, 0};
                 float normal[3] = {0, 0, 1};
                 float uv[2] = {0, 0};
-                if (ownPos) std::memcpy(pos, src + layout.position, sizeof pos);
-                if (ownNormal) std::memcpy(normal, src + layout.normal, sizeof normal);
-                if (ownUv) std::memcpy(uv, src + layout.texCoord, sizeof uv);
+            };
+            auto convert = [&](size_t v) {
+                Converted c;
+                const float* src = part->vertices.data() + v * stride;
+                if (ownPos) std::memcpy(c.pos, src + layout.position, sizeof c.pos);
+                if (ownNormal) std::memcpy(c.normal, src + layout.normal, sizeof c.normal);
+                if (ownUv) std::memcpy(c.uv, src + layout.texCoord, sizeof c.uv);
+                return c;
+            };
+            // The slots a vertex a few places ahead will probe are fetched
+            // while this one is looked up: the lookups of a large mesh wait
+            // on memory, not on arithmetic.
+            const size_t kAhead = 8;
+            for (size_t v = 0; v < vertexCount; ++v) {
+                if (v + kAhead < vertexCount) {
+                    const Converted next = convert(v + kAhead);
+                    if (wantPos) positions.Prefetch(next.pos);
+                    if (wantNormal) normals.Prefetch(next.normal);
+                    if (wantUv) uvs.Prefetch(next.uv);
+                }
+                const Converted c = convert(v);
                 int32_t* slots = &table[v * 5];
-                if (wantPos) slots[0] = positions.Find(pos);
-                if (wantNormal) slots[1] = normals.Find(normal);
-                if (wantUv) slots[2] = uvs.Find(uv);
+                if (wantPos) slots[0] = positions.Find(c.pos);
+                if (wantNormal) slots[1] = normals.Find(c.normal);
+                if (wantUv) slots[2] = uvs.Find(c.uv);
             }
 
             std::string text;
@@ -224,9 +245,9 @@ GeometryResult WriteMeshGeometry(const Model& model, const Mesh& mesh, const std
         }
     }
     std::vector<int32_t>().swap(table);
-    std::vector<int32_t>().swap(positions.slots);
-    std::vector<int32_t>().swap(normals.slots);
-    std::vector<int32_t>().swap(uvs.slots);
+    decltype(positions.slots)().swap(positions.slots);
+    decltype(normals.slots)().swap(normals.slots);
+    decltype(uvs.slots)().swap(uvs.slots);
 
     if (positions.count)
         InsertSource(meshElement, vertices, positions.count, positions.values.data(), name + "-POSITION", 3, kXyz);

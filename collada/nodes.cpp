@@ -35,6 +35,13 @@ namespace {
 
 std::string Bracketed(const char* kind, const std::string& name) { return std::string(kind) + "[" + name + "]"; }
 
+// The saved file indents every element by its depth, so its size grows with
+// the square of the nesting: a damaged file whose joints form one chain of
+// tens of thousands would write gigabytes (and the XML library's recursive
+// printing and freeing would run out of stack). Joints nested deeper than any
+// real skeleton get no node, like joints outside the tree.
+const int32_t kMaxJointNesting = 256;
+
 float AbsSum(const float v[3]) { return std::fabs(v[0]) + std::fabs(v[1]) + std::fabs(v[2]); }
 
 }  // namespace
@@ -61,14 +68,15 @@ void WriteJointNodes(DaeState& state, int32_t parentIndex, TiXmlElement* parent)
     struct Pending {
         int32_t joint;
         TiXmlElement* parent;
+        int32_t level;
     };
     std::vector<Pending> stack;
-    for (size_t k = roots.size(); k-- > 0;) stack.push_back({roots[k], parent});
+    for (size_t k = roots.size(); k-- > 0;) stack.push_back({roots[k], parent, 1});
     while (!stack.empty()) {
         const Pending item = stack.back();
         stack.pop_back();
         const size_t i = size_t(item.joint);
-        if (visited[i] || !item.parent) continue;
+        if (visited[i] || !item.parent || item.level > kMaxJointNesting) continue;
         visited[i] = 1;
         Joint& j = *model.joints[i];
         float rotation[3] = {j.rotation[0] + j.axis[0], j.rotation[1] + j.axis[1], j.rotation[2] + j.axis[2]};
@@ -82,7 +90,7 @@ void WriteJointNodes(DaeState& state, int32_t parentIndex, TiXmlElement* parent)
         }
         // Child joints go under the "JNT" node, not under its "AXIS" node.
         const std::vector<int32_t>& kids = children[i];
-        for (size_t k = kids.size(); k-- > 0;) stack.push_back({kids[k], node});
+        for (size_t k = kids.size(); k-- > 0;) stack.push_back({kids[k], node, item.level + 1});
     }
 }
 

@@ -7,9 +7,55 @@
 namespace {
 
 // A text node that takes its string by move: TinyXML's own constructors copy.
+// Saving prints a text by escaping it into a second string first; the number
+// texts of a large mesh run to tens of megabytes each and need no escaping,
+// so a text without any character the library would escape is written
+// straight to the file (the same bytes, without the copy).
 class MovedText : public TiXmlText {
 public:
     explicit MovedText(std::string&& text) : TiXmlText("") { value = std::move(text); }
+
+    void Print(FILE* file, int depth) const override {
+        static const NeedsEscape table;
+        for (unsigned char c : value) {
+            if (table.byte[c]) {
+                TiXmlText::Print(file, depth);
+                return;
+            }
+        }
+        std::fwrite(value.data(), 1, value.size(), file);
+    }
+
+private:
+    // The bytes the library's printer would not copy as they are.
+    struct NeedsEscape {
+        bool byte[256] = {};
+        NeedsEscape() {
+            for (int c = 0; c < 0x20; ++c) byte[c] = true;
+            for (unsigned char c : {'&', '<', '>', '"', '\''}) byte[c] = true;
+        }
+    };
+};
+
+// Number texts are built through a small buffer and appended in blocks:
+// appending each number on its own costs more than formatting it.
+struct TextSink {
+    std::string& out;
+    char buf[16384];
+    size_t used = 0;
+    explicit TextSink(std::string& target) : out(target) {}
+    ~TextSink() { Flush(); }
+    TextSink(const TextSink&) = delete;
+    TextSink& operator=(const TextSink&) = delete;
+    void Flush() {
+        out.append(buf, used);
+        used = 0;
+    }
+    // Room for n more characters.
+    char* Room(size_t n) {
+        if (used + n > sizeof buf) Flush();
+        return buf + used;
+    }
 };
 
 }  // namespace
@@ -221,25 +267,38 @@ void WriteFloatSource(TiXmlElement* source, size_t elementCount, const float* da
     std::string text;
     size_t total = elementCount * size_t(stride);
     text.reserve(total * 12);
-    for (size_t i = 0; i < total; ++i) {
-        text.push_back(' ');
-        AppendF6(text, double(data[i]));
+    {
+        TextSink sink(text);
+        for (size_t i = 0; i < total; ++i) {
+            const double v = double(data[i]);
+            if (!std::isfinite(v)) {
+                sink.Flush();
+                text.push_back(' ');
+                AppendF6(text, v);
+                continue;
+            }
+            // The widest finite float in "%f" is 47 characters.
+            char* p = sink.Room(64);
+            *p++ = ' ';
+            auto res = std::to_chars(p, sink.buf + sizeof sink.buf, v, std::chars_format::fixed, 6);
+            sink.used = size_t(res.ptr - sink.buf);
+        }
     }
     AddText(array, std::move(text));
 }
 
 namespace {
 
-inline void AppendCorner(std::string& out, const int32_t* table, uint16_t vertex, uint32_t mask) {
+inline void AppendCorner(TextSink& sink, const int32_t* table, uint16_t vertex, uint32_t mask) {
     static const uint32_t kBits[3] = {0x0001, 0x0002, 0x0008};
-    char buf[16];
+    char* p = sink.Room(3 * 13);
     for (int c = 0; c < 3; ++c) {
         if (!(mask & kBits[c])) continue;
         int64_t v = table ? table[size_t(vertex) * 5 + size_t(c)] : vertex;
-        auto res = std::to_chars(buf, buf + sizeof buf - 1, v);
-        *res.ptr++ = ' ';
-        out.append(buf, res.ptr);
+        p = std::to_chars(p, p + 12, v).ptr;
+        *p++ = ' ';
     }
+    sink.used = size_t(p - sink.buf);
 }
 
 }  // namespace
@@ -247,7 +306,8 @@ inline void AppendCorner(std::string& out, const int32_t* table, uint16_t vertex
 void WriteTriangleIndices(std::string& out, const int32_t* table, const uint16_t* indices, int32_t n,
                           uint32_t type, uint32_t mask) {
     if (!(mask & 0x0001) || !indices || n < 1) return;
-    auto corner = [&](int32_t i) { AppendCorner(out, table, indices[i], mask); };
+    TextSink sink(out);
+    auto corner = [&](int32_t i) { AppendCorner(sink, table, indices[i], mask); };
     if (type == 0x0202) {
         for (int32_t t = 0; t < n / 3; ++t) {
             corner(3 * t);

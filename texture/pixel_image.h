@@ -1,5 +1,5 @@
 // The decoded picture every texture operation works on, and the channel
-// specification that says how one output channel is made from a source.
+// description that says how one output channel is made from a source.
 #pragma once
 
 #include <cstddef>

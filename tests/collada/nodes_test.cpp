@@ -236,6 +236,23 @@ TEST(JointNodes, ChildrenInListOrderAndLoopsTerminate) {
     EXPECT_EQ(FindByAttr(&top2, "id", "JNT[A]"), nullptr);
 }
 
+// A chain of joints deeper than any skeleton (a damaged file) stops at 256
+// nested joint nodes instead of writing a file quadratic in the chain length.
+TEST(JointNodes, NestingIsBounded) {
+    Model model;
+    for (int i = 0; i < 2000; ++i)
+        AddJoint(model, ("J" + std::to_string(i)).c_str(), "")->parentIndex = i - 1;
+    TiXmlElement top("node");
+    DaeState state;
+    state.model = &model;
+    WriteJointNodes(state, -1, &top);
+    int depth = 0;
+    for (const TiXmlElement* e = &top; (e = e->FirstChildElement("node")) != nullptr;) ++depth;
+    EXPECT_EQ(depth, 256);
+    EXPECT_NE(state.jointNodes[255], nullptr);
+    EXPECT_EQ(state.jointNodes[256], nullptr);
+}
+
 TEST(InstanceNodes, LevelZeroUnderJointsHigherLevelsUnderLodRoots) {
     Model model;
     AddMaterial(model, "m0", "s0");

@@ -161,3 +161,30 @@ TEST(XmlSafeText, RoundTripsThroughTheXmlLibrary) {
     }
     EXPECT_EQ(XmlSafe("JNT[Gun]_Part[1,2]"), "JNT[Gun]_Part[1,2]");
 }
+
+// Number texts are written to the file without the escaping copy; whatever a
+// text holds, the saved bytes must equal those of the library's own text node.
+TEST(MovedTextSave, SameBytesAsTheLibraryText) {
+    const std::string texts[] = {" 1.000000 -2.500000", "0 1 2 ", "", "a<b & \"c\" 'd' >", "tab\there", "x\x01y",
+                                 "caf\xc3\xa9"};
+    auto save = [&](bool ours) {
+        TiXmlDocument doc;
+        doc.LinkEndChild(new TiXmlDeclaration("1.0", "utf-8", "no"));
+        TiXmlElement* root = doc.LinkEndChild(new TiXmlElement("r"))->ToElement();
+        for (const std::string& t : texts) {
+            TiXmlElement* e = AddChildElement(root, "t");
+            if (ours) AddText(e, std::string(t));
+            else e->LinkEndChild(new TiXmlText(t.c_str()));
+        }
+        FILE* f = std::tmpfile();
+        doc.SaveFile(f);
+        std::string bytes(size_t(std::ftell(f)), '\0');
+        std::rewind(f);
+        bytes.resize(std::fread(&bytes[0], 1, bytes.size(), f));
+        std::fclose(f);
+        return bytes;
+    };
+    const std::string library = save(false);
+    EXPECT_EQ(save(true), library);
+    EXPECT_NE(library.find("a&lt;b &amp; &quot;c&quot; &apos;d&apos; &gt;"), std::string::npos);
+}

@@ -1,6 +1,7 @@
 #include "tests/command/guide_support.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -11,10 +12,12 @@
 
 #include <gtest/gtest.h>
 
-#include "model/model.h"
+#include "sample/sample_model.h"
 #include "tests/support/fixture_writer.h"
 
 namespace fs = std::filesystem;
+
+namespace guide {
 
 ScratchFolder::ScratchFolder() {
     static std::atomic<int> counter{0};
@@ -49,71 +52,14 @@ bool WriteTextFile(const std::string& path, const std::string& text) {
 }
 
 bool WriteSampleModel(const std::string& path) {
-    Model model;
-    model.type = 0;
-    model.version = 512;
-
-    auto material = std::make_unique<Material>();
-    material->index = 0;
-    material->name.Set("sample");
-    material->shader.Set("ship");
-    MaterialParam diffuse;
-    diffuse.name.Set("$diffuse");
-    diffuse.type = kParamTexture;
-    diffuse.imageIndex = 0;
-    material->params.push_back(diffuse);
-    MaterialParam tint;
-    tint.name.Set("$tint");
-    tint.type = kParamColour;
-    tint.colour[0] = 0.5f;
-    material->params.push_back(tint);
-    model.materials.push_back(std::move(material));
-
-    // One DXT1 block: colour 0 pure red, colour 1 pure blue, every pixel
-    // index 0, so the picture is solid red.
-    auto image = std::make_unique<TextureImage>();
-    image->index = 0;
-    image->name.Set("textures\\sample_diff.dds");
-    image->format.Set("DXT1");
-    MipLevel level;
-    level.width = 4;
-    level.height = 4;
-    level.size = 8;
-    level.data = {0x00, 0xF8, 0x1F, 0x00, 0, 0, 0, 0};
-    image->levels.push_back(level);
-    model.images.push_back(std::move(image));
-
-    auto root = std::make_unique<Joint>();
-    root->index = 0;
-    root->name.Set("Root");
-    model.joints.push_back(std::move(root));
-
-    auto mm = std::make_unique<MultiMesh>();
-    mm->kind = 0;
-    mm->name.Set("sample");
-    mm->parentName.Set("Root");
-    auto mesh = std::make_unique<Mesh>();
-    mesh->lod = 0;
-    MeshPart part;
-    part.index = 0;
-    part.materialIndex = 0;
-    part.format = kFormatPosition | kFormatNormal | kFormatTexCoord;
-    part.stride = 10;
-    part.vertexCount = 3;
-    part.vertices = {0, 0, 0, 1, 0, 0, 1, 0, 0, 0,   //
-                     10, 0, 0, 1, 0, 0, 1, 0, 1, 0,  //
-                     0, 10, 0, 1, 0, 0, 1, 0, 0, 1};
-    PrimitiveGroup group;
-    group.index = 0;
-    group.type = kPrimTriList;
-    group.indexCount = 3;
-    group.indices = {0, 1, 2};
-    part.groups.push_back(group);
-    mesh->parts.push_back(part);
-    mm->meshes.push_back(std::move(mesh));
-    model.multiMeshes.push_back(std::move(mm));
-
-    return MakeParentFolders(path) && SaveBytes(path, BuildZem(model));
+    // The MAD file goes where the tool looks for it: the model's name with its
+    // extension replaced by ".MAD".
+    std::string mad = path;
+    const size_t dot = mad.rfind('.');
+    if (dot != std::string::npos && mad.find('/', dot) == std::string::npos) mad.resize(dot);
+    mad += ".MAD";
+    return MakeParentFolders(path) && SaveBytes(path, BuildZem(*BuildSampleModel())) &&
+           SaveBytes(mad, BuildMad(*BuildSampleAnimation()));
 }
 
 std::string ShellQuote(const std::string& text) {
@@ -149,3 +95,5 @@ bool HaveProgram(const std::string& name) {
     int status = std::system(line.c_str());
     return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
+
+}  // namespace guide

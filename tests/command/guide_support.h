@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace guide {
+
 // A fresh empty folder under the test temporary folder; removed by the
 // destructor with everything in it.
 struct ScratchFolder {
@@ -14,9 +16,9 @@ struct ScratchFolder {
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 };
 
-// Writes the sample model (a multi mesh of version 512 on the joint Root with
-// one "ship" material whose "$diffuse" texture is the DXT1 image
-// sample_diff.dds) to path, creating its folders. False on any failure.
+// Writes the bundled sample model to path and its animations beside it
+// (the same name with the extension ".MAD"), creating the folders. False on
+// any failure.
 bool WriteSampleModel(const std::string& path);
 
 // Writes text to path, creating its folders. False on any failure.
@@ -32,3 +34,5 @@ bool HaveProgram(const std::string& name);
 
 // Single-quotes text for /bin/sh.
 std::string ShellQuote(const std::string& text);
+
+}  // namespace guide

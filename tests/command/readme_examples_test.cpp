@@ -25,6 +25,7 @@
 #include "tests/command/guide_support.h"
 
 namespace fs = std::filesystem;
+using namespace guide;
 
 namespace {
 

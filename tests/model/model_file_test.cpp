@@ -167,6 +167,25 @@ TEST(ReadMad, EveryBytePatchedReadsSafely) {
     }
 }
 
+// Found by fuzzing: a glow's mesh stored with LOD -1 broke the "no negative
+// LOD" invariant; it now takes the glow's own LOD, as a multi mesh's takes its
+// position.
+TEST(ModelFile, GlowMeshWithNegativeLodTakesGlowLod) {
+    Model in = SampleModel();
+    auto glow = std::make_unique<Glow>();
+    glow->name.Set("g");
+    glow->parentName.Set("Root");
+    glow->lod = 1;
+    glow->mesh = std::make_unique<Mesh>(MakeMesh(-1, 0x0009, 4));
+    in.glows.push_back(std::move(glow));
+    auto out = ReadZemChecked(BuildZem(in));
+    ASSERT_TRUE(out);
+    ASSERT_EQ(out->glows.size(), 1u);
+    ASSERT_TRUE(out->glows[0]->mesh);
+    EXPECT_EQ(out->glows[0]->mesh->lod, 1);
+    EXPECT_EQ(out->glows[0]->lod, 1u);
+}
+
 // The checker itself must see broken models, or every sweep above passes
 // vacuously.
 TEST(CheckModel, FlagsBrokenModels) {

@@ -49,6 +49,8 @@ bool CheckList(Checker& c, const OwnedList<T>& list, const char* what) {
     return true;
 }
 
+// A negative LOD number is replaced when the mesh is placed: by its position
+// in a multi mesh, by the glow's own LOD for a glow's mesh.
 void CheckMesh(Checker& c, const Mesh& mesh, const char* what) {
     if (mesh.lod < 0) Fail(c, "%s: negative lod %d", what, mesh.lod);
     for (size_t p = 0; p < mesh.parts.size(); ++p) {

@@ -17,9 +17,15 @@
 // - empty library_images / _materials / _effects / _geometries / _animations;
 // - empty "animation" elements whose id ends in "-anim";
 // - "asset" without "created" / "modified" (the unit follows the contributor);
-// - bracketed names ("JNT[Gun]", "MAT[a]_SHD[b]") in name, id, sid, material
-//   and symbol attributes, which are not NCNames;
-// - child nodes after a node's "extra" (every node carries its extra first).
+// - bracketed names ("JNT[Gun]", "MAT[a]_SHD[b]", "IMG[a_DIFF]-image") in
+//   attributes of NCName or ID type, which they are not;
+// - the id "SUB_PARAMS", repeated by every node whose long name is split;
+// - "texture" elements without "texcoord" (the effects name only the image);
+// - child nodes after a node's "extra" (every node carries its extra first):
+//   the check validates a copy with each node's "extra" moved behind its
+//   other children, so that the subtrees are checked too (xmllint skips the
+//   content of an element it did not expect). Line numbers in the messages
+//   are those of that copy.
 // `all`, when given, receives every schema error line, accounted for or not.
 std::vector<std::string> DaeSchemaErrors(const std::string& daePath, std::vector<std::string>* all = nullptr);
 
@@ -40,6 +46,7 @@ AssimpInfo RunAssimpInfo(const std::string& daePath, bool raw = false);
 // pycollada (through /usr/bin/python3) loading the file with broken references
 // and unsupported features tolerated. Counts: "nodes" (every scene node,
 // nested ones included), "geometries", "triangles" (all primitives),
+// "positions" (entries of every geometry's "-POSITION" source),
 // "animations" (nested included), "materials", "errors" (load problems).
 struct PyColladaInfo {
     bool ok = false;
