@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "texture_test_util.h"
 
 namespace {
@@ -30,14 +32,21 @@ TEST(WriteTga, HeaderAndByteOrder) {
 
 TEST(WriteTga, CreatesMissingFoldersAndReportsFailures) {
     TempFolder folder;
-    EXPECT_TRUE(WriteTga(folder.File("out/tex/a_DIFF.TGA"), 2, 2, kTwoByTwo.data(), kTwoByTwo.size()));
-    EXPECT_EQ(ReadAll(folder.File("out/tex/a_DIFF.TGA")).size(), 34u);
+    const std::string earlier = folder.File("out/tex/a_DIFF.TGA");
+    EXPECT_TRUE(WriteTga(earlier, 2, 2, kTwoByTwo.data(), kTwoByTwo.size()));
+    const Bytes before = ReadAll(earlier);
+    EXPECT_EQ(before.size(), 34u);
     // A file where a folder should be: nothing can be written below it.
     std::ofstream(folder.File("plain")) << "x";
     EXPECT_FALSE(WriteTga(folder.File("plain/b.TGA"), 2, 2, kTwoByTwo.data(), kTwoByTwo.size()));
     // Too few pixels for the size is refused before anything is written.
     EXPECT_FALSE(WriteTga(folder.File("c.TGA"), 2, 3, kTwoByTwo.data(), kTwoByTwo.size()));
     EXPECT_FALSE(std::filesystem::exists(folder.File("c.TGA")));
+    // A write that fails (here its temporary name is taken by a folder, as a
+    // full disk would fail it) is reported and leaves the earlier file as it was.
+    std::filesystem::create_directory(earlier + ".saving");
+    EXPECT_FALSE(WriteTga(earlier, 1, 1, kTwoByTwo.data(), 4));
+    EXPECT_EQ(ReadAll(earlier), before);
 }
 
 TEST(WriteTgaUnlessLarger, KeepsOnlyAFileLargerInBothDimensions) {
