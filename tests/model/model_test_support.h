@@ -42,6 +42,14 @@ inline void ExpectClean(const Model& model) {
     for (const std::string& problem : CheckModel(model)) ADD_FAILURE() << problem;
 }
 
+// Ends the chunk begun at `at` after fill() wrote its body:
+// Chunk(w, BeginBare(w, "JUNK"), [&] { PutU32(w, 1); }).
+template <typename Fill>
+void Chunk(ByteWriter& w, size_t at, Fill&& fill) {
+    fill();
+    EndChunk(w, at);
+}
+
 inline void PutF32s(ByteWriter& w, std::initializer_list<float> values) {
     for (float v : values) PutF32(w, v);
 }
@@ -56,14 +64,8 @@ inline Bytes Words(std::initializer_list<uint32_t> words) {
 // an "HVMD" form holding exactly the given child bytes.
 inline Bytes ZemWithHvmd(const Bytes& children) {
     ByteWriter w;
-    size_t at = BeginForm(w, "VERS");
-    PutU32(w, 512);
-    EndChunk(w, at);
-    at = BeginForm(w, "NAME");
-    PutText(w, "Drelmarch2 Multi Mesh File");
-    EndChunk(w, at);
-    at = BeginForm(w, "HVMD");
-    PutBytes(w, children.data(), children.size());
-    EndChunk(w, at);
+    Chunk(w, BeginForm(w, "VERS"), [&] { PutU32(w, 512); });
+    Chunk(w, BeginForm(w, "NAME"), [&] { PutText(w, "Drelmarch2 Multi Mesh File"); });
+    Chunk(w, BeginForm(w, "HVMD"), [&] { PutBytes(w, children.data(), children.size()); });
     return w.bytes;
 }
