@@ -134,75 +134,47 @@ TEST(ReadMaterial, CountsPastTheChunkAreClipped) {
 }
 
 TEST(ReadTextureImage, LevelByteCounts) {
-    struct Row {
+    // Each row writes `stored` bytes for the first level; with count 2 a
+    // second level header follows, found only if the first was sized right.
+    const struct {
         const char* format;
         int32_t width, height;
-        int32_t bytes;  // hand-computed
+        int32_t size;  // hand-computed
+        uint32_t count;
+        size_t stored;
+    } rows[] = {
+        {"DXT1", 256, 256, 32768, 2, 32768}, {"DXT1", 2, 2, 8, 2, 8},      {"DXT1", 1, 1, 8, 2, 8},
+        {"DXT5", 256, 256, 65536, 2, 65536}, {"DXT5", 1, 1, 16, 2, 16},    {"8888", 2, 1, 8, 2, 8},
+        {"dxt1", 8, 8, 32, 2, 32},           {"DXT1", 6, 6, 8, 2, 8},      {"DXT3", 12, 4, 48, 2, 48},
+        {"8888", -3, 2, 8, 2, 8},            {"ABCD", 8, 8, 64, 2, 64},    {"Dxt1", 7, 9, 16, 2, 16},
+        {"DXT1", 8, 8, 32, 1, 10},  // level cut short
+        {"8888", 1, 1, 4, 0xFFFFFFFFu, 4},  // count far past the chunk
+        {"8888", 0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF, 1, 12},  // size past 32 bits
     };
-    const Row rows[] = {
-        {"DXT1", 256, 256, 32768}, {"DXT1", 2, 2, 8},  {"DXT1", 1, 1, 8},  {"DXT5", 256, 256, 65536},
-        {"DXT5", 1, 1, 16},        {"8888", 2, 1, 8},  {"dxt1", 8, 8, 32}, {"DXT1", 6, 6, 8},
-        {"DXT3", 12, 4, 48},       {"8888", -3, 2, 8}, {"ABCD", 8, 8, 64}, {"Dxt1", 7, 9, 16},
-    };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message() << row.format << " " << row.width << "x" << row.height);
         ByteWriter w;
-        size_t at = BeginBare(w, "LMIP");
-        PutCounted(w, "tex\\hull.dds");
-        PutFourCC(w, row.format);
-        PutU32(w, 2);
-        PutI32(w, row.width);
-        PutI32(w, row.height);
-        for (int32_t i = 0; i < row.bytes; ++i) PutU8(w, uint8_t(i));
-        // A second level right behind: found only if the first was sized right.
-        PutI32(w, 7777);
-        PutI32(w, 1);
-        EndChunk(w, at);
+        Chunk(w, BeginBare(w, "LMIP"), [&] {
+            PutCounted(w, "tex\\hull.dds");
+            PutFourCC(w, row.format);
+            for (int32_t v : {int32_t(row.count), row.width, row.height}) PutI32(w, v);
+            for (size_t i = 0; i < row.stored; ++i) PutU8(w, uint8_t(i));
+            if (row.count == 2) {  // a second level: width and height only
+                PutI32(w, 7777);
+                PutI32(w, 1);
+            }
+        });
         auto model = ReadZemChecked(ZemWithHvmd(w.bytes));
         ASSERT_TRUE(model);
         ASSERT_EQ(model->images.size(), 1u);
         const TextureImage& image = *model->images[0];
         EXPECT_EQ(image.format.value, row.format);
-        ASSERT_EQ(image.levels.size(), 2u);
-        EXPECT_EQ(image.levels[0].size, row.bytes);
-        ASSERT_EQ(image.levels[0].data.size(), size_t(row.bytes));
-        EXPECT_EQ(image.levels[0].data.back(), uint8_t(row.bytes - 1));
+        ASSERT_EQ(image.levels.size(), row.count == 2 ? 2u : 1u);
+        EXPECT_EQ(image.levels[0].size, row.size);
+        ASSERT_EQ(image.levels[0].data.size(), row.stored);
+        EXPECT_EQ(image.levels[0].data.back(), uint8_t(row.stored - 1));
+        if (row.count != 2) continue;
         EXPECT_EQ(image.levels[1].width, 7777);
         EXPECT_TRUE(image.levels[1].data.empty());  // nothing of it is stored
-    }
-}
-
-TEST(ReadTextureImage, ShortAndHugeLevels) {
-    struct Row {
-        const char* format;
-        uint32_t count;
-        int32_t width, height;
-        size_t stored;
-        int32_t size;
-    };
-    const Row rows[] = {
-        {"DXT1", 1, 8, 8, 10, 32},                          // level cut short
-        {"8888", 0xFFFFFFFFu, 1, 1, 4, 4},                  // count far past the chunk
-        {"8888", 1, 0x7FFFFFFF, 0x7FFFFFFF, 12, 0x7FFFFFFF},  // size past 32 bits
-        {"DXT5", 3, 4, 4, 0, 16},                           // no level data stored
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(testing::Message() << row.format << " " << row.width);
-        ByteWriter w;
-        size_t at = BeginBare(w, "LMIP");
-        PutCounted(w, "t");
-        PutFourCC(w, row.format);
-        PutU32(w, row.count);
-        PutI32(w, row.width);
-        PutI32(w, row.height);
-        for (size_t i = 0; i < row.stored; ++i) PutU8(w, 0xAB);
-        EndChunk(w, at);
-        auto model = ReadZemChecked(ZemWithHvmd(w.bytes));
-        ASSERT_TRUE(model);
-        ASSERT_EQ(model->images.size(), 1u);
-        const TextureImage& image = *model->images[0];
-        ASSERT_EQ(image.levels.size(), 1u);
-        EXPECT_EQ(image.levels[0].size, row.size);
-        EXPECT_EQ(image.levels[0].data.size(), row.stored);
     }
 }
