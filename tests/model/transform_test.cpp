@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 
 #include "model/transform.h"
@@ -140,39 +139,5 @@ TEST(Bounds, EmptySinglePointAndStepByStep) {
     for (int k = 0; k < 3; ++k) {
         EXPECT_EQ(b.boxMin[k], boxMin[k]);
         EXPECT_EQ(b.boxMax[k], boxMax[k]);
-    }
-}
-
-TEST(Bounds, AddMeshUsesPositionsOfPartsThatHaveThem) {
-    // Parts: P, N, 0 (stride 10); normals only (skipped); P with 0x8000 (stride 3).
-    Mesh mesh;
-    mesh.parts.resize(3);
-    const uint32_t formats[3] = {kFormatPosition | kFormatNormal | kFormatTexCoord, kFormatNormal,
-                                 kFormatPosition | kFormatThreeWide};
-    const int32_t strides[3] = {10, 4, 3};
-    const std::vector<float> vertices[3] = {
-        {1, 2, 3, 1, 9, 9, 9, 0, 9, 9, -1, 0, 5, 1, 9, 9, 9, 0, 9, 9}, {100, 100, 100, 0}, {0, -7, 0}};
-    for (size_t i = 0; i < 3; ++i) {
-        mesh.parts[i].format = formats[i];
-        mesh.parts[i].stride = strides[i];
-        mesh.parts[i].vertices = vertices[i];
-        mesh.parts[i].vertexCount = int32_t(vertices[i].size()) / strides[i];
-    }
-    Matrix swapMove;  // swap x and y, then move by (10, 20, 30)
-    const float m[16] = {0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 10, 20, 30, 1};
-    std::copy(m, m + 16, swapMove.m);
-    const struct {
-        const Matrix* matrix;
-        float min[3], max[3];
-    } rows[] = {{nullptr, {-1, -7, 0}, {1, 2, 5}}, {&swapMove, {3, 19, 30}, {12, 21, 35}}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.matrix ? "moved" : "plain");
-        Bounds b;
-        AddMeshToBounds(mesh, b, row.matrix);
-        EXPECT_EQ(b.count, 3);
-        for (int k = 0; k < 3; ++k) {
-            EXPECT_EQ(b.boxMin[k], row.min[k]) << k;
-            EXPECT_EQ(b.boxMax[k], row.max[k]) << k;
-        }
     }
 }
