@@ -65,6 +65,11 @@ TEST(NodeHierarchy, RootLayoutAlongX) {
     Model empty;
     Written none(empty);
     EXPECT_EQ(ChildNames(&none.scene), (std::vector<std::string>{"ROOT_INFO", "ROOT_LOD[0]"}));
+    // Levels whose meshes hold no point are laid out from zero, not from infinities.
+    MultiMesh& hollow = Push(empty.multiMeshes, "hollow", "");
+    for (int i = 0; i < 2; ++i) hollow.meshes.push_back(std::make_unique<Mesh>());
+    Written w2(empty);
+    EXPECT_EQ(w2.Translate("ROOT_LOD[1]"), "0.000000 0.000000 0.000000");
 }
 
 TEST(NodeHierarchy, RootJointIsTheLodRootAxisNodesAndLoops) {
