@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,17 +24,13 @@ class TempFolder {
 public:
     TempFolder() {
         static int counter = 0;
-        path_ = std::filesystem::temp_directory_path() /
-                ("vorda_cmd_" + std::to_string(::getpid()) + "_" + std::to_string(++counter));
+        path_ = std::filesystem::temp_directory_path() / ("vorda_cmd_" + std::to_string(::getpid()) + "_" +
+                                                         std::to_string(++counter));
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
+    ~TempFolder() { std::error_code ec; std::filesystem::remove_all(path_, ec); }
     TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
     std::string Path() const { return path_.string(); }
     std::string File(const std::string& relative) const { return (path_ / relative).string(); }
     // Writes text to a file below the folder, making the folders above it.
@@ -65,9 +62,7 @@ inline std::string VariableOrNone(const CommandContext& context, const char* nam
 
 inline std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // Single-quotes text for /bin/sh, so "$" and blanks reach the program as is.
@@ -89,14 +84,10 @@ inline int Shell(const std::string& folder, const std::string& command, std::str
     return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// The bytes of a model file holding only VERS and one INFO entry.
+// The bytes of a model file holding only its version.
 inline std::string ZemOfVersion(uint32_t version) {
     Model m;
     m.version = version;
-    auto info = std::make_unique<InfoEntry>();
-    info->key.Set("AUTH");
-    info->value.Set("tests");
-    m.infoEntries.push_back(std::move(info));
     const std::vector<unsigned char> bytes = BuildZem(m);
     return std::string(bytes.begin(), bytes.end());
 }
