@@ -82,14 +82,9 @@ TEST(SetVariable, EmptyValueRemovesAndSlotsAreReused) {
 }
 
 TEST(SetThisPath, FolderPartAndRestore) {
-    const char* rows[][2] = {
-        {"C:\\data/models/a.zem", "C:\\data/models/"},  // last separator of either kind
-        {"C:\\data\\models\\a.zem", "C:\\data\\models\\"},
-        {"/scripts/run.txt", "/scripts/"},
-        {"D:a.zem", "D:"},
-        {"a.zem", "<none>"},
-        {"", "<none>"},
-    };
+    const char* rows[][2] = {{"C:\\data/models/a.zem", "C:\\data/models/"},  // last separator of either kind
+                             {"C:\\data\\models\\a.zem", "C:\\data\\models\\"}, {"/scripts/run.txt", "/scripts/"},
+                             {"D:a.zem", "D:"}, {"a.zem", "<none>"}, {"", "<none>"}};
     for (auto& r : rows) {
         SCOPED_TRACE(r[0]);
         CommandContext c;

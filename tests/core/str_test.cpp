@@ -47,12 +47,8 @@ TEST(NameMatch, HashThenCaseInsensitiveText) {
         int id = 0;
     };
     OwnedList<Named> list(2);  // null slots are skipped, the first match wins
-    for (int id : {1, 2}) {
-        list.push_back(std::make_unique<Named>());
-        list.back()->name.Set(id == 1 ? "Root" : "ROOT");
-        list.back()->id = id;
-    }
-    ASSERT_NE(FindByName(list, Core_QStr("root")), nullptr);
-    EXPECT_EQ(FindByName(list, Core_QStr("root"))->id, 1);
+    for (int id : {1, 2}) list.push_back(std::make_unique<Named>(Named{Core_QStr(id == 1 ? "Root" : "ROOT"), id}));
+    const Named* found = FindByName(list, Core_QStr("root"));
+    EXPECT_TRUE(found && found->id == 1);
     EXPECT_EQ(FindByName(list, Core_QStr("a")), nullptr);
 }
