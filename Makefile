@@ -30,7 +30,7 @@ test: test-deps build build-asan
 	@echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer build)"
 	@cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 	@if command -v clang++-14 >/dev/null 2>&1; then \
-	  echo "== fuzz (20 s per target)"; sh scripts/fuzz.sh 20; \
+	  echo "== fuzz (30 s per target, two at a time)"; sh scripts/fuzz.sh 30; \
 	else echo "== fuzz skipped: clang++-14 not found"; fi
 
 demo: build

@@ -96,5 +96,10 @@ void Convert(CommandContext& context) {
     }
     std::unique_ptr<Model> model = LoadModel(input.c_str());
     if (!model) return;
+    // A damaged file still converts as far as it could be read; the user is
+    // told once, so a tree of conversions shows which results are partial.
+    if (model->damaged) Out("ALERT: Damaged model file %s - converting what could be read\n", input.c_str());
+    if (model->animation && model->animation->damaged)
+        Out("ALERT: Damaged animation file %s - converting what could be read\n", model->animation->path.CStr());
     (void)SaveModel(*model, context, output.c_str());
 }

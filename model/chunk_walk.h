@@ -27,28 +27,32 @@ inline bool ChunkIs(const ChunkHeader& h, ChunkShape shape, const char* name) {
 // length (a length with the top bit set would move the walk backwards), or at
 // the end of r. The walker re-seeks after every chunk, so whatever the visitor
 // reads cannot misalign the next one; every step advances at least 8 bytes.
+// Returns false when the chunks did not fill r exactly: a header cut short, a
+// negative length, a version cut short or a chunk running past the end.
 template <typename Visit>
-void WalkChunks(ByteReader r, Visit&& visit) {
+bool WalkChunks(ByteReader r, Visit&& visit) {
+    bool whole = true;
     while (Remaining(r) > 0) {
         size_t start = Offset(r);
         ChunkHeader h;
-        if (!ReadBytes(r, h.kind, 4)) return;
+        if (!ReadBytes(r, h.kind, 4)) return false;
         uint32_t rawLength = ReadU32BE(r);
-        if (r.failed) return;
-        if (rawLength & 0x80000000u) return;
+        if (r.failed) return false;
+        if (rawLength & 0x80000000u) return false;
         h.length = int32_t(rawLength);
         size_t headerExtra = 0;
         if (std::memcmp(h.kind, "FORM", 4) == 0) {
             h.shape = ChunkShape::Form;
-            if (!ReadBytes(r, h.name, 4)) return;
+            if (!ReadBytes(r, h.name, 4)) return false;
             headerExtra = 4;
         } else if (std::memcmp(h.kind, "NRML", 4) == 0) {
             h.shape = ChunkShape::Nrml;
-            if (!ReadBytes(r, h.name, 4)) return;
+            if (!ReadBytes(r, h.name, 4)) return false;
             headerExtra = 8;
             h.version = ReadU32BE(r);
             if (r.failed) {  // a version cut off counts as 0; the walk goes on
                 h.version = 0;
+                whole = false;
                 r.failed = false;
                 r.pos = r.end;
             }
@@ -59,10 +63,13 @@ void WalkChunks(ByteReader r, Visit&& visit) {
         size_t bodySize = payload > headerExtra ? payload - headerExtra : 0;
         ByteReader body = r;
         body = SubReader(body, bodySize);
+        if (body.failed || payload < headerExtra) whole = false;
         body.failed = false;
         visit(static_cast<const ChunkHeader&>(h), body);
         size_t next = start + 8 + payload;
-        if (next >= size_t(r.end - r.begin)) return;
+        if (next > size_t(r.end - r.begin)) return false;
+        if (next == size_t(r.end - r.begin)) return whole;
         r.pos = r.begin + next;
     }
+    return whole;
 }

@@ -288,6 +288,7 @@ struct AnimationSet {
     std::vector<AnimationName> names;
     OwnedList<AnimationClip> clips;
     OwnedList<AnimationCurve> curves;
+    bool damaged = false;  // as Model::damaged, for the MAD file
 };
 
 // ---- The model ---------------------------------------------------------------
@@ -311,4 +312,8 @@ struct Model {
     OwnedList<Marker> markers;
     OwnedList<CollisionMesh> collisionMeshes;
     OwnedList<InfoEntry> infoEntries;
+    // Set by the readers when the file was damaged: a value cut short, a
+    // count clipped to what its chunk holds, an index out of range, a chunk
+    // walk that could not go on. What could be read is kept either way.
+    bool damaged = false;
 };

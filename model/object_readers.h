@@ -15,7 +15,8 @@ void ReadTextureImage(ByteReader body, Model& model);
 // Meshes.
 void ReadMultiMesh(ByteReader body, uint32_t version, Model& model);
 void ReadGoblinMesh(ByteReader body, uint32_t version, Model& model);
-std::unique_ptr<Mesh> ReadMesh(ByteReader body);  // one "BMSH" body
+// One "BMSH" body; *damaged (when given) is set when the body was damaged.
+std::unique_ptr<Mesh> ReadMesh(ByteReader body, bool* damaged = nullptr);
 void AddLodMesh(MultiMesh& multiMesh, std::unique_ptr<Mesh> mesh);
 
 // Joints.

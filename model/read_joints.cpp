@@ -10,6 +10,7 @@ static const size_t kMinJointRecord = 4 + 4 + 4 * 12 + 3;
 void ReadJoints(ByteReader body, Model& model) {
     const int32_t count = ReadI32LE(body);
     const size_t fits = ClipCount(body, count, kMinJointRecord);
+    if (count < 0 || size_t(count) > fits) model.damaged = true;
     model.joints.reserve(model.joints.size() + fits);
     for (size_t i = 0; i < fits; ++i) {
         auto joint = std::make_unique<Joint>();
@@ -20,7 +21,10 @@ void ReadJoints(ByteReader body, Model& model) {
         for (float* t : triples)
             for (int k = 0; k < 3; ++k) t[k] = ReadF32LE(body);
         for (int k = 0; k < 3; ++k) joint->flags[k] = ReadU8(body);
-        if (body.failed) break;
+        if (body.failed) {
+            model.damaged = true;
+            break;
+        }
         model.joints.push_back(std::move(joint));
     }
 }

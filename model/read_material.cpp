@@ -54,8 +54,12 @@ void ReadMaterial(ByteReader r, uint32_t version, Model& model) {
     size_t smallest = version != 0 ? 12 : 8;
     size_t fits = ClipCount(r, int64_t(count), smallest);
     material->params.reserve(fits);
+    if (fits < count) model.damaged = true;
     for (size_t i = 0; i < fits; ++i) {
-        if (Remaining(r) < 8) break;  // nothing of this parameter is stored
+        if (Remaining(r) < 8) {  // nothing of this parameter is stored
+            model.damaged = true;
+            break;
+        }
         MaterialParam param;
         param.type = ReadI32LE(r);
         int32_t dataSize = ReadI32LE(r);
@@ -88,6 +92,7 @@ void ReadMaterial(ByteReader r, uint32_t version, Model& model) {
         }
         material->params.push_back(std::move(param));
     }
+    if (r.failed) model.damaged = true;
     model.materials.push_back(std::move(material));
 }
 
@@ -104,8 +109,12 @@ void ReadTextureImage(ByteReader r, Model& model) {
     uint32_t count = ReadU32LE(r);
     size_t fits = ClipCount(r, int64_t(count), 8);
     image->levels.reserve(fits);
+    if (fits < count) model.damaged = true;
     for (size_t i = 0; i < fits; ++i) {
-        if (Remaining(r) < 8) break;  // not even the level's size is stored
+        if (Remaining(r) < 8) {  // not even the level's size is stored
+            model.damaged = true;
+            break;
+        }
         MipLevel level;
         level.width = ReadI32LE(r);
         level.height = ReadI32LE(r);
@@ -119,5 +128,6 @@ void ReadTextureImage(ByteReader r, Model& model) {
         if (take < bytes) r.failed = true;
         image->levels.push_back(std::move(level));
     }
+    if (r.failed) model.damaged = true;
     model.images.push_back(std::move(image));
 }

@@ -28,7 +28,9 @@ void ReadFloats(ByteReader& r, float* out, size_t n) {
 #endif
 }
 
-void ReadPart(ByteReader& r, MeshPart& part) {
+// Returns false when the part was damaged (the reader then fails too, or a
+// group was cut or emptied).
+bool ReadPart(ByteReader& r, MeshPart& part) {
     part.materialIndex = ReadI32LE(r);
     uint32_t format = FoldFormat(ReadU32LE(r));
     int32_t vertexCount = ReadI32LE(r);
@@ -45,14 +47,18 @@ void ReadPart(ByteReader& r, MeshPart& part) {
     ReadFloats(r, part.vertices.data(), part.vertices.size());
     if (vertexCount > 0 && fits < size_t(vertexCount)) {
         r.failed = true;
-        return;
+        return false;
     }
 
     int16_t groupCount = ReadI16LE(r);
     size_t groups = ClipCount(r, groupCount, 8);  // type and index count
+    bool whole = groupCount <= 0 || groups == size_t(groupCount);
     part.groups.reserve(groups);
     for (size_t j = 0; j < groups; ++j) {
-        if (Remaining(r) < 8) break;
+        if (Remaining(r) < 8) {
+            whole = false;
+            break;
+        }
         PrimitiveGroup group;
         group.index = int32_t(j);
         group.type = ReadU32LE(r);
@@ -72,6 +78,7 @@ void ReadPart(ByteReader& r, MeshPart& part) {
         if (!inRange) {
             group.indices.clear();
             group.indexCount = 0;
+            whole = false;
         }
         part.groups.push_back(std::move(group));
         if (indexCount > 0 && count < size_t(indexCount)) {
@@ -79,49 +86,53 @@ void ReadPart(ByteReader& r, MeshPart& part) {
             break;
         }
     }
+    return whole && !r.failed;
 }
 
-void ReadMeshChunks(ByteReader r, MultiMesh& multiMesh) {
-    WalkChunks(r, [&](const ChunkHeader& h, ByteReader body) {
-        if (ChunkIs(h, ChunkShape::Nrml, "BMSH")) AddLodMesh(multiMesh, ReadMesh(body));
-    });
-}
-
-std::unique_ptr<MultiMesh> ReadMeshRecord(ByteReader& r, uint8_t kind) {
+std::unique_ptr<MultiMesh> ReadMeshRecord(ByteReader& r, uint8_t kind, bool& damaged) {
     auto multiMesh = std::make_unique<MultiMesh>();
     multiMesh->kind = kind;
     ReadName(r, multiMesh->name);
     ReadName(r, multiMesh->parentName);
     if (kind == 0) ReadU32LE(r);  // a word the format stores and nothing uses
-    ReadMeshChunks(r, *multiMesh);
+    if (r.failed) damaged = true;
+    const bool whole = WalkChunks(r, [&](const ChunkHeader& h, ByteReader body) {
+        if (ChunkIs(h, ChunkShape::Nrml, "BMSH")) AddLodMesh(*multiMesh, ReadMesh(body, &damaged));
+    });
+    if (!whole) damaged = true;
     return multiMesh;
 }
 
 }  // namespace
 
 void ReadMultiMesh(ByteReader body, uint32_t, Model& model) {
-    model.multiMeshes.push_back(ReadMeshRecord(body, 0));
+    model.multiMeshes.push_back(ReadMeshRecord(body, 0, model.damaged));
 }
 
 void ReadGoblinMesh(ByteReader body, uint32_t, Model& model) {
-    model.goblinMeshes.push_back(ReadMeshRecord(body, 1));
+    model.goblinMeshes.push_back(ReadMeshRecord(body, 1, model.damaged));
 }
 
-std::unique_ptr<Mesh> ReadMesh(ByteReader r) {
+std::unique_ptr<Mesh> ReadMesh(ByteReader r, bool* damaged) {
     auto mesh = std::make_unique<Mesh>();
     mesh->lod = ReadI32LE(r);
     int32_t partCount = ReadI32LE(r);
     // A part takes at least 14 bytes (material, format, vertex count, group
     // count); parts the chunk cannot start are not made.
     size_t parts = ClipCount(r, partCount, 14);
+    bool whole = partCount <= 0 || parts == size_t(partCount);
     mesh->parts.reserve(parts);
     for (size_t i = 0; i < parts; ++i) {
-        if (Remaining(r) == 0) break;
+        if (Remaining(r) == 0) {
+            whole = false;
+            break;
+        }
         MeshPart part;
         part.index = int32_t(i);
-        ReadPart(r, part);
+        whole = ReadPart(r, part) && whole;
         mesh->parts.push_back(std::move(part));
     }
+    if ((!whole || r.failed) && damaged) *damaged = true;
     return mesh;
 }
 

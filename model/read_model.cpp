@@ -13,7 +13,7 @@ const char kMultiMeshFileName[] = "Drelmarch2 Multi Mesh File";
 
 // Children of an "HVMD" form: materials, images, multi and goblin meshes.
 void ReadModelChunks(ByteReader content, Model& model) {
-    WalkChunks(content, [&](const ChunkHeader& h, ByteReader body) {
+    const bool whole = WalkChunks(content, [&](const ChunkHeader& h, ByteReader body) {
         if (h.shape == ChunkShape::Nrml) {
             if (ChunkIs(h, ChunkShape::Nrml, "STAT")) ReadMaterial(body, h.version, model);
             else if (ChunkIs(h, ChunkShape::Nrml, "MULT")) ReadMultiMesh(body, h.version, model);
@@ -24,11 +24,12 @@ void ReadModelChunks(ByteReader content, Model& model) {
             else if (ChunkIs(h, ChunkShape::Bare, "STAT")) ReadMaterial(body, 0, model);
         }
     });
+    if (!whole) model.damaged = true;
 }
 
 // Children of a "DTRM" form: joints and every object that hangs from one.
 void ReadDetailChunks(ByteReader content, Model& model) {
-    WalkChunks(content, [&](const ChunkHeader& h, ByteReader body) {
+    const bool whole = WalkChunks(content, [&](const ChunkHeader& h, ByteReader body) {
         switch (h.shape) {
         case ChunkShape::Form:
             if (ChunkIs(h, ChunkShape::Form, "GLOW")) ReadGlow(body, model);
@@ -47,18 +48,20 @@ void ReadDetailChunks(ByteReader content, Model& model) {
             break;
         }
     });
+    if (!whole) model.damaged = true;
 }
 
 // Children of an "INFO" form: the chunk kind is the key, the body one counted
 // string, the value.
 void ReadInfoChunks(ByteReader content, Model& model) {
-    WalkChunks(content, [&](const ChunkHeader& h, ByteReader body) {
+    const bool whole = WalkChunks(content, [&](const ChunkHeader& h, ByteReader body) {
         auto entry = std::make_unique<InfoEntry>();
         entry->key.Set(h.kind, 4);
         entry->value.Set("");  // a value that cannot be read is empty, with the hash of ""
-        ReadCountedString(body, entry->value);
+        if (!ReadCountedString(body, entry->value)) model.damaged = true;
         model.infoEntries.push_back(std::move(entry));
     });
+    if (!whole) model.damaged = true;
 }
 
 }  // namespace
@@ -70,11 +73,13 @@ std::unique_ptr<Model> ReadModelFile(const unsigned char* data, size_t size) {
     // The walker has no early exit; once a foreign "NAME" ends the reading the
     // remaining headers are passed over without touching their bodies.
     bool stopped = false;
-    WalkChunks(MakeByteReader(data, size), [&](const ChunkHeader& h, ByteReader content) {
+    bool damaged = false;
+    const bool whole = WalkChunks(MakeByteReader(data, size), [&](const ChunkHeader& h, ByteReader content) {
         if (stopped || h.shape != ChunkShape::Form) return;
         if (ChunkIs(h, ChunkShape::Form, "VERS")) {
             // A version cut short reads as 0, like every short read.
             pendingVersion = ReadU32LE(content);
+            if (content.failed) damaged = true;
         } else if (ChunkIs(h, ChunkShape::Form, "NAME")) {
             Core_Str text;
             text.Set(reinterpret_cast<const char*>(content.pos), Remaining(content));
@@ -100,5 +105,7 @@ std::unique_ptr<Model> ReadModelFile(const unsigned char* data, size_t size) {
             ReadInfoChunks(content, *model);
         }
     });
+    // Past a foreign "NAME" nothing is read, so the rest cannot count as damage.
+    if (model && ((!whole && !stopped) || damaged)) model->damaged = true;
     return model;
 }

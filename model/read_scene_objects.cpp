@@ -21,7 +21,8 @@ void SkipExtraFields(ByteReader& r, int32_t declared, int32_t known) {
     if (declared > known) Skip(r, size_t(declared - known) * 4);
 }
 
-void ReadHead(ByteReader body, Marker& marker) {
+// False when the record was cut short (the marker keeps its values).
+bool ReadHead(ByteReader body, Marker& marker) {
     Marker head;
     ReadCountedString(body, head.name);
     ReadCountedString(body, head.parentName);
@@ -29,7 +30,7 @@ void ReadHead(ByteReader body, Marker& marker) {
     head.headValues[1] = ReadF32LE(body);
     for (double& v : head.position) v = ReadF64LE(body);
     for (double& v : head.rotation) v = ReadF64LE(body);
-    if (body.failed) return;
+    if (body.failed) return false;
     marker.name = std::move(head.name);
     marker.parentName = std::move(head.parentName);
     marker.headValues[0] = head.headValues[0];
@@ -38,6 +39,7 @@ void ReadHead(ByteReader body, Marker& marker) {
         marker.position[i] = head.position[i];
         marker.rotation[i] = head.rotation[i];
     }
+    return true;
 }
 
 void ReadSegment(ByteReader& r, int32_t fieldCount, DockSegment& s) {
@@ -106,20 +108,25 @@ bool ReadNavLight(ByteReader& r, NavLight& light) {
 void ReadMarker(ByteReader content, Model& model) {
     auto marker = std::make_unique<Marker>();
     marker->index = int32_t(model.markers.size());
-    WalkChunks(content, [&](const ChunkHeader& h, ByteReader body) {
-        if (ChunkIs(h, ChunkShape::Nrml, "HEAD")) ReadHead(body, *marker);
+    const bool whole = WalkChunks(content, [&](const ChunkHeader& h, ByteReader body) {
+        if (ChunkIs(h, ChunkShape::Nrml, "HEAD") && !ReadHead(body, *marker)) model.damaged = true;
     });
+    if (!whole) model.damaged = true;
     model.markers.push_back(std::move(marker));
 }
 
 void ReadDockPaths(ByteReader body, Model& model) {
     const int32_t count = ReadI32LE(body);
     const size_t fits = ClipCount(body, count, kMinDockPath);
+    if (count < 0 || size_t(count) > fits) model.damaged = true;
     model.dockPaths.reserve(model.dockPaths.size() + fits);
     for (size_t i = 0; i < fits; ++i) {
         auto path = std::make_unique<DockPath>();
         path->index = int32_t(i);
-        if (!ReadDockPath(body, *path)) break;
+        if (!ReadDockPath(body, *path)) {
+            model.damaged = true;
+            break;
+        }
         model.dockPaths.push_back(std::move(path));
     }
 }
@@ -127,11 +134,15 @@ void ReadDockPaths(ByteReader body, Model& model) {
 void ReadNavLights(ByteReader body, uint32_t /*version*/, Model& model) {
     const int32_t count = ReadI32LE(body);
     const size_t fits = ClipCount(body, count, kMinNavLight);
+    if (count < 0 || size_t(count) > fits) model.damaged = true;
     model.navLights.reserve(model.navLights.size() + fits);
     for (size_t i = 0; i < fits; ++i) {
         auto light = std::make_unique<NavLight>();
         light->index = int32_t(i);
-        if (!ReadNavLight(body, *light)) break;
+        if (!ReadNavLight(body, *light)) {
+            model.damaged = true;
+            break;
+        }
         model.navLights.push_back(std::move(light));
     }
 }

@@ -15,30 +15,35 @@ namespace {
 
 const size_t kPointSize = 3 * 4;
 
-// Reads up to `count` points of three floats; returns how many were read.
-int32_t ReadPoints(ByteReader& r, int64_t count, std::vector<float>& out) {
+// Reads up to `count` points of three floats; returns how many were read. A
+// count the data cannot hold (or a negative one) marks the model damaged.
+int32_t ReadPoints(ByteReader& r, int64_t count, std::vector<float>& out, bool& damaged) {
     const size_t n = ClipCount(r, count, kPointSize);
+    if (count < 0 || uint64_t(count) > n) damaged = true;
     out.assign(n * 3, 0.0f);
     for (float& v : out) v = ReadF32LE(r);
     return int32_t(n);
 }
 
-void ReadGlowInfo(ByteReader body, Glow& glow) {
+// False when the record was cut short (the glow keeps its values).
+bool ReadGlowInfo(ByteReader body, Glow& glow) {
     Core_QStr name, parentName;
     ReadCountedString(body, name);
     ReadCountedString(body, parentName);
     const uint32_t lod = ReadU32LE(body);
-    if (body.failed) return;
+    if (body.failed) return false;
     glow.name = std::move(name);
     glow.parentName = std::move(parentName);
     glow.lod = lod;
+    return true;
 }
 
-void ReadTriangles(ByteReader body, CollisionMesh& col) {
+void ReadTriangles(ByteReader body, CollisionMesh& col, bool& damaged) {
     const int32_t vertexCount = ReadI32LE(body);
-    col.vertexCount = ReadPoints(body, vertexCount, col.vertices);
+    col.vertexCount = ReadPoints(body, vertexCount, col.vertices, damaged);
     const int32_t indexCount = ReadI32LE(body);
     const size_t n = ClipCount(body, indexCount, 2);
+    if (indexCount < 0 || size_t(indexCount) > n || body.failed) damaged = true;
     col.indices.assign(n, 0);
     for (uint16_t& i : col.indices) i = ReadU16LE(body);
     col.indexCount = int32_t(n);
@@ -49,6 +54,7 @@ void ReadTriangles(ByteReader body, CollisionMesh& col) {
     if (!inRange) {
         col.indices.clear();
         col.indexCount = 0;
+        damaged = true;
     }
 }
 
@@ -60,7 +66,8 @@ void ReadEngineShape(ByteReader body, Model& model) {
     ReadCountedString(body, shape->name);
     ReadCountedString(body, shape->parentName);
     const int32_t count = ReadI32LE(body);
-    shape->vertexCount = ReadPoints(body, count, shape->vertices);
+    shape->vertexCount = ReadPoints(body, count, shape->vertices, model.damaged);
+    if (body.failed) model.damaged = true;
     model.engineShapes.push_back(std::move(shape));
 }
 
@@ -75,18 +82,19 @@ void ReadEngineBurn(ByteReader body, Model& model) {
     // present then bounds it far below 2^31.
     const uint64_t wanted = uint64_t(burn->divisions) * uint64_t(burn->flameCount);
     const int64_t count = wanted > uint64_t(INT32_MAX) ? int64_t(INT32_MAX) : int64_t(wanted);
-    burn->vertexCount = ReadPoints(body, count, burn->vertices);
+    burn->vertexCount = ReadPoints(body, count, burn->vertices, model.damaged);
+    if (body.failed) model.damaged = true;
     model.engineBurns.push_back(std::move(burn));
 }
 
 void ReadGlow(ByteReader content, Model& model) {
     auto glow = std::make_unique<Glow>();
     glow->index = int32_t(model.glows.size());
-    WalkChunks(content, [&](const ChunkHeader& h, ByteReader body) {
+    const bool whole = WalkChunks(content, [&](const ChunkHeader& h, ByteReader body) {
         if (ChunkIs(h, ChunkShape::Nrml, "INFO")) {
-            ReadGlowInfo(body, *glow);
+            if (!ReadGlowInfo(body, *glow)) model.damaged = true;
         } else if (ChunkIs(h, ChunkShape::Nrml, "BMSH")) {
-            glow->mesh = ReadMesh(body);
+            glow->mesh = ReadMesh(body, &model.damaged);
         }
     });
     // A negative LOD number in a mesh body means "the level it is placed at"
@@ -94,6 +102,7 @@ void ReadGlow(ByteReader content, Model& model) {
     // glow's own level.
     if (glow->mesh && glow->mesh->lod < 0)
         glow->mesh->lod = glow->lod <= uint32_t(INT32_MAX) ? int32_t(glow->lod) : 0;
+    if (!whole) model.damaged = true;
     model.glows.push_back(std::move(glow));
 }
 
@@ -102,12 +111,15 @@ void ReadCollision(ByteReader content, Model& model) {
     col->index = int32_t(model.collisionMeshes.size());
     // A joint name cut short leaves nothing for the children: the walk below
     // sees an empty reader.
-    ReadCountedString(content, col->parentName);
-    WalkChunks(content, [&](const ChunkHeader& h, ByteReader body) {
+    if (!ReadCountedString(content, col->parentName)) model.damaged = true;
+    const bool whole = WalkChunks(content, [&](const ChunkHeader& h, ByteReader body) {
         if (ChunkIs(h, ChunkShape::Bare, "BBOX")) {
             float v[6];
             for (float& f : v) f = ReadF32LE(body);
-            if (body.failed) return;
+            if (body.failed) {
+                model.damaged = true;
+                return;
+            }
             for (int i = 0; i < 3; ++i) {
                 col->bounds.boxMin[i] = v[i];
                 col->bounds.boxMax[i] = v[3 + i];
@@ -115,22 +127,28 @@ void ReadCollision(ByteReader content, Model& model) {
         } else if (ChunkIs(h, ChunkShape::Bare, "BSPH")) {
             float v[4];
             for (float& f : v) f = ReadF32LE(body);
-            if (body.failed) return;
+            if (body.failed) {
+                model.damaged = true;
+                return;
+            }
             for (int i = 0; i < 3; ++i) col->bounds.sphereCentre[i] = v[i];
             col->bounds.sphereRadius = v[3];
         } else if (ChunkIs(h, ChunkShape::Bare, "TRIS")) {
-            ReadTriangles(body, *col);
+            ReadTriangles(body, *col, model.damaged);
         }
     });
+    if (!whole) model.damaged = true;
     model.collisionMeshes.push_back(std::move(col));
 }
 
 // The bounding volume is walked over for its layout only; nothing of it is
 // kept, so the points are skipped rather than stored.
-void ReadBoundingVolume(ByteReader body, Model& /*model*/) {
+void ReadBoundingVolume(ByteReader body, Model& model) {
     Core_Str name, parentName;
     ReadCountedString(body, name);
     ReadCountedString(body, parentName);
     const int32_t count = ReadI32LE(body);
-    Skip(body, ClipCount(body, count, kPointSize) * kPointSize);
+    const size_t n = ClipCount(body, count, kPointSize);
+    if (count < 0 || size_t(count) > n || body.failed) model.damaged = true;
+    Skip(body, n * kPointSize);
 }

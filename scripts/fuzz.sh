@@ -1,34 +1,66 @@
 #!/bin/sh
-# Builds the libFuzzer targets with clang 14 in build-fuzz, writes seed inputs
-# with the fixture writer and runs each target for SECONDS (default 60).
-# Fails when a target finds a crash or an invariant violation.
+# Builds the libFuzzer targets with clang 14 in build-fuzz (only the targets
+# and the libraries they link), writes seed inputs with the fixture writer and
+# runs each target for SECONDS (default 60), at most JOBS targets at a time.
+# Fails when a target finds a crash, a hang, a leak or an invariant violation.
+# Usage: fuzz.sh [seconds] [target...]
+#   (targets: zem mad convert command shader_map command_text)
 set -e
 SECONDS_EACH=${1:-60}
+[ $# -gt 0 ] && shift
+TARGETS=${*:-zem mad convert command shader_map command_text}
 BUILD=${FUZZ_BUILD:-build-fuzz}
 JOBS=${JOBS:-2}
 command -v clang++-14 >/dev/null 2>&1 || { echo "fuzz: clang++-14 not found"; exit 1; }
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFUZZ=ON \
   -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$BUILD" -j "$JOBS" --target fuzz_zem fuzz_mad fuzz_command_text make_seeds -- --no-print-directory >/dev/null
-mkdir -p "$BUILD/seeds/zem" "$BUILD/seeds/mad" "$BUILD/corpus/zem" "$BUILD/corpus/mad" \
-  "$BUILD/artifacts"
-"$BUILD/fuzz/make_seeds" "$BUILD/seeds/zem" "$BUILD/seeds/mad"
-mkdir -p "$BUILD/seeds/command_text" "$BUILD/corpus/command_text"
+# Absolute paths: fuzz_command works in a folder of its own.
+BUILD=$(cd "$BUILD" && pwd)
+SOURCE=$(pwd)
+build_targets="make_seeds"
+for t in $TARGETS; do build_targets="$build_targets fuzz_$t"; done
+cmake --build "$BUILD" -j "$JOBS" --target $build_targets -- --no-print-directory >/dev/null
+for t in zem mad convert command shader_map command_text; do
+  mkdir -p "$BUILD/seeds/$t" "$BUILD/corpus/$t"
+done
+mkdir -p "$BUILD/artifacts"
+"$BUILD/fuzz/make_seeds" "$BUILD/seeds/zem" "$BUILD/seeds/mad" "$BUILD/seeds/convert" \
+  "$BUILD/seeds/command" "$BUILD/seeds/shader_map"
 printf '$A=x$[B]y\n$B=$[CR]\n$$C=<$[A]>\necho=$[C],exec=$[A$[B]],$[unclosed\n' \
   >"$BUILD/seeds/command_text/words"
 printf '$A=$[A]$[A]\n$[A]\n' >"$BUILD/seeds/command_text/self"
+
+# Runs one target; its log is $BUILD/fuzz_<target>.log.
+run_one() {
+  target=$1
+  dict=""
+  [ -f "$SOURCE/fuzz/$target.dict" ] && dict="-dict=$SOURCE/fuzz/$target.dict"
+  # -timeout catches a hang, -rss_limit_mb a run that eats memory.
+  "$BUILD/fuzz/fuzz_$target" -max_total_time="$SECONDS_EACH" -timeout=20 -rss_limit_mb=2048 \
+      -max_len=65536 -print_final_stats=1 $dict -artifact_prefix="$BUILD/artifacts/$target-" \
+      "$BUILD/corpus/$target" "$BUILD/seeds/$target" </dev/null >"$BUILD/fuzz_$target.log" 2>&1
+}
+
 status=0
-for target in zem mad command_text; do
+running=0
+pids=""
+for target in $TARGETS; do
   echo "== fuzz_$target for ${SECONDS_EACH}s"
-  if "$BUILD/fuzz/fuzz_$target" -max_total_time="$SECONDS_EACH" -rss_limit_mb=4096 -print_final_stats=1 \
-      -dict="fuzz/$target.dict" \
-      -artifact_prefix="$BUILD/artifacts/$target-" "$BUILD/corpus/$target" "$BUILD/seeds/$target" \
-      >"$BUILD/fuzz_$target.log" 2>&1; then
-    grep -E "stat::number_of_executed_units|Done [0-9]+ runs" "$BUILD/fuzz_$target.log" | tail -2
-  else
-    status=1
-    echo "fuzz_$target FAILED; log: $BUILD/fuzz_$target.log"
-    tail -40 "$BUILD/fuzz_$target.log"
+  run_one "$target" &
+  pids="$pids $!:$target"
+  running=$((running + 1))
+  if [ "$running" -ge "$JOBS" ]; then
+    for entry in $pids; do
+      if ! wait "${entry%%:*}"; then status=1; echo "fuzz_${entry#*:} FAILED; log: $BUILD/fuzz_${entry#*:}.log"; tail -40 "$BUILD/fuzz_${entry#*:}.log"; fi
+    done
+    pids=""
+    running=0
   fi
+done
+for entry in $pids; do
+  if ! wait "${entry%%:*}"; then status=1; echo "fuzz_${entry#*:} FAILED; log: $BUILD/fuzz_${entry#*:}.log"; tail -40 "$BUILD/fuzz_${entry#*:}.log"; fi
+done
+for target in $TARGETS; do
+  echo "fuzz_$target: $(grep -E '^#[0-9]+' "$BUILD/fuzz_$target.log" | tail -1 | sed 's/ *lim:.*//')"
 done
 exit $status

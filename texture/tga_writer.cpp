@@ -47,7 +47,11 @@ bool WriteTga(const std::string& path, int32_t width, int32_t height, const unsi
     if (count > (SIZE_MAX - kTgaHeaderSize) / 4) return false;
     EnsureFolder(path);
 
-    FILE* f = std::fopen(path.c_str(), "wb");
+    // Written beside the target and renamed over it only when whole, so a
+    // failed write (a full disk) never truncates or removes a good file that
+    // an earlier run left there.
+    const std::string temp = path + ".saving";
+    FILE* f = std::fopen(temp.c_str(), "wb");
     if (!f) return false;
     unsigned char header[kTgaHeaderSize];
     PutHeader(header, width, height);
@@ -70,8 +74,8 @@ bool WriteTga(const std::string& path, int32_t width, int32_t height, const unsi
     }
     // fclose flushes the last buffered bytes; its failure is a failed write.
     const bool closed = std::fclose(f) == 0;
-    if (wrote && closed) return true;
-    std::remove(path.c_str());
+    if (wrote && closed && ReplaceFile(temp.c_str(), path.c_str())) return true;
+    std::remove(temp.c_str());
     return false;
 }
 

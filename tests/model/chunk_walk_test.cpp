@@ -291,3 +291,49 @@ TEST(ChunkWalk, EveryStepMovesForward) {
     });
     EXPECT_EQ(seen, (std::vector<std::string>{"FORM", "ABCD", "NEXT"}));
 }
+
+namespace {
+
+// The walk tells whether its chunks filled the block exactly; the readers
+// turn a false into the model's damage flag.
+TEST(WalkChunks, ReportsWhetherTheChunksFillTheBlock) {
+    ByteWriter good;
+    size_t at = BeginBare(good, "ABCD");
+    PutU32(good, 7);
+    EndChunk(good, at);
+    at = BeginNrml(good, "NAME", 3);
+    PutU32(good, 1);
+    EndChunk(good, at);
+    const std::vector<unsigned char> whole = good.bytes;
+    auto with = [&](std::vector<unsigned char> tail) {
+        std::vector<unsigned char> b = whole;
+        b.insert(b.end(), tail.begin(), tail.end());
+        return b;
+    };
+    struct Row {
+        const char* name;
+        std::vector<unsigned char> bytes;
+        bool whole;
+        int visits;
+    };
+    const std::vector<Row> rows = {
+        {"exact", whole, true, 2},
+        {"empty", {}, true, 0},
+        {"header_cut_short", with({'X', 'Y', 'Z', 'W', 0, 0}), false, 2},
+        {"length_with_top_bit", with({'X', 'Y', 'Z', 'W', 0x80, 0, 0, 4, 1, 2, 3, 4}), false, 2},
+        {"chunk_past_the_end", with({'X', 'Y', 'Z', 'W', 0, 0, 0, 9, 1, 2}), false, 3},
+        {"nrml_version_cut_short", with({'N', 'R', 'M', 'L', 0, 0, 0, 8, 'H', 'E', 'A', 'D', 0}), false, 3},
+        {"form_shorter_than_its_type", with({'F', 'O', 'R', 'M', 0, 0, 0, 2, 'T', 'Y', 'P', 'E'}), false, 3},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<unsigned char> copy(row.bytes);  // own allocation: ASan sees over-reads
+        int visits = 0;
+        const bool result = WalkChunks(MakeByteReader(copy.data(), copy.size()),
+                                       [&](const ChunkHeader&, ByteReader) { ++visits; });
+        EXPECT_EQ(result, row.whole);
+        EXPECT_EQ(visits, row.visits);
+    }
+}
+
+}  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "texture_test_util.h"
 
 namespace {
@@ -56,10 +58,20 @@ TEST(WriteTga, CreatesMissingFoldersAndReportsFailures) {
     EXPECT_FALSE(Exists(folder.File("c.TGA")));
 }
 
-TEST(WriteTga, FullDeviceIsAFailureAndLeavesNothing) {
-    if (!Exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+// The file is written under a temporary name and renamed over the target; a
+// write that fails (here: the temporary name is taken by a folder, as a full
+// disk would fail it) is reported and leaves an earlier file as it was.
+TEST(WriteTga, FailedWriteIsAFailureAndKeepsTheEarlierFile) {
+    TempFolder folder;
+    const std::string path = folder.File("t.TGA");
+    std::vector<unsigned char> first(2 * 2 * 4, 0x11);
+    ASSERT_TRUE(WriteTga(path, 2, 2, first.data(), first.size()));
+    const std::vector<unsigned char> before = ReadAll(path);
+    ASSERT_EQ(before.size(), 18u + 16u);
+    std::filesystem::create_directory(path + ".saving");
     std::vector<unsigned char> pixels(64 * 64 * 4, 1);
-    EXPECT_FALSE(WriteTga("/dev/full", 64, 64, pixels.data(), pixels.size()));
+    EXPECT_FALSE(WriteTga(path, 64, 64, pixels.data(), pixels.size()));
+    EXPECT_EQ(ReadAll(path), before);
 }
 
 TEST(WriteTgaUnlessLarger, KeepsOnlyAFileLargerInBothDimensions) {

@@ -1,0 +1,67 @@
+// libFuzzer target: one whole conversion. The bytes hold a ZEM and a MAD file
+// (a 2-byte little-endian ZEM length first, the MAD is the rest); they are read
+// and written as a DAE with its textures into one temporary folder by the
+// document writer the convert action uses, and the DAE must be well-formed.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "collada/document.h"
+#include "core/output.h"
+#include "fuzz/xml_strict.h"
+#include "model/read_model.h"
+
+namespace {
+
+// Inputs this large only slow the search; the readers' bounds do not depend
+// on the size.
+constexpr size_t kMaxInput = 1 << 16;
+
+std::filesystem::path& Folder() {
+    static std::filesystem::path folder = [] {
+        std::filesystem::path p = std::filesystem::temp_directory_path() /
+                                  ("vorda_fuzz_convert_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(p);
+        return p;
+    }();
+    return folder;
+}
+
+void ClearFolder() {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(Folder(), ec))
+        std::filesystem::remove_all(entry.path(), ec);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    static FILE* sink = std::fopen("/dev/null", "w");
+    if (sink) SetOutputStream(sink);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
+    if (size < 2 || size > kMaxInput) return 0;
+    size_t zemSize = size_t(data[0]) | size_t(data[1]) << 8;
+    data += 2;
+    size -= 2;
+    if (zemSize > size) zemSize = size;
+    std::unique_ptr<Model> model = ReadModelFile(data, zemSize);
+    if (!model) return 0;
+    model->animation = ReadMad(data + zemSize, size - zemSize);
+    ClearFolder();
+    const std::string dae = (Folder() / "model.dae").string();
+    model->path.Set((Folder() / "model.zem").string().c_str());
+    if (!WriteDocument(*model, dae.c_str(), DaeOptions())) {
+        std::fprintf(stderr, "document not written\n");
+        std::abort();
+    }
+    std::string problem = CheckWrittenXml(dae);
+    if (problem.empty()) return 0;
+    std::fprintf(stderr, "malformed DAE: %s\n", problem.c_str());
+    std::abort();
+}
