@@ -40,7 +40,7 @@ TEST(Scan, MaskTable) {
         {{}, "a.mad a.txt a.zem abc.zem sub/b.zem "},
         {{"addmask=*.zem", "addmask=*.mad"}, "a.mad a.zem abc.zem sub/b.zem "},
         {{"addmask=*.zem", "addmask=*.mad", "setmask=*.txt"}, "a.txt "},
-        {{"addmask=*.txt;*.MAD"}, "a.mad a.txt "},
+        {{"addmask=*.zem;*.MAD"}, "a.mad a.zem abc.zem sub/b.zem "},
         {{"addmask=a*.zem"}, ""},  // the mask covers the whole path
         {{"addmask=*/a*.zem"}, "a.zem abc.zem "},
         {{"$E=zem", "addmask=*/sub/*.$[E]"}, "sub/b.zem "},
