@@ -7,7 +7,7 @@
 #include "collada/make_node.h"
 #include "collada/materials.h"
 #include "collada/nodes.h"
-#include "collada/special_nodes.h"
+#include "collada/object_nodes.h"
 #include "collada/xml_blocks.h"
 #include "core/output.h"
 #include "core/platform.h"

@@ -1,6 +1,6 @@
 // Special nodes: the bracketed name grammar, the split of long names into
 // "SUB_PARAMS", and where each kind of object lands in the node tree.
-#include "collada/special_nodes.h"
+#include "collada/object_nodes.h"
 
 #include <gtest/gtest.h>
 

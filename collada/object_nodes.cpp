@@ -1,7 +1,7 @@
 // The model's non-mesh objects as nodes whose names carry their parameters in
 // the bracketed grammar: glows, collision meshes, navigation lights, markers,
 // engine shapes and burns, material colour parameters and dock paths.
-#include "collada/special_nodes.h"
+#include "collada/object_nodes.h"
 
 #include <algorithm>
 #include <cstdint>
