@@ -10,6 +10,7 @@
 #include "collada/object_nodes.h"
 #include "collada/xml_blocks.h"
 #include "core/output.h"
+#include "core/paths.h"
 #include "core/platform.h"
 #include "texture/shader_map.h"
 
@@ -17,23 +18,13 @@ namespace {
 
 const char kColladaNamespace[] = "http://www.collada.org/2005/11/COLLADASchema";
 
-size_t LastSeparator(const std::string& path) { return path.find_last_of("/\\"); }
-
 // Streams the document into a temporary file beside the target and renames it
 // over the target only when every byte and the close succeeded, so a failed
 // save never truncates a good DAE that was there before. The document is
 // printed straight into the file: a large model's DAE is hundreds of
 // megabytes, and printing it into a string first would double the peak memory.
 bool SaveDocument(const TiXmlDocument& doc, const std::string& target) {
-    const std::string temp = target + ".saving";
-    FILE* file = std::fopen(temp.c_str(), "wb");
-    if (!file) return false;
-    bool ok = doc.SaveFile(file);
-    ok = std::ferror(file) == 0 && ok;
-    ok = std::fclose(file) == 0 && ok;
-    if (ok) ok = ReplaceFile(temp.c_str(), target.c_str());
-    if (!ok) std::remove(temp.c_str());
-    return ok;
+    return SaveFileReplacing(target, [&doc](FILE* file) { return doc.SaveFile(file); });
 }
 
 void AddTextChild(TiXmlElement* parent, const char* name, const char* text) {

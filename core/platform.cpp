@@ -138,6 +138,19 @@ bool ReplaceFile(const char* source, const char* target) {
     return source && target && std::rename(source, target) == 0;
 }
 
+bool SaveFileReplacing(const std::string& target, const std::function<bool(FILE*)>& write) {
+    const std::string temp = target + ".saving";
+    FILE* file = std::fopen(temp.c_str(), "wb");
+    if (!file) return false;
+    bool ok = write(file);
+    ok = std::ferror(file) == 0 && ok;
+    // fclose flushes the last buffered bytes; its failure is a failed write.
+    ok = std::fclose(file) == 0 && ok;
+    if (ok) ok = ReplaceFile(temp.c_str(), target.c_str());
+    if (!ok) std::remove(temp.c_str());
+    return ok;
+}
+
 void SleepMilliseconds(unsigned ms) {
     while (ms > 0) {
         unsigned chunk = ms > 1000 ? 1000 : ms;

@@ -39,11 +39,6 @@ std::string StripTextureSuffixes(const std::string& text) {
     return out;
 }
 
-std::string FileNamePart(const std::string& name) {
-    const size_t sep = name.find_last_of("/\\");
-    return sep == std::string::npos ? name : name.substr(sep + 1);
-}
-
 std::string TextureStem(const std::string& imageName) { return StripTextureSuffixes(FileNamePart(imageName)); }
 
 std::string JoinFolder(const std::string& folder, const std::string& name) {

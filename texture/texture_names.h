@@ -9,8 +9,7 @@
 // suffix after every cut, until none matches.
 std::string StripTextureSuffixes(const std::string& text);
 
-// The part of a name after its last "/" or "\" (the whole name without one).
-std::string FileNamePart(const std::string& name);
+#include "core/paths.h"  // FileNamePart: the part of a name after its last separator
 
 // The stem of an image name: its file name part, stripped of suffixes.
 std::string TextureStem(const std::string& imageName);

@@ -5,15 +5,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/paths.h"
 #include "core/platform.h"
 
 namespace {
 
 const uint64_t kChunkPixels = 65536;
-
-size_t LastSeparator(const std::string& path) {
-    return path.find_last_of("/\\");
-}
 
 // Header fields are put byte by byte so the file is little-endian on any host.
 void PutHeader(unsigned char* h, int32_t width, int32_t height) {
@@ -27,6 +24,30 @@ void PutHeader(unsigned char* h, int32_t width, int32_t height) {
     h[15] = uint8_t(absHeight >> 8);
     h[16] = 32;
     h[17] = height < 0 ? 0x08 : 0x28;  // 8 alpha bits; bit 5 = top-left origin
+}
+
+// The 18-byte header, then the pixels as blue, green, red, alpha. Red and
+// blue are swapped through a buffer that stays in the cache and handed to the
+// C library a quarter megabyte at a time: no copy of the whole picture, no
+// write call per pixel.
+bool WritePixels(FILE* f, int32_t width, int32_t height, const unsigned char* pixels, uint64_t count) {
+    unsigned char header[kTgaHeaderSize];
+    PutHeader(header, width, height);
+    bool wrote = std::fwrite(header, 1, sizeof header, f) == sizeof header;
+    std::vector<unsigned char> buffer(std::min<uint64_t>(count, kChunkPixels) * 4);
+    for (uint64_t done = 0; wrote && done < count;) {
+        const size_t n = size_t(std::min<uint64_t>(count - done, kChunkPixels));
+        const unsigned char* in = pixels + done * 4;
+        for (size_t i = 0; i < n * 4; i += 4) {
+            buffer[i] = in[i + 2];
+            buffer[i + 1] = in[i + 1];
+            buffer[i + 2] = in[i];
+            buffer[i + 3] = in[i + 3];
+        }
+        wrote = std::fwrite(buffer.data(), 1, n * 4, f) == n * 4;
+        done += n;
+    }
+    return wrote;
 }
 
 }  // namespace
@@ -50,33 +71,7 @@ bool WriteTga(const std::string& path, int32_t width, int32_t height, const unsi
     // Written beside the target and renamed over it only when whole, so a
     // failed write (a full disk) never truncates or removes a good file that
     // an earlier run left there.
-    const std::string temp = path + ".saving";
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) return false;
-    unsigned char header[kTgaHeaderSize];
-    PutHeader(header, width, height);
-    bool wrote = std::fwrite(header, 1, sizeof header, f) == sizeof header;
-    // Red and blue are swapped through a buffer that stays in the cache and
-    // handed to the C library a quarter megabyte at a time: no copy of the
-    // whole picture, no write call per pixel.
-    std::vector<unsigned char> buffer(std::min<uint64_t>(count, kChunkPixels) * 4);
-    for (uint64_t done = 0; wrote && done < count;) {
-        const size_t n = size_t(std::min<uint64_t>(count - done, kChunkPixels));
-        const unsigned char* in = pixels + done * 4;
-        for (size_t i = 0; i < n * 4; i += 4) {
-            buffer[i] = in[i + 2];
-            buffer[i + 1] = in[i + 1];
-            buffer[i + 2] = in[i];
-            buffer[i + 3] = in[i + 3];
-        }
-        wrote = std::fwrite(buffer.data(), 1, n * 4, f) == n * 4;
-        done += n;
-    }
-    // fclose flushes the last buffered bytes; its failure is a failed write.
-    const bool closed = std::fclose(f) == 0;
-    if (wrote && closed && ReplaceFile(temp.c_str(), path.c_str())) return true;
-    std::remove(temp.c_str());
-    return false;
+    return SaveFileReplacing(path, [&](FILE* f) { return WritePixels(f, width, height, pixels, count); });
 }
 
 bool WriteTgaUnlessLarger(const std::string& path, int32_t width, int32_t height, const unsigned char* pixels,
