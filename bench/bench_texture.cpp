@@ -45,17 +45,10 @@ void AddImage(Model& model, const char* name, const char* format, size_t blockBy
 }
 
 double RunMaterialStep(Model& model, const ShaderMapSet& maps, const std::string& folder) {
-    TiXmlDocument document;
-    auto* root = new TiXmlElement("COLLADA");
-    document.LinkEndChild(root);
-    DaeState state;
-    state.model = &model;
-    state.outputFolder = folder;
-    state.libraryImages = root->LinkEndChild(new TiXmlElement("library_images"))->ToElement();
-    state.libraryMaterials = root->LinkEndChild(new TiXmlElement("library_materials"))->ToElement();
-    state.libraryEffects = root->LinkEndChild(new TiXmlElement("library_effects"))->ToElement();
+    (void)maps;  // the scene reads the built-in shader maps itself
+    TgaSink sink(folder);
     const auto start = Clock::now();
-    WriteMaterials(state, maps);
+    BuildScene(model, SceneOptions(), sink);
     return Seconds(start, Clock::now());
 }
 

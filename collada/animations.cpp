@@ -1,56 +1,40 @@
-// The animation set in the document: clip markers under "HOLD_ANIM", one
-// COLLADA animation per curve driving a joint node's translate or rotate
-// value, and the end time of the scene.
 #include "collada/animations.h"
 
 #include <string>
 
-#include "collada/make_node.h"
+#include "collada/ids.h"
 #include "collada/xml_blocks.h"
 #include "core/output.h"
 
 namespace {
 
-struct Channel {
-    const char* name;
-    const char* target;
-    double factor;
-};
-
 // The rotate factor is the float nearest 180/pi widened to double, not the
 // double constant: curve values are radians and the degrees written must
-// match what the node pass writes for the same angle.
+// match what the nodes carry for the same angle.
 constexpr double kDegrees = double(57.2957763671875f);
 
-// Index 0 is the fallback for every name not listed and is never compared.
-const Channel kChannels[6] = {
-    {"translateX", "translate.X", 1.0}, {"translateY", "translate.Y", 1.0},
-    {"translateZ", "translate.Z", 1.0}, {"rotateX", "rotateX.ANGLE", kDegrees},
-    {"rotateY", "rotateY.ANGLE", kDegrees}, {"rotateZ", "rotateZ.ANGLE", kDegrees},
+// The "<node>-<target>" text of each property; kOther drives translate.X.
+struct Target {
+    const char* path;
+    double factor;
 };
-
-int FindChannel(const std::string& name) {
-    for (int i = 1; i < 6; ++i)
-        if (EqualNoCase(name, kChannels[i].name)) return i;
-    return 0;
+Target TargetOf(CurveProperty property) {
+    switch (property) {
+        case CurveProperty::kTranslateY: return {"translate.Y", 1.0};
+        case CurveProperty::kTranslateZ: return {"translate.Z", 1.0};
+        case CurveProperty::kRotateX: return {"rotateX.ANGLE", kDegrees};
+        case CurveProperty::kRotateY: return {"rotateY.ANGLE", kDegrees};
+        case CurveProperty::kRotateZ: return {"rotateZ.ANGLE", kDegrees};
+        case CurveProperty::kOther:
+        case CurveProperty::kTranslateX: break;
+    }
+    return {"translate.X", 1.0};
 }
 
 // The texts used to be built in a work buffer of 30 bytes per key; the alert
 // still tells when a text would not have fitted, but the text is never cut.
 void CheckWorkBuffer(const std::string& text, size_t keyCount) {
     if (text.size() > 30 * keyCount) OutText("ALERT: Work buffer overflow!\n");
-}
-
-TiXmlElement* AddAccessor(TiXmlElement* source, const std::string& arrayId, size_t count, int stride,
-                          const char* type) {
-    TiXmlElement* technique = AddChildElement(source, "technique_common");
-    TiXmlElement* accessor = AddChildElement(technique, "accessor");
-    SetAttr(accessor, "source", "#" + arrayId);
-    SetAttr(accessor, "count", int64_t(count));
-    SetAttr(accessor, "stride", stride);
-    TiXmlElement* param = AddChildElement(accessor, "param");
-    SetAttr(param, "type", type);
-    return accessor;
 }
 
 // One "source" with its array (float_array or Name_array) and accessor.
@@ -60,16 +44,20 @@ void AddSource(TiXmlElement* animation, const std::string& id, const char* array
     TiXmlElement* source = AddChildElement(animation, "source");
     SetAttr(source, "id", id);
     TiXmlElement* array = AddChildElement(source, arrayName);
-    SetAttr(array, "id", id + "-array");
+    SetAttr(array, "id", ArrayId(id));
     SetAttr(array, "count", int64_t(arrayCount));
     AddText(array, std::move(text));
-    AddAccessor(source, id + "-array", keyCount, stride, paramType);
+    TiXmlElement* accessor = AddChildElement(AddChildElement(source, "technique_common"), "accessor");
+    SetAttr(accessor, "source", Uri(ArrayId(id)));
+    SetAttr(accessor, "count", int64_t(keyCount));
+    SetAttr(accessor, "stride", stride);
+    SetAttr(AddChildElement(accessor, "param"), "type", paramType);
 }
 
 void AddInput(TiXmlElement* sampler, const char* semantic, const std::string& source) {
     TiXmlElement* input = AddChildElement(sampler, "input");
     SetAttr(input, "semantic", semantic);
-    SetAttr(input, "source", "#" + source);
+    SetAttr(input, "source", Uri(source));
 }
 
 // Tangent pairs: X on the time axis as stored, Y on the value axis scaled.
@@ -85,10 +73,12 @@ std::string TangentText(const AnimationCurve& curve, double factor, bool in) {
     return text;
 }
 
-void WriteCurveAnimation(TiXmlElement* library, const std::string& prefix, const AnimationCurve& curve,
-                         double factor) {
+void AddCurve(TiXmlElement* library, const SceneCurve& scene) {
+    const AnimationCurve& curve = *scene.curve;
+    const Target target = TargetOf(scene.property);
+    const std::string prefix = scene.targetName + "-" + target.path;
+    const double factor = target.factor;
     TiXmlElement* animation = AddChildElement(library, "animation");
-    if (!animation) return;
     const size_t k = curve.keys.size();
     const bool tangents = (curve.flags & 1) != 0;
 
@@ -131,79 +121,22 @@ void WriteCurveAnimation(TiXmlElement* library, const std::string& prefix, const
         AddInput(sampler, "IN_TANGENT", prefix + "-intan");
         AddInput(sampler, "OUT_TANGENT", prefix + "-outtan");
     }
-
-    // The node id may hold "-" itself (a joint named "gun-1"); only the one
-    // joining it to the target becomes the path separator.
-    std::string target = prefix;
-    target[target.rfind('-')] = '/';
     TiXmlElement* channel = AddChildElement(animation, "channel");
-    SetAttr(channel, "source", "#" + prefix);
-    SetAttr(channel, "target", target);
-}
-
-void WriteClipMarkers(TiXmlElement* lodRoot, const AnimationSet& set) {
-    static const float kZero[3] = {0, 0, 0};
-    TiXmlElement* hold = MakeNode(lodRoot, "HOLD_ANIM", kZero, kZero);
-    if (!hold) return;
-    for (const auto& clip : set.clips) {
-        if (!clip) continue;
-        // The loop lengths are float differences, as the clip times are stored.
-        const float loopIn = clip->loopStart - clip->start;
-        const float loopOut = clip->end - clip->loopEnd;
-        std::string name = "ANIM[";
-        name += clip->name.CStr();
-        name += "]_ST[";
-        AppendG(name, double(clip->start));
-        name += "]_EN[";
-        AppendG(name, double(clip->end));
-        name += "]_LS[";
-        AppendG(name, double(loopIn));
-        name += "]_LE[";
-        AppendG(name, double(loopOut));
-        name += ']';
-        MakeNode(hold, name, kZero, kZero);
-    }
+    SetAttr(channel, "source", Uri(prefix));
+    SetAttr(channel, "target", scene.targetName + "/" + target.path);
 }
 
 }  // namespace
 
-void WriteAnimations(DaeState& state) {
-    if (!state.model || !state.model->animation) return;
-    const AnimationSet& set = *state.model->animation;
-    if (!state.lodRoots.empty() && state.lodRoots[0]) WriteClipMarkers(state.lodRoots[0], set);
-    if (!state.libraryAnimations) return;
-
-    for (const auto& curve : set.curves) {
-        if (!curve) continue;
-        // "[prefix:]joint_channel". A name without "_" has no channel: the
-        // whole name is the joint and the fallback channel applies, as for
-        // any channel the table does not know, so no curve is dropped.
-        const std::string full = curve->name.CStr();
-        const size_t cut = full.rfind('_');
-        const std::string jointPart = cut == std::string::npos ? full : full.substr(0, cut);
-        const std::string channelName = cut == std::string::npos ? std::string() : full.substr(cut + 1);
-        const size_t colon = jointPart.find(':');
-        const std::string joint = colon == std::string::npos ? jointPart : jointPart.substr(colon + 1);
-
-        const int channel = FindChannel(channelName);
-        const std::string nodeId = EqualNoCase(joint, "Root") ? std::string("ROOT_LOD[0]") : "JNT[" + joint + "]";
-        const std::string prefix = nodeId + "-" + kChannels[channel].target;
-
-        if (channel == 0) {
-            TiXmlElement* marker = AddChildElement(state.libraryAnimations, "animation");
-            SetAttr(marker, "id", joint + "-anim");
-            SetAttr(marker, "name", joint);
+void AddAnimations(TiXmlElement* library, const Scene& scene) {
+    for (const SceneCurve& curve : scene.curves) {
+        // translate.X doubles as the target of every property not listed, and
+        // each curve driving it is preceded by a marker naming its joint.
+        if (curve.property == CurveProperty::kOther || curve.property == CurveProperty::kTranslateX) {
+            TiXmlElement* marker = AddChildElement(library, "animation");
+            SetAttr(marker, "id", curve.joint + "-anim");
+            SetAttr(marker, "name", curve.joint);
         }
-        WriteCurveAnimation(state.libraryAnimations, prefix, *curve, kChannels[channel].factor);
+        AddCurve(library, curve);
     }
-}
-
-double AnimationEndTime(const Model& model) {
-    double end = 1.0 / 30.0;
-    if (!model.animation) return end;
-    for (const auto& clip : model.animation->clips)
-        if (clip && double(clip->end) > end) end = double(clip->end);
-    for (const auto& curve : model.animation->curves)
-        if (curve && !curve->keys.empty() && curve->keys.back().time > end) end = curve->keys.back().time;
-    return end;
 }

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "collada/dae_state.h"
+#include <tinyxml.h>
 
-// "HOLD_ANIM" with one node per clip, and one animation per curve.
-void WriteAnimations(DaeState& state);
+#include "scene/scene.h"
 
-// 1/30, or the largest clip end or last key time when larger.
-double AnimationEndTime(const Model& model);
+// One COLLADA animation per scene curve, driving its node's translate or
+// rotate value (curves of another property get a marker animation as well).
+void AddAnimations(TiXmlElement* library, const Scene& scene);

@@ -4,28 +4,17 @@
 #include <string>
 
 #include "collada/animations.h"
-#include "collada/make_node.h"
+#include "collada/geometry.h"
 #include "collada/materials.h"
 #include "collada/nodes.h"
-#include "collada/object_nodes.h"
 #include "collada/xml_blocks.h"
 #include "core/output.h"
 #include "core/paths.h"
 #include "core/platform.h"
-#include "texture/shader_map.h"
 
 namespace {
 
 const char kColladaNamespace[] = "http://www.collada.org/2005/11/COLLADASchema";
-
-// Streams the document into a temporary file beside the target and renames it
-// over the target only when every byte and the close succeeded, so a failed
-// save never truncates a good DAE that was there before. The document is
-// printed straight into the file: a large model's DAE is hundreds of
-// megabytes, and printing it into a string first would double the peak memory.
-bool SaveDocument(const TiXmlDocument& doc, const std::string& target) {
-    return SaveFileReplacing(target, [&doc](FILE* file) { return doc.SaveFile(file); });
-}
 
 void AddTextChild(TiXmlElement* parent, const char* name, const char* text) {
     AddText(AddChildElement(parent, name), text);
@@ -33,30 +22,30 @@ void AddTextChild(TiXmlElement* parent, const char* name, const char* text) {
 
 }  // namespace
 
-bool WriteDocument(Model& model, const char* outputPath, const DaeOptions& options) {
-    DaeState state;
-    state.model = &model;
-    state.options = options;
-    state.outputPath = outputPath ? outputPath : "";
+bool WriteDocument(const Model& model, const char* outputPath, const DaeOptions& options) {
+    const std::string shownPath = outputPath ? outputPath : "";
     // A backslash separates folders as a slash does, so a path written for
     // either platform lands in the same place.
-    std::string filePath = state.outputPath;
+    std::string filePath = shownPath;
     for (char& c : filePath)
         if (c == '\\') c = '/';
-    const size_t separator = LastSeparator(state.outputPath);
-    state.outputFolder = separator == std::string::npos ? "" : separator == 0 ? "/" : filePath.substr(0, separator);
-    std::string fileName = separator == std::string::npos ? state.outputPath : state.outputPath.substr(separator + 1);
+    const size_t separator = LastSeparator(shownPath);
+    const std::string folder = separator == std::string::npos ? "" : separator == 0 ? "/" : filePath.substr(0, separator);
+    const std::string fileName = FileNamePart(shownPath);
     const size_t dot = fileName.rfind('.');
-    state.documentName = dot == std::string::npos ? fileName : fileName.substr(0, dot);
+    const std::string documentName = dot == std::string::npos ? fileName : fileName.substr(0, dot);
 
     // A folder that cannot be made shows up as a failed save below, which
     // reports it once.
-    MakeFolderTree(state.outputFolder);
-    Out("Saving %s\n", state.outputPath.c_str());
-    std::unique_ptr<ShaderMapSet> shaderMaps = ParseShaderMaps();
-    if (!shaderMaps) return false;
+    MakeFolderTree(folder);
+    Out("Saving %s\n", shownPath.c_str());
+    SceneOptions sceneOptions;
+    sceneOptions.verboseTextures = options.verboseTextures;
+    TgaSink sink(folder);
+    const std::unique_ptr<Scene> scene = BuildScene(model, sceneOptions, sink);
+    if (!scene) return false;
 
-    TiXmlDocument doc(state.outputPath.c_str());
+    TiXmlDocument doc(shownPath.c_str());
     doc.LinkEndChild(new TiXmlDeclaration("1.0", "utf-8", "no"));
     TiXmlElement* collada = doc.LinkEndChild(new TiXmlElement("COLLADA"))->ToElement();
     SetAttr(collada, "xmlns", kColladaNamespace);
@@ -71,45 +60,34 @@ bool WriteDocument(Model& model, const char* outputPath, const DaeOptions& optio
     SetAttr(unit, "name", "centimeter");
     AddTextChild(asset, "up_axis", "Y_UP");
 
-    state.libraryImages = AddChildElement(collada, "library_images");
-    state.libraryMaterials = AddChildElement(collada, "library_materials");
-    state.libraryEffects = AddChildElement(collada, "library_effects");
-    state.libraryGeometries = AddChildElement(collada, "library_geometries");
-    state.libraryAnimations = AddChildElement(collada, "library_animations");
-    TiXmlElement* scenes = AddChildElement(collada, "library_visual_scenes");
-    state.visualScene = AddChildElement(scenes, "visual_scene");
-    SetAttr(state.visualScene, "id", state.documentName);
-    SetAttr(state.visualScene, "name", state.documentName);
+    TiXmlElement* images = AddChildElement(collada, "library_images");
+    TiXmlElement* materials = AddChildElement(collada, "library_materials");
+    TiXmlElement* effects = AddChildElement(collada, "library_effects");
+    AddMaterials(images, materials, effects, *scene);
+    AddGeometries(AddChildElement(collada, "library_geometries"), *scene);
+    AddAnimations(AddChildElement(collada, "library_animations"), *scene);
+    TiXmlElement* visualScene = AddChildElement(AddChildElement(collada, "library_visual_scenes"), "visual_scene");
+    SetAttr(visualScene, "id", documentName);
+    SetAttr(visualScene, "name", documentName);
+    AddNodes(visualScene, *scene);
 
-    WriteMaterials(state, *shaderMaps);
-    WriteNodeHierarchy(state);
-    if (!model.glows.empty()) {
-        WriteGlowMaterial(state);
-        WriteGlowGeometries(state);
-    }
-    WriteSpecialNodes(state);
-    if (model.animation) WriteAnimations(state);
-
-    TiXmlElement* scene = AddChildElement(collada, "scene");
-    SetAttr(AddChildElement(scene, "instance_visual_scene"), "url", "#" + state.documentName);
-
-    TiXmlElement* extra = AddChildElement(state.visualScene, "extra");
+    TiXmlElement* extra = AddChildElement(visualScene, "extra");
     TiXmlElement* max3d = AddChildElement(extra, "technique");
     SetAttr(max3d, "profile", "MAX3D");
     AddTextChild(max3d, "frame_rate", "30.000000");
     TiXmlElement* fcollada = AddChildElement(extra, "technique");
     SetAttr(fcollada, "profile", "FCOLLADA");
     AddTextChild(fcollada, "start_time", "0.000000");
-    AddTextChild(fcollada, "end_time", FormatG(AnimationEndTime(model)).c_str());
+    AddTextChild(fcollada, "end_time", FormatG(scene->endTime).c_str());
 
-    if (state.rootInfo) {
-        MakeNode(state.rootInfo, "UVSets[1]", nullptr, nullptr);
-        MakeNode(state.rootInfo, "Class[MultiMesh]_Version[" + std::to_string(int32_t(model.version)) + "]", nullptr,
-                 nullptr);
-    }
+    SetAttr(AddChildElement(AddChildElement(collada, "scene"), "instance_visual_scene"), "url", "#" + documentName);
 
-    if (!SaveDocument(doc, filePath)) {
-        Out("Error - Cannot write %s\n", state.outputPath.c_str());
+    // Streamed into a temporary file beside the target: the number texts are
+    // printed from the scene as the file is written.
+    const bool saved =
+        SaveFileReplacing(filePath, [&doc](FILE* file) { return doc.SaveFile(file); });
+    if (!saved) {
+        Out("Error - Cannot write %s\n", shownPath.c_str());
         return false;
     }
     return true;

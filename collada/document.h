@@ -1,9 +1,15 @@
 #pragma once
 
-#include "collada/dae_state.h"
+#include "model/model.h"
 
-// Builds the whole document for a model and saves it to outputPath (through a
-// temporary file renamed over the target, so a failed save never leaves a
-// truncated DAE). False when it stopped before building or the save failed
-// (a failed save prints one "Error - " line).
-bool WriteDocument(Model& model, const char* outputPath, const DaeOptions& options);
+// Options the convert action reads from DAE_OUT_OPT and hands to the writer.
+struct DaeOptions {
+    bool verboseTextures = false;
+};
+
+// Builds the scene of a model whose joints are resolved, writes its texture
+// maps as TGA files beside the document and saves the document to outputPath
+// (through a temporary file renamed over the target, so a failed save never
+// leaves a truncated DAE). False when it stopped before building or the save
+// failed (a failed save prints one "Error - " line).
+bool WriteDocument(const Model& model, const char* outputPath, const DaeOptions& options);

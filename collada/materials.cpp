@@ -1,41 +1,31 @@
-// The material step of the document writer: for every material its shader
-// map entry, its decoded and composed textures (written as TGA files beside
-// the document), its "image" elements, its "material" and its phong "effect".
 #include "collada/materials.h"
 
-#include <cinttypes>
-#include <string>
-#include <vector>
-
+#include "collada/ids.h"
 #include "collada/xml_blocks.h"
 #include "core/output.h"
 #include "texture/decode_pixels.h"
-#include "texture/shader_map.h"
 #include "texture/texture_names.h"
 #include "texture/tga_writer.h"
 
 namespace {
 
-const char kGlowMaterial[] = "MATGLOW[TALVE_Glow]";
+void WriteTextureFile(const std::string& path, const PixelImage& picture) {
+    // Bottom-left origin: viewers show the first decoded row at the bottom.
+    if (!WriteTgaUnlessLarger(path, picture.width, -picture.height, picture.pixels.data(), picture.pixels.size()))
+        Out("ALERT: Unable to write texture file [%s]\n", path.c_str());
+}
 
-struct Colour {
-    float r, g, b, a;
-};
-
-std::string ColourText(const Colour& c) {
+std::string ColourText(const float* c) {
     std::string text;
     text.reserve(40);
-    AppendF6(text, c.r);
-    text += ' ';
-    AppendF6(text, c.g);
-    text += ' ';
-    AppendF6(text, c.b);
-    text += ' ';
-    AppendF6(text, c.a);
+    for (int i = 0; i < 4; ++i) {
+        if (i) text += ' ';
+        AppendF6(text, double(c[i]));
+    }
     return text;
 }
 
-void AddColour(TiXmlElement* phong, const char* name, const Colour& c) {
+void AddColour(TiXmlElement* phong, const char* name, const float* c) {
     AddParamElement(phong, name, "color", ColourText(c).c_str());
 }
 
@@ -43,20 +33,17 @@ void AddFloat(TiXmlElement* phong, const char* name, double v) {
     AddParamElement(phong, name, "float", FormatF6(v).c_str());
 }
 
-// The composed output's texture when the material has one, else the colour.
-// Outputs are composed one at a time while the files are written, so the
-// output exists exactly when its line's slot has a source.
-void AddColourOrTexture(TiXmlElement* phong, const ShaderMapInstance* instance, const char* name,
-                        const char* outputName, const Colour& c) {
-    const SourceSlot* slot = instance ? FindOutputSlot(*instance, outputName) : nullptr;
-    if (!slot || !slot->image) {
-        AddColour(phong, name, c);
+// The material's map for the output when it has one, else the colour.
+void AddColourOrTexture(TiXmlElement* phong, const Scene& scene, const SceneMaterial& material, const char* name,
+                        const char* output, const float* colour) {
+    const SceneMapRef* map = material.Map(output);
+    if (!map) {
+        AddColour(phong, name, colour);
         return;
     }
-    const TextureImage* image = slot->image;
     TiXmlElement* element = AddChildElement(phong, name);
     TiXmlElement* texture = AddChildElement(element, "texture");
-    SetAttr(texture, "texture", "IMG[" + image->outputStem.value + "_" + outputName + "]-image");
+    SetAttr(texture, "texture", ImageId(scene.images[size_t(map->image)].key));
     TiXmlElement* technique = AddChildElement(AddChildElement(texture, "extra"), "technique");
     SetAttr(technique, "profile", "MAYA");
     TiXmlElement* wrapU = AddChildElement(technique, "wrapU");
@@ -68,70 +55,36 @@ void AddColourOrTexture(TiXmlElement* phong, const ShaderMapInstance* instance, 
     AddText(AddChildElement(technique, "blend_mode"), "ADD");
 }
 
-// "material" with its "instance_effect", and the "effect" shell up to "phong".
-TiXmlElement* AddMaterialAndEffect(DaeState& state, const std::string& name) {
-    TiXmlElement* material = AddChildElement(state.libraryMaterials, "material");
-    SetAttr(material, "id", name);
-    SetAttr(material, "name", name);
-    SetAttr(AddChildElement(material, "instance_effect"), "url", "#" + name + "-fx");
+void AddMaterial(TiXmlElement* materials, TiXmlElement* effects, const Scene& scene, const SceneMaterial& m) {
+    TiXmlElement* material = AddChildElement(materials, "material");
+    SetAttr(material, "id", m.name);
+    SetAttr(material, "name", m.name);
+    SetAttr(AddChildElement(material, "instance_effect"), "url", Uri(EffectId(m.name)));
 
-    TiXmlElement* effect = AddChildElement(state.libraryEffects, "effect");
-    SetAttr(effect, "id", name + "-fx");
-    SetAttr(effect, "name", name);
+    TiXmlElement* effect = AddChildElement(effects, "effect");
+    SetAttr(effect, "id", EffectId(m.name));
+    SetAttr(effect, "name", m.name);
     TiXmlElement* technique = AddChildElement(AddChildElement(effect, "profile_COMMON"), "technique");
     SetAttr(technique, "sid", "standard");
-    return AddChildElement(technique, "phong");
-}
-
-// The phong children after "specular", shared by material and glow effects.
-void AddPhongTail(TiXmlElement* phong, double transparency) {
+    TiXmlElement* phong = AddChildElement(technique, "phong");
+    AddColourOrTexture(phong, scene, m, "emission", "GLOW", m.emission);
+    AddColour(phong, "ambient", m.ambient);
+    AddColourOrTexture(phong, scene, m, "diffuse", "DIFF", m.diffuse);
+    AddColourOrTexture(phong, scene, m, "specular", "SPEC", m.specular);
     AddFloat(phong, "shininess", 1.071773);
-    AddColour(phong, "reflective", {0, 0, 0, 1});
+    static const float kBlack[4] = {0, 0, 0, 1}, kWhite[4] = {1, 1, 1, 1};
+    AddColour(phong, "reflective", kBlack);
     AddFloat(phong, "reflectivity", 1.0);
-    SetAttr(AddParamElement(phong, "transparent", "color", ColourText({1, 1, 1, 1}).c_str()), "opaque", "RGB_ZERO");
-    AddFloat(phong, "transparency", transparency);
+    SetAttr(AddParamElement(phong, "transparent", "color", ColourText(kWhite).c_str()), "opaque", "RGB_ZERO");
+    AddFloat(phong, "transparency", m.transparency);
 }
 
-void AddImage(DaeState& state, const std::string& id, const std::string& name, const std::string& file) {
-    TiXmlElement* image = AddChildElement(state.libraryImages, "image");
-    SetAttr(image, "id", id);
-    SetAttr(image, "name", name);
-    AddText(AddChildElement(image, "init_from"), file.c_str());
-}
+}  // namespace
 
-void ReportDecodeFailure(DecodeStatus status, const TextureImage& image, const MipLevel& level,
-                         const std::string& path) {
-    switch (status) {
-        case DecodeStatus::kOk:
-            break;
-        case DecodeStatus::kUnknownFormat:
-            Out("ALERT: Texture [%s] has unknown format [%s] - not decoded\n", image.name.CStr(), image.format.CStr());
-            break;
-        case DecodeStatus::kNoPixels:
-            Out("ALERT: Texture [%s] has no pixels (%d x %d) - not decoded\n", image.name.CStr(), level.width,
-                level.height);
-            break;
-        case DecodeStatus::kTooFewBytes:
-            Out("ALERT: Texture [%s] of %d x %d pixels holds %zu of the %" PRIu64 " bytes it needs - not decoded\n",
-                image.name.CStr(), level.width, level.height, level.data.size(),
-                RequiredLevelBytes(level.width, level.height, image.format.CStr()));
-            break;
-        case DecodeStatus::kTooLarge:
-            Out("ALERT: Texture [%s] of %d x %d pixels is too large - not decoded\n", image.name.CStr(), level.width,
-                level.height);
-            break;
-        case DecodeStatus::kWriteFailed:
-            Out("ALERT: Unable to write texture file [%s]\n", path.c_str());
-            break;
-    }
-}
-
-// The text a reader of the saved document gets back for a file name: bytes
-// that are not UTF-8 come back as their Windows-1252 characters and
-// characters XML cannot hold as "_" (XmlSafe), and XmlSafe's "&#x26;" guard
-// reads back as "&". Texture files are named so, so that the names the
-// document carries find them.
 std::string AsDocumentReadsIt(const std::string& text) {
+    // Bytes that are not UTF-8 come back as their Windows-1252 characters and
+    // characters XML cannot hold as "_" (XmlSafe), and XmlSafe's "&#x26;"
+    // guard reads back as "&".
     const std::string safe = XmlSafe(text);
     std::string out;
     out.reserve(safe.size());
@@ -146,162 +99,26 @@ std::string AsDocumentReadsIt(const std::string& text) {
     return out;
 }
 
-void WriteTextureFile(const std::string& path, const PixelImage& picture) {
-    // Bottom-left origin: viewers show the first decoded row at the bottom.
-    if (!WriteTgaUnlessLarger(path, picture.width, -picture.height, picture.pixels.data(), picture.pixels.size()))
-        Out("ALERT: Unable to write texture file [%s]\n", path.c_str());
+void TgaSink::Map(const SceneImage& image, const PixelImage& picture) {
+    WriteTextureFile(JoinFolder(folder_, AsDocumentReadsIt(image.file)), picture);
 }
 
-// A texture parameter counts when its index names an image that has a level 0.
-TextureImage* ParamImage(const Model& model, const MaterialParam& param) {
-    if (param.type != kParamTexture) return nullptr;
-    if (param.imageIndex < 0 || size_t(param.imageIndex) >= model.images.size()) return nullptr;
-    TextureImage* image = model.images[size_t(param.imageIndex)].get();
-    if (!image || image->levels.empty()) return nullptr;
-    return image;
+void TgaSink::SourceDump(const std::string& file, const PixelImage& picture) {
+    WriteTextureFile(JoinFolder(folder_, AsDocumentReadsIt(file)), picture);
 }
 
-// Decodes the parameters that will end up in a slot, each image once: a
-// parameter no slot takes, or one a later parameter of the same name
-// replaces, is never decoded; an image two slots take is decoded once and
-// copied.
-void FillSources(const Model& model, const Material& material, ShaderMapInstance& instance) {
-    std::vector<int> winner(instance.slots.size(), -1);
-    for (size_t p = 0; p < material.params.size(); ++p) {
-        if (!ParamImage(model, material.params[p])) continue;
-        const int slot = FindSourceSlot(instance, material.params[p].name);
-        if (slot >= 0) winner[size_t(slot)] = int(p);
-    }
-    struct Decoded {
-        const TextureImage* image;
-        const PixelImage* picture;  // null: decoding failed (already reported)
-    };
-    std::vector<Decoded> decoded;
-    for (size_t p = 0; p < material.params.size(); ++p) {
-        const MaterialParam& param = material.params[p];
-        TextureImage* image = ParamImage(model, param);
-        if (!image) continue;
-        const int slot = FindSourceSlot(instance, param.name);
-        if (slot < 0 || winner[size_t(slot)] != int(p)) continue;
-
-        std::unique_ptr<PixelImage> picture;
-        bool seen = false;
-        for (const Decoded& d : decoded) {
-            if (d.image != image) continue;
-            seen = true;
-            if (d.picture) picture = std::make_unique<PixelImage>(*d.picture);
-        }
-        if (!seen) {
-            const MipLevel& level = image->levels[0];
-            const DecodeStatus status = DecodeLevel(level, image->format.CStr(), picture);
-            ReportDecodeFailure(status, *image, level, std::string());
-            decoded.push_back({image, picture.get()});
-        }
-        if (picture) AssignSource(instance, param.name, picture, image);
-    }
+void TgaSink::UnusedImage(const SceneImage& image, const TextureImage& source) {
+    const std::string path = JoinFolder(folder_, AsDocumentReadsIt(image.file));
+    ReportDecodeStatus(DecodeAndWriteTga(path, source.levels[0], source.format.CStr()), source, path);
 }
 
-void WriteOneMaterial(DaeState& state, const ShaderMapSet& shaderMaps, Material& material) {
-    const Model& model = *state.model;
-    int textureCount = 0;
-    const MaterialParam* diffuse = nullptr;
-    for (const MaterialParam& param : material.params) {
-        if (param.type == kParamColour) ++state.colourParamCount;
-        if (!ParamImage(model, param)) continue;
-        ++textureCount;
-        if (EqualNoCase(param.name.CStr(), "$diffuse") || EqualNoCase(param.name.CStr(), "$diffuseOn"))
-            diffuse = &param;
+void AddMaterials(TiXmlElement* images, TiXmlElement* materials, TiXmlElement* effects, const Scene& scene) {
+    for (const SceneImage& image : scene.images) {
+        TiXmlElement* element = AddChildElement(images, "image");
+        SetAttr(element, "id", ImageId(image.key));
+        SetAttr(element, "name", ImageName(image.key, image.format));
+        AddText(AddChildElement(element, "init_from"), AsDocumentReadsIt(image.file).c_str());
     }
-
-    std::unique_ptr<ShaderMapInstance> instance;
-    if (textureCount > 0) {
-        bool notExact = false;
-        const ShaderMap* entry = FindShaderMap(shaderMaps, material.shader, diffuse, notExact);
-        if (!entry) {
-            Out("ALERT: Unable to find map for shader [%s]\n", material.shader.CStr());
-            return;
-        }
-        if (notExact)
-            Out("ALERT: Mapping STAT shader [%s] to shader map [%s] - not exact!!!\n", material.shader.CStr(),
-                entry->name.CStr());
-        instance = BindShaderMap(*entry);
-        FillSources(model, material, *instance);
-
-        // Every slot's files are named after the first used slot's image.
-        std::string baseName;
-        PixelImage picture;
-        for (SourceSlot& slot : instance->slots) {
-            if (!slot.source) continue;
-            std::string fileName = FileNamePart(slot.image->name.value);
-            if (baseName.empty()) baseName = fileName;
-            else fileName = baseName;
-            const std::string stem = StripTextureSuffixes(fileName);
-            const std::string& format = slot.image->format.value;
-
-            if (state.options.verboseTextures)
-                WriteTextureFile(JoinFolder(state.outputFolder,
-                                            AsDocumentReadsIt(SourceDumpFileName(stem, format, slot.map->name.value))),
-                                 *slot.source);
-            ++slot.image->useCount;
-            slot.image->outputStem.Set(stem.c_str());
-
-            // Each output is composed into the same picture just before its
-            // file is written: one output's pixels in memory at a time.
-            for (OutputSlot& out : slot.outputs) {
-                const std::string& outputName = out.line->name.value;
-                ComposeOutput(*instance, slot, *out.line, picture);
-                const std::string file = AsDocumentReadsIt(OutputFileName(stem, outputName));
-                WriteTextureFile(JoinFolder(state.outputFolder, file), picture);
-                AddImage(state, "IMG[" + stem + "_" + outputName + "]-image",
-                         "IMG[" + stem + "_" + outputName + "]_FMT[" + format + "]", file);
-            }
-        }
-    }
-
-    const std::string name = "MAT[" + material.name.value + "]_SHD[" + material.shader.value + "]";
-    TiXmlElement* phong = AddMaterialAndEffect(state, name);
-    AddColourOrTexture(phong, instance.get(), "emission", "GLOW", {0, 0, 0, 1});
-    AddColour(phong, "ambient", {1, 1, 1, 1});
-    AddColourOrTexture(phong, instance.get(), "diffuse", "DIFF", {0.5f, 0.5f, 0.5f, 1});
-    AddColourOrTexture(phong, instance.get(), "specular", "SPEC", {0, 0, 0, 1});
-    AddPhongTail(phong, 0.0);
-}
-
-// With VerboseTextures: every image no material used, decoded as it is.
-void WriteUnusedImages(DaeState& state) {
-    for (const auto& image : state.model->images) {
-        if (!image || image->useCount != 0 || image->levels.empty()) continue;
-        const std::string stem = TextureStem(image->name.value);
-        const std::string file = AsDocumentReadsIt(UnusedDumpFileName(stem, image->format.value));
-        const std::string path = JoinFolder(state.outputFolder, file);
-        ReportDecodeFailure(DecodeAndWriteTga(path, image->levels[0], image->format.CStr()), *image,
-                            image->levels[0], path);
-        AddImage(state, "IMG[" + stem + "]-image", "IMG[" + stem + "]_FMT[" + image->format.value + "]", file);
-        image->outputStem.Set(stem.c_str());
-    }
-}
-
-}  // namespace
-
-void WriteMaterials(DaeState& state, const ShaderMapSet& shaderMaps) {
-    state.colourParamCount = 0;
-    if (!state.model) return;
-    for (const auto& image : state.model->images) {
-        if (!image) continue;
-        image->outputStem.Set("");
-        image->useCount = 0;
-    }
-    for (const auto& material : state.model->materials)
-        if (material) WriteOneMaterial(state, shaderMaps, *material);
-    if (state.options.verboseTextures) WriteUnusedImages(state);
-}
-
-void WriteGlowMaterial(DaeState& state) {
-    TiXmlElement* phong = AddMaterialAndEffect(state, kGlowMaterial);
-    AddColour(phong, "emission", {0, 0.75f, 1, 1});
-    AddColour(phong, "ambient", {0, 0, 0, 1});
-    AddColour(phong, "diffuse", {0, 0, 0, 1});
-    AddColour(phong, "specular", {0, 0, 0, 1});
-    AddPhongTail(phong, 0.8);
-    state.glowTarget = std::string("#") + kGlowMaterial;
+    for (const SceneMaterial& material : scene.materials)
+        if (!material.unmapped) AddMaterial(materials, effects, scene, material);
 }

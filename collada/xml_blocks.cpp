@@ -1,8 +1,8 @@
 #include "collada/xml_blocks.h"
 
-#include <charconv>
-#include <cmath>
 #include <cstdio>
+
+#include "scene/names.h"
 
 namespace {
 
@@ -35,27 +35,6 @@ private:
             for (unsigned char c : {'&', '<', '>', '"', '\''}) byte[c] = true;
         }
     };
-};
-
-// Number texts are built through a small buffer and appended in blocks:
-// appending each number on its own costs more than formatting it.
-struct TextSink {
-    std::string& out;
-    char buf[16384];
-    size_t used = 0;
-    explicit TextSink(std::string& target) : out(target) {}
-    ~TextSink() { Flush(); }
-    TextSink(const TextSink&) = delete;
-    TextSink& operator=(const TextSink&) = delete;
-    void Flush() {
-        out.append(buf, used);
-        used = 0;
-    }
-    // Room for n more characters.
-    char* Room(size_t n) {
-        if (used + n > sizeof buf) Flush();
-        return buf + used;
-    }
 };
 
 }  // namespace
@@ -209,128 +188,33 @@ TiXmlElement* AddParamElement(TiXmlElement* parent, const char* name, const char
     return outer;
 }
 
-// to_chars, not snprintf: identical bytes, no locale dependence, ~4x faster on
-// large arrays. Non-finite values go through snprintf so "nan"/"-nan" match.
-void AppendF6(std::string& out, double v) {
-    char buf[400];
-    if (!std::isfinite(v)) {
-        int n = std::snprintf(buf, sizeof buf, "%f", v);
-        out.append(buf, size_t(n));
-        return;
-    }
-    auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6);
-    out.append(buf, res.ptr);
-}
-
-void AppendG(std::string& out, double v) {
-    char buf[64];
-    int n = std::snprintf(buf, sizeof buf, "%g", v);
-    out.append(buf, size_t(n));
-}
-
-void AppendInt(std::string& out, int64_t v) {
-    char buf[24];
-    auto res = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, res.ptr);
-}
-
-std::string FormatF6(double v) {
-    std::string s;
-    AppendF6(s, v);
-    return s;
-}
-
-std::string FormatG(double v) {
-    std::string s;
-    AppendG(s, v);
-    return s;
-}
-
-void WriteFloatSource(TiXmlElement* source, size_t elementCount, const float* data, const char* id, int stride,
-                      const char* const* paramNames) {
-    if (!source) return;
-    std::string base = id ? id : "";
-    SetAttr(source, "id", base.c_str());
-    TiXmlElement* array = AddChildElement(source, "float_array");
-    SetAttr(array, "id", (base + "-array").c_str());
-    SetAttr(array, "count", int64_t(elementCount * size_t(stride)));
-    TiXmlElement* technique = AddChildElement(source, "technique_common");
-    TiXmlElement* accessor = AddChildElement(technique, "accessor");
-    SetAttr(accessor, "source", ("#" + base + "-array").c_str());
-    SetAttr(accessor, "count", int64_t(elementCount));
-    SetAttr(accessor, "stride", stride);
-    for (int i = 0; i < stride; ++i) {
-        TiXmlElement* param = AddChildElement(accessor, "param");
-        SetAttr(param, "name", paramNames ? paramNames[i] : "");
-        SetAttr(param, "type", "float");
-    }
-    std::string text;
-    size_t total = elementCount * size_t(stride);
-    text.reserve(total * 12);
-    {
-        TextSink sink(text);
-        for (size_t i = 0; i < total; ++i) {
-            const double v = double(data[i]);
-            if (!std::isfinite(v)) {
-                sink.Flush();
-                text.push_back(' ');
-                AppendF6(text, v);
-                continue;
-            }
-            // The widest finite float in "%f" is 47 characters.
-            char* p = sink.Room(64);
-            *p++ = ' ';
-            auto res = std::to_chars(p, sink.buf + sizeof sink.buf, v, std::chars_format::fixed, 6);
-            sink.used = size_t(res.ptr - sink.buf);
-        }
-    }
-    AddText(array, std::move(text));
-}
 
 namespace {
 
-inline void AppendCorner(TextSink& sink, const int32_t* table, uint16_t vertex, uint32_t mask) {
-    static const uint32_t kBits[3] = {0x0001, 0x0002, 0x0008};
-    char* p = sink.Room(3 * 13);
-    for (int c = 0; c < 3; ++c) {
-        if (!(mask & kBits[c])) continue;
-        int64_t v = table ? table[size_t(vertex) * 5 + size_t(c)] : vertex;
-        p = std::to_chars(p, p + 12, v).ptr;
-        *p++ = ' ';
+// A number text printed straight into the file while the document is saved,
+// from the numbers the scene holds: a large mesh's arrays never exist as text
+// in memory.
+class PrintedText : public TiXmlText {
+public:
+    explicit PrintedText(std::function<void(NumberPrinter&)> print) : TiXmlText(""), print_(std::move(print)) {}
+    void Print(FILE* file, int /*depth*/) const override {
+        NumberPrinter printer(file);
+        print_(printer);
     }
-    sink.used = size_t(p - sink.buf);
-}
+
+private:
+    std::function<void(NumberPrinter&)> print_;
+};
 
 }  // namespace
 
-void WriteTriangleIndices(std::string& out, const int32_t* table, const uint16_t* indices, int32_t n,
-                          uint32_t type, uint32_t mask) {
-    if (!(mask & 0x0001) || !indices || n < 1) return;
-    TextSink sink(out);
-    auto corner = [&](int32_t i) { AppendCorner(sink, table, indices[i], mask); };
-    if (type == 0x0202) {
-        for (int32_t t = 0; t < n / 3; ++t) {
-            corner(3 * t);
-            corner(3 * t + 1);
-            corner(3 * t + 2);
-        }
-    } else if (type == 0x0205) {
-        for (int32_t i = 2; i < n; ++i) {
-            corner(0);
-            corner(i - 1);
-            corner(i);
-        }
-    } else if (type == 0x0206) {
-        for (int32_t i = 2; i < n; ++i) {
-            if (i % 2 == 0) {
-                corner(i - 2);
-                corner(i - 1);
-                corner(i);
-            } else {
-                corner(i - 2);
-                corner(i);
-                corner(i - 1);
-            }
-        }
-    }
+NumberPrinter::~NumberPrinter() { Flush(); }
+
+void NumberPrinter::Flush() {
+    if (used_) std::fwrite(buf_, 1, used_, file_);
+    used_ = 0;
+}
+
+void AddPrintedText(TiXmlElement* element, std::function<void(NumberPrinter&)> print) {
+    if (element) element->LinkEndChild(new PrintedText(std::move(print)));
 }

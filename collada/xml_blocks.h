@@ -1,12 +1,17 @@
-// Building blocks every COLLADA writer shares: elements, parameter pairs, float
-// sources, triangle index texts, and exact number text ("%f", "%g", "%d").
+// Building blocks every part of the COLLADA writer shares: elements,
+// attributes, texts and parameter pairs, all safe for any XML reader.
 #pragma once
 
 #include <tinyxml.h>
 
 #include <cstddef>
+#include <charconv>
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <string>
+
+#include "scene/names.h"  // the number texts
 
 // Makes an element and links it as the parent's last child; none without a parent.
 TiXmlElement* AddChildElement(TiXmlElement* parent, const char* name);
@@ -35,23 +40,39 @@ inline void SetAttr(TiXmlElement* element, const char* name, int value) { SetAtt
 // returns the outer element.
 TiXmlElement* AddParamElement(TiXmlElement* parent, const char* name, const char* type, const char* text);
 
-// Fills an existing "source" element: id, float_array (id "<id>-array", count
-// elements x stride, text " %f" per float) and technique_common/accessor with
-// one "param" (type "float") per name.
-void WriteFloatSource(TiXmlElement* source, size_t elementCount, const float* data, const char* id,
-                      int stride, const char* const* paramNames);
 
-// Appends the index text of one primitive group: per triangle corner and per
-// component of mask (position 0x1, normal 0x2, texture coordinates 0x8, in
-// that order) "%d " of the corner's slot in table (five slots per vertex), or
-// the vertex number itself when table is null. Lists, fans and strips; other
-// types and a mask without the position bit write nothing.
-void WriteTriangleIndices(std::string& out, const int32_t* table, const uint16_t* indices, int32_t indexCount,
-                          uint32_t type, uint32_t mask);
+// Buffered number output into the saved file.
+class NumberPrinter {
+public:
+    explicit NumberPrinter(FILE* file) : file_(file) {}
+    ~NumberPrinter();
+    NumberPrinter(const NumberPrinter&) = delete;
+    NumberPrinter& operator=(const NumberPrinter&) = delete;
+    // " %f" (the widest finite float is 47 characters).
+    void SpaceF6(double v) {
+        char* p = Room(404);
+        *p++ = ' ';
+        used_ = size_t(PrintF6(p, v) - buf_);
+    }
+    // "%d ".
+    void IntSpace(int64_t v) {
+        char* p = Room(24);
+        p = std::to_chars(p, p + 22, v).ptr;
+        *p++ = ' ';
+        used_ = size_t(p - buf_);
+    }
+    void Flush();
 
-// Number text, byte-identical to the C library's printf in the "C" locale.
-void AppendF6(std::string& out, double v);   // "%f"
-void AppendG(std::string& out, double v);    // "%g"
-void AppendInt(std::string& out, int64_t v); // "%d"
-std::string FormatF6(double v);
-std::string FormatG(double v);
+private:
+    char* Room(size_t n) {
+        if (used_ + n > sizeof buf_) Flush();
+        return buf_ + used_;
+    }
+    FILE* file_;
+    char buf_[65536];
+    size_t used_ = 0;
+};
+
+// A text child printed by print while the document is saved (number texts
+// only: nothing is escaped).
+void AddPrintedText(TiXmlElement* element, std::function<void(NumberPrinter&)> print);

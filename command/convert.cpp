@@ -7,6 +7,7 @@
 #include "command/variables.h"
 #include "core/output.h"
 #include "core/platform.h"
+#include "model/joints.h"
 #include "model/read_model.h"
 
 namespace {
@@ -70,7 +71,10 @@ std::unique_ptr<Model> LoadModel(const char* path) {
 bool SaveModel(Model& model, const CommandContext& context, const char* outPath) {
     std::string out = outPath ? outPath : "";
     if (!EqualNoCase(Extension(out), ".DAE")) return false;
-    if (model.version == 512 && model.type == 0) return WriteDocument(model, out.c_str(), ReadDaeOptions(context));
+    if (model.version == 512 && model.type == 0) {
+        ResolveJoints(model);
+        return WriteDocument(model, out.c_str(), ReadDaeOptions(context));
+    }
     Out("DAE not saved to %s\n", out.c_str());
     Out(" - Unknown type: %s\n", model.typeName.CStr());
     Out(" - Unknown version: %08X\n", model.version);

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "collada/dae_state.h"
+#include "collada/document.h"
 #include "command/context.h"
 #include "model/model.h"
 

@@ -12,6 +12,7 @@
 #include "collada/document.h"
 #include "core/output.h"
 #include "fuzz/xml_strict.h"
+#include "model/joints.h"
 #include "model/read_model.h"
 
 namespace {
@@ -56,6 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     ClearFolder();
     const std::string dae = (Folder() / "model.dae").string();
     model->path.Set((Folder() / "model.zem").string().c_str());
+    ResolveJoints(*model);
     if (!WriteDocument(*model, dae.c_str(), DaeOptions())) {
         std::fprintf(stderr, "document not written\n");
         std::abort();

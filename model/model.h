@@ -69,9 +69,6 @@ struct TextureImage {
     Core_QStr name;
     Core_QStr format;  // the 4 stored bytes: "DXT1", "DXT3", "DXT5", "8888", ...
     std::vector<MipLevel> levels;
-    // Working fields of the document writer, reset at the start of every write.
-    Core_QStr outputStem;
-    int32_t useCount = 0;
 };
 
 // ---- Meshes ----------------------------------------------------------------
@@ -138,8 +135,6 @@ struct Joint {
     uint8_t hasChildren = 0;
     Matrix localMatrix;
     Matrix worldMatrix;
-    // The joint's document node lives in the document writer's own table
-    // (indexed by `index` after resolution), not here.
 };
 
 // ---- Markers, dock paths, navigation lights --------------------------------

@@ -3,8 +3,10 @@
 #include <squish.h>
 
 #include <algorithm>
+#include <cinttypes>
 #include <climits>
 
+#include "core/output.h"
 #include "core/str.h"
 #include "texture/tga_writer.h"
 
@@ -109,3 +111,32 @@ DecodeStatus DecodeAndWriteTga(const std::string& path, const MipLevel& level, c
                ? DecodeStatus::kOk
                : DecodeStatus::kWriteFailed;
 }
+
+void ReportDecodeStatus(DecodeStatus status, const TextureImage& image, const std::string& path) {
+    static const MipLevel kNone;
+    const MipLevel& level = image.levels.empty() ? kNone : image.levels[0];
+    switch (status) {
+        case DecodeStatus::kOk:
+            break;
+        case DecodeStatus::kWriteFailed:
+            Out("ALERT: Unable to write texture file [%s]\n", path.c_str());
+            break;
+        case DecodeStatus::kUnknownFormat:
+            Out("ALERT: Texture [%s] has unknown format [%s] - not decoded\n", image.name.CStr(), image.format.CStr());
+            break;
+        case DecodeStatus::kNoPixels:
+            Out("ALERT: Texture [%s] has no pixels (%d x %d) - not decoded\n", image.name.CStr(), level.width,
+                level.height);
+            break;
+        case DecodeStatus::kTooFewBytes:
+            Out("ALERT: Texture [%s] of %d x %d pixels holds %zu of the %" PRIu64 " bytes it needs - not decoded\n",
+                image.name.CStr(), level.width, level.height, level.data.size(),
+                RequiredLevelBytes(level.width, level.height, image.format.CStr()));
+            break;
+        case DecodeStatus::kTooLarge:
+            Out("ALERT: Texture [%s] of %d x %d pixels is too large - not decoded\n", image.name.CStr(), level.width,
+                level.height);
+            break;
+    }
+}
+

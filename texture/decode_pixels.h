@@ -39,3 +39,7 @@ uint64_t RequiredLevelBytes(int32_t width, int32_t height, const char* format);
 // block formats decoded, bottom-left origin (the first decoded row shows at
 // the bottom); an unknown format writes nothing.
 [[nodiscard]] DecodeStatus DecodeAndWriteTga(const std::string& path, const MipLevel& level, const char* format);
+
+// Prints the alert for a status other than kOk about level 0 of image (path:
+// the file that could not be written, for kWriteFailed).
+void ReportDecodeStatus(DecodeStatus status, const TextureImage& image, const std::string& path);

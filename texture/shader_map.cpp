@@ -38,7 +38,7 @@ int FindSourceSlot(const ShaderMapInstance& instance, const Core_QStr& paramName
 }
 
 bool AssignSource(ShaderMapInstance& instance, const Core_QStr& paramName, std::unique_ptr<PixelImage>& image,
-                  TextureImage* texture) {
+                  const TextureImage* texture) {
     if (!image) return false;
     const int i = FindSourceSlot(instance, paramName);
     if (i < 0) return false;

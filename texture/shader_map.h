@@ -70,7 +70,7 @@ struct OutputSlot {
 struct SourceSlot {
     const SourceMap* map = nullptr;
     std::unique_ptr<PixelImage> source;   // the decoded texture of the parameter named like the map
-    TextureImage* image = nullptr;  // where source came from (its working fields are set by the writer)
+    const TextureImage* image = nullptr;  // where source came from
     std::vector<OutputSlot> outputs;      // one per output line of the map
 };
 
@@ -89,7 +89,7 @@ int FindSourceSlot(const ShaderMapInstance& instance, const Core_QStr& paramName
 // name (replacing what it held). True when taken (image is then moved from);
 // false leaves image with the caller.
 bool AssignSource(ShaderMapInstance& instance, const Core_QStr& paramName, std::unique_ptr<PixelImage>& image,
-                  TextureImage* texture);
+                  const TextureImage* texture);
 
 // Composes one output line of a slot that has a source into picture (sized
 // like that source, zero-filled first; its buffer is reused when it has the

@@ -1,4 +1,6 @@
 #include "collada/geometry.h"
+#include "scene/build.h"
+#include "scene/names.h"
 
 #include <gtest/gtest.h>
 
@@ -35,13 +37,41 @@ MeshPart PnuPart(int32_t material, const std::vector<std::array<float, 8>>& vs, 
     return part;
 }
 
-// Owns the geometry element the writer hands back.
+// One mesh built into a scene (every model material in it, plus the shared
+// material a "#..." target names) and encoded as a geometry.
 struct Built {
-    GeometryResult result;
-    std::unique_ptr<TiXmlElement> owner;
-    Built(const Model& model, const Mesh& mesh, const char* name, const char* target, uint32_t mask)
-        : result(WriteMeshGeometry(model, mesh, name, target, mask)), owner(result.geometry) {}
-    std::string Array(const std::string& id) const { return TextOf(Find(owner.get(), "id", id + "-array")); }
+    Scene scene;
+    std::vector<int32_t> materials;
+    std::unique_ptr<TiXmlDocument> doc;
+    const TiXmlElement* owner = nullptr;
+    Built(const Model& model, const Mesh& mesh, const char* name, const char* target, uint32_t mask) {
+        SceneBuild build(model, scene);
+        for (const auto& m : model.materials) {
+            build.materialOf.push_back(int32_t(scene.materials.size()));
+            scene.materials.emplace_back();
+            scene.materials.back().name = MaterialName(*m);
+        }
+        int32_t shared = -1;
+        if (target) {
+            scene.materials.emplace_back();
+            scene.materials.back().name = target + 1;
+            scene.materials.back().glow = true;
+            shared = int32_t(scene.materials.size() - 1);
+        }
+        scene.meshes.push_back(BuildMesh(build, mesh, name, shared, mask, materials));
+        Encode();
+    }
+    explicit Built(SceneMesh mesh) {
+        scene.meshes.push_back(std::move(mesh));
+        Encode();
+    }
+    void Encode() {
+        TiXmlElement library("library_geometries");
+        AddGeometries(&library, scene);
+        doc = Reparsed(library);
+        owner = doc->RootElement()->FirstChildElement("geometry");
+    }
+    std::string Array(const std::string& id) const { return TextOf(Find(owner, "id", id + "-array")); }
     std::vector<const TiXmlElement*> Tris() const { return Kids(owner->FirstChildElement("mesh"), "triangles"); }
     std::string P(size_t i) const { return TextOf(Tris().at(i)->FirstChildElement("p")); }
 };
@@ -66,7 +96,7 @@ TEST(MeshGeometry, SharedPositionsAndNormalsWithDistinctUvsExactText) {
                      "<param name=\"Z\" type=\"float\" />") +
                "</accessor></technique_common></source>";
     };
-    EXPECT_EQ(PrintXml(g.owner.get()),
+    EXPECT_EQ(PrintXml(g.owner),
               "<geometry id=\"G-lib\" name=\"GMesh\"><mesh>" +
                   source("G-POSITION", Floats({0, 0, 0, 1, 0, 0, 1, 1, 0}), 3, false) +
                   source("G-Normal0", Floats({0, 0, 1, 0, 1, 0, 1, 0, 0}), 3, false) +
@@ -77,7 +107,7 @@ TEST(MeshGeometry, SharedPositionsAndNormalsWithDistinctUvsExactText) {
                   "<input semantic=\"NORMAL\" offset=\"1\" source=\"#G-Normal0\" />"
                   "<input semantic=\"TEXCOORD\" offset=\"2\" set=\"0\" source=\"#G-UV0\" />"
                   "<p>0 0 0 1 1 1 2 2 2 0 0 0 2 2 2 0 0 3 </p></triangles></mesh></geometry>");
-    EXPECT_EQ(g.result.materials, std::vector<int32_t>{0});
+    EXPECT_EQ(g.materials, std::vector<int32_t>{0});
 }
 
 TEST(MeshGeometry, MasksMaterialsAndUnsupportedGroups) {
@@ -110,8 +140,8 @@ TEST(MeshGeometry, MasksMaterialsAndUnsupportedGroups) {
         EXPECT_EQ(g.P(1), "3 4 5 ");
         EXPECT_EQ(g.P(2), "3 6 7 3 7 8 ");
         EXPECT_EQ(g.Array("M-POSITION"), Floats({4, 0, 0, 5, 0, 0, 6, 0, 0, 1, 0, 0, 2, 0, 0, 3, 0, 0, 7, 0, 0, 8, 0, 0, 9, 0, 0}));
-        EXPECT_EQ(g.result.materials, (std::vector<int32_t>{0, 1}));
-        EXPECT_EQ(Find(g.owner.get(), "id", "M-Normal0"), nullptr);
+        EXPECT_EQ(g.materials, (std::vector<int32_t>{0, 1}));
+        EXPECT_EQ(Find(g.owner, "id", "M-Normal0"), nullptr);
     }
     {
         SCOPED_TRACE("unsupported groups write no triangles but list the material");
@@ -121,7 +151,7 @@ TEST(MeshGeometry, MasksMaterialsAndUnsupportedGroups) {
         Built g(model, mesh, "U", nullptr, 0x6001);
         EXPECT_EQ(PrintXml(g.owner->FirstChildElement("mesh")),
                   "<mesh><vertices id=\"U-VERTEX\"><input semantic=\"POSITION\" source=\"#U-POSITION\" /></vertices></mesh>");
-        EXPECT_EQ(g.result.materials, std::vector<int32_t>{1});
+        EXPECT_EQ(g.materials, std::vector<int32_t>{1});
     }
     {
         SCOPED_TRACE("a target binds every part, whatever its material");
@@ -212,17 +242,18 @@ TEST(SimpleGeometry, FansListsStripsAndShortFans) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
-        std::unique_ptr<TiXmlElement> g(WriteSimpleGeometry("ETSH[e]", pos, r.vertices, seq, r.indices, r.type));
-        EXPECT_EQ(PrintXml(g.get()).substr(0, 46), "<geometry id=\"ETSH[e]-lib\" name=\"ETSH[e]Mesh\">");
+        const Built built(BuildPositionsMesh("ETSH[e]", pos, r.vertices, seq, r.indices, r.type));
+        const TiXmlElement* g = built.owner;
+        EXPECT_EQ(PrintXml(g).substr(0, 46), "<geometry id=\"ETSH[e]-lib\" name=\"ETSH[e]Mesh\">");
         const TiXmlElement* mesh = g->FirstChildElement("mesh");
         EXPECT_EQ(KidNames(mesh), (std::vector<std::string>{"source", "vertices", "triangles"}));
         const TiXmlElement* tri = mesh->FirstChildElement("triangles");
         EXPECT_EQ(PrintXml(tri), std::string("<triangles count=\"") + r.count +
-                                     "\"><input semantic=\"VERTEX\" offset=\"0\" source=\"#ETSH[e]-VERTEX\" /><p>" +
-                                     r.p + "</p></triangles>");
+                                     "\"><input semantic=\"VERTEX\" offset=\"0\" source=\"#ETSH[e]-VERTEX\" />" +
+                                     (*r.p ? std::string("<p>") + r.p + "</p>" : "<p />") + "</triangles>");
         // Not de-duplicated: the first and last points are both written.
         std::string want;
         for (int i = 0; i < r.vertices * 3; ++i) want += Floats({pos[i]});
-        EXPECT_EQ(TextOf(Find(g.get(), "id", "ETSH[e]-POSITION-array")), want);
+        EXPECT_EQ(TextOf(Find(g, "id", "ETSH[e]-POSITION-array")), want);
     }
 }

@@ -1,4 +1,4 @@
-#include "collada/make_node.h"
+#include "collada/nodes.h"
 
 #include <gtest/gtest.h>
 
@@ -6,13 +6,26 @@
 
 #include "tests/collada/xml_query.h"
 
+namespace {
+
+// The visual scene of a scene holding the given root nodes, as saved.
+std::unique_ptr<TiXmlDocument> Encoded(const Scene& scene) {
+    TiXmlElement visualScene("visual_scene");
+    AddNodes(&visualScene, scene);
+    return Reparsed(visualScene);
+}
+
+}  // namespace
+
 TEST(MakeNode, LayoutAndDegreeTexts) {
-    TiXmlElement scene("visual_scene");
+    Scene scene;
     const float t[3] = {1.5f, -2.0f, 0.0f};
     const float r[3] = {0.5f, 1.5f, -3.0f};
-    TiXmlElement* node = MakeNode(&scene, "JNT[Gun]", t, r);
+    scene.AddNode(-1, "JNT[Gun]", t, r);
+    scene.AddNode(-1, "ROOT_INFO", nullptr, nullptr);
+    const auto doc = Encoded(scene);
+    const TiXmlElement* node = doc->RootElement()->FirstChildElement("node");
     ASSERT_NE(node, nullptr);
-    EXPECT_EQ(node->Parent(), &scene);
     // Degrees as the single-precision product printed by the C library.
     char z[64];
     std::snprintf(z, sizeof z, "%f", double(-3.0f * 57.2957763671875f));
@@ -23,7 +36,7 @@ TEST(MakeNode, LayoutAndDegreeTexts) {
               "<rotate sid=\"rotateY\">0 1 0 85.943665</rotate>"
               "<rotate sid=\"rotateX\">1 0 0 28.647888</rotate>"
               "<extra><technique profile=\"FCOLLADA\"><visibility>1.000000</visibility></technique></extra></node>");
-    TiXmlElement* bare = MakeNode(&scene, "ROOT_INFO", nullptr, nullptr);
+    const TiXmlElement* bare = node->NextSiblingElement("node");
     EXPECT_EQ(TransformText(bare, "translate"), "0.000000 0.000000 0.000000");
     EXPECT_EQ(TransformText(bare, "rotateX"), "1 0 0 0.000000");
 }
@@ -48,8 +61,10 @@ TEST(SplitLongName, LengthLimitAndGroups) {
     ASSERT_EQ(rows[1].name.size(), 61u);
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
-        TiXmlElement scene("visual_scene");
-        TiXmlElement* node = MakeNode(&scene, r.name, nullptr, nullptr);
+        Scene scene;
+        scene.AddNode(-1, r.name, nullptr, nullptr);
+        const auto doc = Encoded(scene);
+        const TiXmlElement* node = doc->RootElement()->FirstChildElement("node");
         const std::string kept = r.kept.empty() ? r.name : r.kept;
         EXPECT_EQ(Attr(node, "name"), kept);
         EXPECT_EQ(Attr(node, "id"), kept);

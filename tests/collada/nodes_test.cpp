@@ -1,5 +1,3 @@
-#include "collada/nodes.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,15 +27,11 @@ MultiMesh& AddMulti(Model& model, const char* name, const char* parent, int leve
 }
 
 struct Written {
-    TiXmlElement scene{"visual_scene"};
-    TiXmlElement library{"library_geometries"};
-    DaeState state;
-    explicit Written(Model& model) {
-        state.model = &model;
-        state.visualScene = &scene;
-        state.libraryGeometries = &library;
-        WriteNodeHierarchy(state);
-    }
+    WrittenDae dae;
+    const TiXmlElement& scene;
+    const TiXmlElement& library;
+    explicit Written(Model& model)
+        : dae(model), scene(*dae.VisualScene()), library(*dae.Library("library_geometries")) {}
     const TiXmlElement* Node(const std::string& id) const { return Find(&scene, "id", id); }
     std::string Translate(const std::string& id) const { return TransformText(Node(id), "translate"); }
 };
@@ -58,9 +52,7 @@ TEST(NodeHierarchy, RootLayoutAlongX) {
                   w.Translate("ROOT_LOD[2]"),
               "-25.000000 0.000000 0.000000|0.000000 0.000000 0.000000|15.000000 0.000000 0.000000|"
               "30.000000 0.000000 0.000000");
-    EXPECT_EQ(w.state.rootCol, w.Node("ROOT_COL"));
-    EXPECT_EQ(w.state.unionMask, 0x0001u);
-    EXPECT_EQ(Kids(&w.library, "geometry").size(), 3u);
+    EXPECT_EQ(Kids(&w.library, "geometry").size(), 4u);  // three levels and the collision mesh
 
     Model empty;
     Written none(empty);
@@ -94,24 +86,17 @@ TEST(NodeHierarchy, RootJointIsTheLodRootAxisNodesAndLoops) {
               "0.000000 0.000000 0.000000|0 1 0 28.647888");
     // Joints whose parents loop are left out without hiding the rest.
     for (const char* id : {"JNT[Loop]", "JNT[Ring1]", "JNT[Ring2]"}) EXPECT_EQ(w.Node(id), nullptr) << id;
-    // The table of joint nodes: "Root" is ROOT_LOD[0].
-    for (const auto& j : model.joints)
-        if (std::string(j->name.CStr()) == "Root") {
-            EXPECT_EQ(w.state.jointNodes.at(size_t(j->index)), lod0);
-        }
 }
 
 // A chain of joints deeper than any skeleton (a damaged file) stops at 256
 // nested joint nodes instead of writing a file quadratic in the chain length.
 TEST(JointNodes, NestingIsBounded) {
     Model model;
-    for (int i = 0; i < 2000; ++i) AddJoint(model, ("J" + std::to_string(i)).c_str(), "").parentIndex = i - 1;
-    TiXmlElement top("node");
-    DaeState state;
-    state.model = &model;
-    WriteJointNodes(state, -1, &top);
+    for (int i = 0; i < 2000; ++i)
+        AddJoint(model, ("J" + std::to_string(i)).c_str(), i ? ("J" + std::to_string(i - 1)).c_str() : "");
+    Written w(model);
     int depth = 0;
-    for (const TiXmlElement* e = &top; (e = e->FirstChildElement("node")) != nullptr;) ++depth;
+    for (const TiXmlElement* e = w.Node("ROOT_LOD[0]"); (e = e->FirstChildElement("node")) != nullptr;) ++depth;
     EXPECT_EQ(depth, 256);
 }
 
@@ -156,10 +141,9 @@ TEST(InstanceNodes, LevelZeroUnderJointsHigherLevelsUnderLodRoots) {
     EXPECT_NE(Find(&w.library, "id", "MULT[lost]_LOD[0]-lib"), nullptr);
     EXPECT_EQ(w.Translate("MULT[lost]_LOD[1]"), "0.000000 0.000000 0.000000");
     // Every level gets its root, past the ten a small model needs.
-    ASSERT_EQ(w.state.lodRoots.size(), 12u);
     for (int i = 1; i < 12; ++i) {
         const TiXmlElement* node = w.Node("MULT[many]_LOD[" + std::to_string(i) + "]");
         ASSERT_NE(node, nullptr) << i;
-        EXPECT_EQ(node->Parent(), w.state.lodRoots[size_t(i)]) << i;
+        EXPECT_EQ(node->Parent(), w.Node("ROOT_LOD[" + std::to_string(i) + "]")) << i;
     }
 }

@@ -1,44 +1,44 @@
 // Special nodes: the bracketed name grammar, the split of long names into
 // "SUB_PARAMS", and where each kind of object lands in the node tree.
-#include "collada/object_nodes.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdio>
 
-#include "collada/make_node.h"
-#include "collada/xml_blocks.h"
+#include "scene/names.h"
 #include "tests/collada/xml_query.h"
 
 namespace {
 
-// A document with the elements the node pass would have made: library,
-// visual scene, "ROOT_COL", the LOD roots, and one node per joint.
+// A model with a "Root" joint (ROOT_LOD[0] itself) and as many LOD roots as
+// asked, written as a document by Write().
 struct Scene {
     Model model;
-    TiXmlElement collada{"COLLADA"};
-    DaeState state;
+    std::unique_ptr<WrittenDae> dae;
 
     explicit Scene(int lodCount = 1) {
-        state.model = &model;
-        state.libraryGeometries = AddChildElement(&collada, "library_geometries");
-        state.visualScene = AddChildElement(&collada, "visual_scene");
-        state.rootCol = MakeNode(state.visualScene, "ROOT_COL", nullptr, nullptr);
-        for (int i = 0; i < lodCount; ++i)
-            state.lodRoots.push_back(MakeNode(state.visualScene, "ROOT_LOD[" + std::to_string(i) + "]", nullptr, nullptr));
+        AddJoint(model, "Root", "");
+        if (lodCount < 2) return;
+        // Level 0 of a mesh on a joint that does not exist is left out.
+        MultiMesh& levels = Push(model.multiMeshes, "levels", "None");
+        for (int i = 0; i < lodCount; ++i) levels.meshes.push_back(std::make_unique<Mesh>());
     }
-    // "Root" is ROOT_LOD[0] itself; other joints get a JNT node (or none, for
-    // a joint the node pass could not place).
+    // A joint under "Root" (withNode false: one in a parent loop, which gets
+    // no node).
     Joint& Add(const char* name, bool withNode = true) {
-        const std::string jnt = std::string("JNT[") + name + "]";
-        state.jointNodes.push_back(!withNode ? nullptr
-                                   : jnt == "JNT[Root]" ? state.lodRoots[0]
-                                                        : MakeNode(state.lodRoots[0], jnt, nullptr, nullptr));
-        return AddJoint(model, name, "");
+        if (std::string(name) == "Root") return *model.joints[0];
+        return AddJoint(model, name, withNode ? "Root" : name);
     }
-    const TiXmlElement* Node(const std::string& name) const { return FindNode(&collada, name); }
-    const TiXmlElement* Geometry(const std::string& id) const { return Find(&collada, "id", id, "geometry"); }
+    void Write() { dae = std::make_unique<WrittenDae>(model); }
+    const TiXmlElement* Node(const std::string& name) const { return dae->Node(name); }
+    const TiXmlElement* Geometry(const std::string& id) const { return Find(&dae->doc, "id", id, "geometry"); }
+    // The LOD root of a level, whatever it was renamed to.
+    const TiXmlElement* LodRoot(size_t level) const {
+        const auto kids = Kids(dae->VisualScene(), "node");
+        for (size_t i = 0; i < kids.size(); ++i)
+            if (Attr(kids[i], "name") == "ROOT_INFO") return kids.at(i + 1 + level);
+        return nullptr;
+    }
 };
 
 // Size, phase, frequency, colour, distance, sprite, high end.
@@ -145,7 +145,7 @@ TEST(SpecialNodes, LongNamesSplitIntoSubParams) {
     path.segments[1].position[0] = 10;
     path.segments[1].rotation[2] = 1.5f;
     Push(s.model.dockPaths, "FighterLaunchPath").family.Set("FightersCorvettesAndFrigatesOnlyX");
-    WriteSpecialNodes(s.state);
+    s.Write();
 
     const std::pair<const char*, std::vector<std::string>> rows[] = {
         {"NAVL[LightJointWithName]", {"Sz[2]", "Ph[0.5]", "Fr[1]", "Col[1,0,0]", "Dist[100]"}},
@@ -169,7 +169,7 @@ TEST(SpecialNodes, LongNamesSplitIntoSubParams) {
     EXPECT_EQ(TransformText(s.Node("SEG[1]"), "translate"), "10.000000 0.000000 0.000000");
     EXPECT_EQ(TransformText(s.Node("SEG[1]"), "rotateZ"), "0 0 1 85.943665");
     // The light renames its joint's node rather than adding one.
-    EXPECT_EQ(ChildNames(s.state.lodRoots[0]),
+    EXPECT_EQ(ChildNames(s.LodRoot(0)),
               (std::vector<std::string>{"NAVL[LightJointWithName]", "NAVL[Short]_Sz[2]_Ph[0.5]_Fr[1]_Col[1,0,0]_Dist[100]",
                                         "HOLD_PARAMS", "HOLD_DOCK"}));
 }
@@ -179,8 +179,8 @@ TEST(SpecialNodes, LightOnRootMissingJointsAndCollisionFallback) {
     s.Add("Root");
     s.Add("Hidden", false);
     Joint& hull = s.Add("Hull");
-    hull.worldMatrix.m[12] = 1.5f;
-    hull.worldMatrix.m[13] = -2;
+    hull.position[0] = 1.5f;
+    hull.position[1] = -2;
     s.model.navLights.push_back(Light("root", "x", {1, 0, 0, 0, 0, 0, 0, 1}));
     // One of each kind on a joint that does not exist and on one without a node.
     for (const char* parent : {"Nowhere", "Hidden"}) {
@@ -200,18 +200,18 @@ TEST(SpecialNodes, LightOnRootMissingJointsAndCollisionFallback) {
     Marker& marker = Push(s.model.markers, "Muzzle", "hull");
     marker.position[0] = 16777217.0;  // one more than a float holds
     marker.rotation[1] = 1.5;
-    WriteSpecialNodes(s.state);
+    s.Write();
 
-    for (const char* attr : {"name", "id", "sid"}) EXPECT_EQ(Attr(s.state.lodRoots[0], attr), "NAVL[root]");
-    EXPECT_EQ(JoinedName(s.state.lodRoots[0]), "NAVL[root]_Type[x]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]_Flags[Sprite]");
-    EXPECT_EQ(ChildNames(s.state.lodRoots[0]), (std::vector<std::string>{"JNT[Hull]", "SUB_PARAMS"}));
+    for (const char* attr : {"name", "id", "sid"}) EXPECT_EQ(Attr(s.LodRoot(0), attr), "NAVL[root]");
+    EXPECT_EQ(JoinedName(s.LodRoot(0)), "NAVL[root]_Type[x]_Sz[1]_Ph[0]_Fr[0]_Col[0,0,0]_Dist[0]_Flags[Sprite]");
+    EXPECT_EQ(ChildNames(s.LodRoot(0)), (std::vector<std::string>{"JNT[Hull]", "SUB_PARAMS"}));
     for (const char* name : {"MARK[M]", "ETSH[E]", "BURN[B]"}) EXPECT_FALSE(s.Node(name)) << name;
     EXPECT_FALSE(s.Geometry("ETSH[E]-lib"));
     const TiXmlElement* muzzle = FindNode(s.Node("JNT[Hull]"), "MARK[Muzzle]");
     EXPECT_EQ(TransformText(muzzle, "translate") + TransformText(muzzle, "rotateY"),
               "16777216.000000 0.000000 0.0000000 1 0 85.943665");
     // The joint's own spelling names the node; a missing joint falls back to Root.
-    EXPECT_EQ(ChildNames(s.state.rootCol), (std::vector<std::string>{"COL[Hull]", "COL[Root]"}));
+    EXPECT_EQ(ChildNames(s.Node("ROOT_COL")), (std::vector<std::string>{"COL[Hull]", "COL[Root]"}));
     EXPECT_EQ(TransformText(s.Node("COL[Hull]"), "translate"), "1.500000 -2.000000 0.000000");
     EXPECT_EQ(TransformText(s.Node("COL[Root]"), "translate"), "0.000000 0.000000 0.000000");
     for (const char* col : {"COL[Hull]", "COL[Root]"}) {
@@ -240,7 +240,7 @@ TEST(SpecialNodes, BurnPointsInFlameThenDivisionOrder) {
         burn.flameCount = row.flames;
         burn.vertexCount = row.vertexCount;
         for (int v = 0; v < row.vertexCount; ++v) burn.vertices.insert(burn.vertices.end(), {float(v), float(10 * v), 0.5f});
-        WriteSpecialNodes(s.state);
+        s.Write();
         const TiXmlElement* node = FindNode(s.Node("JNT[Engine]"), "BURN[Main]");
         EXPECT_EQ(ChildNames(node), row.want);
         if (row.want.size() > 2) {  // point f x divisions + d: the third point is vertex 2
@@ -253,8 +253,6 @@ TEST(SpecialNodes, GlowsGoUnderTheirLodRootOrTheirJoint) {
     Scene s(12);  // more levels than the ten the format once had room for
     s.Add("Hull");
     AddMaterial(s.model, "M", "s");
-    s.state.glowTarget = "#MATGLOW[TALVE_Glow]";
-    s.state.unionMask = 0x0001;
     // Name, level, LOD root index (-1: the joint's node; -2: no mesh, no node).
     const std::tuple<const char*, uint32_t, int> rows[] = {{"A", 0, -1},  {"B", 2, 2},  {"C", 11, 11},
                                                            {"D", 12, -1}, {"E", 4000000000u, -1}, {"F", 1, -2}};
@@ -265,7 +263,7 @@ TEST(SpecialNodes, GlowsGoUnderTheirLodRootOrTheirJoint) {
         glow.mesh = std::make_unique<Mesh>();
         glow.mesh->parts.push_back(PosPart(0, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {Group(kPrimTriList, {0, 1, 2})}));
     }
-    WriteGlowGeometries(s.state);
+    s.Write();
     for (const auto& [glowName, lod, parent] : rows) {
         char name[64];  // "%d" of the stored level, as the name grammar has always printed it
         std::snprintf(name, sizeof name, "GLOW[%s]_LOD[%d]", glowName, int(lod));
@@ -275,7 +273,7 @@ TEST(SpecialNodes, GlowsGoUnderTheirLodRootOrTheirJoint) {
             EXPECT_FALSE(s.Node(name));
             continue;
         }
-        const TiXmlElement* node = FindNode(parent < 0 ? s.Node("JNT[Hull]") : s.state.lodRoots[size_t(parent)], name);
+        const TiXmlElement* node = FindNode(parent < 0 ? s.Node("JNT[Hull]") : s.LodRoot(size_t(parent)), name);
         EXPECT_EQ(Attr(Find(node, "target", "#MATGLOW[TALVE_Glow]", "instance_material"), "symbol"), "MATGLOW[TALVE_Glow]");
     }
 }
@@ -288,7 +286,7 @@ TEST(SpecialNodes, EngineShapeFanStopsAtTheSixteenBitLimit) {
     EngineShape& shape = Push(s.model.engineShapes, "Huge", "Root");
     shape.vertexCount = 70000;
     shape.vertices.assign(3 * 70000, 0.5f);
-    WriteSpecialNodes(s.state);
+    s.Write();
     const TiXmlElement* geometry = s.Geometry("ETSH[Huge]-lib");
     const std::string p = TextOf(Find(geometry, "count", "65534", "triangles")->FirstChildElement("p"));
     ASSERT_GE(p.size(), 20u);

@@ -33,65 +33,6 @@ TEST(NumberText, MatchesPrintf) {
     EXPECT_EQ(s, "-21474836484294967295");
 }
 
-TEST(FloatSource, ShapeAndEmpty) {
-    TiXmlElement source("source");
-    const float data[6] = {1.0f, -2.5f, -0.0f, 1e30f, 0.1f, 3.0f};
-    const char* const names[3] = {"X", "Y", "Z"};
-    WriteFloatSource(&source, 2, data, "P", 3, names);
-    std::string text;
-    for (float f : data) text += " " + Printf("%f", double(f));
-    EXPECT_EQ(PrintXml(&source),
-              "<source id=\"P\"><float_array id=\"P-array\" count=\"6\">" + text +
-                  "</float_array><technique_common><accessor source=\"#P-array\" count=\"2\" stride=\"3\">"
-                  "<param name=\"X\" type=\"float\" /><param name=\"Y\" type=\"float\" />"
-                  "<param name=\"Z\" type=\"float\" /></accessor></technique_common></source>");
-
-    TiXmlElement empty("source");
-    WriteFloatSource(&empty, 0, nullptr, "E", 3, names);
-    EXPECT_EQ(PrintXml(&empty),
-              "<source id=\"E\"><float_array id=\"E-array\" count=\"0\"></float_array><technique_common>"
-              "<accessor source=\"#E-array\" count=\"0\" stride=\"3\"><param name=\"X\" type=\"float\" />"
-              "<param name=\"Y\" type=\"float\" /><param name=\"Z\" type=\"float\" /></accessor>"
-              "</technique_common></source>");
-}
-
-TEST(TriangleIndices, ListsFansStripsMasksAndTables) {
-    const uint16_t idx[7] = {2, 0, 1, 3, 4, 5, 6};
-    // Five slots per vertex: position, normal, texture coordinates, then two
-    // that are never written.
-    std::vector<int32_t> table;
-    for (int v = 0; v < 7; ++v) table.insert(table.end(), {10 + v, 20 + v, 30 + v, 98, 99});
-    struct Row {
-        const char* what;
-        uint32_t type;
-        int32_t count;
-        uint32_t mask;
-        bool withTable;
-        const char* want;
-    };
-    const Row rows[] = {
-        {"list of 7 writes two triangles", 0x0202, 7, 0x1, false, "2 0 1 3 4 5 "},
-        {"fan of 5", 0x0205, 5, 0x1, false, "2 0 1 2 1 3 2 3 4 "},
-        {"strip of 5 keeps one winding", 0x0206, 5, 0x1, false, "2 0 1 0 3 1 1 3 4 "},
-        {"fan of 2 writes nothing", 0x0205, 2, 0x1, false, ""},
-        {"unsupported type", 0x0203, 6, 0x1, false, ""},
-        {"mask without position", 0x0202, 3, 0xA, false, ""},
-        {"tangent bits are not inputs", 0x0202, 3, 0x6001, false, "2 0 1 "},
-        {"mask 0x1 with table", 0x0202, 3, 0x1, true, "12 10 11 "},
-        {"mask 0xB with table", 0x0202, 3, 0xB, true, "12 22 32 10 20 30 11 21 31 "},
-        {"mask 0x9 with table", 0x0202, 3, 0x9, true, "12 32 10 30 11 31 "},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.what);
-        std::string out = "x";
-        WriteTriangleIndices(out, r.withTable ? table.data() : nullptr, idx, r.count, r.type, r.mask);
-        EXPECT_EQ(out, std::string("x") + r.want);
-    }
-    std::string none;
-    WriteTriangleIndices(none, nullptr, nullptr, 3, 0x0202, 0x1);
-    EXPECT_EQ(none, "");
-}
-
 // Names from a model reach the file escaped exactly once, and whatever bytes
 // they hold the file parses back.
 TEST(XmlSafeText, RoundTripsThroughTheXmlLibrary) {

@@ -4,12 +4,15 @@
 
 #include <tinyxml.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "collada/document.h"
+#include "model/joints.h"
 #include "model/model.h"
 
 // The subtree as one line (no indentation, no line breaks).
@@ -130,3 +133,36 @@ inline MeshPart PosPart(int32_t material, const std::vector<float>& xyz, std::ve
     part.groups = std::move(groups);
     return part;
 }
+
+// The element as the saved file holds it (number texts are printed only
+// while saving), parsed back.
+inline std::unique_ptr<TiXmlDocument> Reparsed(const TiXmlElement& element) {
+    FILE* f = std::tmpfile();
+    element.Print(f, 0);
+    std::string bytes(size_t(std::ftell(f)), '\0');
+    std::rewind(f);
+    bytes.resize(std::fread(&bytes[0], 1, bytes.size(), f));
+    std::fclose(f);
+    auto doc = std::make_unique<TiXmlDocument>();
+    TiXmlBase::SetCondenseWhiteSpace(false);  // number texts keep their spaces
+    doc->Parse(bytes.c_str());
+    return doc;
+}
+
+// A model written as a document (joints resolved first) into a private
+// folder and read back.
+struct WrittenDae {
+    TempDir dir;
+    TiXmlDocument doc;
+    bool ok = false;
+    explicit WrittenDae(Model& model, DaeOptions options = DaeOptions()) {
+        ResolveJoints(model);
+        TiXmlBase::SetCondenseWhiteSpace(false);  // number texts keep their spaces
+        ok = WriteDocument(model, (dir / "m.dae").c_str(), options) && doc.LoadFile((dir / "m.dae").c_str());
+    }
+    const TiXmlElement* Library(const char* name) const { return doc.RootElement()->FirstChildElement(name); }
+    const TiXmlElement* VisualScene() const {
+        return Library("library_visual_scenes")->FirstChildElement("visual_scene");
+    }
+    const TiXmlElement* Node(const std::string& name) const { return FindNode(VisualScene(), name); }
+};

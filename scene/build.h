@@ -1,0 +1,42 @@
+// The working state of one scene build, shared by its steps.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "scene/scene.h"
+
+struct SceneBuild {
+    const Model& model;
+    Scene& scene;
+    std::vector<int32_t> materialOf;  // model material index -> scene material, -1 none
+    int32_t glowMaterial = -1;
+    int32_t rootCol = -1;
+    int32_t rootInfo = -1;
+    std::vector<int32_t> lodRoots;    // one per LOD level, [0] = "ROOT_LOD[0]"
+    std::vector<int32_t> jointNodes;  // by joint index; -1 = no node
+    uint32_t unionMask = 0;           // every vertex format bit of the multi and goblin meshes
+
+    SceneBuild(const Model& m, Scene& s) : model(m), scene(s) {}
+    // The node of a joint, or -1 when it has none.
+    int32_t JointNode(const Joint* joint) const;
+    int32_t JointNodeByName(const Core_QStr& name) const;
+    // Gives a node a new name (split as AddNode does; the "SUB_PARAMS" node
+    // goes after the node's other children).
+    void Rename(int32_t node, std::string name);
+};
+
+struct ShaderMapSet;
+void BuildMaterials(SceneBuild& build, const SceneOptions& options, TextureSink& sink, const ShaderMapSet& maps);
+void BuildNodeHierarchy(SceneBuild& build);
+void BuildGlows(SceneBuild& build);
+void BuildSpecialNodes(SceneBuild& build);
+
+// The mesh of one level: de-duplicated streams of the components in mask,
+// one triangle list per part (parts ordered by material). With
+// material >= 0 every part is bound to that scene material.
+SceneMesh BuildMesh(const SceneBuild& build, const Mesh& mesh, std::string name, int32_t material, uint32_t mask,
+                    std::vector<int32_t>& boundMaterials);
+// Positions as stored, one index per corner; a list or a fan.
+SceneMesh BuildPositionsMesh(std::string name, const float* positions, int32_t vertexCount,
+                             const uint16_t* indices, int32_t indexCount, uint32_t type);

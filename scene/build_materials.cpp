@@ -1,0 +1,180 @@
+// Materials: for every material its shader map entry, its decoded textures
+// composed into output maps (handed to the sink one at a time) and the
+// colours and maps the scene material gets.
+#include <string>
+#include <vector>
+
+#include "core/output.h"
+#include "scene/build.h"
+#include "scene/names.h"
+#include "texture/decode_pixels.h"
+#include "texture/shader_map.h"
+#include "texture/texture_names.h"
+
+namespace {
+
+// A texture parameter counts when its index names an image that has a level 0.
+const TextureImage* ParamImage(const Model& model, const MaterialParam& param) {
+    if (param.type != kParamTexture) return nullptr;
+    if (param.imageIndex < 0 || size_t(param.imageIndex) >= model.images.size()) return nullptr;
+    const TextureImage* image = model.images[size_t(param.imageIndex)].get();
+    if (!image || image->levels.empty()) return nullptr;
+    return image;
+}
+
+// Decodes the parameters that will end up in a slot, each image once: a
+// parameter no slot takes, or one a later parameter of the same name
+// replaces, is never decoded; an image two slots take is decoded once and
+// copied.
+void FillSources(const Model& model, const Material& material, ShaderMapInstance& instance) {
+    std::vector<int> winner(instance.slots.size(), -1);
+    for (size_t p = 0; p < material.params.size(); ++p) {
+        if (!ParamImage(model, material.params[p])) continue;
+        const int slot = FindSourceSlot(instance, material.params[p].name);
+        if (slot >= 0) winner[size_t(slot)] = int(p);
+    }
+    struct Decoded {
+        const TextureImage* image;
+        const PixelImage* picture;  // null: decoding failed (already reported)
+    };
+    std::vector<Decoded> decoded;
+    for (size_t p = 0; p < material.params.size(); ++p) {
+        const MaterialParam& param = material.params[p];
+        const TextureImage* image = ParamImage(model, param);
+        if (!image) continue;
+        const int slot = FindSourceSlot(instance, param.name);
+        if (slot < 0 || winner[size_t(slot)] != int(p)) continue;
+
+        std::unique_ptr<PixelImage> picture;
+        bool seen = false;
+        for (const Decoded& d : decoded) {
+            if (d.image != image) continue;
+            seen = true;
+            if (d.picture) picture = std::make_unique<PixelImage>(*d.picture);
+        }
+        if (!seen) {
+            const MipLevel& level = image->levels[0];
+            const DecodeStatus status = DecodeLevel(level, image->format.CStr(), picture);
+            ReportDecodeStatus(status, *image, std::string());
+            decoded.push_back({image, picture.get()});
+        }
+        if (picture) AssignSource(instance, param.name, picture, image);
+    }
+}
+
+bool AnyAlpha(const PixelImage& picture) {
+    for (size_t i = 3; i < picture.pixels.size(); i += 4)
+        if (picture.pixels[i] != 255) return true;
+    return false;
+}
+
+struct MaterialStep {
+    SceneBuild& build;
+    const SceneOptions& options;
+    TextureSink& sink;
+    std::vector<int> useCount;  // per model image: how many material slots took it
+
+    void One(const Material& material) {
+        const Model& model = build.model;
+        SceneMaterial result;
+        result.name = MaterialName(material);
+        int textureCount = 0;
+        const MaterialParam* diffuse = nullptr;
+        for (const MaterialParam& param : material.params) {
+            if (!ParamImage(model, param)) continue;
+            ++textureCount;
+            if (EqualNoCase(param.name.CStr(), "$diffuse") || EqualNoCase(param.name.CStr(), "$diffuseOn"))
+                diffuse = &param;
+        }
+        if (textureCount > 0 && !ComposeMaps(material, diffuse, result)) result.unmapped = true;
+        build.scene.materials.push_back(std::move(result));
+    }
+
+    // False when no shader map entry fits (the material is left out).
+    bool ComposeMaps(const Material& material, const MaterialParam* diffuse, SceneMaterial& result) {
+        bool notExact = false;
+        const ShaderMap* entry = FindShaderMap(*shaderMaps, material.shader, diffuse, notExact);
+        if (!entry) {
+            Out("ALERT: Unable to find map for shader [%s]\n", material.shader.CStr());
+            return false;
+        }
+        if (notExact)
+            Out("ALERT: Mapping STAT shader [%s] to shader map [%s] - not exact!!!\n", material.shader.CStr(),
+                entry->name.CStr());
+        std::unique_ptr<ShaderMapInstance> instance = BindShaderMap(*entry);
+        FillSources(build.model, material, *instance);
+
+        // Every slot's files are named after the first used slot's image.
+        std::string baseName;
+        PixelImage picture;
+        for (SourceSlot& slot : instance->slots) {
+            if (!slot.source) continue;
+            std::string fileName = FileNamePart(slot.image->name.value);
+            if (baseName.empty()) baseName = fileName;
+            else fileName = baseName;
+            const std::string stem = StripTextureSuffixes(fileName);
+            const std::string& format = slot.image->format.value;
+
+            if (options.verboseTextures)
+                sink.SourceDump(SourceDumpFileName(stem, format, slot.map->name.value), *slot.source);
+            ++useCount[ImagePosition(slot.image)];
+
+            // Each output is composed into the same picture just before it is
+            // handed on: one output's pixels in memory at a time.
+            for (OutputSlot& out : slot.outputs) {
+                const std::string& outputName = out.line->name.value;
+                ComposeOutput(*instance, slot, *out.line, picture);
+                SceneImage image;
+                image.key = stem + "_" + outputName;
+                image.format = format;
+                image.file = OutputFileName(stem, outputName);
+                image.hasAlpha = AnyAlpha(picture);
+                sink.Map(image, picture);
+                build.scene.images.push_back(std::move(image));
+                result.maps.push_back({outputName, int32_t(build.scene.images.size() - 1)});
+            }
+        }
+        return true;
+    }
+
+    size_t ImagePosition(const TextureImage* image) const {
+        const auto& images = build.model.images;
+        for (size_t i = 0; i < images.size(); ++i)
+            if (images[i].get() == image) return i;
+        return 0;
+    }
+
+    const ShaderMapSet* shaderMaps = nullptr;
+};
+
+}  // namespace
+
+const SceneMapRef* SceneMaterial::Map(const char* output) const {
+    for (const SceneMapRef& map : maps)
+        if (map.output == output) return &map;
+    return nullptr;
+}
+
+void BuildMaterials(SceneBuild& build, const SceneOptions& options, TextureSink& sink, const ShaderMapSet& maps) {
+    const Model& model = build.model;
+    MaterialStep step{build, options, sink, std::vector<int>(model.images.size(), 0)};
+    step.shaderMaps = &maps;
+    build.materialOf.assign(model.materials.size(), -1);
+    for (size_t m = 0; m < model.materials.size(); ++m) {
+        if (!model.materials[m]) continue;
+        build.materialOf[m] = int32_t(build.scene.materials.size());
+        step.One(*model.materials[m]);
+    }
+    if (!options.verboseTextures) return;
+    // Every image no material used, decoded as it is.
+    for (size_t i = 0; i < model.images.size(); ++i) {
+        const TextureImage* image = model.images[i].get();
+        if (!image || step.useCount[i] != 0 || image->levels.empty()) continue;
+        SceneImage unused;
+        unused.key = TextureStem(image->name.value);
+        unused.format = image->format.value;
+        unused.file = UnusedDumpFileName(unused.key, unused.format);
+        sink.UnusedImage(unused, *image);
+        build.scene.images.push_back(std::move(unused));
+    }
+}

@@ -1,0 +1,257 @@
+// Meshes: vertex streams de-duplicated value by value, and per part one
+// triangle list of stream indices.
+#include <cmath>
+#include <cstring>
+
+#include "model/mesh_info.h"
+#include "scene/build.h"
+#include "scene/names.h"
+
+namespace {
+
+// De-duplicated value list with a hash index: a value's number is the order of
+// its first occurrence, exactly as a linear search from the start would give,
+// but in constant time per lookup. Floats compare as floats: +0 equals -0, and
+// a NaN equals nothing, so a value holding a NaN always becomes a new entry.
+// The slots hold the values themselves, so a lookup touches one place in
+// memory (a large mesh's lists are far bigger than the processor's caches).
+template <int N>
+struct ValueList {
+    struct Slot {
+        float v[N];
+        int32_t number;  // -1: empty
+    };
+    std::vector<float>& values;  // N floats per entry, in numbering order
+    std::vector<Slot> slots;     // open addressing with linear probing
+    size_t count = 0;            // entries in values
+    size_t indexed = 0;          // entries in slots (those without a NaN)
+
+    explicit ValueList(std::vector<float>& target) : values(target) {}
+
+    static uint32_t KeyBits(float f) {
+        if (f == 0.0f) return 0;  // +0 and -0 hash alike, as they compare equal
+        uint32_t u;
+        std::memcpy(&u, &f, 4);
+        return u;
+    }
+
+    static size_t Hash(const float* v) {
+        uint64_t h = 0x9E3779B97F4A7C15ull;
+        for (int i = 0; i < N; ++i) {
+            h ^= KeyBits(v[i]);
+            h *= 0xFF51AFD7ED558CCDull;
+            h ^= h >> 29;
+        }
+        return size_t(h ^ (h >> 32));
+    }
+
+    static bool Equal(const float* a, const float* b) {
+        for (int i = 0; i < N; ++i)
+            if (!(a[i] == b[i])) return false;
+        return true;
+    }
+
+    // Doubles the slots (load stays at most one half); amortised linear.
+    void Grow() {
+        std::vector<Slot> old;
+        old.swap(slots);
+        Slot empty{};
+        empty.number = -1;
+        slots.assign(old.empty() ? 4096 : old.size() * 2, empty);
+        const size_t mask = slots.size() - 1;
+        for (const Slot& slot : old) {
+            if (slot.number < 0) continue;
+            size_t s = Hash(slot.v) & mask;
+            while (slots[s].number >= 0) s = (s + 1) & mask;
+            slots[s] = slot;
+        }
+    }
+
+    int32_t Append(const float* v) {
+        values.insert(values.end(), v, v + N);
+        return int32_t(count++);
+    }
+
+    void Prefetch(const float* v) const {
+        if (!slots.empty()) __builtin_prefetch(&slots[Hash(v) & (slots.size() - 1)]);
+    }
+
+    int32_t Find(const float* v) {
+        for (int i = 0; i < N; ++i)
+            if (std::isnan(v[i])) return Append(v);
+        if ((indexed + 1) * 2 > slots.size()) Grow();
+        const size_t mask = slots.size() - 1;
+        size_t s = Hash(v) & mask;
+        while (slots[s].number >= 0) {
+            if (Equal(slots[s].v, v)) return slots[s].number;
+            s = (s + 1) & mask;
+        }
+        const int32_t number = Append(v);
+        std::memcpy(slots[s].v, v, sizeof slots[s].v);
+        slots[s].number = number;
+        ++indexed;
+        return number;
+    }
+};
+
+int64_t PartTriangleCount(const MeshPart& part) {
+    int64_t total = 0;
+    for (const PrimitiveGroup& g : part.groups) total += GroupTriangleCount(g.type, g.indexCount);
+    return total;
+}
+
+// Appends per triangle corner the `components` entries of the corner's vertex
+// in table (`stride` entries per vertex), or the vertex number itself when
+// table is null. Lists, fans and strips (a strip's odd triangles turned to
+// keep their winding); other types add nothing.
+void AppendCorners(std::vector<int32_t>& out, const int32_t* table, int stride, int components,
+                   const uint16_t* indices, int32_t n, uint32_t type) {
+    if (!indices || n < 1 || components < 1) return;
+    auto corner = [&](int32_t i) {
+        const uint16_t vertex = indices[i];
+        if (!table) {
+            out.push_back(vertex);
+            return;
+        }
+        const int32_t* slots = table + size_t(vertex) * size_t(stride);
+        out.insert(out.end(), slots, slots + components);
+    };
+    if (type == kPrimTriList) {
+        for (int32_t t = 0; t < n / 3; ++t) {
+            corner(3 * t);
+            corner(3 * t + 1);
+            corner(3 * t + 2);
+        }
+    } else if (type == kPrimTriFan) {
+        for (int32_t i = 2; i < n; ++i) {
+            corner(0);
+            corner(i - 1);
+            corner(i);
+        }
+    } else if (type == kPrimTriStrip) {
+        for (int32_t i = 2; i < n; ++i) {
+            corner(i - 2);
+            corner(i % 2 == 0 ? i - 1 : i);
+            corner(i % 2 == 0 ? i : i - 1);
+        }
+    }
+}
+
+}  // namespace
+
+SceneMesh BuildMesh(const SceneBuild& build, const Mesh& mesh, std::string name, int32_t material, uint32_t mask,
+                    std::vector<int32_t>& boundMaterials) {
+    SceneMesh result;
+    result.name = std::move(name);
+    const Model& model = build.model;
+    const bool shared = material >= 0;
+    result.hasPositions = mask & kFormatPosition;
+    result.hasNormals = mask & kFormatNormal;
+    result.hasTexCoords = mask & kFormatTexCoord;
+    const bool wantPos = result.hasPositions, wantNormal = result.hasNormals, wantUv = result.hasTexCoords;
+    result.components = int(wantPos) + int(wantNormal) + int(wantUv);
+
+    // Parts bucketed by material once, so the material-ordered walk below is
+    // linear in parts however many materials the model has. A part whose
+    // material is not a valid index belongs to no turn and is not written (a
+    // shared material takes every part, as long as the model has a material).
+    const size_t materialCount = model.materials.size();
+    std::vector<std::vector<const MeshPart*>> byMaterial(materialCount);
+    for (const MeshPart& part : mesh.parts) {
+        int64_t m = shared ? 0 : int64_t(part.materialIndex);
+        if (m >= 0 && size_t(m) < materialCount) byMaterial[size_t(m)].push_back(&part);
+    }
+
+    size_t vertexTotal = 0;
+    for (const MeshPart& part : mesh.parts) vertexTotal += size_t(part.vertexCount > 0 ? part.vertexCount : 0);
+    ValueList<3> positions(result.positions);
+    ValueList<3> normals(result.normals);
+    ValueList<2> uvs(result.texCoords);
+    if (wantPos) result.positions.reserve(vertexTotal * 3);
+    if (wantNormal) result.normals.reserve(vertexTotal * 3);
+    if (wantUv) result.texCoords.reserve(vertexTotal * 2);
+
+    // Per vertex the numbers of its components, packed in stream order.
+    const int stride = result.components;
+    std::vector<int32_t> table;
+    for (size_t m = 0; m < materialCount; ++m) {
+        if (byMaterial[m].empty()) continue;
+        const int32_t bound = shared ? material : (m < build.materialOf.size() ? build.materialOf[m] : -1);
+        boundMaterials.push_back(bound);
+        for (const MeshPart* part : byMaterial[m]) {
+            const int64_t triangles = PartTriangleCount(*part);
+            if (triangles <= 0) continue;
+            const VertexLayoutInfo layout = VertexLayout(part->format);
+            const size_t partStride = size_t(part->stride > 0 ? part->stride : 0);
+            // A component is read only where the stride really holds it, and
+            // only vertices the array holds are visited.
+            auto fits = [&](int32_t offset, size_t width) { return size_t(offset) + width <= partStride; };
+            const bool ownPos = wantPos && (part->format & kFormatPosition) && fits(layout.position, 3);
+            const bool ownNormal = wantNormal && (part->format & kFormatNormal) && fits(layout.normal, 3);
+            const bool ownUv = wantUv && (part->format & kFormatTexCoord) && fits(layout.texCoord, 2);
+            const size_t declared = size_t(part->vertexCount > 0 ? part->vertexCount : 0);
+            size_t vertexCount = declared;
+            if (partStride && vertexCount > part->vertices.size() / partStride)
+                vertexCount = part->vertices.size() / partStride;
+            table.assign(declared * size_t(stride), 0);
+            struct Converted {
+                float pos[3] = {0, 0, 0};
+                float normal[3] = {0, 0, 1};
+                float uv[2] = {0, 0};
+            };
+            auto convert = [&](size_t v) {
+                Converted c;
+                const float* src = part->vertices.data() + v * partStride;
+                if (ownPos) std::memcpy(c.pos, src + layout.position, sizeof c.pos);
+                if (ownNormal) std::memcpy(c.normal, src + layout.normal, sizeof c.normal);
+                if (ownUv) std::memcpy(c.uv, src + layout.texCoord, sizeof c.uv);
+                return c;
+            };
+            // The slots a vertex a few places ahead will probe are fetched
+            // while this one is looked up: the lookups of a large mesh wait
+            // on memory, not on arithmetic.
+            const size_t kAhead = 8;
+            for (size_t v = 0; v < vertexCount; ++v) {
+                if (v + kAhead < vertexCount) {
+                    const Converted next = convert(v + kAhead);
+                    if (wantPos) positions.Prefetch(next.pos);
+                    if (wantNormal) normals.Prefetch(next.normal);
+                    if (wantUv) uvs.Prefetch(next.uv);
+                }
+                const Converted c = convert(v);
+                int32_t* slots = &table[v * size_t(stride)];
+                if (wantPos) *slots++ = positions.Find(c.pos);
+                if (wantNormal) *slots++ = normals.Find(c.normal);
+                if (wantUv) *slots++ = uvs.Find(c.uv);
+            }
+
+            SceneTriangles list;
+            list.material = bound;
+            list.count = triangles;
+            // Without positions there are no corners to list.
+            if (wantPos) {
+                list.corners.reserve(size_t(triangles) * 3 * size_t(stride));
+                for (const PrimitiveGroup& g : part->groups)
+                    AppendCorners(list.corners, table.data(), stride, stride, g.indices.data(), g.indexCount,
+                                  g.type);
+            }
+            result.triangles.push_back(std::move(list));
+        }
+    }
+    return result;
+}
+
+SceneMesh BuildPositionsMesh(std::string name, const float* positions, int32_t vertexCount,
+                             const uint16_t* indices, int32_t indexCount, uint32_t type) {
+    SceneMesh mesh;
+    mesh.name = std::move(name);
+    mesh.positionsOnly = true;
+    mesh.hasPositions = true;
+    mesh.components = 1;
+    if (vertexCount > 0 && positions) mesh.positions.assign(positions, positions + size_t(vertexCount) * 3);
+    SceneTriangles list;
+    list.count = GroupTriangleCount(type, indexCount);
+    AppendCorners(list.corners, nullptr, 1, 1, indices, indexCount, type);
+    mesh.triangles.push_back(std::move(list));
+    return mesh;
+}

@@ -1,0 +1,233 @@
+#include "scene/names.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+const char kGlowMaterialName[] = "MATGLOW[TALVE_Glow]";
+
+namespace {
+
+// "_Key[value]" with a "%g" value.
+void AppendGroupG(std::string& out, const char* key, double v) {
+    out += '_';
+    out += key;
+    out += '[';
+    AppendG(out, v);
+    out += ']';
+}
+
+// "_Key[text]".
+void AppendGroupText(std::string& out, const char* key, const char* text) {
+    out += '_';
+    out += key;
+    out += '[';
+    out += text;
+    out += ']';
+}
+
+// Flag words each followed by one space, the last space dropped; an empty list
+// adds no group at all.
+void AppendFlags(std::string& out, const std::string& words) {
+    if (words.empty()) return;
+    AppendGroupText(out, "Flags", words.substr(0, words.size() - 1).c_str());
+}
+
+void AddWord(std::string& words, bool set, const char* word) {
+    if (!set) return;
+    words += word;
+    words += ' ';
+}
+
+// "%d" of a stored unsigned value: the bits read as a signed 32-bit number,
+// as the name grammar has always printed it.
+void AppendIntD(std::string& out, uint32_t v) { AppendInt(out, int64_t(int32_t(v))); }
+
+}  // namespace
+
+std::string Bracketed(const char* kind, const std::string& value) { return std::string(kind) + "[" + value + "]"; }
+
+std::string LodRootName(size_t level) { return "ROOT_LOD[" + std::to_string(level) + "]"; }
+std::string JointNodeName(const std::string& joint) { return Bracketed("JNT", joint); }
+std::string AxisNodeName(const std::string& joint) { return Bracketed("AXIS", joint); }
+
+std::string AnimationTargetName(const std::string& joint) {
+    return EqualNoCase(joint, "Root") ? LodRootName(0) : JointNodeName(joint);
+}
+
+std::string MultiMeshName(const MultiMesh& mesh, int32_t lod) {
+    return Bracketed("MULT", mesh.name.value) + "_LOD[" + std::to_string(lod) + "]";
+}
+
+std::string GoblinMeshName(const MultiMesh& mesh) { return Bracketed("GOBG", mesh.name.value); }
+
+std::string GlowName(const Glow& glow) {
+    std::string name = Bracketed("GLOW", glow.name.CStr()) + "_LOD[";
+    AppendIntD(name, glow.lod);
+    return name + "]";
+}
+
+std::string CollisionName(const std::string& joint) { return Bracketed("COL", joint); }
+
+std::string MaterialName(const Material& material) {
+    return "MAT[" + material.name.value + "]_SHD[" + material.shader.value + "]";
+}
+
+std::string MarkerName(const Marker& marker) { return Bracketed("MARK", marker.name.CStr()); }
+std::string EngineShapeName(const EngineShape& shape) { return Bracketed("ETSH", shape.name.CStr()); }
+std::string EngineBurnName(const EngineBurn& burn) { return Bracketed("BURN", burn.name.CStr()); }
+
+std::string FlamePointName(uint32_t flame, uint32_t division) {
+    std::string point = "Flame[";
+    AppendIntD(point, flame);
+    point += "]_Div[";
+    AppendIntD(point, division);
+    return point + "]";
+}
+
+std::string ClipName(const AnimationClip& clip) {
+    // The loop lengths are float differences, as the clip times are stored.
+    const float loopIn = clip.loopStart - clip.start;
+    const float loopOut = clip.end - clip.loopEnd;
+    std::string name = "ANIM[";
+    name += clip.name.CStr();
+    name += "]_ST[";
+    AppendG(name, double(clip.start));
+    name += "]_EN[";
+    AppendG(name, double(clip.end));
+    name += "]_LS[";
+    AppendG(name, double(loopIn));
+    name += "]_LE[";
+    AppendG(name, double(loopOut));
+    return name + "]";
+}
+
+std::string NavLightName(const NavLight& light) {
+    std::string name = Bracketed("NAVL", light.name.CStr());
+    if (!EqualNoCase(light.type.CStr(), "default")) AppendGroupText(name, "Type", light.type.CStr());
+    if (light.section != 0) {
+        name += "_Sect[";
+        AppendIntD(name, light.section);
+        name += ']';
+    }
+    AppendGroupG(name, "Sz", double(light.size));
+    AppendGroupG(name, "Ph", double(light.phase));
+    AppendGroupG(name, "Fr", double(light.frequency));
+    name += "_Col[";
+    AppendG(name, double(light.colour[0]));
+    name += ',';
+    AppendG(name, double(light.colour[1]));
+    name += ',';
+    AppendG(name, double(light.colour[2]));
+    name += ']';
+    AppendGroupG(name, "Dist", double(light.distance));
+    std::string words;
+    AddWord(words, light.sprite != 0, "Sprite");
+    AddWord(words, light.highEnd != 0, "HighEnd");
+    AppendFlags(name, words);
+    return name;
+}
+
+std::string ColourParamName(const Material& material, const MaterialParam& param) {
+    std::string name = "MAT[";
+    name += material.name.CStr();
+    name += "]_PARAM[";
+    name += param.name.CStr();
+    name += "]_Type[RGBA]_Data[";
+    for (int i = 0; i < 4; ++i) {
+        if (i) name += ',';
+        AppendG(name, double(param.colour[i]));
+    }
+    name += ']';
+    return name;
+}
+
+std::string DockPathName(const DockPath& path) {
+    std::string name = Bracketed("DOCK", path.name.CStr());
+    if (!path.family.Empty()) AppendGroupText(name, "Fam", path.family.CStr());
+    if (!path.link.Empty()) AppendGroupText(name, "Link", path.link.CStr());
+    if (path.tolerance != 0) AppendGroupG(name, "Tol", double(path.tolerance));
+    std::string words;
+    AddWord(words, path.exit != 0, "Exit");
+    AddWord(words, path.latch != 0, "Latch");
+    AddWord(words, (path.animFlags & 1) != 0, "Anim");
+    AppendFlags(name, words);
+    return name;
+}
+
+std::string DockSegmentName(const DockSegment& seg, int32_t position) {
+    std::string name = "SEG[";
+    AppendInt(name, position);
+    name += ']';
+    AppendGroupG(name, "Tol", double(seg.tolerance));
+    AppendGroupG(name, "Spd", double(seg.speed));
+    std::string words;
+    AddWord(words, seg.useRot != 0, "UseRot");
+    AddWord(words, seg.unfocus != 0, "Unfocus");
+    AddWord(words, seg.check != 0, "Check");
+    AddWord(words, seg.close != 0, "Close");
+    AddWord(words, seg.player != 0, "Player");
+    AddWord(words, seg.queue != 0, "Queue");
+    AddWord(words, seg.clip != 0, "Clip");
+    AddWord(words, seg.clearRes != 0, "ClearRes");
+    AppendFlags(name, words);
+    return name;
+}
+
+std::vector<std::string> SplitLongName(std::string& name) {
+    std::vector<std::string> groups;
+    if (name.size() <= 60) return groups;
+    size_t pos = 0;
+    std::string first;
+    bool haveFirst = false;
+    while (pos < name.size()) {
+        size_t close = name.find(']', pos);
+        if (close == std::string::npos) break;
+        std::string group = name.substr(pos, close + 1 - pos);
+        pos = close + 2;  // the "]" and the separator after it
+        if (!haveFirst) {
+            first = group;
+            haveFirst = true;
+            continue;
+        }
+        groups.push_back(std::move(group));
+    }
+    if (haveFirst) name = first;
+    return groups;
+}
+
+// to_chars, not snprintf: identical bytes, no locale dependence, ~4x faster on
+// large arrays. Non-finite values go through snprintf so "nan"/"-nan" match.
+char* PrintF6(char* p, double v) {
+    if (!std::isfinite(v)) return p + std::snprintf(p, 400, "%f", v);
+    return std::to_chars(p, p + 400, v, std::chars_format::fixed, 6).ptr;
+}
+
+void AppendF6(std::string& out, double v) {
+    char buf[400];
+    out.append(buf, PrintF6(buf, v));
+}
+
+void AppendG(std::string& out, double v) {
+    char buf[64];
+    int n = std::snprintf(buf, sizeof buf, "%g", v);
+    out.append(buf, size_t(n));
+}
+
+void AppendInt(std::string& out, int64_t v) {
+    char buf[24];
+    auto res = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, res.ptr);
+}
+
+std::string FormatF6(double v) {
+    std::string s;
+    AppendF6(s, v);
+    return s;
+}
+
+std::string FormatG(double v) {
+    std::string s;
+    AppendG(s, v);
+    return s;
+}

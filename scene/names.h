@@ -1,0 +1,52 @@
+// Every node, mesh and material name of the scene, one helper each. The names
+// carry the game's data in the bracketed grammar "KIND[value]_Key[value]...".
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "model/model.h"
+
+// "KIND[value]".
+std::string Bracketed(const char* kind, const std::string& value);
+
+std::string LodRootName(size_t level);                 // "ROOT_LOD[<level>]"
+std::string JointNodeName(const std::string& joint);   // "JNT[<joint>]"
+std::string AxisNodeName(const std::string& joint);    // "AXIS[<joint>]"
+// The node an animation curve of a joint drives: the joint "Root" (any
+// letter case) is ROOT_LOD[0] itself, every other joint its JNT node.
+std::string AnimationTargetName(const std::string& joint);
+
+std::string MultiMeshName(const MultiMesh& mesh, int32_t lod);  // "MULT[<name>]_LOD[<lod>]"
+std::string GoblinMeshName(const MultiMesh& mesh);              // "GOBG[<name>]"
+std::string GlowName(const Glow& glow);                         // "GLOW[<name>]_LOD[<lod>]"
+std::string CollisionName(const std::string& joint);            // "COL[<joint>]"
+std::string MaterialName(const Material& material);             // "MAT[<name>]_SHD[<shader>]"
+extern const char kGlowMaterialName[];                          // "MATGLOW[TALVE_Glow]"
+
+// The full bracketed names of the model's other objects, before any split
+// into "SUB_PARAMS": "NAVL[...]" with its optional groups,
+// "MAT[...]_PARAM[...]_Type[RGBA]_Data[...]", "DOCK[...]", "SEG[<position>]...",
+// "MARK[...]", "ETSH[...]", "BURN[...]", "Flame[f]_Div[d]", "ANIM[...]".
+std::string NavLightName(const NavLight& light);
+std::string ColourParamName(const Material& material, const MaterialParam& param);
+std::string DockPathName(const DockPath& path);
+std::string DockSegmentName(const DockSegment& segment, int32_t position);
+std::string MarkerName(const Marker& marker);
+std::string EngineShapeName(const EngineShape& shape);
+std::string EngineBurnName(const EngineBurn& burn);
+std::string FlamePointName(uint32_t flame, uint32_t division);
+std::string ClipName(const AnimationClip& clip);
+
+// A name over 60 characters with bracket groups is cut to its first group;
+// the further groups are returned in order (none for a shorter name).
+std::vector<std::string> SplitLongName(std::string& name);
+
+// Number text, byte-identical to the C library's printf in the "C" locale.
+void AppendF6(std::string& out, double v);    // "%f"
+void AppendG(std::string& out, double v);     // "%g"
+void AppendInt(std::string& out, int64_t v);  // "%d"
+std::string FormatF6(double v);
+std::string FormatG(double v);
+// Writes "%f" of v at p (room for 400 characters); returns the end.
+char* PrintF6(char* p, double v);

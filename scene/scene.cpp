@@ -1,0 +1,119 @@
+#include "scene/scene.h"
+
+#include "model/joints.h"
+#include "scene/build.h"
+#include "scene/names.h"
+#include "texture/shader_map.h"
+
+float ToDegrees(float radians) { return radians * 57.2957763671875f; }
+
+namespace {
+
+// "SUB_PARAMS" with one name-only node per further group of a long name.
+void AddSubParams(Scene& scene, int32_t node, const std::vector<std::string>& groups) {
+    if (groups.empty()) return;
+    const int32_t holder = scene.AddNode(node, "SUB_PARAMS", nullptr, nullptr);
+    scene.nodes[size_t(holder)].nameOnly = true;
+    for (const std::string& group : groups) {
+        const int32_t sub = scene.AddNode(holder, group, nullptr, nullptr);
+        scene.nodes[size_t(sub)].nameOnly = true;
+    }
+}
+
+int32_t LinkNode(Scene& scene, int32_t parent, std::string name, const float* translation, const float* rotation) {
+    SceneNode node;
+    node.name = std::move(name);
+    node.parent = parent;
+    for (int i = 0; i < 3; ++i) {
+        node.translation[i] = translation ? translation[i] : 0;
+        node.rotation[i] = rotation ? rotation[i] : 0;
+    }
+    scene.nodes.push_back(std::move(node));
+    const int32_t index = int32_t(scene.nodes.size() - 1);
+    if (parent >= 0) scene.nodes[size_t(parent)].children.push_back(index);
+    else scene.roots.push_back(index);
+    return index;
+}
+
+// "HOLD_ANIM" with one node per clip, and one curve per animation curve.
+void BuildAnimationNodes(SceneBuild& build) {
+    const AnimationSet* set = build.model.animation.get();
+    if (!set) return;
+    if (!build.lodRoots.empty() && build.lodRoots[0] >= 0) {
+        static const float kZero[3] = {0, 0, 0};
+        const int32_t hold = build.scene.AddNode(build.lodRoots[0], "HOLD_ANIM", kZero, kZero);
+        for (const auto& clip : set->clips)
+            if (clip) build.scene.AddNode(hold, ClipName(*clip), kZero, kZero);
+    }
+    for (const auto& clip : set->clips)
+        if (clip) build.scene.clips.push_back(clip.get());
+
+    static const char* const kProperties[7] = {"", "translateX", "translateY", "translateZ",
+                                               "rotateX", "rotateY", "rotateZ"};
+    for (const auto& curve : set->curves) {
+        if (!curve) continue;
+        // "[prefix:]joint_property". A name without "_" has no property: the
+        // whole name is the joint, and like any property not listed it keeps
+        // kOther, so no curve is dropped.
+        const std::string full = curve->name.CStr();
+        const size_t cut = full.rfind('_');
+        const std::string jointPart = cut == std::string::npos ? full : full.substr(0, cut);
+        const std::string property = cut == std::string::npos ? std::string() : full.substr(cut + 1);
+        const size_t colon = jointPart.find(':');
+        SceneCurve scene;
+        scene.curve = curve.get();
+        scene.joint = colon == std::string::npos ? jointPart : jointPart.substr(colon + 1);
+        scene.targetName = AnimationTargetName(scene.joint);
+        for (int i = 1; i < 7; ++i)
+            if (EqualNoCase(property, kProperties[i])) scene.property = CurveProperty(i);
+        if (EqualNoCase(scene.joint, "Root")) scene.node = build.lodRoots.empty() ? -1 : build.lodRoots[0];
+        else scene.node = build.JointNode(FindJoint(build.model, scene.joint.c_str()));
+        build.scene.curves.push_back(std::move(scene));
+    }
+}
+
+double EndTime(const Model& model) {
+    double end = 1.0 / 30.0;
+    if (!model.animation) return end;
+    for (const auto& clip : model.animation->clips)
+        if (clip && double(clip->end) > end) end = double(clip->end);
+    for (const auto& curve : model.animation->curves)
+        if (curve && !curve->keys.empty() && curve->keys.back().time > end) end = curve->keys.back().time;
+    return end;
+}
+
+}  // namespace
+
+int32_t Scene::AddNode(int32_t parent, const std::string& name, const float* translation, const float* rotation) {
+    std::string shortName = name;
+    const std::vector<std::string> groups = SplitLongName(shortName);
+    const int32_t node = LinkNode(*this, parent, std::move(shortName), translation, rotation);
+    AddSubParams(*this, node, groups);
+    return node;
+}
+
+void SceneBuild::Rename(int32_t node, std::string name) {
+    const std::vector<std::string> groups = SplitLongName(name);
+    scene.nodes[size_t(node)].name = std::move(name);
+    AddSubParams(scene, node, groups);
+}
+
+std::unique_ptr<Scene> BuildScene(const Model& model, const SceneOptions& options, TextureSink& sink) {
+    std::unique_ptr<ShaderMapSet> shaderMaps = ParseShaderMaps();
+    if (!shaderMaps) return nullptr;
+    auto scene = std::make_unique<Scene>();
+    scene->version = int32_t(model.version);
+    scene->endTime = EndTime(model);
+    SceneBuild build(model, *scene);
+    BuildMaterials(build, options, sink, *shaderMaps);
+    BuildNodeHierarchy(build);
+    BuildGlows(build);
+    BuildSpecialNodes(build);
+    BuildAnimationNodes(build);
+    if (build.rootInfo >= 0) {
+        scene->AddNode(build.rootInfo, "UVSets[1]", nullptr, nullptr);
+        scene->AddNode(build.rootInfo, "Class[MultiMesh]_Version[" + std::to_string(scene->version) + "]", nullptr,
+                       nullptr);
+    }
+    return scene;
+}

@@ -1,0 +1,123 @@
+// The format-neutral scene: what a converted model holds, decided once from
+// the model and encoded by each output writer. Node names carry the game's
+// data in the bracketed name grammar; placement is a translation and Euler
+// angles (radians, applied Z, then Y, then X) relative to the parent node.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/model.h"
+#include "texture/pixel_image.h"
+
+struct SceneNode {
+    std::string name;
+    // A name-only node: the groups of a long name listed under "SUB_PARAMS"
+    // carry no placement of their own.
+    bool nameOnly = false;
+    float translation[3] = {0, 0, 0};
+    float rotation[3] = {0, 0, 0};
+    int32_t parent = -1;
+    std::vector<int32_t> children;
+    int32_t mesh = -1;               // index into Scene::meshes, -1 none
+    std::vector<int32_t> materials;  // the mesh's materials, in binding order
+};
+
+// One triangle list of a mesh: `count` triangles, `components` indices per
+// corner (one per stream the mesh has), bound to one material.
+struct SceneTriangles {
+    int32_t material = -1;  // index into Scene::materials, -1 none
+    int64_t count = 0;
+    std::vector<int32_t> corners;
+};
+
+struct SceneMesh {
+    std::string name;
+    // Positions only, one index per corner, the values as stored (engine
+    // shapes and collision meshes); otherwise every stream is de-duplicated.
+    bool positionsOnly = false;
+    bool hasPositions = false, hasNormals = false, hasTexCoords = false;
+    std::vector<float> positions;  // 3 per value
+    std::vector<float> normals;    // 3 per value
+    std::vector<float> texCoords;  // 2 per value, V as stored (0 at the bottom)
+    int components = 0;
+    std::vector<SceneTriangles> triangles;
+};
+
+// A composed texture map (or, with the verbose texture option, a dump of an
+// image no material used).
+struct SceneImage {
+    std::string key;     // "<stem>_<output>" or "<stem>" for a dump
+    std::string format;  // the stored format code of its source
+    std::string file;    // the TGA file name the map is written to
+    bool hasAlpha = true;
+};
+
+struct SceneMapRef {
+    std::string output;  // "DIFF", "GLOW", "SPEC", "NORM", "TEAM", ...
+    int32_t image = -1;  // index into Scene::images
+};
+
+struct SceneMaterial {
+    std::string name;
+    bool glow = false;  // the one shared material of every glow mesh
+    // Its textures found no shader map entry: named (meshes bind it) but
+    // without colours or maps of its own.
+    bool unmapped = false;
+    float emission[4] = {0, 0, 0, 1};
+    float ambient[4] = {1, 1, 1, 1};
+    float diffuse[4] = {0.5f, 0.5f, 0.5f, 1};
+    float specular[4] = {0, 0, 0, 1};
+    double transparency = 0;
+    std::vector<SceneMapRef> maps;  // in the order they were composed
+    const SceneMapRef* Map(const char* output) const;
+};
+
+enum class CurveProperty { kOther, kTranslateX, kTranslateY, kTranslateZ, kRotateX, kRotateY, kRotateZ };
+
+// One animation curve driving one property of one node.
+struct SceneCurve {
+    const AnimationCurve* curve = nullptr;
+    std::string joint;       // the joint part of the curve name
+    std::string targetName;  // the name of the node it drives (as joint nodes are named)
+    int32_t node = -1;       // that node in Scene::nodes, -1 when the model has none
+    CurveProperty property = CurveProperty::kOther;
+};
+
+struct Scene {
+    std::vector<SceneNode> nodes;
+    std::vector<int32_t> roots;
+    std::vector<SceneMesh> meshes;
+    std::vector<SceneMaterial> materials;
+    std::vector<SceneImage> images;
+    std::vector<SceneCurve> curves;
+    std::vector<const AnimationClip*> clips;
+    double endTime = 1.0 / 30.0;  // seconds: the last clip end or key time
+    int32_t version = 0;
+
+    int32_t AddNode(int32_t parent, const std::string& name, const float* translation, const float* rotation);
+};
+
+// Receives every texture map as it is composed, one picture at a time.
+class TextureSink {
+public:
+    virtual ~TextureSink() = default;
+    virtual void Map(const SceneImage& image, const PixelImage& picture) = 0;
+    // The verbose texture dumps: a decoded source and an unused image.
+    virtual void SourceDump(const std::string& file, const PixelImage& picture) { (void)file, (void)picture; }
+    virtual void UnusedImage(const SceneImage& image, const TextureImage& source) { (void)image, (void)source; }
+};
+
+struct SceneOptions {
+    bool verboseTextures = false;
+};
+
+// Builds the scene of a model whose joints are resolved (ResolveJoints).
+// Texture alerts are printed while the maps are composed. Null when the
+// shader maps cannot be read.
+std::unique_ptr<Scene> BuildScene(const Model& model, const SceneOptions& options, TextureSink& sink);
+
+// Degrees from radians, in single precision: angle * 57.2957763671875f.
+float ToDegrees(float radians);
