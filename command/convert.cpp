@@ -6,6 +6,7 @@
 #include "collada/document.h"
 #include "command/variables.h"
 #include "core/output.h"
+#include "gltf/gltf_writer.h"
 #include "core/platform.h"
 #include "model/joints.h"
 #include "model/read_model.h"
@@ -16,6 +17,17 @@ namespace {
 const char* Extension(const std::string& path) {
     size_t dot = path.rfind('.');
     return dot == std::string::npos ? "" : path.c_str() + dot;
+}
+
+// The output formats by extension: the DAE, or glTF as one binary file or as
+// JSON with its buffer and textures beside it.
+enum class OutputFormat { kNone, kDae, kGltf };
+
+OutputFormat FormatOf(const std::string& path) {
+    const char* extension = Extension(path);
+    if (EqualNoCase(extension, ".DAE")) return OutputFormat::kDae;
+    if (EqualNoCase(extension, ".GLB") || EqualNoCase(extension, ".GLTF")) return OutputFormat::kGltf;
+    return OutputFormat::kNone;
 }
 
 bool IsPrefixOfNoCase(const std::string& word, const char* whole) {
@@ -70,9 +82,11 @@ std::unique_ptr<Model> LoadModel(const char* path) {
 
 bool SaveModel(Model& model, const CommandContext& context, const char* outPath) {
     std::string out = outPath ? outPath : "";
-    if (!EqualNoCase(Extension(out), ".DAE")) return false;
+    const OutputFormat format = FormatOf(out);
+    if (format == OutputFormat::kNone) return false;
     if (model.version == 512 && model.type == 0) {
         ResolveJoints(model);
+        if (format == OutputFormat::kGltf) return WriteGltf(model, out.c_str());
         return WriteDocument(model, out.c_str(), ReadDaeOptions(context));
     }
     Out("DAE not saved to %s\n", out.c_str());
@@ -94,7 +108,7 @@ void Convert(CommandContext& context) {
         Out("Error - Conversion Input must be ZEM!\n");
         return;
     }
-    if (!EqualNoCase(Extension(output), ".DAE")) {
+    if (FormatOf(output) == OutputFormat::kNone) {
         Out("Error - Conversion Output must be DAE!\n");
         return;
     }

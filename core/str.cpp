@@ -85,3 +85,74 @@ bool NameMatch(const Core_QStr& a, const Core_QStr& b) {
     if (a.null || b.null || a.hash != b.hash) return false;
     return CompareNoCase(a.value.c_str(), b.value.c_str()) == 0;
 }
+
+namespace {
+
+// Windows-1252 bytes 0x80-0x9F; 0 marks the five bytes with no character.
+const uint16_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(char(cp));
+    } else if (cp < 0x800) {
+        out.push_back(char(0xC0 | (cp >> 6)));
+        out.push_back(char(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(char(0xE0 | (cp >> 12)));
+        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(char(0xF0 | (cp >> 18)));
+        out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (cp & 0x3F)));
+    }
+}
+
+}  // namespace
+
+// Length of a valid UTF-8 sequence at p (n bytes left) and its code point; 0
+// when the bytes are not valid UTF-8 (overlong forms and surrogates included).
+size_t DecodeUtf8(const unsigned char* p, size_t n, uint32_t& cp) {
+    unsigned char c = p[0];
+    size_t len;
+    uint32_t min;
+    if (c >= 0xC2 && c <= 0xDF) { len = 2; cp = c & 0x1F; min = 0x80; }
+    else if (c >= 0xE0 && c <= 0xEF) { len = 3; cp = c & 0x0F; min = 0x800; }
+    else if (c >= 0xF0 && c <= 0xF4) { len = 4; cp = c & 0x07; min = 0x10000; }
+    else return 0;
+    if (n < len) return 0;
+    for (size_t i = 1; i < len; ++i) {
+        if ((p[i] & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return len;
+}
+
+
+std::string ToUtf8(const std::string& text) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t n = text.size();
+    std::string out;
+    out.reserve(n + 8);
+    for (size_t i = 0; i < n;) {
+        const unsigned char c = p[i];
+        uint32_t cp = 0;
+        const size_t len = c < 0x80 ? 1 : DecodeUtf8(p + i, n - i, cp);
+        if (len) {
+            out.append(text, i, len);
+            i += len;
+            continue;
+        }
+        // Not UTF-8: the byte stands for its Windows-1252 character.
+        const uint32_t w = c < 0xA0 ? kCp1252High[c - 0x80] : c;
+        if (w) AppendUtf8(out, w);
+        else out.push_back('_');
+        ++i;
+    }
+    return out;
+}

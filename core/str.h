@@ -19,6 +19,15 @@ int CompareNoCase(const char* a, const char* b);
 bool EqualNoCase(const char* a, const char* b);
 bool EqualNoCase(const std::string& a, const char* b);
 
+// The text as valid UTF-8: valid UTF-8 sequences are kept, every other byte
+// stands for its Windows-1252 character, and the five bytes that have none
+// become "_". Plain ASCII comes back unchanged.
+std::string ToUtf8(const std::string& text);
+// Length of the valid UTF-8 sequence at p (n bytes left, n >= 1) and its code
+// point; 0 when the bytes are not valid UTF-8 (overlong forms and surrogates
+// included).
+size_t DecodeUtf8(const unsigned char* p, size_t n, uint32_t& cp);
+
 // An owned byte string whose text may be null. A default string holds ""
 // (never null); Set(nullptr) makes it null. Text stops at the first zero byte,
 // as the original C strings did.

@@ -1,0 +1,880 @@
+// glTF 2.0 from the scene: nodes as the scene names and places them, one
+// primitive per material with de-duplicated vertices, materials with their
+// composed maps as PNG images, and one animation per clip sampled at 30
+// frames per second plus the key times. What glTF has no field for travels in
+// "extras".
+#include "gltf/gltf_writer.h"
+
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/output.h"
+#include "core/paths.h"
+#include "core/platform.h"
+#include "core/str.h"
+#include "gltf/curves.h"
+#include "gltf/png.h"
+#include "scene/scene.h"
+#include "texture/texture_names.h"
+
+namespace {
+
+using Json = rapidjson::Writer<rapidjson::StringBuffer>;
+
+enum : int { kFloat = 5126, kUnsignedShort = 5123, kUnsignedInt = 5125 };
+enum : int { kArrayBuffer = 34962, kElementArrayBuffer = 34963 };
+
+// Holds every map as PNG bytes, in the order the scene lists its images.
+class PngSink : public TextureSink {
+public:
+    std::vector<std::vector<unsigned char>> pngs;
+    void Map(const SceneImage& image, const PixelImage& picture) override {
+        pngs.emplace_back();
+        if (!EncodePng(picture, image.hasAlpha, pngs.back()))
+            Out("ALERT: Unable to write texture file [%s]\n", PngName(image).c_str());
+    }
+    static std::string PngName(const SceneImage& image) {
+        std::string name = ToUtf8(image.file);
+        const size_t dot = name.rfind('.');
+        if (dot != std::string::npos) name.resize(dot);
+        return name + ".png";
+    }
+};
+
+struct View {
+    size_t offset, length;
+    int target;  // 0: none
+};
+
+struct Accessor {
+    int view;
+    int componentType;
+    size_t count;
+    const char* type;
+    std::vector<double> min, max;  // empty: not given
+};
+
+struct Primitive {
+    int material;
+    int position, normal = -1, texCoord = -1, tangent = -1, indices;
+};
+
+// The binary buffer and the views and accessors into it.
+struct Buffer {
+    std::vector<unsigned char> bytes;
+    std::vector<View> views;
+    std::vector<Accessor> accessors;
+
+    int AddView(const void* data, size_t length, int target) {
+        while (bytes.size() % 4) bytes.push_back(0);
+        const size_t offset = bytes.size();
+        const auto* p = static_cast<const unsigned char*>(data);
+        bytes.insert(bytes.end(), p, p + length);
+        views.push_back({offset, length, target});
+        return int(views.size() - 1);
+    }
+    int AddFloats(const std::vector<float>& values, int width, const char* type, int target, bool bounds) {
+        Accessor a{AddView(values.data(), values.size() * sizeof(float), target), kFloat,
+                   values.size() / size_t(width), type, {}, {}};
+        if (bounds) {
+            a.min.assign(size_t(width), HUGE_VAL);
+            a.max.assign(size_t(width), -HUGE_VAL);
+            for (size_t i = 0; i < values.size(); ++i) {
+                const size_t c = i % size_t(width);
+                a.min[c] = std::min(a.min[c], double(values[i]));
+                a.max[c] = std::max(a.max[c], double(values[i]));
+            }
+        }
+        accessors.push_back(std::move(a));
+        return int(accessors.size() - 1);
+    }
+    int AddIndices(const std::vector<uint32_t>& indices, size_t vertexCount) {
+        int view;
+        int type;
+        // 16 bits when every index fits below the restart value 65535.
+        if (vertexCount <= 65535) {
+            std::vector<uint16_t> narrow(indices.begin(), indices.end());
+            view = AddView(narrow.data(), narrow.size() * 2, kElementArrayBuffer);
+            type = kUnsignedShort;
+        } else {
+            view = AddView(indices.data(), indices.size() * 4, kElementArrayBuffer);
+            type = kUnsignedInt;
+        }
+        accessors.push_back({view, type, indices.size(), "SCALAR", {}, {}});
+        return int(accessors.size() - 1);
+    }
+};
+
+float Finite(float v) { return std::isfinite(v) ? v : 0.0f; }
+
+// The vertices of one material's triangles: every distinct combination of
+// position, normal and texture coordinate numbers becomes one vertex.
+class VertexTable {
+public:
+    explicit VertexTable(size_t corners) {
+        size_t size = 1024;
+        while (size < corners * 2) size *= 2;
+        slots_.assign(size, -1);
+    }
+    // The vertex of a corner (its `width` stream numbers), new ones appended.
+    uint32_t Find(const int32_t* corner, int width) {
+        int32_t key[3] = {-1, -1, -1};
+        for (int i = 0; i < width; ++i) key[i] = corner[i];
+        uint64_t h = 0x9E3779B97F4A7C15ull;
+        for (int32_t k : key) {
+            h ^= uint32_t(k);
+            h *= 0xFF51AFD7ED558CCDull;
+            h ^= h >> 29;
+        }
+        const size_t mask = slots_.size() - 1;
+        for (size_t s = size_t(h) & mask;; s = (s + 1) & mask) {
+            const int32_t v = slots_[s];
+            if (v < 0) {
+                slots_[s] = int32_t(keys_.size() / 3);
+                keys_.insert(keys_.end(), key, key + 3);
+                return uint32_t(slots_[s]);
+            }
+            if (std::memcmp(&keys_[size_t(v) * 3], key, sizeof key) == 0) return uint32_t(v);
+        }
+    }
+    size_t Count() const { return keys_.size() / 3; }
+    const int32_t* Key(size_t vertex) const { return &keys_[vertex * 3]; }
+
+private:
+    std::vector<int32_t> slots_;
+    std::vector<int32_t> keys_;
+};
+
+// Per-vertex tangents for a normal map: each triangle's direction of rising
+// U summed over its corners, made perpendicular to the normal (Z without
+// normals) and unit length; w is -1 where the V direction is mirrored. A
+// vertex without a usable direction gets any direction across its normal.
+std::vector<float> Tangents(const std::vector<float>& positions, const std::vector<float>& normals,
+                            const std::vector<float>& texCoords, const std::vector<uint32_t>& indices) {
+    const size_t n = positions.size() / 3;
+    std::vector<double> tan(n * 3, 0.0), bit(n * 3, 0.0);
+    for (size_t t = 0; t + 2 < indices.size(); t += 3) {
+        const uint32_t a = indices[t], b = indices[t + 1], c = indices[t + 2];
+        double e1[3], e2[3];
+        for (int i = 0; i < 3; ++i) {
+            e1[i] = double(positions[b * 3 + size_t(i)]) - positions[a * 3 + size_t(i)];
+            e2[i] = double(positions[c * 3 + size_t(i)]) - positions[a * 3 + size_t(i)];
+        }
+        double du1 = 0, dv1 = 0, du2 = 0, dv2 = 0;
+        if (!texCoords.empty()) {
+            du1 = double(texCoords[b * 2]) - texCoords[a * 2];
+            dv1 = double(texCoords[b * 2 + 1]) - texCoords[a * 2 + 1];
+            du2 = double(texCoords[c * 2]) - texCoords[a * 2];
+            dv2 = double(texCoords[c * 2 + 1]) - texCoords[a * 2 + 1];
+        }
+        const double det = du1 * dv2 - du2 * dv1;
+        if (!(std::fabs(det) > 1e-20)) continue;
+        const double r = 1 / det;
+        for (uint32_t v : {a, b, c})
+            for (int i = 0; i < 3; ++i) {
+                tan[v * 3 + size_t(i)] += (e1[i] * dv2 - e2[i] * dv1) * r;
+                bit[v * 3 + size_t(i)] += (e2[i] * du1 - e1[i] * du2) * r;
+            }
+    }
+    std::vector<float> out(n * 4);
+    for (size_t v = 0; v < n; ++v) {
+        const double nz[3] = {0, 0, 1};
+        const double* nv = nz;
+        double nn[3];
+        if (!normals.empty()) {
+            for (int i = 0; i < 3; ++i) nn[i] = normals[v * 3 + size_t(i)];
+            nv = nn;
+        }
+        double t[3] = {tan[v * 3], tan[v * 3 + 1], tan[v * 3 + 2]};
+        const double d = t[0] * nv[0] + t[1] * nv[1] + t[2] * nv[2];
+        for (int i = 0; i < 3; ++i) t[i] -= nv[i] * d;
+        double length = std::sqrt(t[0] * t[0] + t[1] * t[1] + t[2] * t[2]);
+        if (!(length > 1e-9) || !std::isfinite(length)) {
+            // Across the normal: the axis it leans on least, made perpendicular.
+            const double axis[3] = {std::fabs(nv[0]) < 0.9 ? 1.0 : 0.0, std::fabs(nv[0]) < 0.9 ? 0.0 : 1.0, 0};
+            const double e = axis[0] * nv[0] + axis[1] * nv[1];
+            for (int i = 0; i < 3; ++i) t[i] = axis[i] - nv[i] * e;
+            length = std::sqrt(t[0] * t[0] + t[1] * t[1] + t[2] * t[2]);
+        }
+        const double cross[3] = {nv[1] * t[2] - nv[2] * t[1], nv[2] * t[0] - nv[0] * t[2], nv[0] * t[1] - nv[1] * t[0]};
+        const double handed = cross[0] * bit[v * 3] + cross[1] * bit[v * 3 + 1] + cross[2] * bit[v * 3 + 2];
+        for (int i = 0; i < 3; ++i) out[v * 4 + size_t(i)] = float(t[i] / length);
+        out[v * 4 + 3] = handed < 0 ? -1.0f : 1.0f;
+    }
+    return out;
+}
+
+Primitive AddPrimitive(Buffer& buffer, const SceneMesh& mesh, int material, bool withTangents,
+                       const std::vector<const SceneTriangles*>& lists) {
+    const int width = mesh.components;
+    size_t corners = 0;
+    for (const SceneTriangles* list : lists) corners += list->corners.size() / size_t(width);
+    VertexTable table(corners);
+    std::vector<uint32_t> indices;
+    indices.reserve(corners);
+    for (const SceneTriangles* list : lists)
+        for (size_t c = 0; c + size_t(width) <= list->corners.size(); c += size_t(width))
+            indices.push_back(table.Find(&list->corners[c], width));
+
+    const size_t n = table.Count();
+    std::vector<float> positions(n * 3), normals, texCoords;
+    if (mesh.hasNormals) normals.resize(n * 3);
+    if (mesh.hasTexCoords) texCoords.resize(n * 2);
+    for (size_t v = 0; v < n; ++v) {
+        const int32_t* key = table.Key(v);
+        int k = 0;
+        const size_t p = size_t(key[k++]);
+        for (int i = 0; i < 3; ++i)
+            positions[v * 3 + size_t(i)] = p * 3 + 2 < mesh.positions.size() ? Finite(mesh.positions[p * 3 + size_t(i)]) : 0;
+        if (mesh.hasNormals) {
+            const size_t q = size_t(key[k++]);
+            double x = 0, y = 0, z = 1;
+            if (q * 3 + 2 < mesh.normals.size()) {
+                x = Finite(mesh.normals[q * 3]);
+                y = Finite(mesh.normals[q * 3 + 1]);
+                z = Finite(mesh.normals[q * 3 + 2]);
+            }
+            // Unit length; a zero normal points along Z.
+            const double length = std::sqrt(x * x + y * y + z * z);
+            double scale = 1;
+            if (length > 1e-12) scale = 1 / length;
+            else x = 0, y = 0, z = 1;
+            normals[v * 3] = float(x * scale);
+            normals[v * 3 + 1] = float(y * scale);
+            normals[v * 3 + 2] = float(z * scale);
+        }
+        if (mesh.hasTexCoords) {
+            const size_t t = size_t(key[k++]);
+            const bool has = t * 2 + 1 < mesh.texCoords.size();
+            // glTF's V runs down the picture, the stored V up.
+            texCoords[v * 2] = has ? Finite(mesh.texCoords[t * 2]) : 0;
+            texCoords[v * 2 + 1] = 1.0f - (has ? Finite(mesh.texCoords[t * 2 + 1]) : 0);
+        }
+    }
+    Primitive primitive;
+    primitive.material = material;
+    primitive.position = buffer.AddFloats(positions, 3, "VEC3", kArrayBuffer, true);
+    if (mesh.hasNormals) primitive.normal = buffer.AddFloats(normals, 3, "VEC3", kArrayBuffer, false);
+    if (mesh.hasTexCoords) primitive.texCoord = buffer.AddFloats(texCoords, 2, "VEC2", kArrayBuffer, false);
+    if (withTangents)
+        primitive.tangent =
+            buffer.AddFloats(Tangents(positions, normals, texCoords, indices), 4, "VEC4", kArrayBuffer, false);
+    primitive.indices = buffer.AddIndices(indices, n);
+    return primitive;
+}
+
+// One primitive per material, in the order the materials first appear.
+std::vector<Primitive> AddMesh(Buffer& buffer, const Scene& scene, const SceneMesh& mesh) {
+    std::vector<Primitive> primitives;
+    if (!mesh.hasPositions || mesh.components < 1) return primitives;
+    std::vector<int32_t> order;
+    for (const SceneTriangles& list : mesh.triangles) {
+        if (list.corners.size() < size_t(mesh.components) * 3) continue;
+        bool seen = false;
+        for (int32_t m : order) seen = seen || m == list.material;
+        if (!seen) order.push_back(list.material);
+    }
+    for (int32_t material : order) {
+        std::vector<const SceneTriangles*> lists;
+        for (const SceneTriangles& list : mesh.triangles)
+            if (list.material == material && list.corners.size() >= size_t(mesh.components) * 3) lists.push_back(&list);
+        // A normal map needs tangents beside the normals.
+        const bool normalMap = material >= 0 && size_t(material) < scene.materials.size() &&
+                               scene.materials[size_t(material)].Map("NORM");
+        primitives.push_back(AddPrimitive(buffer, mesh, material, normalMap, lists));
+    }
+    return primitives;
+}
+
+// Rotation about X, then Y, then Z (the node's rotate order) as a quaternion x, y, z, w.
+void EulerToQuaternion(double x, double y, double z, double q[4]) {
+    const double cx = std::cos(x / 2), sx = std::sin(x / 2);
+    const double cy = std::cos(y / 2), sy = std::sin(y / 2);
+    const double cz = std::cos(z / 2), sz = std::sin(z / 2);
+    // qz * qy * qx
+    q[0] = cz * cy * sx - sz * sy * cx;
+    q[1] = cz * sy * cx + sz * cy * sx;
+    q[2] = sz * cy * cx - cz * sy * sx;
+    q[3] = cz * cy * cx + sz * sy * sx;
+}
+
+void WriteNumbers(Json& json, const double* v, int n) {
+    json.StartArray();
+    for (int i = 0; i < n; ++i) json.Double(std::isfinite(v[i]) ? v[i] : 0.0);
+    json.EndArray();
+}
+
+void WriteColour(Json& json, const float* c, int n) {
+    double v[4];
+    for (int i = 0; i < n; ++i) v[i] = double(c[i]);
+    WriteNumbers(json, v, n);
+}
+
+void Key(Json& json, const char* key) { json.Key(key); }
+
+void String(Json& json, const std::string& text) {
+    const std::string utf8 = ToUtf8(text);
+    json.String(utf8.c_str(), rapidjson::SizeType(utf8.size()));
+}
+
+// The curves of one node, by property.
+struct NodeCurves {
+    int32_t node;
+    const AnimationCurve* translate[3] = {nullptr, nullptr, nullptr};
+    const AnimationCurve* rotate[3] = {nullptr, nullptr, nullptr};
+};
+
+struct AnimationRange {
+    std::string name;
+    double start, end;
+    const AnimationClip* clip;  // null: the whole timeline
+};
+
+struct Sampler {
+    int input, output;
+    int32_t node;
+    const char* path;
+};
+
+// The animation samplers of one time range, their data in the buffer.
+std::vector<Sampler> AddAnimation(Buffer& buffer, const Scene& scene, const std::vector<NodeCurves>& nodes,
+                                  const AnimationRange& range) {
+    std::vector<Sampler> samplers;
+    for (const NodeCurves& node : nodes) {
+        const SceneNode& target = scene.nodes[size_t(node.node)];
+        for (int kind = 0; kind < 2; ++kind) {
+            const AnimationCurve* const* curves = kind == 0 ? node.translate : node.rotate;
+            std::vector<const AnimationCurve*> used;
+            for (int i = 0; i < 3; ++i)
+                if (curves[i]) used.push_back(curves[i]);
+            if (used.empty()) continue;
+            const std::vector<double> times = SampleTimes(used, range.start, range.end);
+            std::vector<float> input, output;
+            std::vector<double> previous;
+            for (double t : times) {
+                input.push_back(float(t - range.start));
+                double v[3];
+                for (int i = 0; i < 3; ++i) {
+                    const float fixed = kind == 0 ? target.translation[i] : target.rotation[i];
+                    v[i] = curves[i] ? CurveValue(*curves[i], t) : double(fixed);
+                    if (!std::isfinite(v[i])) v[i] = 0;
+                }
+                if (kind == 0) {
+                    for (double c : v) output.push_back(float(c));
+                    continue;
+                }
+                double q[4];
+                EulerToQuaternion(v[0], v[1], v[2], q);
+                // Neighbouring keys on the same side, so the turn between
+                // them takes the short way.
+                if (!previous.empty() && q[0] * previous[0] + q[1] * previous[1] + q[2] * previous[2] + q[3] * previous[3] < 0)
+                    for (double& c : q) c = -c;
+                previous.assign(q, q + 4);
+                for (double c : q) output.push_back(float(c));
+            }
+            // Times must rise strictly as floats too.
+            size_t kept = 1;
+            const size_t width = kind == 0 ? 3 : 4;
+            for (size_t i = 1; i < input.size(); ++i) {
+                if (!(input[i] > input[kept - 1])) continue;
+                input[kept] = input[i];
+                std::copy(output.begin() + long(i * width), output.begin() + long((i + 1) * width),
+                          output.begin() + long(kept * width));
+                ++kept;
+            }
+            input.resize(kept);
+            output.resize(kept * width);
+            Sampler s;
+            s.input = buffer.AddFloats(input, 1, "SCALAR", 0, true);
+            s.output = buffer.AddFloats(output, int(width), kind == 0 ? "VEC3" : "VEC4", 0, false);
+            s.node = node.node;
+            s.path = kind == 0 ? "translation" : "rotation";
+            samplers.push_back(s);
+        }
+    }
+    return samplers;
+}
+
+std::string PercentEncoded(const std::string& text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
+            out += char(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+struct Target {
+    bool binary;
+    std::string shown;     // the path as given
+    std::string filePath;  // with "/" separators
+    std::string folder;
+    std::string name;      // file name without its extension
+};
+
+Target ParseTarget(const char* outputPath) {
+    Target target;
+    target.shown = outputPath ? outputPath : "";
+    target.filePath = target.shown;
+    for (char& c : target.filePath)
+        if (c == '\\') c = '/';
+    const size_t separator = LastSeparator(target.shown);
+    target.folder = separator == std::string::npos ? "" : separator == 0 ? "/" : target.filePath.substr(0, separator);
+    const std::string fileName = FileNamePart(target.shown);
+    const size_t dot = fileName.rfind('.');
+    target.name = dot == std::string::npos ? fileName : fileName.substr(0, dot);
+    target.binary = dot != std::string::npos && EqualNoCase(fileName.c_str() + dot, ".glb");
+    return target;
+}
+
+bool WriteBytes(FILE* file, const void* data, size_t length) {
+    return length == 0 || std::fwrite(data, 1, length, file) == length;
+}
+
+}  // namespace
+
+bool WriteGltf(const Model& model, const char* outputPath) {
+    const Target target = ParseTarget(outputPath);
+    MakeFolderTree(target.folder);
+    Out("Saving %s\n", target.shown.c_str());
+    PngSink sink;
+    const std::unique_ptr<Scene> scene = BuildScene(model, SceneOptions(), sink);
+    if (!scene) return false;
+
+    Buffer buffer;
+    // Meshes.
+    std::vector<int> meshOf(scene->meshes.size(), -1);
+    std::vector<std::vector<Primitive>> meshes;
+    for (size_t m = 0; m < scene->meshes.size(); ++m) {
+        std::vector<Primitive> primitives = AddMesh(buffer, *scene, scene->meshes[m]);
+        if (primitives.empty()) continue;
+        meshOf[m] = int(meshes.size());
+        meshes.push_back(std::move(primitives));
+    }
+    // Images: in the GLB their bytes join the buffer.
+    const std::string binName = ToUtf8(target.name) + ".bin";
+    std::vector<int> imageOf(scene->images.size(), -1), imageViews;
+    std::vector<size_t> imageSource;
+    for (size_t i = 0; i < scene->images.size() && i < sink.pngs.size(); ++i) {
+        if (sink.pngs[i].empty()) continue;
+        imageOf[i] = int(imageSource.size());
+        imageSource.push_back(i);
+        if (target.binary) imageViews.push_back(buffer.AddView(sink.pngs[i].data(), sink.pngs[i].size(), 0));
+    }
+    // Animations: one per clip, or one over the whole timeline.
+    std::vector<NodeCurves> nodeCurves;
+    for (const SceneCurve& curve : scene->curves) {
+        if (curve.node < 0 || curve.property == CurveProperty::kOther) continue;
+        NodeCurves* entry = nullptr;
+        for (NodeCurves& n : nodeCurves)
+            if (n.node == curve.node) entry = &n;
+        if (!entry) {
+            nodeCurves.push_back(NodeCurves{curve.node});
+            entry = &nodeCurves.back();
+        }
+        const int p = int(curve.property) - int(CurveProperty::kTranslateX);
+        if (p < 3) entry->translate[p] = curve.curve;
+        else entry->rotate[p - 3] = curve.curve;
+    }
+    std::vector<AnimationRange> ranges;
+    for (const AnimationClip* clip : scene->clips) {
+        const double start = std::isfinite(clip->start) ? double(clip->start) : 0.0;
+        const double end = std::isfinite(clip->end) && clip->end > clip->start ? double(clip->end) : start;
+        ranges.push_back({clip->name.value, start, end, clip});
+    }
+    if (ranges.empty() && !nodeCurves.empty())
+        ranges.push_back({"Timeline", 0.0, std::isfinite(scene->endTime) ? scene->endTime : 0.0, nullptr});
+    std::vector<std::vector<Sampler>> animations;
+    for (const AnimationRange& range : ranges) animations.push_back(AddAnimation(buffer, *scene, nodeCurves, range));
+    while (buffer.bytes.size() % 4) buffer.bytes.push_back(0);
+
+    rapidjson::StringBuffer text;
+    Json json(text);
+    json.StartObject();
+    Key(json, "asset");
+    json.StartObject();
+    Key(json, "version");
+    json.String("2.0");
+    Key(json, "generator");
+    json.String("VORDA");
+    json.EndObject();
+    Key(json, "scene");
+    json.Int(0);
+    Key(json, "scenes");
+    json.StartArray();
+    json.StartObject();
+    Key(json, "name");
+    String(json, target.name);
+    Key(json, "nodes");
+    json.StartArray();
+    for (int32_t root : scene->roots) json.Int(root);
+    json.EndArray();
+    // The document's time line and the model's version, as the DAE has them.
+    Key(json, "extras");
+    json.StartObject();
+    Key(json, "frameRate");
+    json.Int(30);
+    Key(json, "endTime");
+    json.Double(std::isfinite(scene->endTime) ? scene->endTime : 0.0);
+    Key(json, "version");
+    json.Int(scene->version);
+    json.EndObject();
+    json.EndObject();
+    json.EndArray();
+
+    Key(json, "nodes");
+    json.StartArray();
+    for (const SceneNode& node : scene->nodes) {
+        json.StartObject();
+        Key(json, "name");
+        String(json, node.name);
+        if (!node.children.empty()) {
+            Key(json, "children");
+            json.StartArray();
+            for (int32_t child : node.children) json.Int(child);
+            json.EndArray();
+        }
+        const double t[3] = {node.translation[0], node.translation[1], node.translation[2]};
+        if (t[0] != 0 || t[1] != 0 || t[2] != 0) {
+            Key(json, "translation");
+            WriteNumbers(json, t, 3);
+        }
+        if (node.rotation[0] != 0 || node.rotation[1] != 0 || node.rotation[2] != 0) {
+            double q[4];
+            EulerToQuaternion(node.rotation[0], node.rotation[1], node.rotation[2], q);
+            Key(json, "rotation");
+            WriteNumbers(json, q, 4);
+        }
+        if (node.mesh >= 0 && meshOf[size_t(node.mesh)] >= 0) {
+            Key(json, "mesh");
+            json.Int(meshOf[size_t(node.mesh)]);
+        }
+        json.EndObject();
+    }
+    json.EndArray();
+
+    if (!meshes.empty()) {
+        Key(json, "meshes");
+        json.StartArray();
+        for (size_t m = 0; m < scene->meshes.size(); ++m) {
+            if (meshOf[m] < 0) continue;
+            json.StartObject();
+            Key(json, "name");
+            String(json, scene->meshes[m].name);
+            Key(json, "primitives");
+            json.StartArray();
+            for (const Primitive& p : meshes[size_t(meshOf[m])]) {
+                json.StartObject();
+                Key(json, "attributes");
+                json.StartObject();
+                Key(json, "POSITION");
+                json.Int(p.position);
+                if (p.normal >= 0) {
+                    Key(json, "NORMAL");
+                    json.Int(p.normal);
+                }
+                if (p.texCoord >= 0) {
+                    Key(json, "TEXCOORD_0");
+                    json.Int(p.texCoord);
+                }
+                if (p.tangent >= 0) {
+                    Key(json, "TANGENT");
+                    json.Int(p.tangent);
+                }
+                json.EndObject();
+                Key(json, "indices");
+                json.Int(p.indices);
+                if (p.material >= 0 && size_t(p.material) < scene->materials.size()) {
+                    Key(json, "material");
+                    json.Int(p.material);
+                }
+                json.EndObject();
+            }
+            json.EndArray();
+            json.EndObject();
+        }
+        json.EndArray();
+    }
+
+    if (!scene->materials.empty()) {
+        Key(json, "materials");
+        json.StartArray();
+        for (const SceneMaterial& material : scene->materials) {
+            auto texture = [&](const char* output) {
+                const SceneMapRef* map = material.Map(output);
+                return map ? imageOf[size_t(map->image)] : -1;
+            };
+            json.StartObject();
+            Key(json, "name");
+            String(json, material.name);
+            Key(json, "pbrMetallicRoughness");
+            json.StartObject();
+            if (texture("DIFF") >= 0) {
+                Key(json, "baseColorTexture");
+                json.StartObject();
+                Key(json, "index");
+                json.Int(texture("DIFF"));
+                json.EndObject();
+            } else {
+                Key(json, "baseColorFactor");
+                WriteColour(json, material.diffuse, 4);
+            }
+            Key(json, "metallicFactor");
+            json.Double(0.0);
+            Key(json, "roughnessFactor");
+            json.Double(1.0);
+            json.EndObject();
+            if (texture("GLOW") >= 0) {
+                Key(json, "emissiveTexture");
+                json.StartObject();
+                Key(json, "index");
+                json.Int(texture("GLOW"));
+                json.EndObject();
+                const float white[3] = {1, 1, 1};
+                Key(json, "emissiveFactor");
+                WriteColour(json, white, 3);
+            } else if (material.emission[0] != 0 || material.emission[1] != 0 || material.emission[2] != 0) {
+                Key(json, "emissiveFactor");
+                WriteColour(json, material.emission, 3);
+            }
+            if (texture("NORM") >= 0) {
+                Key(json, "normalTexture");
+                json.StartObject();
+                Key(json, "index");
+                json.Int(texture("NORM"));
+                json.EndObject();
+            }
+            // Every composed map by its output name (the image of each), and
+            // the colours of the DAE's phong effect.
+            Key(json, "extras");
+            json.StartObject();
+            Key(json, "maps");
+            json.StartObject();
+            for (const SceneMapRef& map : material.maps) {
+                if (imageOf[size_t(map.image)] < 0) continue;
+                Key(json, map.output.c_str());
+                json.Int(imageOf[size_t(map.image)]);
+            }
+            json.EndObject();
+            Key(json, "ambient");
+            WriteColour(json, material.ambient, 4);
+            Key(json, "specular");
+            WriteColour(json, material.specular, 4);
+            Key(json, "transparency");
+            json.Double(material.transparency);
+            if (material.unmapped) {
+                Key(json, "unmapped");
+                json.Bool(true);
+            }
+            json.EndObject();
+            json.EndObject();
+        }
+        json.EndArray();
+    }
+
+    if (!imageSource.empty()) {
+        Key(json, "images");
+        json.StartArray();
+        for (size_t i = 0; i < imageSource.size(); ++i) {
+            const SceneImage& image = scene->images[imageSource[i]];
+            json.StartObject();
+            Key(json, "name");
+            String(json, image.key);
+            if (target.binary) {
+                Key(json, "bufferView");
+                json.Int(imageViews[i]);
+                Key(json, "mimeType");
+                json.String("image/png");
+            } else {
+                Key(json, "uri");
+                json.String(PercentEncoded(PngSink::PngName(image)).c_str());
+            }
+            json.EndObject();
+        }
+        json.EndArray();
+        Key(json, "samplers");
+        json.StartArray();
+        json.StartObject();
+        Key(json, "wrapS");
+        json.Int(10497);
+        Key(json, "wrapT");
+        json.Int(10497);
+        json.EndObject();
+        json.EndArray();
+        Key(json, "textures");
+        json.StartArray();
+        for (size_t i = 0; i < imageSource.size(); ++i) {
+            json.StartObject();
+            Key(json, "sampler");
+            json.Int(0);
+            Key(json, "source");
+            json.Int(int(i));
+            json.EndObject();
+        }
+        json.EndArray();
+    }
+
+    bool anyAnimation = false;
+    for (const auto& samplers : animations) anyAnimation = anyAnimation || !samplers.empty();
+    if (anyAnimation) {
+        Key(json, "animations");
+        json.StartArray();
+        for (size_t a = 0; a < animations.size(); ++a) {
+            if (animations[a].empty()) continue;
+            const AnimationRange& range = ranges[a];
+            json.StartObject();
+            Key(json, "name");
+            String(json, range.name);
+            Key(json, "channels");
+            json.StartArray();
+            for (size_t s = 0; s < animations[a].size(); ++s) {
+                json.StartObject();
+                Key(json, "sampler");
+                json.Int(int(s));
+                Key(json, "target");
+                json.StartObject();
+                Key(json, "node");
+                json.Int(animations[a][s].node);
+                Key(json, "path");
+                json.String(animations[a][s].path);
+                json.EndObject();
+                json.EndObject();
+            }
+            json.EndArray();
+            Key(json, "samplers");
+            json.StartArray();
+            for (const Sampler& s : animations[a]) {
+                json.StartObject();
+                Key(json, "input");
+                json.Int(s.input);
+                Key(json, "output");
+                json.Int(s.output);
+                Key(json, "interpolation");
+                json.String("LINEAR");
+                json.EndObject();
+            }
+            json.EndArray();
+            // The clip's times on the model's time line (the keys start at 0).
+            Key(json, "extras");
+            json.StartObject();
+            Key(json, "start");
+            json.Double(range.start);
+            Key(json, "end");
+            json.Double(range.end);
+            if (range.clip) {
+                const double loop[2] = {double(range.clip->loopStart), double(range.clip->loopEnd)};
+                Key(json, "loopStart");
+                json.Double(std::isfinite(loop[0]) ? loop[0] : 0.0);
+                Key(json, "loopEnd");
+                json.Double(std::isfinite(loop[1]) ? loop[1] : 0.0);
+            }
+            json.EndObject();
+            json.EndObject();
+        }
+        json.EndArray();
+    }
+
+    if (!buffer.bytes.empty()) {
+        Key(json, "buffers");
+        json.StartArray();
+        json.StartObject();
+        Key(json, "byteLength");
+        json.Uint64(buffer.bytes.size());
+        if (!target.binary) {
+            Key(json, "uri");
+            json.String(PercentEncoded(binName).c_str());
+        }
+        json.EndObject();
+        json.EndArray();
+        Key(json, "bufferViews");
+        json.StartArray();
+        for (const View& view : buffer.views) {
+            json.StartObject();
+            Key(json, "buffer");
+            json.Int(0);
+            Key(json, "byteOffset");
+            json.Uint64(view.offset);
+            Key(json, "byteLength");
+            json.Uint64(view.length);
+            if (view.target) {
+                Key(json, "target");
+                json.Int(view.target);
+            }
+            json.EndObject();
+        }
+        json.EndArray();
+        Key(json, "accessors");
+        json.StartArray();
+        for (const Accessor& a : buffer.accessors) {
+            json.StartObject();
+            Key(json, "bufferView");
+            json.Int(a.view);
+            Key(json, "componentType");
+            json.Int(a.componentType);
+            Key(json, "count");
+            json.Uint64(a.count);
+            Key(json, "type");
+            json.String(a.type);
+            if (!a.min.empty()) {
+                Key(json, "min");
+                WriteNumbers(json, a.min.data(), int(a.min.size()));
+                Key(json, "max");
+                WriteNumbers(json, a.max.data(), int(a.max.size()));
+            }
+            json.EndObject();
+        }
+        json.EndArray();
+    }
+    json.EndObject();
+
+    if (target.binary) {
+        // Header, the JSON chunk padded with spaces, the binary chunk.
+        std::string chunk(text.GetString(), text.GetSize());
+        while (chunk.size() % 4) chunk += ' ';
+        const bool withBin = !buffer.bytes.empty();
+        const uint32_t total = uint32_t(12 + 8 + chunk.size() + (withBin ? 8 + buffer.bytes.size() : 0));
+        const uint32_t header[3] = {0x46546C67u, 2u, total};
+        const uint32_t jsonHead[2] = {uint32_t(chunk.size()), 0x4E4F534Au};
+        const uint32_t binHead[2] = {uint32_t(buffer.bytes.size()), 0x004E4942u};
+        const bool saved = SaveFileReplacing(target.filePath, [&](FILE* file) {
+            return WriteBytes(file, header, sizeof header) && WriteBytes(file, jsonHead, sizeof jsonHead) &&
+                   WriteBytes(file, chunk.data(), chunk.size()) &&
+                   (!withBin || (WriteBytes(file, binHead, sizeof binHead) &&
+                                 WriteBytes(file, buffer.bytes.data(), buffer.bytes.size())));
+        });
+        if (!saved) Out("Error - Cannot write %s\n", target.shown.c_str());
+        return saved;
+    }
+
+    for (size_t i = 0; i < imageSource.size(); ++i) {
+        const std::vector<unsigned char>& png = sink.pngs[imageSource[i]];
+        const std::string path = JoinFolder(target.folder, PngSink::PngName(scene->images[imageSource[i]]));
+        if (!SaveFileReplacing(path, [&](FILE* file) { return WriteBytes(file, png.data(), png.size()); }))
+            Out("ALERT: Unable to write texture file [%s]\n", path.c_str());
+    }
+    if (!buffer.bytes.empty()) {
+        const std::string binPath = JoinFolder(target.folder, binName);
+        if (!SaveFileReplacing(binPath, [&](FILE* file) {
+                return WriteBytes(file, buffer.bytes.data(), buffer.bytes.size());
+            })) {
+            Out("Error - Cannot write %s\n", binPath.c_str());
+            return false;
+        }
+    }
+    const bool saved = SaveFileReplacing(target.filePath, [&](FILE* file) {
+        return WriteBytes(file, text.GetString(), text.GetSize());
+    });
+    if (!saved) Out("Error - Cannot write %s\n", target.shown.c_str());
+    return saved;
+}
