@@ -155,7 +155,7 @@ void PrintHelp() {
     Out("Words (names are case-insensitive; one leading \"-\" is allowed):\n"
         "  $NAME=text        set variable NAME to text as written (empty text removes it)\n"
         "  $$NAME=text       set variable NAME to the expanded text\n"
-        "  do=convert        convert $[CONVERT_IN] (.zem) to $[CONVERT_OUT] (.dae) now\n"
+        "  do=convert        convert $[CONVERT_IN] (.zem) to $[CONVERT_OUT] (.dae, .glb, .gltf) now\n"
         "  action=convert    convert after every script data row (action=null: stop)\n"
         "  params=file       run the words of a file, one per line\n"
         "  script=file       run a script file (@header, data rows, =word, ^ end)\n"

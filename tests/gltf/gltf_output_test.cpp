@@ -1,0 +1,277 @@
+// The bundled sample converted to GLB and to glTF by the built tool, checked
+// against its DAE and by outside readers: the Khronos validator, assimp and
+// Blender.
+#include <gtest/gtest.h>
+#include <rapidjson/document.h>
+#include <tinyxml.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "sample/sample_model.h"
+#include "tests/collada/xml_query.h"
+#include "tests/support/dae_checks.h"
+#include "tests/support/fixture_writer.h"
+
+namespace {
+
+const std::string kValidator = std::string(VORDA_SOURCE_DIR) + "/scripts/gltf_validate.js";
+const std::string kNodeModules = std::string(VORDA_SOURCE_DIR) + "/build/node/node_modules";
+
+std::string Convert(const std::string& zem, const std::string& out, int* status = nullptr) {
+    return RunCommand(ShellQuote(VORDA_BINARY) + " " + ShellQuote("$CONVERT_IN=" + zem) + " " +
+                          ShellQuote("$CONVERT_OUT=" + out) + " do=convert",
+                      status);
+}
+
+std::vector<unsigned char> ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The JSON and binary chunks of a GLB.
+struct Glb {
+    rapidjson::Document json;
+    std::vector<unsigned char> bin;
+    explicit Glb(const std::string& path) {
+        const std::vector<unsigned char> bytes = ReadAll(path);
+        uint32_t head[5] = {};
+        if (bytes.size() < sizeof head) return;
+        std::memcpy(head, bytes.data(), sizeof head);
+        EXPECT_EQ(head[0], 0x46546C67u);
+        EXPECT_EQ(head[2], bytes.size());
+        json.Parse(reinterpret_cast<const char*>(bytes.data() + 20), head[3]);
+        const size_t binAt = 20 + head[3] + 8;
+        if (binAt <= bytes.size()) bin.assign(bytes.begin() + long(binAt), bytes.end());
+    }
+    // The values of a float accessor, or of an index accessor widened.
+    std::vector<double> Values(int accessor) const {
+        const auto& a = json["accessors"][accessor];
+        const auto& view = json["bufferViews"][a["bufferView"].GetInt()];
+        const size_t at = view["byteOffset"].GetUint64();
+        const std::map<std::string, size_t> widths = {{"SCALAR", 1}, {"VEC2", 2}, {"VEC3", 3}, {"VEC4", 4}};
+        const size_t n = a["count"].GetUint64() * widths.at(a["type"].GetString());
+        std::vector<double> out;
+        for (size_t i = 0; i < n; ++i) {
+            switch (a["componentType"].GetInt()) {
+                case 5126: { float f; std::memcpy(&f, &bin[at + 4 * i], 4); out.push_back(f); break; }
+                case 5125: { uint32_t u; std::memcpy(&u, &bin[at + 4 * i], 4); out.push_back(u); break; }
+                default: { uint16_t u; std::memcpy(&u, &bin[at + 2 * i], 2); out.push_back(u); break; }
+            }
+        }
+        return out;
+    }
+    int Find(const char* array, const std::string& name) const {
+        for (rapidjson::SizeType i = 0; i < json[array].Size(); ++i)
+            if (name == json[array][i]["name"].GetString()) return int(i);
+        return -1;
+    }
+};
+
+std::multiset<std::string> DaeNodeNames(const TiXmlNode* parent) {
+    std::multiset<std::string> names;
+    for (const TiXmlElement* e : Kids(parent, "node")) {
+        names.insert(Attr(e, "name"));
+        const auto below = DaeNodeNames(e);
+        names.insert(below.begin(), below.end());
+    }
+    return names;
+}
+
+// " %f" texts of a DAE float array, as numbers in tuples of width.
+std::set<std::vector<long>> DaeTuples(const TiXmlDocument& doc, const std::string& id, size_t width, bool flipV) {
+    std::istringstream in(TextOf(Find(doc.RootElement(), "id", id)));
+    std::set<std::vector<long>> out;
+    std::vector<long> tuple;
+    for (double v; in >> v;) {
+        if (flipV && tuple.size() == 1) v = 1 - v;
+        tuple.push_back(std::lround(v * 1e4));
+        if (tuple.size() == width) out.insert(tuple), tuple.clear();
+    }
+    return out;
+}
+
+std::set<std::vector<long>> GlbTuples(const std::vector<double>& values, size_t width) {
+    std::set<std::vector<long>> out;
+    for (size_t i = 0; i + width <= values.size(); i += width) {
+        std::vector<long> tuple;
+        for (size_t k = 0; k < width; ++k) tuple.push_back(std::lround(values[i + k] * 1e4));
+        out.insert(tuple);
+    }
+    return out;
+}
+
+struct Converted {
+    TempDir tmp;
+    std::string zem = tmp / "sample.zem", dae = tmp / "sample.dae", glb = tmp / "sample.glb",
+                gltf = tmp / "split/sample.gltf";
+    std::string daeOutput, glbOutput, gltfOutput;
+    Converted() {
+        EXPECT_TRUE(SaveBytes(zem, BuildZem(*BuildSampleModel())));
+        EXPECT_TRUE(SaveBytes(tmp / "sample.MAD", BuildMad(*BuildSampleAnimation())));
+        daeOutput = Convert(zem, dae);
+        glbOutput = Convert(zem, glb);
+        gltfOutput = Convert(zem, gltf);
+    }
+};
+
+}  // namespace
+
+TEST(GltfOutput, SampleMatchesItsDaeAndPassesTheValidatorAndAssimp) {
+    Converted c;
+    // The same lines as the DAE conversion prints.
+    const std::string alert = "ALERT: Mapping STAT shader [glass] to shader map [] - not exact!!!\n";
+    EXPECT_EQ(c.glbOutput, "Converting " + c.zem + "\nSaving " + c.glb + "\n" + alert);
+    EXPECT_EQ(c.gltfOutput, "Converting " + c.zem + "\nSaving " + c.gltf + "\n" + alert);
+
+    int status = -1;
+    const std::string report = RunCommand("NODE_PATH=" + ShellQuote(kNodeModules) + " node " + ShellQuote(kValidator) +
+                                              " " + ShellQuote(c.glb) + " " + ShellQuote(c.gltf),
+                                          &status);
+    EXPECT_EQ(status, 0) << report;
+    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 2) << report;
+    EXPECT_NE(report.find(c.glb + ": 0 errors, 0 warnings"), std::string::npos) << report;
+    const AssimpInfo assimp = RunAssimpInfo(c.glb);
+    ASSERT_TRUE(assimp.ok) << assimp.output;
+    EXPECT_EQ(assimp.animations, 2) << "one per clip";
+
+    // The JSON file references its buffer and one PNG per map, all beside it.
+    for (const char* file : {"sample.bin", "hull_DIFF.png", "hull_NORM.png", "detail_STRP.png", "canopy_DIFF.png"})
+        EXPECT_FALSE(ReadAll(c.tmp / "split/" + file).empty()) << file;
+
+    TiXmlDocument dae;
+    ASSERT_TRUE(dae.LoadFile(c.dae.c_str()));
+    Glb glb(c.glb);
+    ASSERT_TRUE(glb.json.IsObject());
+    const auto& json = glb.json;
+
+    // The same node names, SUB_PARAMS groups and all.
+    std::multiset<std::string> nodeNames;
+    for (const auto& node : json["nodes"].GetArray()) nodeNames.insert(node["name"].GetString());
+    EXPECT_EQ(nodeNames, DaeNodeNames(Find(dae.RootElement(), "id", "sample", "visual_scene")));
+
+    // Every DAE triangle; the hull's positions as they are, its V flipped.
+    long triangles = 0;
+    for (const auto& mesh : json["meshes"].GetArray())
+        for (const auto& p : mesh["primitives"].GetArray()) triangles += json["accessors"][p["indices"].GetInt()]["count"].GetInt() / 3;
+    long daeTriangles = 0;
+    for (const TiXmlElement* g : Kids(dae.RootElement()->FirstChildElement("library_geometries"), "geometry"))
+        for (const TiXmlElement* t : Kids(g->FirstChildElement("mesh"), "triangles")) daeTriangles += std::stol(Attr(t, "count"));
+    EXPECT_EQ(triangles, daeTriangles);
+    EXPECT_EQ(triangles, 90);
+    const int hull = glb.Find("meshes", "MULT[Hull]_LOD[0]");
+    ASSERT_GE(hull, 0);
+    const auto& hullAttributes = json["meshes"][hull]["primitives"][0]["attributes"];
+    EXPECT_EQ(GlbTuples(glb.Values(hullAttributes["POSITION"].GetInt()), 3),
+              DaeTuples(dae, "MULT[Hull]_LOD[0]-POSITION-array", 3, false));
+    EXPECT_EQ(GlbTuples(glb.Values(hullAttributes["TEXCOORD_0"].GetInt()), 2),
+              DaeTuples(dae, "MULT[Hull]_LOD[0]-UV0-array", 2, true));
+    for (double v : glb.Values(hullAttributes["NORMAL"].GetInt())) EXPECT_LE(std::fabs(v), 1.0);
+
+    // Materials by the DAE's names; the hull's maps as textures and extras.
+    std::set<std::string> materials, daeMaterials;
+    for (const auto& m : json["materials"].GetArray()) materials.insert(m["name"].GetString());
+    for (const TiXmlElement* m : Kids(dae.RootElement()->FirstChildElement("library_materials"), "material"))
+        daeMaterials.insert(Attr(m, "name"));
+    EXPECT_EQ(materials, daeMaterials);
+    const auto& hullMaterial = json["materials"][glb.Find("materials", "MAT[Hull]_SHD[ship]")];
+    auto imageName = [&](int texture) {
+        return std::string(json["images"][json["textures"][texture]["source"].GetInt()]["name"].GetString());
+    };
+    EXPECT_EQ(imageName(hullMaterial["pbrMetallicRoughness"]["baseColorTexture"]["index"].GetInt()), "hull_DIFF");
+    EXPECT_EQ(imageName(hullMaterial["emissiveTexture"]["index"].GetInt()), "hull_GLOW");
+    EXPECT_EQ(imageName(hullMaterial["normalTexture"]["index"].GetInt()), "hull_NORM");
+    std::vector<std::string> extraMaps;
+    for (const auto& m : hullMaterial["extras"]["maps"].GetObject())
+        extraMaps.push_back(std::string(m.name.GetString()) + "=" + imageName(m.value.GetInt()));
+    EXPECT_EQ(extraMaps, (std::vector<std::string>{"DIFF=hull_DIFF", "TEAM=hull_TEAM", "GLOW=hull_GLOW",
+                                                   "SPEC=hull_SPEC", "STRP=hull_STRP", "NORM=hull_NORM"}));
+
+    // One animation per clip, its keys from 0; unit quaternions.
+    std::vector<std::string> clips;
+    for (const auto& a : json["animations"].GetArray()) {
+        clips.push_back(a["name"].GetString());
+        for (const auto& s : a["samplers"].GetArray()) {
+            const std::vector<double> times = glb.Values(s["input"].GetInt());
+            ASSERT_FALSE(times.empty());
+            EXPECT_EQ(times.front(), 0.0);
+            const std::vector<double> out = glb.Values(s["output"].GetInt());
+            if (out.size() != times.size() * 4) continue;
+            for (size_t i = 0; i < out.size(); i += 4)
+                EXPECT_NEAR(out[i] * out[i] + out[i + 1] * out[i + 1] + out[i + 2] * out[i + 2] + out[i + 3] * out[i + 3], 1.0, 1e-5);
+        }
+    }
+    EXPECT_EQ(clips, (std::vector<std::string>{"Deploy", "Fire"}));
+}
+
+TEST(GltfOutput, RefusedExtensionsAndFailedSaves) {
+    TempDir tmp;
+    const std::string zem = tmp / "m.zem";
+    ASSERT_TRUE(SaveBytes(zem, BuildZem(*BuildSampleModel())));
+    EXPECT_EQ(Convert(zem, tmp / "m.obj"), "Error - Conversion Output must be DAE!\n");
+    // A save that cannot go through leaves the older file as it was.
+    for (const char* name : {"old.glb", "old.gltf"}) {
+        SCOPED_TRACE(name);
+        const std::string path = tmp / name;
+        std::ofstream(path) << "older";
+        std::filesystem::create_directories(path + ".saving/blocker");
+        const std::string output = Convert(zem, path);
+        EXPECT_NE(output.find("Error - Cannot write " + path + "\n"), std::string::npos) << output;
+        EXPECT_EQ(ReadAll(path), (std::vector<unsigned char>{'o', 'l', 'd', 'e', 'r'}));
+    }
+}
+
+// What a user finds after importing into Blender: the DAE's node names as
+// objects, its triangles, the maps on the materials and one action per clip
+// and object.
+TEST(GltfOutput, BlenderImportsTheSample) {
+    Converted c;
+    int status = -1;
+    const std::string output =
+        RunCommand("blender -b --factory-startup --python " +
+                       ShellQuote(std::string(VORDA_SOURCE_DIR) + "/tests/gltf/blender_import.py") + " -- " +
+                       ShellQuote(c.dae) + " " + ShellQuote(c.glb) + " 2>&1",
+                   &status);
+    ASSERT_EQ(status, 0) << output;
+    std::map<std::string, std::string> lines;
+    std::multiset<std::string> glbActions;
+    std::istringstream in(output);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("glb action ", 0) == 0) {
+            glbActions.insert(line.substr(11, line.find('_') - 11));
+            EXPECT_EQ(line.find(" keys 0"), std::string::npos) << line;
+        } else if (line.rfind("glb ", 0) == 0 || line.rfind("dae ", 0) == 0) {
+            const size_t cut = line.find(' ', line.find(' ') + 1);
+            lines[line.substr(0, cut)] = line.substr(cut + 1);
+        }
+    }
+    // Blender adds ".001" and so on to names it has already given.
+    std::multiset<std::string> objects, daeNames;
+    std::istringstream list(lines["glb objects"]);
+    for (std::string name; std::getline(list, name, '|');) {
+        const size_t dot = name.rfind('.');
+        if (dot != std::string::npos && name.size() - dot == 4 && std::isdigit(static_cast<unsigned char>(name.back())))
+            name.resize(dot);
+        objects.insert(name);
+    }
+    TiXmlDocument dae;
+    ASSERT_TRUE(dae.LoadFile(c.dae.c_str()));
+    daeNames = DaeNodeNames(Find(dae.RootElement(), "id", "sample", "visual_scene"));
+    EXPECT_EQ(objects, daeNames) << output;
+    EXPECT_EQ(lines["glb triangles"], "90") << output;
+    // When Blender's COLLADA importer takes the DAE, both imports agree.
+    if (lines.count("dae objects")) {
+        EXPECT_EQ(lines["dae objects"], lines["glb objects"]);
+        EXPECT_EQ(lines["dae triangles"], lines["glb triangles"]);
+    }
+    EXPECT_EQ(lines["glb material"].empty(), false);
+    EXPECT_NE(output.find("glb material MAT[Hull]_SHD[ship] base=hull_DIFF emission=hull_GLOW normal=hull_NORM"),
+              std::string::npos) << output;
+    EXPECT_EQ(std::set<std::string>(glbActions.begin(), glbActions.end()), (std::set<std::string>{"Deploy", "Fire"}));
+}
