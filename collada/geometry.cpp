@@ -34,10 +34,22 @@ void AddFloatSource(TiXmlElement* mesh, const std::vector<float>& data, const st
     }
 }
 
-void AddIndexText(TiXmlElement* triangles, const std::vector<int32_t>& corners) {
-    const std::vector<int32_t>* values = &corners;
-    AddPrintedText(AddChildElement(triangles, "p"), [values](NumberPrinter& out) {
-        for (int32_t v : *values) out.IntSpace(v);
+// "%d " per stream number of every corner.
+void AddIndexText(TiXmlElement* triangles, const SceneMesh& mesh, const SceneTriangles& list) {
+    const SceneMesh* owner = &mesh;
+    const SceneTriangles* source = &list;
+    AddPrintedText(AddChildElement(triangles, "p"), [owner, source](NumberPrinter& out) {
+        const std::vector<int32_t>& table = source->table;
+        const size_t width = size_t(owner->components);
+        ForEachCorner(*source, [&](uint32_t vertex) {
+            if (table.empty()) {
+                out.IntSpace(vertex);
+                return;
+            }
+            const size_t at = size_t(vertex) * width;
+            if (at + width > table.size()) return;
+            for (size_t k = 0; k < width; ++k) out.IntSpace(table[at + k]);
+        });
     });
 }
 
@@ -79,7 +91,7 @@ void AddGeometry(TiXmlElement* library, const Scene& scene, const SceneMesh& mes
         if (mesh.hasPositions) AddInput(tri, "VERTEX", offset++, vertexId, false);
         if (mesh.hasNormals) AddInput(tri, "NORMAL", offset++, normalId, false);
         if (mesh.hasTexCoords) AddInput(tri, "TEXCOORD", offset++, uvId, true);
-        AddIndexText(tri, list.corners);
+        AddIndexText(tri, mesh, list);
     }
 }
 

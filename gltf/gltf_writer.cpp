@@ -61,22 +61,38 @@ struct Accessor {
 
 struct Primitive {
     int material;
-    int position, normal = -1, texCoord = -1, tangent = -1, indices;
+    int position = -1, normal = -1, texCoord = -1, tangent = -1, indices = -1;
 };
 
-// The binary buffer and the views and accessors into it.
+// The binary buffer, kept as one piece per view (no copy of the whole
+// buffer while it grows), and the views and accessors into it.
 struct Buffer {
-    std::vector<unsigned char> bytes;
+    std::vector<std::vector<unsigned char>> pieces;
+    size_t size = 0;  // bytes so far, padding included
     std::vector<View> views;
     std::vector<Accessor> accessors;
 
     int AddView(const void* data, size_t length, int target) {
-        while (bytes.size() % 4) bytes.push_back(0);
-        const size_t offset = bytes.size();
+        size = (size + 3) / 4 * 4;
         const auto* p = static_cast<const unsigned char*>(data);
-        bytes.insert(bytes.end(), p, p + length);
-        views.push_back({offset, length, target});
+        pieces.emplace_back(p, p + length);
+        views.push_back({size, length, target});
+        size += length;
         return int(views.size() - 1);
+    }
+    size_t PaddedSize() const { return (size + 3) / 4 * 4; }
+    // Every piece at its offset, zeros between and after them.
+    bool Write(FILE* file) const {
+        static const unsigned char kZeros[4] = {0, 0, 0, 0};
+        size_t at = 0;
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            if (std::fwrite(kZeros, 1, views[i].offset - at, file) != views[i].offset - at) return false;
+            if (!pieces[i].empty() && std::fwrite(pieces[i].data(), 1, pieces[i].size(), file) != pieces[i].size())
+                return false;
+            at = views[i].offset + views[i].length;
+        }
+        const size_t tail = PaddedSize() - at;
+        return std::fwrite(kZeros, 1, tail, file) == tail;
     }
     int AddFloats(const std::vector<float>& values, int width, const char* type, int target, bool bounds) {
         Accessor a{AddView(values.data(), values.size() * sizeof(float), target), kFloat,
@@ -111,44 +127,6 @@ struct Buffer {
 };
 
 float Finite(float v) { return std::isfinite(v) ? v : 0.0f; }
-
-// The vertices of one material's triangles: every distinct combination of
-// position, normal and texture coordinate numbers becomes one vertex.
-class VertexTable {
-public:
-    explicit VertexTable(size_t corners) {
-        size_t size = 1024;
-        while (size < corners * 2) size *= 2;
-        slots_.assign(size, -1);
-    }
-    // The vertex of a corner (its `width` stream numbers), new ones appended.
-    uint32_t Find(const int32_t* corner, int width) {
-        int32_t key[3] = {-1, -1, -1};
-        for (int i = 0; i < width; ++i) key[i] = corner[i];
-        uint64_t h = 0x9E3779B97F4A7C15ull;
-        for (int32_t k : key) {
-            h ^= uint32_t(k);
-            h *= 0xFF51AFD7ED558CCDull;
-            h ^= h >> 29;
-        }
-        const size_t mask = slots_.size() - 1;
-        for (size_t s = size_t(h) & mask;; s = (s + 1) & mask) {
-            const int32_t v = slots_[s];
-            if (v < 0) {
-                slots_[s] = int32_t(keys_.size() / 3);
-                keys_.insert(keys_.end(), key, key + 3);
-                return uint32_t(slots_[s]);
-            }
-            if (std::memcmp(&keys_[size_t(v) * 3], key, sizeof key) == 0) return uint32_t(v);
-        }
-    }
-    size_t Count() const { return keys_.size() / 3; }
-    const int32_t* Key(size_t vertex) const { return &keys_[vertex * 3]; }
-
-private:
-    std::vector<int32_t> slots_;
-    std::vector<int32_t> keys_;
-};
 
 // Per-vertex tangents for a normal map: each triangle's direction of rising
 // U summed over its corners, made perpendicular to the normal (Z without
@@ -211,28 +189,18 @@ std::vector<float> Tangents(const std::vector<float>& positions, const std::vect
 
 Primitive AddPrimitive(Buffer& buffer, const SceneMesh& mesh, int material, bool withTangents,
                        const std::vector<const SceneTriangles*>& lists) {
-    const int width = mesh.components;
-    size_t corners = 0;
-    for (const SceneTriangles* list : lists) corners += list->corners.size() / size_t(width);
-    VertexTable table(corners);
+    const size_t width = size_t(mesh.components);
+    std::vector<float> positions, normals, texCoords;
     std::vector<uint32_t> indices;
-    indices.reserve(corners);
-    for (const SceneTriangles* list : lists)
-        for (size_t c = 0; c + size_t(width) <= list->corners.size(); c += size_t(width))
-            indices.push_back(table.Find(&list->corners[c], width));
-
-    const size_t n = table.Count();
-    std::vector<float> positions(n * 3), normals, texCoords;
-    if (mesh.hasNormals) normals.resize(n * 3);
-    if (mesh.hasTexCoords) texCoords.resize(n * 2);
-    for (size_t v = 0; v < n; ++v) {
-        const int32_t* key = table.Key(v);
-        int k = 0;
-        const size_t p = size_t(key[k++]);
-        for (int i = 0; i < 3; ++i)
-            positions[v * 3 + size_t(i)] = p * 3 + 2 < mesh.positions.size() ? Finite(mesh.positions[p * 3 + size_t(i)]) : 0;
+    // A glTF vertex per part vertex the triangles use, numbered in order of
+    // first use.
+    auto addVertex = [&](const int32_t* numbers) {
+        size_t k = 0;
+        const size_t p = size_t(numbers[k++]);
+        for (size_t i = 0; i < 3; ++i)
+            positions.push_back(p * 3 + 2 < mesh.positions.size() ? Finite(mesh.positions[p * 3 + i]) : 0);
         if (mesh.hasNormals) {
-            const size_t q = size_t(key[k++]);
+            const size_t q = size_t(numbers[k++]);
             double x = 0, y = 0, z = 1;
             if (q * 3 + 2 < mesh.normals.size()) {
                 x = Finite(mesh.normals[q * 3]);
@@ -244,17 +212,47 @@ Primitive AddPrimitive(Buffer& buffer, const SceneMesh& mesh, int material, bool
             double scale = 1;
             if (length > 1e-12) scale = 1 / length;
             else x = 0, y = 0, z = 1;
-            normals[v * 3] = float(x * scale);
-            normals[v * 3 + 1] = float(y * scale);
-            normals[v * 3 + 2] = float(z * scale);
+            normals.push_back(float(x * scale));
+            normals.push_back(float(y * scale));
+            normals.push_back(float(z * scale));
         }
         if (mesh.hasTexCoords) {
-            const size_t t = size_t(key[k++]);
+            const size_t t = size_t(numbers[k++]);
             const bool has = t * 2 + 1 < mesh.texCoords.size();
             // glTF's V runs down the picture, the stored V up.
-            texCoords[v * 2] = has ? Finite(mesh.texCoords[t * 2]) : 0;
-            texCoords[v * 2 + 1] = 1.0f - (has ? Finite(mesh.texCoords[t * 2 + 1]) : 0);
+            texCoords.push_back(has ? Finite(mesh.texCoords[t * 2]) : 0);
+            texCoords.push_back(1.0f - (has ? Finite(mesh.texCoords[t * 2 + 1]) : 0));
         }
+    };
+    for (const SceneTriangles* list : lists) {
+        const std::vector<int32_t>& table = list->table;
+        const size_t partVertices = table.empty() ? mesh.positions.size() / 3 : table.size() / width;
+        std::vector<int32_t> number(partVertices, -1);
+        uint32_t corner[3];
+        int filled = 0;
+        bool whole = true;
+        ForEachCorner(*list, [&](uint32_t v) {
+            if (v < partVertices) {
+                if (number[v] < 0) {
+                    number[v] = int32_t(positions.size() / 3);
+                    const int32_t self = int32_t(v);
+                    addVertex(table.empty() ? &self : &table[size_t(v) * width]);
+                }
+                corner[filled] = uint32_t(number[v]);
+            } else {
+                whole = false;
+            }
+            if (++filled < 3) return;
+            if (whole) indices.insert(indices.end(), corner, corner + 3);
+            filled = 0;
+            whole = true;
+        });
+    }
+    const size_t n = positions.size() / 3;
+    if (indices.empty()) {
+        Primitive none;
+        none.material = material;
+        return none;
     }
     Primitive primitive;
     primitive.material = material;
@@ -274,7 +272,7 @@ std::vector<Primitive> AddMesh(Buffer& buffer, const Scene& scene, const SceneMe
     if (!mesh.hasPositions || mesh.components < 1) return primitives;
     std::vector<int32_t> order;
     for (const SceneTriangles& list : mesh.triangles) {
-        if (list.corners.size() < size_t(mesh.components) * 3) continue;
+        if (list.count <= 0) continue;
         bool seen = false;
         for (int32_t m : order) seen = seen || m == list.material;
         if (!seen) order.push_back(list.material);
@@ -282,11 +280,12 @@ std::vector<Primitive> AddMesh(Buffer& buffer, const Scene& scene, const SceneMe
     for (int32_t material : order) {
         std::vector<const SceneTriangles*> lists;
         for (const SceneTriangles& list : mesh.triangles)
-            if (list.material == material && list.corners.size() >= size_t(mesh.components) * 3) lists.push_back(&list);
+            if (list.material == material && list.count > 0) lists.push_back(&list);
         // A normal map needs tangents beside the normals.
         const bool normalMap = material >= 0 && size_t(material) < scene.materials.size() &&
                                scene.materials[size_t(material)].Map("NORM");
-        primitives.push_back(AddPrimitive(buffer, mesh, material, normalMap, lists));
+        Primitive primitive = AddPrimitive(buffer, mesh, material, normalMap, lists);
+        if (primitive.indices >= 0) primitives.push_back(primitive);
     }
     return primitives;
 }
@@ -449,7 +448,11 @@ bool WriteGltf(const Model& model, const char* outputPath) {
     MakeFolderTree(target.folder);
     Out("Saving %s\n", target.shown.c_str());
     PngSink sink;
-    const std::unique_ptr<Scene> scene = BuildScene(model, SceneOptions(), sink);
+    // glTF indexes whole vertices: the streams need no de-duplication of
+    // their own.
+    SceneOptions options;
+    options.deduplicate = false;
+    const std::unique_ptr<Scene> scene = BuildScene(model, options, sink);
     if (!scene) return false;
 
     Buffer buffer;
@@ -497,7 +500,6 @@ bool WriteGltf(const Model& model, const char* outputPath) {
         ranges.push_back({"Timeline", 0.0, std::isfinite(scene->endTime) ? scene->endTime : 0.0, nullptr});
     std::vector<std::vector<Sampler>> animations;
     for (const AnimationRange& range : ranges) animations.push_back(AddAnimation(buffer, *scene, nodeCurves, range));
-    while (buffer.bytes.size() % 4) buffer.bytes.push_back(0);
 
     rapidjson::StringBuffer text;
     Json json(text);
@@ -785,12 +787,12 @@ bool WriteGltf(const Model& model, const char* outputPath) {
         json.EndArray();
     }
 
-    if (!buffer.bytes.empty()) {
+    if (buffer.size > 0) {
         Key(json, "buffers");
         json.StartArray();
         json.StartObject();
         Key(json, "byteLength");
-        json.Uint64(buffer.bytes.size());
+        json.Uint64(buffer.PaddedSize());
         if (!target.binary) {
             Key(json, "uri");
             json.String(PercentEncoded(binName).c_str());
@@ -842,16 +844,16 @@ bool WriteGltf(const Model& model, const char* outputPath) {
         // Header, the JSON chunk padded with spaces, the binary chunk.
         std::string chunk(text.GetString(), text.GetSize());
         while (chunk.size() % 4) chunk += ' ';
-        const bool withBin = !buffer.bytes.empty();
-        const uint32_t total = uint32_t(12 + 8 + chunk.size() + (withBin ? 8 + buffer.bytes.size() : 0));
+        const bool withBin = buffer.size > 0;
+        const uint32_t total = uint32_t(12 + 8 + chunk.size() + (withBin ? 8 + buffer.PaddedSize() : 0));
         const uint32_t header[3] = {0x46546C67u, 2u, total};
         const uint32_t jsonHead[2] = {uint32_t(chunk.size()), 0x4E4F534Au};
-        const uint32_t binHead[2] = {uint32_t(buffer.bytes.size()), 0x004E4942u};
+        const uint32_t binHead[2] = {uint32_t(buffer.PaddedSize()), 0x004E4942u};
         const bool saved = SaveFileReplacing(target.filePath, [&](FILE* file) {
             return WriteBytes(file, header, sizeof header) && WriteBytes(file, jsonHead, sizeof jsonHead) &&
                    WriteBytes(file, chunk.data(), chunk.size()) &&
                    (!withBin || (WriteBytes(file, binHead, sizeof binHead) &&
-                                 WriteBytes(file, buffer.bytes.data(), buffer.bytes.size())));
+                                 buffer.Write(file)));
         });
         if (!saved) Out("Error - Cannot write %s\n", target.shown.c_str());
         return saved;
@@ -863,10 +865,10 @@ bool WriteGltf(const Model& model, const char* outputPath) {
         if (!SaveFileReplacing(path, [&](FILE* file) { return WriteBytes(file, png.data(), png.size()); }))
             Out("ALERT: Unable to write texture file [%s]\n", path.c_str());
     }
-    if (!buffer.bytes.empty()) {
+    if (buffer.size > 0) {
         const std::string binPath = JoinFolder(target.folder, binName);
         if (!SaveFileReplacing(binPath, [&](FILE* file) {
-                return WriteBytes(file, buffer.bytes.data(), buffer.bytes.size());
+                return buffer.Write(file);
             })) {
             Out("Error - Cannot write %s\n", binPath.c_str());
             return false;

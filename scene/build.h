@@ -16,6 +16,7 @@ struct SceneBuild {
     std::vector<int32_t> lodRoots;    // one per LOD level, [0] = "ROOT_LOD[0]"
     std::vector<int32_t> jointNodes;  // by joint index; -1 = no node
     uint32_t unionMask = 0;           // every vertex format bit of the multi and goblin meshes
+    bool deduplicate = true;          // SceneOptions::deduplicate
 
     SceneBuild(const Model& m, Scene& s) : model(m), scene(s) {}
     // The node of a joint, or -1 when it has none.
@@ -37,6 +38,6 @@ void BuildSpecialNodes(SceneBuild& build);
 // material >= 0 every part is bound to that scene material.
 SceneMesh BuildMesh(const SceneBuild& build, const Mesh& mesh, std::string name, int32_t material, uint32_t mask,
                     std::vector<int32_t>& boundMaterials);
-// Positions as stored, one index per corner; a list or a fan.
+// Positions as stored, the vertex number as the index; one list or fan.
 SceneMesh BuildPositionsMesh(std::string name, const float* positions, int32_t vertexCount,
-                             const uint16_t* indices, int32_t indexCount, uint32_t type);
+                             std::vector<uint16_t> indices, uint32_t type);

@@ -17,16 +17,13 @@ namespace {
 // memory (a large mesh's lists are far bigger than the processor's caches).
 template <int N>
 struct ValueList {
-    struct Slot {
-        float v[N];
-        int32_t number;  // -1: empty
-    };
     std::vector<float>& values;  // N floats per entry, in numbering order
-    std::vector<Slot> slots;     // open addressing with linear probing
+    std::vector<int32_t> slots;  // entry numbers, open addressing with linear probing; -1 empty
     size_t count = 0;            // entries in values
     size_t indexed = 0;          // entries in slots (those without a NaN)
+    bool deduplicate = true;     // false: every value is a new entry
 
-    explicit ValueList(std::vector<float>& target) : values(target) {}
+    explicit ValueList(std::vector<float>& target, bool dedupe) : values(target), deduplicate(dedupe) {}
 
     static uint32_t KeyBits(float f) {
         if (f == 0.0f) return 0;  // +0 and -0 hash alike, as they compare equal
@@ -45,7 +42,8 @@ struct ValueList {
         return size_t(h ^ (h >> 32));
     }
 
-    static bool Equal(const float* a, const float* b) {
+    bool Equal(int32_t number, const float* b) const {
+        const float* a = &values[size_t(number) * N];
         for (int i = 0; i < N; ++i)
             if (!(a[i] == b[i])) return false;
         return true;
@@ -53,17 +51,15 @@ struct ValueList {
 
     // Doubles the slots (load stays at most one half); amortised linear.
     void Grow() {
-        std::vector<Slot> old;
+        std::vector<int32_t> old;
         old.swap(slots);
-        Slot empty{};
-        empty.number = -1;
-        slots.assign(old.empty() ? 4096 : old.size() * 2, empty);
+        slots.assign(old.empty() ? 4096 : old.size() * 2, -1);
         const size_t mask = slots.size() - 1;
-        for (const Slot& slot : old) {
-            if (slot.number < 0) continue;
-            size_t s = Hash(slot.v) & mask;
-            while (slots[s].number >= 0) s = (s + 1) & mask;
-            slots[s] = slot;
+        for (int32_t number : old) {
+            if (number < 0) continue;
+            size_t s = Hash(&values[size_t(number) * N]) & mask;
+            while (slots[s] >= 0) s = (s + 1) & mask;
+            slots[s] = number;
         }
     }
 
@@ -77,18 +73,18 @@ struct ValueList {
     }
 
     int32_t Find(const float* v) {
+        if (!deduplicate) return Append(v);
         for (int i = 0; i < N; ++i)
             if (std::isnan(v[i])) return Append(v);
         if ((indexed + 1) * 2 > slots.size()) Grow();
         const size_t mask = slots.size() - 1;
         size_t s = Hash(v) & mask;
-        while (slots[s].number >= 0) {
-            if (Equal(slots[s].v, v)) return slots[s].number;
+        while (slots[s] >= 0) {
+            if (Equal(slots[s], v)) return slots[s];
             s = (s + 1) & mask;
         }
         const int32_t number = Append(v);
-        std::memcpy(slots[s].v, v, sizeof slots[s].v);
-        slots[s].number = number;
+        slots[s] = number;
         ++indexed;
         return number;
     }
@@ -98,43 +94,6 @@ int64_t PartTriangleCount(const MeshPart& part) {
     int64_t total = 0;
     for (const PrimitiveGroup& g : part.groups) total += GroupTriangleCount(g.type, g.indexCount);
     return total;
-}
-
-// Appends per triangle corner the `components` entries of the corner's vertex
-// in table (`stride` entries per vertex), or the vertex number itself when
-// table is null. Lists, fans and strips (a strip's odd triangles turned to
-// keep their winding); other types add nothing.
-void AppendCorners(std::vector<int32_t>& out, const int32_t* table, int stride, int components,
-                   const uint16_t* indices, int32_t n, uint32_t type) {
-    if (!indices || n < 1 || components < 1) return;
-    auto corner = [&](int32_t i) {
-        const uint16_t vertex = indices[i];
-        if (!table) {
-            out.push_back(vertex);
-            return;
-        }
-        const int32_t* slots = table + size_t(vertex) * size_t(stride);
-        out.insert(out.end(), slots, slots + components);
-    };
-    if (type == kPrimTriList) {
-        for (int32_t t = 0; t < n / 3; ++t) {
-            corner(3 * t);
-            corner(3 * t + 1);
-            corner(3 * t + 2);
-        }
-    } else if (type == kPrimTriFan) {
-        for (int32_t i = 2; i < n; ++i) {
-            corner(0);
-            corner(i - 1);
-            corner(i);
-        }
-    } else if (type == kPrimTriStrip) {
-        for (int32_t i = 2; i < n; ++i) {
-            corner(i - 2);
-            corner(i % 2 == 0 ? i - 1 : i);
-            corner(i % 2 == 0 ? i : i - 1);
-        }
-    }
 }
 
 }  // namespace
@@ -164,16 +123,15 @@ SceneMesh BuildMesh(const SceneBuild& build, const Mesh& mesh, std::string name,
 
     size_t vertexTotal = 0;
     for (const MeshPart& part : mesh.parts) vertexTotal += size_t(part.vertexCount > 0 ? part.vertexCount : 0);
-    ValueList<3> positions(result.positions);
-    ValueList<3> normals(result.normals);
-    ValueList<2> uvs(result.texCoords);
+    ValueList<3> positions(result.positions, build.deduplicate);
+    ValueList<3> normals(result.normals, build.deduplicate);
+    ValueList<2> uvs(result.texCoords, build.deduplicate);
     if (wantPos) result.positions.reserve(vertexTotal * 3);
     if (wantNormal) result.normals.reserve(vertexTotal * 3);
     if (wantUv) result.texCoords.reserve(vertexTotal * 2);
 
     // Per vertex the numbers of its components, packed in stream order.
     const int stride = result.components;
-    std::vector<int32_t> table;
     for (size_t m = 0; m < materialCount; ++m) {
         if (byMaterial[m].empty()) continue;
         const int32_t bound = shared ? material : (m < build.materialOf.size() ? build.materialOf[m] : -1);
@@ -193,6 +151,12 @@ SceneMesh BuildMesh(const SceneBuild& build, const Mesh& mesh, std::string name,
             size_t vertexCount = declared;
             if (partStride && vertexCount > part->vertices.size() / partStride)
                 vertexCount = part->vertices.size() / partStride;
+            SceneTriangles list;
+            list.material = bound;
+            list.count = triangles;
+            // Without positions there are no corners to list.
+            if (wantPos) list.groups = &part->groups;
+            std::vector<int32_t>& table = list.table;
             table.assign(declared * size_t(stride), 0);
             struct Converted {
                 float pos[3] = {0, 0, 0};
@@ -224,17 +188,6 @@ SceneMesh BuildMesh(const SceneBuild& build, const Mesh& mesh, std::string name,
                 if (wantNormal) *slots++ = normals.Find(c.normal);
                 if (wantUv) *slots++ = uvs.Find(c.uv);
             }
-
-            SceneTriangles list;
-            list.material = bound;
-            list.count = triangles;
-            // Without positions there are no corners to list.
-            if (wantPos) {
-                list.corners.reserve(size_t(triangles) * 3 * size_t(stride));
-                for (const PrimitiveGroup& g : part->groups)
-                    AppendCorners(list.corners, table.data(), stride, stride, g.indices.data(), g.indexCount,
-                                  g.type);
-            }
             result.triangles.push_back(std::move(list));
         }
     }
@@ -242,7 +195,7 @@ SceneMesh BuildMesh(const SceneBuild& build, const Mesh& mesh, std::string name,
 }
 
 SceneMesh BuildPositionsMesh(std::string name, const float* positions, int32_t vertexCount,
-                             const uint16_t* indices, int32_t indexCount, uint32_t type) {
+                             std::vector<uint16_t> indices, uint32_t type) {
     SceneMesh mesh;
     mesh.name = std::move(name);
     mesh.positionsOnly = true;
@@ -250,8 +203,12 @@ SceneMesh BuildPositionsMesh(std::string name, const float* positions, int32_t v
     mesh.components = 1;
     if (vertexCount > 0 && positions) mesh.positions.assign(positions, positions + size_t(vertexCount) * 3);
     SceneTriangles list;
-    list.count = GroupTriangleCount(type, indexCount);
-    AppendCorners(list.corners, nullptr, 1, 1, indices, indexCount, type);
+    PrimitiveGroup group;
+    group.type = type;
+    group.indexCount = int32_t(indices.size());
+    group.indices = std::move(indices);
+    list.count = GroupTriangleCount(type, group.indexCount);
+    list.ownGroups.push_back(std::move(group));
     mesh.triangles.push_back(std::move(list));
     return mesh;
 }

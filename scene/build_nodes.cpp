@@ -132,8 +132,12 @@ void BuildCollisionMeshes(SceneBuild& build) {
             jointName = joint->name.CStr();
         }
         const std::string name = CollisionName(jointName);
-        SceneMesh mesh = BuildPositionsMesh(name, col->vertices.data(), col->vertexCount, col->indices.data(),
-                                            col->indexCount, kPrimTriList);
+        // The indices as far as the stored list holds them.
+        std::vector<uint16_t> indices(col->indices.begin(),
+                                      col->indices.begin() + std::max<int32_t>(0, std::min<int32_t>(
+                                                                 col->indexCount, int32_t(col->indices.size()))));
+        SceneMesh mesh = BuildPositionsMesh(name, col->vertices.data(), col->vertexCount, std::move(indices),
+                                            kPrimTriList);
         const int32_t node =
             build.rootCol >= 0 ? build.scene.AddNode(build.rootCol, name, translation, rotation) : -1;
         AddMeshNode(build, node, std::move(mesh));
@@ -162,7 +166,6 @@ void BuildMarkers(SceneBuild& build) {
 }
 
 void BuildEngineShapes(SceneBuild& build) {
-    std::vector<uint16_t> fan;
     for (const auto& shape : build.model.engineShapes) {
         if (!shape) continue;
         const int32_t parent = build.JointNodeByName(shape->parentName);
@@ -172,11 +175,10 @@ void BuildEngineShapes(SceneBuild& build) {
         // The fan indexes its points with 16 bits: a shape of more points than
         // that fans over the first 65536 only, rather than wrapping back to 0.
         const int32_t points = std::max<int32_t>(0, std::min<int32_t>(shape->vertexCount, 65536));
-        fan.resize(size_t(points));
+        std::vector<uint16_t> fan(static_cast<size_t>(points));
         for (int32_t i = 0; i < points; ++i) fan[size_t(i)] = uint16_t(i);
         AddMeshNode(build, node,
-                    BuildPositionsMesh(name, shape->vertices.data(), shape->vertexCount, fan.data(), points,
-                                       kPrimTriFan));
+                    BuildPositionsMesh(name, shape->vertices.data(), shape->vertexCount, std::move(fan), kPrimTriFan));
     }
 }
 

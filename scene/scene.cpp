@@ -105,6 +105,7 @@ std::unique_ptr<Scene> BuildScene(const Model& model, const SceneOptions& option
     scene->version = int32_t(model.version);
     scene->endTime = EndTime(model);
     SceneBuild build(model, *scene);
+    build.deduplicate = options.deduplicate;
     BuildMaterials(build, options, sink, *shaderMaps);
     BuildNodeHierarchy(build);
     BuildGlows(build);

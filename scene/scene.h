@@ -4,6 +4,7 @@
 // angles (radians, applied Z, then Y, then X) relative to the parent node.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -25,18 +26,55 @@ struct SceneNode {
     std::vector<int32_t> materials;  // the mesh's materials, in binding order
 };
 
-// One triangle list of a mesh: `count` triangles, `components` indices per
-// corner (one per stream the mesh has), bound to one material.
+// One triangle list of a mesh (one part of a level), bound to one material:
+// `count` triangles whose corners are the vertices the index groups list.
+// A vertex stands for one number per stream of the mesh (`components` of
+// them, in the order positions, normals, texture coordinates): the entries
+// of `table` from vertex x components on, or the vertex number itself when
+// the table is empty.
 struct SceneTriangles {
     int32_t material = -1;  // index into Scene::materials, -1 none
     int64_t count = 0;
-    std::vector<int32_t> corners;
+    std::vector<int32_t> table;
+    const std::vector<PrimitiveGroup>* groups = nullptr;  // the model's lists; null: ownGroups
+    std::vector<PrimitiveGroup> ownGroups;
+    const std::vector<PrimitiveGroup>& Groups() const { return groups ? *groups : ownGroups; }
 };
+
+// Calls visit(vertex) for every triangle corner of the list's groups in
+// order: lists, fans and strips (a strip's odd triangles turned to keep
+// their winding); other group types add nothing.
+template <typename Visit>
+void ForEachCorner(const SceneTriangles& list, Visit&& visit) {
+    for (const PrimitiveGroup& g : list.Groups()) {
+        const int32_t n = int32_t(std::min<int64_t>(g.indexCount, int64_t(g.indices.size())));
+        const uint16_t* index = g.indices.data();
+        if (g.type == kPrimTriList) {
+            for (int32_t t = 0; t + 2 < n; t += 3) {
+                visit(index[t]);
+                visit(index[t + 1]);
+                visit(index[t + 2]);
+            }
+        } else if (g.type == kPrimTriFan) {
+            for (int32_t i = 2; i < n; ++i) {
+                visit(index[0]);
+                visit(index[i - 1]);
+                visit(index[i]);
+            }
+        } else if (g.type == kPrimTriStrip) {
+            for (int32_t i = 2; i < n; ++i) {
+                visit(index[i - 2]);
+                visit(index[i % 2 == 0 ? i - 1 : i]);
+                visit(index[i % 2 == 0 ? i : i - 1]);
+            }
+        }
+    }
+}
 
 struct SceneMesh {
     std::string name;
-    // Positions only, one index per corner, the values as stored (engine
-    // shapes and collision meshes); otherwise every stream is de-duplicated.
+    // Positions only, the values as stored, the vertex number as the one
+    // index (engine shapes and collision meshes).
     bool positionsOnly = false;
     bool hasPositions = false, hasNormals = false, hasTexCoords = false;
     std::vector<float> positions;  // 3 per value
@@ -112,6 +150,10 @@ public:
 
 struct SceneOptions {
     bool verboseTextures = false;
+    // Each stream's values listed once, in order of first use. Without it
+    // every vertex of a part keeps its own values (and the table numbers
+    // them in order), for formats that index whole vertices anyway.
+    bool deduplicate = true;
 };
 
 // Builds the scene of a model whose joints are resolved (ResolveJoints).

@@ -242,7 +242,7 @@ TEST(SimpleGeometry, FansListsStripsAndShortFans) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
-        const Built built(BuildPositionsMesh("ETSH[e]", pos, r.vertices, seq, r.indices, r.type));
+        const Built built(BuildPositionsMesh("ETSH[e]", pos, r.vertices, std::vector<uint16_t>(seq, seq + r.indices), r.type));
         const TiXmlElement* g = built.owner;
         EXPECT_EQ(PrintXml(g).substr(0, 46), "<geometry id=\"ETSH[e]-lib\" name=\"ETSH[e]Mesh\">");
         const TiXmlElement* mesh = g->FirstChildElement("mesh");
