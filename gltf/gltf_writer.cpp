@@ -64,65 +64,75 @@ struct Primitive {
     int position = -1, normal = -1, texCoord = -1, tangent = -1, indices = -1;
 };
 
-// The binary buffer, kept as one piece per view (no copy of the whole
-// buffer while it grows), and the views and accessors into it.
+// The binary buffer, built twice: first only measured (views, accessors
+// and their bounds), then, the JSON written, printed straight into the file
+// by the same calls. No copy of the whole buffer is ever held.
 struct Buffer {
-    std::vector<std::vector<unsigned char>> pieces;
-    size_t size = 0;  // bytes so far, padding included
+    FILE* file = nullptr;  // null: measure only
+    bool ok = true;
+    size_t size = 0;  // bytes so far
     std::vector<View> views;
     std::vector<Accessor> accessors;
 
-    int AddView(const void* data, size_t length, int target) {
-        size = (size + 3) / 4 * 4;
-        const auto* p = static_cast<const unsigned char*>(data);
-        pieces.emplace_back(p, p + length);
-        views.push_back({size, length, target});
-        size += length;
+    void Pad() {
+        static const unsigned char kZeros[4] = {0, 0, 0, 0};
+        const size_t pad = (4 - size % 4) % 4;
+        if (file && pad && std::fwrite(kZeros, 1, pad, file) != pad) ok = false;
+        size += pad;
+    }
+    int BeginView(int target) {
+        Pad();
+        views.push_back({size, 0, target});
         return int(views.size() - 1);
     }
+    void Put(const void* data, size_t length) {
+        if (file && length && std::fwrite(data, 1, length, file) != length) ok = false;
+        size += length;
+        views.back().length += length;
+    }
+    int AddView(const void* data, size_t length, int target) {
+        const int view = BeginView(target);
+        Put(data, length);
+        return view;
+    }
     size_t PaddedSize() const { return (size + 3) / 4 * 4; }
-    // Every piece at its offset, zeros between and after them.
-    bool Write(FILE* file) const {
-        static const unsigned char kZeros[4] = {0, 0, 0, 0};
-        size_t at = 0;
-        for (size_t i = 0; i < pieces.size(); ++i) {
-            if (std::fwrite(kZeros, 1, views[i].offset - at, file) != views[i].offset - at) return false;
-            if (!pieces[i].empty() && std::fwrite(pieces[i].data(), 1, pieces[i].size(), file) != pieces[i].size())
-                return false;
-            at = views[i].offset + views[i].length;
-        }
-        const size_t tail = PaddedSize() - at;
-        return std::fwrite(kZeros, 1, tail, file) == tail;
+    int AddAccessor(int view, int componentType, size_t count, const char* type, std::vector<double> min = {},
+                    std::vector<double> max = {}) {
+        accessors.push_back({view, componentType, count, type, std::move(min), std::move(max)});
+        return int(accessors.size() - 1);
     }
     int AddFloats(const std::vector<float>& values, int width, const char* type, int target, bool bounds) {
-        Accessor a{AddView(values.data(), values.size() * sizeof(float), target), kFloat,
-                   values.size() / size_t(width), type, {}, {}};
+        const int view = AddView(values.data(), values.size() * sizeof(float), target);
+        std::vector<double> min, max;
         if (bounds) {
-            a.min.assign(size_t(width), HUGE_VAL);
-            a.max.assign(size_t(width), -HUGE_VAL);
+            min.assign(size_t(width), HUGE_VAL);
+            max.assign(size_t(width), -HUGE_VAL);
             for (size_t i = 0; i < values.size(); ++i) {
                 const size_t c = i % size_t(width);
-                a.min[c] = std::min(a.min[c], double(values[i]));
-                a.max[c] = std::max(a.max[c], double(values[i]));
+                min[c] = std::min(min[c], double(values[i]));
+                max[c] = std::max(max[c], double(values[i]));
             }
         }
-        accessors.push_back(std::move(a));
-        return int(accessors.size() - 1);
+        return AddAccessor(view, kFloat, values.size() / size_t(width), type, std::move(min), std::move(max));
     }
-    int AddIndices(const std::vector<uint32_t>& indices, size_t vertexCount) {
-        int view;
-        int type;
-        // 16 bits when every index fits below the restart value 65535.
-        if (vertexCount <= 65535) {
-            std::vector<uint16_t> narrow(indices.begin(), indices.end());
-            view = AddView(narrow.data(), narrow.size() * 2, kElementArrayBuffer);
-            type = kUnsignedShort;
-        } else {
-            view = AddView(indices.data(), indices.size() * 4, kElementArrayBuffer);
-            type = kUnsignedInt;
-        }
-        accessors.push_back({view, type, indices.size(), "SCALAR", {}, {}});
-        return int(accessors.size() - 1);
+};
+
+// Values put into the buffer through a small block.
+template <typename T>
+struct Block {
+    Buffer& buffer;
+    std::vector<T> values;
+    explicit Block(Buffer& target) : buffer(target) { values.reserve(16384); }
+    ~Block() { Flush(); }
+    Block(const Block&) = delete;
+    Block& operator=(const Block&) = delete;
+    void Add(T v) {
+        values.push_back(v);
+        if (values.size() == 16384) Flush();
+    }
+    void Flush() {
+        buffer.Put(values.data(), values.size() * sizeof(T));
+        values.clear();
     }
 };
 
@@ -187,43 +197,14 @@ std::vector<float> Tangents(const std::vector<float>& positions, const std::vect
     return out;
 }
 
-Primitive AddPrimitive(Buffer& buffer, const SceneMesh& mesh, int material, bool withTangents,
-                       const std::vector<const SceneTriangles*>& lists) {
+// One glTF vertex per part vertex the triangles use, numbered in order of
+// first use: vertex(numbers) at each first use, index(number) for each
+// corner of every triangle whose three vertices exist.
+template <typename VertexFn, typename IndexFn>
+void Walk(const SceneMesh& mesh, const std::vector<const SceneTriangles*>& lists, VertexFn&& vertex,
+          IndexFn&& index) {
     const size_t width = size_t(mesh.components);
-    std::vector<float> positions, normals, texCoords;
-    std::vector<uint32_t> indices;
-    // A glTF vertex per part vertex the triangles use, numbered in order of
-    // first use.
-    auto addVertex = [&](const int32_t* numbers) {
-        size_t k = 0;
-        const size_t p = size_t(numbers[k++]);
-        for (size_t i = 0; i < 3; ++i)
-            positions.push_back(p * 3 + 2 < mesh.positions.size() ? Finite(mesh.positions[p * 3 + i]) : 0);
-        if (mesh.hasNormals) {
-            const size_t q = size_t(numbers[k++]);
-            double x = 0, y = 0, z = 1;
-            if (q * 3 + 2 < mesh.normals.size()) {
-                x = Finite(mesh.normals[q * 3]);
-                y = Finite(mesh.normals[q * 3 + 1]);
-                z = Finite(mesh.normals[q * 3 + 2]);
-            }
-            // Unit length; a zero normal points along Z.
-            const double length = std::sqrt(x * x + y * y + z * z);
-            double scale = 1;
-            if (length > 1e-12) scale = 1 / length;
-            else x = 0, y = 0, z = 1;
-            normals.push_back(float(x * scale));
-            normals.push_back(float(y * scale));
-            normals.push_back(float(z * scale));
-        }
-        if (mesh.hasTexCoords) {
-            const size_t t = size_t(numbers[k++]);
-            const bool has = t * 2 + 1 < mesh.texCoords.size();
-            // glTF's V runs down the picture, the stored V up.
-            texCoords.push_back(has ? Finite(mesh.texCoords[t * 2]) : 0);
-            texCoords.push_back(1.0f - (has ? Finite(mesh.texCoords[t * 2 + 1]) : 0));
-        }
-    };
+    uint32_t next = 0;
     for (const SceneTriangles* list : lists) {
         const std::vector<int32_t>& table = list->table;
         const size_t partVertices = table.empty() ? mesh.positions.size() / 3 : table.size() / width;
@@ -234,35 +215,120 @@ Primitive AddPrimitive(Buffer& buffer, const SceneMesh& mesh, int material, bool
         ForEachCorner(*list, [&](uint32_t v) {
             if (v < partVertices) {
                 if (number[v] < 0) {
-                    number[v] = int32_t(positions.size() / 3);
+                    number[v] = int32_t(next++);
                     const int32_t self = int32_t(v);
-                    addVertex(table.empty() ? &self : &table[size_t(v) * width]);
+                    vertex(table.empty() ? &self : &table[size_t(v) * width]);
                 }
                 corner[filled] = uint32_t(number[v]);
             } else {
                 whole = false;
             }
             if (++filled < 3) return;
-            if (whole) indices.insert(indices.end(), corner, corner + 3);
+            if (whole)
+                for (uint32_t c : corner) index(c);
             filled = 0;
             whole = true;
         });
     }
-    const size_t n = positions.size() / 3;
-    if (indices.empty()) {
-        Primitive none;
-        none.material = material;
-        return none;
+}
+
+// The attributes of one vertex from its stream numbers: positions as
+// stored, unit normals (a zero normal points along Z), texture coordinates
+// with V turned (glTF's V runs down the picture, the stored V up).
+struct VertexValues {
+    float position[3] = {0, 0, 0};
+    float normal[3] = {0, 0, 1};
+    float texCoord[2] = {0, 1};
+    VertexValues(const SceneMesh& mesh, const int32_t* numbers) {
+        size_t k = 0;
+        const size_t p = size_t(numbers[k++]);
+        if (p * 3 + 2 < mesh.positions.size())
+            for (size_t i = 0; i < 3; ++i) position[i] = Finite(mesh.positions[p * 3 + i]);
+        if (mesh.hasNormals) {
+            const size_t q = size_t(numbers[k++]);
+            if (q * 3 + 2 < mesh.normals.size()) {
+                const double x = Finite(mesh.normals[q * 3]), y = Finite(mesh.normals[q * 3 + 1]),
+                             z = Finite(mesh.normals[q * 3 + 2]);
+                const double length = std::sqrt(x * x + y * y + z * z);
+                if (length > 1e-12) {
+                    normal[0] = float(x / length);
+                    normal[1] = float(y / length);
+                    normal[2] = float(z / length);
+                }
+            }
+        }
+        if (mesh.hasTexCoords) {
+            const size_t t = size_t(numbers[k++]);
+            if (t * 2 + 1 < mesh.texCoords.size()) {
+                texCoord[0] = Finite(mesh.texCoords[t * 2]);
+                texCoord[1] = 1.0f - Finite(mesh.texCoords[t * 2 + 1]);
+            }
+        }
     }
+};
+
+// One attribute of every vertex as a view and accessor, streamed.
+int AddAttribute(Buffer& buffer, const SceneMesh& mesh, const std::vector<const SceneTriangles*>& lists,
+                 int which, size_t count) {
+    static const int kWidths[3] = {3, 3, 2};
+    static const char* const kTypes[3] = {"VEC3", "VEC3", "VEC2"};
+    const int width = kWidths[which];
+    const int view = buffer.BeginView(kArrayBuffer);
+    std::vector<double> min(size_t(width), HUGE_VAL), max(size_t(width), -HUGE_VAL);
+    {
+        Block<float> block(buffer);
+        Walk(mesh, lists,
+             [&](const int32_t* numbers) {
+                 const VertexValues v(mesh, numbers);
+                 const float* values = which == 0 ? v.position : which == 1 ? v.normal : v.texCoord;
+                 for (int i = 0; i < width; ++i) {
+                     block.Add(values[i]);
+                     min[size_t(i)] = std::min(min[size_t(i)], double(values[i]));
+                     max[size_t(i)] = std::max(max[size_t(i)], double(values[i]));
+                 }
+             },
+             [](uint32_t) {});
+    }
+    // Positions carry their bounds.
+    if (which != 0) min.clear(), max.clear();
+    return buffer.AddAccessor(view, kFloat, count, kTypes[which], std::move(min), std::move(max));
+}
+
+Primitive AddPrimitive(Buffer& buffer, const SceneMesh& mesh, int material, bool withTangents,
+                       const std::vector<const SceneTriangles*>& lists) {
     Primitive primitive;
     primitive.material = material;
-    primitive.position = buffer.AddFloats(positions, 3, "VEC3", kArrayBuffer, true);
-    if (mesh.hasNormals) primitive.normal = buffer.AddFloats(normals, 3, "VEC3", kArrayBuffer, false);
-    if (mesh.hasTexCoords) primitive.texCoord = buffer.AddFloats(texCoords, 2, "VEC2", kArrayBuffer, false);
-    if (withTangents)
+    size_t vertices = 0, corners = 0;
+    Walk(mesh, lists, [&](const int32_t*) { ++vertices; }, [&](uint32_t) { ++corners; });
+    if (corners == 0) return primitive;
+    primitive.position = AddAttribute(buffer, mesh, lists, 0, vertices);
+    if (mesh.hasNormals) primitive.normal = AddAttribute(buffer, mesh, lists, 1, vertices);
+    if (mesh.hasTexCoords) primitive.texCoord = AddAttribute(buffer, mesh, lists, 2, vertices);
+    if (withTangents) {
+        std::vector<float> positions, normals, texCoords;
+        std::vector<uint32_t> indices;
+        Walk(mesh, lists,
+             [&](const int32_t* numbers) {
+                 const VertexValues v(mesh, numbers);
+                 positions.insert(positions.end(), v.position, v.position + 3);
+                 if (mesh.hasNormals) normals.insert(normals.end(), v.normal, v.normal + 3);
+                 if (mesh.hasTexCoords) texCoords.insert(texCoords.end(), v.texCoord, v.texCoord + 2);
+             },
+             [&](uint32_t i) { indices.push_back(i); });
         primitive.tangent =
             buffer.AddFloats(Tangents(positions, normals, texCoords, indices), 4, "VEC4", kArrayBuffer, false);
-    primitive.indices = buffer.AddIndices(indices, n);
+    }
+    // 16 bits when every index fits below the restart value 65535.
+    const bool narrow = vertices <= 65535;
+    const int view = buffer.BeginView(kElementArrayBuffer);
+    if (narrow) {
+        Block<uint16_t> block(buffer);
+        Walk(mesh, lists, [](const int32_t*) {}, [&](uint32_t i) { block.Add(uint16_t(i)); });
+    } else {
+        Block<uint32_t> block(buffer);
+        Walk(mesh, lists, [](const int32_t*) {}, [&](uint32_t i) { block.Add(i); });
+    }
+    primitive.indices = buffer.AddAccessor(view, narrow ? kUnsignedShort : kUnsignedInt, corners, "SCALAR");
     return primitive;
 }
 
@@ -455,26 +521,7 @@ bool WriteGltf(const Model& model, const char* outputPath) {
     const std::unique_ptr<Scene> scene = BuildScene(model, options, sink);
     if (!scene) return false;
 
-    Buffer buffer;
-    // Meshes.
-    std::vector<int> meshOf(scene->meshes.size(), -1);
-    std::vector<std::vector<Primitive>> meshes;
-    for (size_t m = 0; m < scene->meshes.size(); ++m) {
-        std::vector<Primitive> primitives = AddMesh(buffer, *scene, scene->meshes[m]);
-        if (primitives.empty()) continue;
-        meshOf[m] = int(meshes.size());
-        meshes.push_back(std::move(primitives));
-    }
-    // Images: in the GLB their bytes join the buffer.
     const std::string binName = ToUtf8(target.name) + ".bin";
-    std::vector<int> imageOf(scene->images.size(), -1), imageViews;
-    std::vector<size_t> imageSource;
-    for (size_t i = 0; i < scene->images.size() && i < sink.pngs.size(); ++i) {
-        if (sink.pngs[i].empty()) continue;
-        imageOf[i] = int(imageSource.size());
-        imageSource.push_back(i);
-        if (target.binary) imageViews.push_back(buffer.AddView(sink.pngs[i].data(), sink.pngs[i].size(), 0));
-    }
     // Animations: one per clip, or one over the whole timeline.
     std::vector<NodeCurves> nodeCurves;
     for (const SceneCurve& curve : scene->curves) {
@@ -498,8 +545,51 @@ bool WriteGltf(const Model& model, const char* outputPath) {
     }
     if (ranges.empty() && !nodeCurves.empty())
         ranges.push_back({"Timeline", 0.0, std::isfinite(scene->endTime) ? scene->endTime : 0.0, nullptr});
-    std::vector<std::vector<Sampler>> animations;
-    for (const AnimationRange& range : ranges) animations.push_back(AddAnimation(buffer, *scene, nodeCurves, range));
+    // Everything the buffer holds, in a fixed order: the meshes, in the GLB
+    // the PNG maps, then the animations. Run once to measure, once to write.
+    struct Layout {
+        std::vector<int> meshOf;
+        std::vector<std::vector<Primitive>> meshes;
+        std::vector<int> imageOf, imageViews;
+        std::vector<size_t> imageSource;
+        std::vector<std::vector<Sampler>> animations;
+    };
+    auto fill = [&](Buffer& buffer, Layout& layout) {
+        layout.meshOf.assign(scene->meshes.size(), -1);
+        for (size_t m = 0; m < scene->meshes.size(); ++m) {
+            std::vector<Primitive> primitives = AddMesh(buffer, *scene, scene->meshes[m]);
+            if (primitives.empty()) continue;
+            layout.meshOf[m] = int(layout.meshes.size());
+            layout.meshes.push_back(std::move(primitives));
+        }
+        layout.imageOf.assign(scene->images.size(), -1);
+        for (size_t i = 0; i < scene->images.size() && i < sink.pngs.size(); ++i) {
+            if (sink.pngs[i].empty()) continue;
+            layout.imageOf[i] = int(layout.imageSource.size());
+            layout.imageSource.push_back(i);
+            if (target.binary) layout.imageViews.push_back(buffer.AddView(sink.pngs[i].data(), sink.pngs[i].size(), 0));
+        }
+        for (const AnimationRange& range : ranges)
+            layout.animations.push_back(AddAnimation(buffer, *scene, nodeCurves, range));
+        buffer.Pad();
+    };
+    Buffer buffer;
+    Layout layout;
+    fill(buffer, layout);
+    const std::vector<int>& meshOf = layout.meshOf;
+    const std::vector<std::vector<Primitive>>& meshes = layout.meshes;
+    const std::vector<int>& imageOf = layout.imageOf;
+    const std::vector<int>& imageViews = layout.imageViews;
+    const std::vector<size_t>& imageSource = layout.imageSource;
+    const std::vector<std::vector<Sampler>>& animations = layout.animations;
+    // The second run prints the buffer into an open file.
+    auto writeBuffer = [&](FILE* file) {
+        Buffer out;
+        out.file = file;
+        Layout ignored;
+        fill(out, ignored);
+        return out.ok && out.size == buffer.size;
+    };
 
     rapidjson::StringBuffer text;
     Json json(text);
@@ -853,7 +943,7 @@ bool WriteGltf(const Model& model, const char* outputPath) {
             return WriteBytes(file, header, sizeof header) && WriteBytes(file, jsonHead, sizeof jsonHead) &&
                    WriteBytes(file, chunk.data(), chunk.size()) &&
                    (!withBin || (WriteBytes(file, binHead, sizeof binHead) &&
-                                 buffer.Write(file)));
+                                 writeBuffer(file)));
         });
         if (!saved) Out("Error - Cannot write %s\n", target.shown.c_str());
         return saved;
@@ -868,7 +958,7 @@ bool WriteGltf(const Model& model, const char* outputPath) {
     if (buffer.size > 0) {
         const std::string binPath = JoinFolder(target.folder, binName);
         if (!SaveFileReplacing(binPath, [&](FILE* file) {
-                return buffer.Write(file);
+                return writeBuffer(file);
             })) {
             Out("Error - Cannot write %s\n", binPath.c_str());
             return false;
