@@ -7,6 +7,7 @@
 #include <tinyxml.h>
 
 #include "core/platform.h"
+#include "core/str.h"
 
 namespace {
 
@@ -18,20 +19,11 @@ bool XmlChar(uint32_t cp) {
 
 // Length of the UTF-8 sequence at p, 0 when invalid.
 size_t Utf8At(const unsigned char* p, size_t n, uint32_t& cp) {
-    unsigned char c = p[0];
-    if (c < 0x80) { cp = c; return 1; }
-    size_t len;
-    uint32_t min;
-    if (c >= 0xC2 && c <= 0xDF) { len = 2; cp = c & 0x1F; min = 0x80; }
-    else if (c >= 0xE0 && c <= 0xEF) { len = 3; cp = c & 0x0F; min = 0x800; }
-    else if (c >= 0xF0 && c <= 0xF4) { len = 4; cp = c & 0x07; min = 0x10000; }
-    else return 0;
-    if (n < len) return 0;
-    for (size_t i = 1; i < len; ++i) {
-        if ((p[i] & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (p[i] & 0x3F);
+    if (p[0] < 0x80) {
+        cp = p[0];
+        return 1;
     }
-    return cp < min ? 0 : len;
+    return DecodeUtf8(p, n, cp);
 }
 
 // The reference starting at p[0] == '&': its length, 0 when it is not one a

@@ -382,6 +382,15 @@ void WriteColour(Json& json, const float* c, int n) {
 
 void Key(Json& json, const char* key) { json.Key(key); }
 
+// "key": {"index": texture}.
+void TextureRef(Json& json, const char* key, int texture) {
+    json.Key(key);
+    json.StartObject();
+    json.Key("index");
+    json.Int(texture);
+    json.EndObject();
+}
+
 void String(Json& json, const std::string& text) {
     const std::string utf8 = ToUtf8(text);
     json.String(utf8.c_str(), rapidjson::SizeType(utf8.size()));
@@ -713,11 +722,7 @@ bool WriteGltf(const Model& model, const char* outputPath) {
             Key(json, "pbrMetallicRoughness");
             json.StartObject();
             if (texture("DIFF") >= 0) {
-                Key(json, "baseColorTexture");
-                json.StartObject();
-                Key(json, "index");
-                json.Int(texture("DIFF"));
-                json.EndObject();
+                TextureRef(json, "baseColorTexture", texture("DIFF"));
             } else {
                 Key(json, "baseColorFactor");
                 WriteColour(json, material.diffuse, 4);
@@ -728,11 +733,7 @@ bool WriteGltf(const Model& model, const char* outputPath) {
             json.Double(1.0);
             json.EndObject();
             if (texture("GLOW") >= 0) {
-                Key(json, "emissiveTexture");
-                json.StartObject();
-                Key(json, "index");
-                json.Int(texture("GLOW"));
-                json.EndObject();
+                TextureRef(json, "emissiveTexture", texture("GLOW"));
                 const float white[3] = {1, 1, 1};
                 Key(json, "emissiveFactor");
                 WriteColour(json, white, 3);
@@ -741,11 +742,7 @@ bool WriteGltf(const Model& model, const char* outputPath) {
                 WriteColour(json, material.emission, 3);
             }
             if (texture("NORM") >= 0) {
-                Key(json, "normalTexture");
-                json.StartObject();
-                Key(json, "index");
-                json.Int(texture("NORM"));
-                json.EndObject();
+                TextureRef(json, "normalTexture", texture("NORM"));
             }
             // Every composed map by its output name (the image of each), and
             // the colours of the DAE's phong effect.
