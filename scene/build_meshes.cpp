@@ -158,6 +158,8 @@ SceneMesh BuildMesh(const SceneBuild& build, const Mesh& mesh, std::string name,
             if (wantPos) list.groups = &part->groups;
             std::vector<int32_t>& table = list.table;
             table.assign(declared * size_t(stride), 0);
+            // No stream asked for: nothing to look up.
+            if (stride == 0) vertexCount = 0;
             struct Converted {
                 float pos[3] = {0, 0, 0};
                 float normal[3] = {0, 0, 1};
