@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/output.h"
+#include "core/paths.h"
 
 const char* GetVariable(const CommandContext& context, const char* name) {
     Core_QStr key(name ? name : "");
@@ -88,7 +89,7 @@ void SetThisPath(CommandContext& context, const char* path, std::string* saveTo)
         saveTo->assign(old ? old : "");
     }
     std::string p = path ? path : "";
-    size_t cut = p.find_last_of("\\/");
+    size_t cut = LastSeparator(p);
     if (cut == std::string::npos) cut = p.find_last_of(':');
     std::string folder = cut == std::string::npos ? std::string() : p.substr(0, cut + 1);
     SetVariable(context, "THIS_PATH", folder.c_str(), false);

@@ -14,6 +14,12 @@ struct FolderEntry {
     bool isFolder = false;
 };
 
+// Every path below may separate folders with "/" or "\" on every platform;
+// the platform module turns them into the native form before the OS sees them.
+
+// Opens a file like fopen.
+FILE* OpenFile(const char* path, const char* mode);
+
 // Reads a whole file into memory. False when it cannot be opened or read.
 bool ReadFileBytes(const char* path, std::vector<unsigned char>& out);
 
@@ -51,7 +57,7 @@ bool SaveFileReplacing(const std::string& target, const std::function<bool(FILE*
 void SleepMilliseconds(unsigned ms);
 
 // Prints a press-Enter prompt and waits for one line on standard input; end of
-// input returns at once.
+// input returns at once. Line ends may be "\n" or "\r\n".
 void WaitForEnter();
 
 // True when a tracer (debugger) is attached to this process.

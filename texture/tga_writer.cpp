@@ -76,7 +76,7 @@ bool WriteTga(const std::string& path, int32_t width, int32_t height, const unsi
 
 bool WriteTgaUnlessLarger(const std::string& path, int32_t width, int32_t height, const unsigned char* pixels,
                           size_t byteCount) {
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+    if (FILE* f = OpenFile(path.c_str(), "rb")) {
         unsigned char h[kTgaHeaderSize];
         const bool whole = std::fread(h, 1, sizeof h, f) == sizeof h;
         std::fclose(f);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "command_test_util.h"
 
 namespace {
@@ -80,12 +82,14 @@ TEST(ProcessArgument, StopWordAndHelp) {
     }
 }
 
-// Trailing blanks stay part of a line, long lines are kept whole, and a "!"
-// line ends only its own file.
+// Trailing blanks stay part of a line, long lines are kept whole, a "!" line
+// ends only its own file, and a path with backslashes opens on every platform.
 TEST(ParamsFile, LinesStopWordAndNesting) {
     TempFolder t;
     const std::string inner = t.Write("inner.txt", "echo=i1\necho=i2\n!\necho=i3\n");
-    const std::string outer = t.Write("outer.txt", "  echo=1\r\n\n\t \n   -echo=2 \nparams=" + inner +
+    std::string backslashed = inner;
+    std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
+    const std::string outer = t.Write("outer.txt", "  echo=1\r\n\n\t \n   -echo=2 \nparams=" + backslashed +
                                                        "\n#echo=comment\n$V=a b  \n$LONG=" + kLong + "\n!\necho=never\n");
     CommandContext c;
     EXPECT_EQ(RunWords(c, {"params=" + outer, "echo=after"}), "12 i1i2after");
