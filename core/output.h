@@ -6,7 +6,12 @@
 #include <string>
 
 #if defined(__GNUC__)
+#ifdef __MINGW32__
+// The Windows build prints through MinGW's C99 printf, not msvcrt's.
+#define VORDA_PRINTF(a, b) __attribute__((format(gnu_printf, a, b)))
+#else
 #define VORDA_PRINTF(a, b) __attribute__((format(printf, a, b)))
+#endif
 #else
 #define VORDA_PRINTF(a, b)
 #endif
