@@ -6,7 +6,6 @@
 #include <sys/types.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -144,9 +143,7 @@ bool FolderExists(const char* path) {
     return path && stat(*path ? NativePath(path).c_str() : ".", &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool MakeOneFolder(const std::string& nativePath) {
-    return mkdir(nativePath.c_str(), 0777) == 0 || errno == EEXIST;
-}
+void TryMakeFolder(const std::string& nativePath) { mkdir(nativePath.c_str(), 0777); }
 
 bool ReplaceFile(const char* source, const char* target) {
     return source && target && std::rename(NativePath(source).c_str(), NativePath(target).c_str()) == 0;
@@ -158,9 +155,11 @@ bool MakeFolderTree(const std::string& folder) {
     std::string path = NativePath(folder.c_str());
     while (path.size() > 1 && path.back() == kNativeSeparator) path.pop_back();
     if (FolderExists(path.c_str())) return true;
+    // A level that cannot be made may be there all the same (a drive "C:", a
+    // network share "\\server\share"): the check of the whole path decides.
     for (size_t i = 1; i <= path.size(); ++i) {
         if (i < path.size() && path[i] != kNativeSeparator) continue;
-        if (!MakeOneFolder(path.substr(0, i))) return false;
+        TryMakeFolder(path.substr(0, i));
     }
     return FolderExists(path.c_str());
 }

@@ -25,5 +25,5 @@ void SortFolderEntries(std::vector<FolderEntry>& entries);
 // One mask without ";" or surrounding blanks against the whole path.
 bool MatchesOneMask(const char* path, const std::string& mask);
 
-// Creates one folder whose parent exists; an existing folder is success.
-bool MakeOneFolder(const std::string& nativePath);
+// Tries to create one folder; whether it is there is checked afterwards.
+void TryMakeFolder(const std::string& nativePath);

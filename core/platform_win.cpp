@@ -97,10 +97,7 @@ bool FolderExists(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool MakeOneFolder(const std::string& nativePath) {
-    // A drive ("C:") or an existing folder cannot be created but is there.
-    return CreateDirectoryA(nativePath.c_str(), nullptr) != 0 || FolderExists(nativePath.c_str());
-}
+void TryMakeFolder(const std::string& nativePath) { CreateDirectoryA(nativePath.c_str(), nullptr); }
 
 bool ReplaceFile(const char* source, const char* target) {
     // rename() on Windows refuses an existing target; this replaces it.
