@@ -41,8 +41,9 @@ test: test-deps build build-asan
 	@echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer build)"
 	@cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 	@if command -v x86_64-w64-mingw32-g++-win32 >/dev/null 2>&1 && command -v wine >/dev/null 2>&1; then \
-	  echo "== tests (Windows build under Wine)"; \
-	  $(MAKE) --no-print-directory windows WIN_BUILD=$(WIN_BUILD) && sh tests/windows/wine_test.sh $(BUILD) $(WIN_BUILD); \
+	  echo "== tests (Windows build under Wine)"; start=$$(date +%s); \
+	  $(MAKE) --no-print-directory windows WIN_BUILD=$(WIN_BUILD) && sh tests/windows/wine_test.sh $(BUILD) $(WIN_BUILD) && \
+	  echo "Windows build and checks: $$(( $$(date +%s) - start )) s"; \
 	else echo "== Windows tests skipped: the MinGW-w64 compiler or Wine is missing"; fi
 	@if command -v clang++-14 >/dev/null 2>&1; then \
 	  echo "== fuzz (30 s per target, two at a time)"; sh scripts/fuzz.sh 30; \
