@@ -7,7 +7,8 @@
 # - a scan over a tree whose names hold spaces and non-ASCII letters;
 # - a params file and a script written with backslash paths and CRLF lines;
 # - a save into a read-only location fails with the error line;
-# - "wait" reads its line from standard input.
+# - "wait" reads its line from standard input;
+# - the exe imports only system DLLs and the zip holds what it must.
 # Wine runs in a private prefix inside WINDOWS_BUILD with one persistent server.
 set -u
 LINUX_BUILD=$(cd "${1:?usage: wine_test.sh LINUX_BUILD WINDOWS_BUILD}" && pwd)
@@ -26,6 +27,26 @@ fail() {
 for f in "$VORDA" "$EXE" "$MAKE_SAMPLE"; do
     [ -f "$f" ] || { echo "FAIL (Windows build): missing $f"; exit 1; }
 done
+
+# The executable needs only DLLs every Windows has; the zip holds the exe, the
+# guide and the licence texts.
+dlls=$(x86_64-w64-mingw32-objdump -p "$EXE" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'a-z' 'A-Z' | sort | tr '\n' ' ')
+for dll in $dlls; do
+    case "$dll" in
+    KERNEL32.DLL | MSVCRT.DLL | SHLWAPI.DLL | USER32.DLL | ADVAPI32.DLL) ;;
+    *) fail "vorda.exe imports $dll, which Windows does not ship" ;;
+    esac
+done
+zip=$(ls "$WINDOWS_BUILD"/vorda-*-win64.zip 2>/dev/null | head -n 1)
+if [ -z "$zip" ]; then
+    fail "no vorda-<version>-win64.zip"
+else
+    listing=$(python3 -m zipfile -l "$zip")
+    for entry in vorda.exe README.md licences/TinyXML.txt licences/libsquish.txt licences/MinGW-w64-runtime.txt \
+        licences/GCC-runtime-libstdc++-libgcc.txt licences/GPL-3.txt; do
+        echo "$listing" | grep -q "/$entry " || fail "$(basename "$zip") lacks $entry"
+    done
+fi
 
 export WINEPREFIX="$WINDOWS_BUILD/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$WINEPREFIX"
