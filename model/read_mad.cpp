@@ -3,7 +3,6 @@
 #include <string>
 #include <unordered_map>
 
-#include "core/platform.h"
 #include "model/chunk_walk.h"
 #include "model/read_model.h"
 
@@ -231,12 +230,4 @@ std::unique_ptr<AnimationSet> ReadMad(const unsigned char* data, size_t size) {
     m.set->curveCount = int32_t(m.set->curves.size());
     LinkClips(*m.set);
     return std::move(m.set);
-}
-
-std::unique_ptr<AnimationSet> LoadMad(const char* path) {
-    std::vector<unsigned char> bytes;
-    if (!path || !ReadFileBytes(path, bytes)) return nullptr;
-    std::unique_ptr<AnimationSet> set = ReadMad(bytes.data(), bytes.size());
-    if (set) set->path.Set(path);
-    return set;
 }

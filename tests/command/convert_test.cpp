@@ -24,9 +24,10 @@ TEST(Convert, MessageTable) {
         {convert("dir.zem/model", "a.dae"), "Error - Conversion Input must be ZEM!\n"},
         {convert("model", "a.dae"), "Error - Conversion Input must be ZEM!\n"},
         {convert("a.zem", "a.dae.txt"), "Error - Conversion Output must be DAE!\n"},
-        {convert(t.File("missing.zem"), out), "Converting " + t.File("missing.zem") + "\n"},
-        {convert(junk, out), "Converting " + junk + "\n"},
-        {convert(empty, out), "Converting " + empty + "\n"},
+        {convert(t.File("missing.zem"), out), "Converting " + t.File("missing.zem") + "\nError - Cannot read model file " +
+                                                  t.File("missing.zem") + " - No such file or directory\n"},
+        {convert(junk, out), "Converting " + junk + "\nError - Not a model file " + junk + " - no model header\n"},
+        {convert(empty, out), "Converting " + empty + "\nError - Not a model file " + empty + " - the file is empty\n"},
         {convert(old, out), "Converting " + old + "\nDAE not saved to " + out +
                                 "\n - Unknown type: Drelmarch2 Multi Mesh File\n - Unknown version: 00000201\n"},
         {{"$D=" + t.Path(), "$CONVERT_IN=$[D]/good.ZEM", "$CONVERT_OUT=$[D]/o/sub/out.DaE", "do=convert"},
