@@ -186,6 +186,7 @@ void PrintHelp() {
         "  pause=seconds     wait; wait: wait for Enter; debugger: wait for a debugger\n"
         "  log nolog loglevel=n dump nodump dumplevel=n   accepted, no effect\n"
         "  !                 stop reading words; #...: comment\n"
+        "  help -h --help    this text; -V --version: the version\n"
         "Variables: $[NAME] in a text is replaced by the value of NAME.\n"
         "  CONVERT_IN CONVERT_OUT DAE_OUT_OPT (VerboseTextures) SCRIPT_POSTLINE THIS_PATH\n"
         "  SCAN_PARAMS SCAN_ROOT SCAN_FULL_PATH SCAN_SUB_PATH SCAN_REL_PATH SCAN_FILE SCAN_TYPE CR\n"
