@@ -101,6 +101,15 @@ bool SaveModel(Model& model, const CommandContext& context, const char* outPath)
 
 namespace {
 
+// The line after a damage alert: what was damaged first, and how much more.
+void PrintDamagedParts(const Damage& damage) {
+    if (damage.parts > 1)
+        Out(" - Damaged: %s and %d more part%s\n", damage.first.c_str(), damage.parts - 1,
+            damage.parts > 2 ? "s" : "");
+    else
+        Out(" - Damaged: %s\n", damage.first.c_str());
+}
+
 // The checks and the conversion itself; true when the document was saved.
 bool ConvertOnce(CommandContext& context, const std::string& input, const std::string& output) {
     if (input.empty()) OutProblem(Problem::kFailure, "Error - Conversion Input not specified!\n");
@@ -121,11 +130,15 @@ bool ConvertOnce(CommandContext& context, const std::string& input, const std::s
     if (!model) return false;
     // A damaged file still converts as far as it could be read; the user is
     // told once, so a tree of conversions shows which results are partial.
-    if (model->damaged)
+    if (model->damage) {
         OutProblem(Problem::kDamage, "ALERT: Damaged model file %s - converting what could be read\n", input.c_str());
-    if (model->animation && model->animation->damaged)
+        PrintDamagedParts(model->damage);
+    }
+    if (model->animation && model->animation->damage) {
         OutProblem(Problem::kDamage, "ALERT: Damaged animation file %s - converting what could be read\n",
                    model->animation->path.CStr());
+        PrintDamagedParts(model->animation->damage);
+    }
     return SaveModel(*model, context, output.c_str());
 }
 

@@ -46,8 +46,9 @@ std::string MakeReadOnlyFolder(const std::string& path) {
 }  // namespace
 
 // One bad input per row, each in a folder holding the sample as ships/hull.zem
-// with its ships/hull.MAD: the line it prints (exactly once), the file that
-// line must name, and the exit status.
+// with its ships/hull.MAD: the line it prints (exactly once, followed by the
+// line naming the damaged part for a damaged file), the file that line must
+// name, and the exit status.
 TEST(FailureReport, EveryBadInputPrintsItsLineAndFailsTheRun) {
     struct Row {
         const char* name;
@@ -55,6 +56,7 @@ TEST(FailureReport, EveryBadInputPrintsItsLineAndFailsTheRun) {
         std::vector<std::string> words;
         std::string file;
         std::string line;  // "REASON" stands for the read-only folder's reason
+        std::string next = "";
     };
     const auto convert = [](const std::string& in, const std::string& out) {
         return std::vector<std::string>{"$CONVERT_IN=" + in, "$CONVERT_OUT=" + out, "do=convert"};
@@ -77,7 +79,8 @@ TEST(FailureReport, EveryBadInputPrintsItsLineAndFailsTheRun) {
         {"cut at 12", [](TempFolder& t) { t.Write("cut12.zem", SampleBytes(12)); }, {"cut12.zem"}, "cut12.zem",
          "Error - Not a model file cut12.zem - no model header"},
         {"cut in the middle", [](TempFolder& t) { t.Write("half.zem", SampleBytes(SampleBytes().size() / 2)); },
-         {"half.zem"}, "half.zem", "ALERT: Damaged model file half.zem - converting what could be read"},
+         {"half.zem"}, "half.zem", "ALERT: Damaged model file half.zem - converting what could be read",
+         " - Damaged: multi mesh [Hull] and 2 more parts"},
         {"folder as input", [](TempFolder& t) { fs::create_directory(t.File("folder.zem")); }, {"folder.zem"},
          "folder.zem", "Error - Cannot read model file folder.zem - Is a directory"},
         {"params file", nullptr, {"params=nosuch.params"}, "nosuch.params",
@@ -95,7 +98,8 @@ TEST(FailureReport, EveryBadInputPrintsItsLineAndFailsTheRun) {
              t.Write("ships/hull.MAD", std::string(mad.begin(), mad.begin() + mad.size() * 2 / 3));
          },
          {"ships/hull.zem"}, "ships/hull.MAD",
-         "ALERT: Damaged animation file ships/hull.MAD - converting what could be read"},
+         "ALERT: Damaged animation file ships/hull.MAD - converting what could be read",
+         " - Damaged: the curve list (CURV) and 2 more parts"},
         {"empty MAD", [](TempFolder& t) { t.Write("ships/hull.MAD", ""); }, {"ships/hull.zem"}, "ships/hull.MAD",
          "ALERT: Not an animation file ships/hull.MAD - the file is empty - converting without animations"},
         {"MAD is a folder",
@@ -129,7 +133,7 @@ TEST(FailureReport, EveryBadInputPrintsItsLineAndFailsTheRun) {
         const int status = RunVorda(t.Path(), row.words, out);
         if (readOnly && ::geteuid() == 0) umount(t.File("ro").c_str());
         EXPECT_EQ(status, 1) << out;
-        EXPECT_EQ(CountLine(out, line), 1u) << out;
+        EXPECT_EQ(CountLine(out, line + (row.next.empty() ? "" : "\n" + row.next)), 1u) << out;
         EXPECT_NE(line.find(row.file), std::string::npos);
         EXPECT_EQ(out.find("Summary - "), std::string::npos) << out;  // one conversion at most
     }

@@ -531,14 +531,14 @@ TEST(DamageFlag, SetByEveryCutInsideAChunk) {
     }
     std::unique_ptr<Model> full = ReadModelFile(whole.data(), whole.size());
     ASSERT_TRUE(full);
-    EXPECT_FALSE(full->damaged);
+    EXPECT_FALSE(full->damage);
     const size_t nameEnd = *std::next(boundaries.begin());  // "VERS", then "NAME"
     size_t cuts = 0;
     for (size_t len = nameEnd + 1; len < whole.size(); len += 7) {
         std::vector<unsigned char> part(whole.begin(), whole.begin() + long(len));
         std::unique_ptr<Model> model = ReadModelFile(part.data(), part.size());
         ASSERT_TRUE(model) << len;
-        EXPECT_EQ(model->damaged, boundaries.count(len) == 0) << "cut at " << len;
+        EXPECT_EQ(bool(model->damage), boundaries.count(len) == 0) << "cut at " << len;
         ++cuts;
     }
     EXPECT_GT(cuts, 100u);
