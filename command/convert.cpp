@@ -120,10 +120,12 @@ bool ConvertOnce(CommandContext& context, const std::string& input, const std::s
     if (input.empty()) return false;
     if (!EqualNoCase(Extension(input), ".ZEM")) {
         OutProblem(Problem::kFailure, "Error - Conversion Input must be ZEM!\n");
+        Out("Error - Not converted: %s does not end in .zem\n", input.c_str());
         return false;
     }
     if (!EqualNoCase(Extension(output), ".DAE")) {
         OutProblem(Problem::kFailure, "Error - Conversion Output must be DAE!\n");
+        Out("Error - Not converted: %s does not end in .dae\n", output.c_str());
         return false;
     }
     std::unique_ptr<Model> model = LoadModel(input.c_str());
