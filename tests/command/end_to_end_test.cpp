@@ -8,12 +8,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int RunTool(const std::string& folder, const std::vector<std::string>& words, std::string& output) {
-    std::string command = Quote(VORDA_BINARY);
-    for (const std::string& w : words) command += " " + Quote(w);
-    return Shell(folder, command, output);
-}
-
 bool IsDae(const std::string& path) { return ReadText(path).rfind("<?xml", 0) == 0 && ReadText(path).find("<COLLADA") < 512; }
 
 }  // namespace
