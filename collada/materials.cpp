@@ -113,20 +113,22 @@ void ReportDecodeFailure(DecodeStatus status, const TextureImage& image, const M
         case DecodeStatus::kOk:
             break;
         case DecodeStatus::kUnknownFormat:
-            OutProblem(Problem::kDamage, "ALERT: Texture [%s] has unknown format [%s] - not decoded\n", image.name.CStr(), image.format.CStr());
+            OutProblem(Problem::kDamage, "ALERT: Texture [%s] has unknown format [%s] - not decoded\n",
+                       image.name.CStr(), image.format.CStr());
             break;
         case DecodeStatus::kNoPixels:
-            OutProblem(Problem::kDamage, "ALERT: Texture [%s] has no pixels (%d x %d) - not decoded\n", image.name.CStr(), level.width,
-                level.height);
+            OutProblem(Problem::kDamage, "ALERT: Texture [%s] has no pixels (%d x %d) - not decoded\n",
+                       image.name.CStr(), level.width, level.height);
             break;
         case DecodeStatus::kTooFewBytes:
-            OutProblem(Problem::kDamage, "ALERT: Texture [%s] of %d x %d pixels holds %zu of the %" PRIu64 " bytes it needs - not decoded\n",
-                image.name.CStr(), level.width, level.height, level.data.size(),
-                RequiredLevelBytes(level.width, level.height, image.format.CStr()));
+            OutProblem(Problem::kDamage,
+                       "ALERT: Texture [%s] of %d x %d pixels holds %zu of the %" PRIu64 " bytes it needs - not decoded\n",
+                       image.name.CStr(), level.width, level.height, level.data.size(),
+                       RequiredLevelBytes(level.width, level.height, image.format.CStr()));
             break;
         case DecodeStatus::kTooLarge:
-            OutProblem(Problem::kDamage, "ALERT: Texture [%s] of %d x %d pixels is too large - not decoded\n", image.name.CStr(), level.width,
-                level.height);
+            OutProblem(Problem::kDamage, "ALERT: Texture [%s] of %d x %d pixels is too large - not decoded\n",
+                       image.name.CStr(), level.width, level.height);
             break;
         case DecodeStatus::kWriteFailed:
             ReportWriteFailure(path);

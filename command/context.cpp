@@ -29,7 +29,8 @@ void CopyContext(CommandContext& target, const CommandContext& source) {
 NestingGuard::NestingGuard(CommandContext& context, const char* what) : state_(context.nesting) {
     if (state_->unwinding) return;
     if (state_->depth >= kMaxNesting) {
-        OutProblem(Problem::kFailure, "Error - Nesting deeper than %d levels, not run - %.200s\n", kMaxNesting, what ? what : "");
+        OutProblem(Problem::kFailure, "Error - Nesting deeper than %d levels, not run - %.200s\n", kMaxNesting,
+                   what ? what : "");
         state_->unwinding = true;
         return;
     }

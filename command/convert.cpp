@@ -42,7 +42,8 @@ DaeOptions ReadDaeOptions(const CommandContext& context) {
         if (space == std::string::npos) space = text.size();
         const std::string word = text.substr(pos, space - pos);
         if (IsPrefixOfNoCase(word, "VerboseTextures")) options.verboseTextures = true;
-        else if (!word.empty()) OutProblem(Problem::kFailure, "Error - Unknown option in DAE_OUT_OPT - %s\n", word.c_str());
+        else if (!word.empty())
+            OutProblem(Problem::kFailure, "Error - Unknown option in DAE_OUT_OPT - %s\n", word.c_str());
         pos = space + 1;
     }
     return options;

@@ -26,7 +26,8 @@ void ReadHeader(ScriptColumns& columns, const char* pos) {
     std::string name;
     while (NextItem(pos, name)) {
         if (columns.names.size() == size_t(kMaxScriptColumns)) {
-            OutProblem(Problem::kFailure, "PARSE SCRIPT: More than %d columns, ignored from %s\n", kMaxScriptColumns, name.c_str());
+            OutProblem(Problem::kFailure, "PARSE SCRIPT: More than %d columns, ignored from %s\n", kMaxScriptColumns,
+                       name.c_str());
             return;
         }
         columns.names.push_back(name);

@@ -52,7 +52,9 @@ bool ReadRecordList(ByteReader& r, size_t minRecord, OwnedList<T>& list, ReadOne
 }
 
 // "[name]" after a kind word: how a damaged object is named to the user.
-inline std::string DamagedPart(const char* kind, const std::string& name) { return std::string(kind) + " [" + name + "]"; }
+inline std::string DamagedPart(const char* kind, const std::string& name) {
+    return std::string(kind) + " [" + name + "]";
+}
 
 // Engine shapes, burns, glows, collision, bounding volume.
 void ReadEngineShape(ByteReader body, Model& model);

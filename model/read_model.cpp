@@ -58,7 +58,8 @@ void ReadInfoChunks(ByteReader content, Model& model) {
         auto entry = std::make_unique<InfoEntry>();
         entry->key.Set(h.kind, 4);
         entry->value.Set("");  // a value that cannot be read is empty, with the hash of ""
-        if (!ReadCountedString(body, entry->value)) NoteDamage(model.damage, DamagedPart("info entry", entry->key.value));
+        if (!ReadCountedString(body, entry->value))
+            NoteDamage(model.damage, DamagedPart("info entry", entry->key.value));
         model.infoEntries.push_back(std::move(entry));
     });
     if (!whole) NoteDamage(model.damage, "the chunks of the INFO form");
