@@ -16,11 +16,11 @@ bool IsBarePathEndingIn(const std::string& word, const char* extension) {
     return dot != std::string::npos && EqualNoCase(word.c_str() + dot, extension);
 }
 
-}  // namespace
-
 bool IsShorthandModel(const std::string& word) { return IsBarePathEndingIn(word, ".zem"); }
 
 bool IsShorthandOutput(const std::string& word) { return IsBarePathEndingIn(word, ".dae"); }
+
+}  // namespace
 
 int RunCommandLine(const std::vector<std::string>& words) {
     if (words.empty()) {

@@ -12,18 +12,12 @@ constexpr int kExitFailed = 1;
 // No words at all: the usage lines were printed.
 constexpr int kExitUsage = 255;
 
-// The shorthand "vorda hull.zem [out/hull.dae]": true when word is a bare
-// path ending in ".zem" (any case; no "=", not starting with "-", "$", "#"
-// or "!"), which no command word can be.
-[[nodiscard]] bool IsShorthandModel(const std::string& word);
-// True when word may follow a shorthand model as its output: a bare path
-// ending in ".dae" (any case).
-[[nodiscard]] bool IsShorthandOutput(const std::string& word);
-
 // Runs the words (the arguments after the program name) and returns the
 // exit status. Without words it prints the usage lines and a pointer to
-// `vorda help`. A shorthand model converts to the output path after it, or
-// to the same path ending in ".dae"; every other word goes to
-// ProcessArgument, and "!" stops. A run with more than one conversion ends
-// with the summary line.
+// `vorda help`. A shorthand model ("vorda hull.zem [out/hull.dae]": a bare
+// path ending in ".zem", any case, with no "=" and not starting with "-",
+// "$", "#" or "!", which no command word can be) converts to the bare
+// ".dae" path after it, or to the same path ending in ".dae"; every other
+// word goes to ProcessArgument, and "!" stops. A run with more than one
+// conversion ends with the summary line.
 [[nodiscard]] int RunCommandLine(const std::vector<std::string>& words);
