@@ -49,7 +49,10 @@ test: test-deps build build-asan
 	  echo "== fuzz (30 s per target, two at a time)"; sh scripts/fuzz.sh 30; \
 	else echo "== fuzz skipped: clang++-14 not found"; fi
 
-demo: build
+# Only the tool and the sample writer: no test suite, so a first run is quick.
+demo: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target vorda vorda_make_sample -- --no-print-directory
 	@sh scripts/demo.sh $(BUILD)
 
 bench: test-deps build

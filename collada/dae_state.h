@@ -9,10 +9,13 @@
 #include <vector>
 
 #include "model/model.h"
+#include "texture/tga_writer.h"
 
 // Options the convert action reads from DAE_OUT_OPT and hands to the writer.
 struct DaeOptions {
     bool verboseTextures = false;
+    // The texture files written earlier in the run; null: no such check.
+    WrittenTextures* writtenTextures = nullptr;
 };
 
 struct DaeState {

@@ -109,7 +109,9 @@ bool WriteDocument(Model& model, const char* outputPath, const DaeOptions& optio
     }
 
     if (!SaveDocument(doc, filePath)) {
-        Out("Error - Cannot write %s\n", state.outputPath.c_str());
+        const std::string reason = LastErrorText();
+        OutProblem(Problem::kFailure, "Error - Cannot write %s\n", state.outputPath.c_str());
+        Out("Error - Cannot write DAE file %s - %s\n", state.outputPath.c_str(), reason.c_str());
         return false;
     }
     return true;

@@ -9,6 +9,7 @@
 
 #include "collada/xml_blocks.h"
 #include "core/output.h"
+#include "core/platform.h"
 #include "texture/decode_pixels.h"
 #include "texture/shader_map.h"
 #include "texture/texture_names.h"
@@ -99,29 +100,38 @@ void AddImage(DaeState& state, const std::string& id, const std::string& name, c
     AddText(AddChildElement(image, "init_from"), file.c_str());
 }
 
+// The old alert, then the same failure with the system's reason.
+void ReportWriteFailure(const std::string& path) {
+    const std::string reason = LastErrorText();
+    OutProblem(Problem::kFailure, "ALERT: Unable to write texture file [%s]\n", path.c_str());
+    Out("Error - Cannot write texture file %s - %s\n", path.c_str(), reason.c_str());
+}
+
 void ReportDecodeFailure(DecodeStatus status, const TextureImage& image, const MipLevel& level,
                          const std::string& path) {
     switch (status) {
         case DecodeStatus::kOk:
             break;
         case DecodeStatus::kUnknownFormat:
-            Out("ALERT: Texture [%s] has unknown format [%s] - not decoded\n", image.name.CStr(), image.format.CStr());
+            OutProblem(Problem::kDamage, "ALERT: Texture [%s] has unknown format [%s] - not decoded\n",
+                       image.name.CStr(), image.format.CStr());
             break;
         case DecodeStatus::kNoPixels:
-            Out("ALERT: Texture [%s] has no pixels (%d x %d) - not decoded\n", image.name.CStr(), level.width,
-                level.height);
+            OutProblem(Problem::kDamage, "ALERT: Texture [%s] has no pixels (%d x %d) - not decoded\n",
+                       image.name.CStr(), level.width, level.height);
             break;
         case DecodeStatus::kTooFewBytes:
-            Out("ALERT: Texture [%s] of %d x %d pixels holds %zu of the %" PRIu64 " bytes it needs - not decoded\n",
-                image.name.CStr(), level.width, level.height, level.data.size(),
-                RequiredLevelBytes(level.width, level.height, image.format.CStr()));
+            OutProblem(Problem::kDamage,
+                       "ALERT: Texture [%s] of %d x %d pixels holds %zu of the %" PRIu64 " bytes it needs - not decoded\n",
+                       image.name.CStr(), level.width, level.height, level.data.size(),
+                       RequiredLevelBytes(level.width, level.height, image.format.CStr()));
             break;
         case DecodeStatus::kTooLarge:
-            Out("ALERT: Texture [%s] of %d x %d pixels is too large - not decoded\n", image.name.CStr(), level.width,
-                level.height);
+            OutProblem(Problem::kDamage, "ALERT: Texture [%s] of %d x %d pixels is too large - not decoded\n",
+                       image.name.CStr(), level.width, level.height);
             break;
         case DecodeStatus::kWriteFailed:
-            Out("ALERT: Unable to write texture file [%s]\n", path.c_str());
+            ReportWriteFailure(path);
             break;
     }
 }
@@ -146,10 +156,26 @@ std::string AsDocumentReadsIt(const std::string& text) {
     return out;
 }
 
-void WriteTextureFile(const std::string& path, const PixelImage& picture) {
+void WriteTextureFile(const DaeState& state, const std::string& path, const PixelImage& picture) {
+    WrittenTextures* written = state.options.writtenTextures;
+    const std::string model = state.model ? state.model->path.value : std::string();
+    const uint64_t checksum =
+        written ? PictureChecksum(picture.width, picture.height, picture.pixels.data(), picture.pixels.size()) : 0;
+    if (written) {
+        // Another model of this run wrote a different picture under this
+        // name: its document names the file too, and now shows this picture.
+        const auto earlier = written->find(path);
+        if (earlier != written->end() && earlier->second.model != model && earlier->second.checksum != checksum)
+            OutProblem(Problem::kFailure,
+                       "Error - Texture file %s of %s replaced with other pixels of %s - convert them into separate "
+                       "folders\n",
+                       path.c_str(), earlier->second.model.c_str(), model.c_str());
+    }
     // Bottom-left origin: viewers show the first decoded row at the bottom.
     if (!WriteTgaUnlessLarger(path, picture.width, -picture.height, picture.pixels.data(), picture.pixels.size()))
-        Out("ALERT: Unable to write texture file [%s]\n", path.c_str());
+        ReportWriteFailure(path);
+    else if (written)
+        (*written)[path] = {checksum, model};
 }
 
 // A texture parameter counts when its index names an image that has a level 0.
@@ -239,7 +265,7 @@ void WriteOneMaterial(DaeState& state, const ShaderMapSet& shaderMaps, Material&
             const std::string& format = slot.image->format.value;
 
             if (state.options.verboseTextures)
-                WriteTextureFile(JoinFolder(state.outputFolder,
+                WriteTextureFile(state, JoinFolder(state.outputFolder,
                                             AsDocumentReadsIt(SourceDumpFileName(stem, format, slot.map->name.value))),
                                  *slot.source);
             ++slot.image->useCount;
@@ -251,7 +277,7 @@ void WriteOneMaterial(DaeState& state, const ShaderMapSet& shaderMaps, Material&
                 const std::string& outputName = out.line->name.value;
                 ComposeOutput(*instance, slot, *out.line, picture);
                 const std::string file = AsDocumentReadsIt(OutputFileName(stem, outputName));
-                WriteTextureFile(JoinFolder(state.outputFolder, file), picture);
+                WriteTextureFile(state, JoinFolder(state.outputFolder, file), picture);
                 AddImage(state, "IMG[" + stem + "_" + outputName + "]-image",
                          "IMG[" + stem + "_" + outputName + "]_FMT[" + format + "]", file);
             }

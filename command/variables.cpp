@@ -53,7 +53,8 @@ std::string Expand(const CommandContext& context, const char* source) {
         if (start == std::string::npos) return text;
         work += text.size();
         if (++substitutions > kMaxSubstitutions || text.size() > kMaxExpandedSize || work > kMaxExpansionWork) {
-            Out("Error - Variable expansion does not end, text dropped - %.200s\n", source ? source : "");
+            OutProblem(Problem::kFailure, "Error - Variable expansion does not end, text dropped - %.200s\n",
+                       source ? source : "");
             return std::string();
         }
         // Walk from the "[" counting brackets; the "]" that brings the depth

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -34,6 +35,7 @@ bool ReadFileBytes(const char* path, std::vector<unsigned char>& out) {
     struct stat st;
     if (fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
         std::fclose(f);
+        errno = EISDIR;
         return false;
     }
     // Read in blocks rather than trusting a size from seek: pipes and special
@@ -48,8 +50,21 @@ bool ReadFileBytes(const char* path, std::vector<unsigned char>& out) {
             break;
         }
     }
+    const int error = errno;
     std::fclose(f);
+    errno = error;
     return ok;
+}
+
+std::string LastErrorText() {
+    // A failure that set no code (a short write the C library did not
+    // explain) still gets words.
+    return errno ? std::strerror(errno) : "Input/output error";
+}
+
+bool PathExists(const char* path) {
+    struct stat st;
+    return path && *path && stat(NativePath(path).c_str(), &st) == 0;
 }
 
 void SortFolderEntries(std::vector<FolderEntry>& entries) {
@@ -166,14 +181,25 @@ bool MakeFolderTree(const std::string& folder) {
 
 bool SaveFileReplacing(const std::string& target, const std::function<bool(FILE*)>& write) {
     const std::string temp = target + ".saving";
+    errno = 0;
     FILE* file = OpenFile(temp.c_str(), "wb");
     if (!file) return false;
     bool ok = write(file);
     ok = std::ferror(file) == 0 && ok;
+    int error = errno;
     // fclose flushes the last buffered bytes; its failure is a failed write.
-    ok = std::fclose(file) == 0 && ok;
-    if (ok) ok = ReplaceFile(temp.c_str(), target.c_str());
-    if (!ok) std::remove(NativePath(temp.c_str()).c_str());
+    const bool closed = std::fclose(file) == 0;
+    if (ok && !closed) error = errno;
+    ok = closed && ok;
+    if (ok) {
+        ok = ReplaceFile(temp.c_str(), target.c_str());
+        if (!ok) error = errno;
+    }
+    if (!ok) {
+        std::remove(NativePath(temp.c_str()).c_str());
+        // The reason of the first failure, not of the clean-up.
+        errno = error;
+    }
     return ok;
 }
 

@@ -20,8 +20,17 @@ struct FolderEntry {
 // Opens a file like fopen.
 FILE* OpenFile(const char* path, const char* mode);
 
-// Reads a whole file into memory. False when it cannot be opened or read.
+// Reads a whole file into memory. False when it cannot be opened or read (a
+// folder cannot be read: LastErrorText then says so).
 bool ReadFileBytes(const char* path, std::vector<unsigned char>& out);
+
+// The operating system's words for why the last failed call of this module
+// failed ("No such file or directory", "Is a directory", "Permission
+// denied", "No space left on device", ...). Read it right after the failure.
+std::string LastErrorText();
+
+// True when a file, folder or anything else exists at path.
+bool PathExists(const char* path);
 
 // Lists the entries of one folder ("." and ".." left out), sorted by name with
 // an ASCII case-insensitive compare (ties by raw bytes) so runs are

@@ -13,6 +13,7 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -101,9 +102,17 @@ void TryMakeFolder(const std::string& nativePath) { CreateDirectoryA(nativePath.
 
 bool ReplaceFile(const char* source, const char* target) {
     // rename() on Windows refuses an existing target; this replaces it.
-    return source && target &&
-           MoveFileExA(NativePath(source).c_str(), NativePath(target).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (source && target &&
+        MoveFileExA(NativePath(source).c_str(), NativePath(target).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0)
+        return true;
+    // The message of a failed save reads errno; the common causes in words.
+    const DWORD code = GetLastError();
+    errno = code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION ? EACCES
+            : code == ERROR_DISK_FULL                                       ? ENOSPC
+            : code == ERROR_PATH_NOT_FOUND                                  ? ENOENT
+                                                                            : EIO;
+    return false;
 }
 
 void SleepMilliseconds(unsigned ms) { Sleep(ms); }

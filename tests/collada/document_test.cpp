@@ -90,14 +90,18 @@ TEST(WriteDocument, NamesFromThePathAndFailedSaves) {
     }
     EXPECT_EQ(ReadAll("plain").find("xxxxxxxxxx"), std::string::npos);
 
-    // A failed save reports one line and leaves what was there.
+    // A failed save reports the old line and one with the reason, and leaves
+    // what was there.
     std::ofstream("plainfile") << "x";
     fs::create_directory("isdir.dae");
     const std::string good = ReadAll("plain");
     fs::create_directory("plain.saving");  // blocks the file the save streams into
     model.version = 7;
-    for (const std::string out : {"isdir.dae", "plainfile/sub/a.dae", "plain"}) {
-        EXPECT_EQ(Write(model, out, &ok), "Saving " + out + "\nError - Cannot write " + out + "\n");
+    const std::pair<std::string, std::string> failures[] = {
+        {"isdir.dae", "Is a directory"}, {"plainfile/sub/a.dae", "Not a directory"}, {"plain", "Is a directory"}};
+    for (const auto& [out, reason] : failures) {
+        EXPECT_EQ(Write(model, out, &ok), "Saving " + out + "\nError - Cannot write " + out +
+                                              "\nError - Cannot write DAE file " + out + " - " + reason + "\n");
         EXPECT_FALSE(ok) << out;
     }
     EXPECT_TRUE(fs::is_directory("isdir.dae"));

@@ -207,7 +207,9 @@ TEST(WriteMaterials, ProblemTexturesAreReportedAndTheDocumentGoesOn) {
         AddImage(model, "a\\rock_diff.dds", "DXT1", Flat(kRed));
         AddParams(AddMaterial(model, "Rock", "fx"), {{"$diffuse", 0}});
         Doc doc(model, folder / "blocker/tex");
-        EXPECT_EQ(doc.printed, "ALERT: Unable to write texture file [" + folder / "blocker/tex/rock_DIFF.TGA]\n");
+        EXPECT_EQ(doc.printed, "ALERT: Unable to write texture file [" + folder / "blocker/tex/rock_DIFF.TGA]\n" +
+                                   "Error - Cannot write texture file " + folder / "blocker/tex/rock_DIFF.TGA" +
+                                   " - Not a directory\n");
         EXPECT_EQ(doc.Phong(0)[2], "texture:IMG[rock_DIFF]-image");
     }
     {

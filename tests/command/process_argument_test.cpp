@@ -35,13 +35,15 @@ TEST(ProcessArgument, WordTable) {
         {{"-$A=$[CR]"}, "", "0 -1 -1", "A=$[CR]"},
         {{"$B=x", "$$A=<$[B]>"}, "", "0 -1 -1", "A=<x>"},
         {{"ACTION=Convert"}, "", "1 -1 -1", ""},
-        {{"action=convert", "action=zzz"}, "", "0 -1 -1", ""},
+        {{"action=convert", "action=zzz"}, "Error - Unknown action - action=zzz\n", "0 -1 -1", ""},
         {{"action=convert", "do=null"}, "", "0 -1 -1", ""},
         {{"action=convert", "DO=CONVERT"}, kNoInputOutput, "0 -1 -1", ""},
         {{"$N=world", "echo=hello $[N]$[CR]", "echo=echo=1"}, "hello world\necho=1", "0 -1 -1", ""},
         {{"exec=echo=x$[CR]y", "pause=0", "pause=-5"}, "x\ny", "0 -1 -1", ""},
-        {{"params=/nonexistent/vorda/params.txt"}, "", "0 -1 -1", ""},
-        {{"$D=/nonexistent", "script=$[D]/s.txt"}, "PARSE SCRIPT: Failed to load /nonexistent/s.txt (was $[D]/s.txt)\n",
+        {{"params=/nonexistent/vorda/params.txt"},
+         "Error - Cannot read params file /nonexistent/vorda/params.txt - No such file or directory\n", "0 -1 -1", ""},
+        {{"$D=/nonexistent", "script=$[D]/s.txt"}, "PARSE SCRIPT: Failed to load /nonexistent/s.txt (was $[D]/s.txt)\n"
+         "Error - Cannot read script file /nonexistent/s.txt - No such file or directory\n",
          "0 -1 -1", "THIS_PATH=<none>"},
         // Word lists: the whole list is expanded before its first item runs.
         {{"exec=$X=1,echo=$[X]"}, "", "0 -1 -1", "X=1"},
