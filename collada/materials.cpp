@@ -47,25 +47,30 @@ void AddFloat(TiXmlElement* phong, const char* name, double v) {
     AddParamElement(phong, name, "float", FormatF6(v).c_str());
 }
 
-// A "texture" names a sampler of its effect, and the sampler reads a surface
-// made from the image: the effect declares both, ahead of its technique. The
-// sampler's sid is the image's id, so the "texture" attribute names the image
-// as well as the sampler.
+// A "texture" names a sampler, and the sampler reads a surface made from the
+// image: the effect declares both ahead of its profile. The sampler's sid is
+// the image's id, so the "texture" attribute names the image as well as the
+// sampler. They sit at the effect's scope, which the profile sees, and not in
+// the profile: a reader that follows the profile's params from name to name
+// until one is no param would go round in a circle (sampler sid = image id =
+// the surface's init_from), while one that reads no effect-level params still
+// finds the image by the attribute alone.
 void AddSamplerParams(TiXmlElement* phong, const std::string& imageName) {
     TiXmlNode* technique = phong->Parent();
     TiXmlNode* profile = technique ? technique->Parent() : nullptr;
-    if (!profile) return;
+    TiXmlNode* effect = profile ? profile->Parent() : nullptr;
+    if (!effect) return;
     TiXmlElement surfaceParam("newparam");
     SetAttr(&surfaceParam, "sid", imageName + "-surface");
     TiXmlElement* surface = AddChildElement(&surfaceParam, "surface");
     SetAttr(surface, "type", "2D");
     AddText(AddChildElement(surface, "init_from"), (imageName + "-image").c_str());
-    profile->InsertBeforeChild(technique, surfaceParam);
+    effect->InsertBeforeChild(profile, surfaceParam);
 
     TiXmlElement samplerParam("newparam");
     SetAttr(&samplerParam, "sid", imageName + "-image");
     AddText(AddChildElement(AddChildElement(&samplerParam, "sampler2D"), "source"), (imageName + "-surface").c_str());
-    profile->InsertBeforeChild(technique, samplerParam);
+    effect->InsertBeforeChild(profile, samplerParam);
 }
 
 // The composed output's texture when the material has one, else the colour.
