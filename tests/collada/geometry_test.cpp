@@ -132,6 +132,9 @@ TEST(MeshGeometry, MasksMaterialsAndUnsupportedGroups) {
         EXPECT_EQ(ChildNames(g.owner->FirstChildElement("mesh"), "triangles", "material"),
                   (std::vector<std::string>{"MATGLOW[x]", "MATGLOW[x]"}));
         EXPECT_EQ(g.P(1), "0 1 3 ");
+        // A model without materials still gets the bound triangles.
+        const Model bare;
+        EXPECT_EQ(Built(bare, mesh, "GLOW[g]_LOD[0]", "#MATGLOW[x]", 0x0001).Tris().size(), 2u);
     }
 }
 
