@@ -43,11 +43,13 @@ void CheckWorkBuffer(const std::string& text, size_t keyCount) {
 }
 
 // An accessor with one param per name, each of the given type. A reader binds
-// the values by these names: "TIME" for the key times, the target's component
-// for the values, "X" (time) and "Y" (value) for a tangent pair.
+// the values by these names (a value whose param has no name is skipped):
+// "TIME" for the key times, the target's component for the values,
+// "INTERPOLATION" for the interpolation names, "X" (time) and "Y" (value) for
+// a tangent pair.
 struct Params {
     const char* type;
-    const char* name;              // null: the param has no name
+    const char* name;
     const char* second = nullptr;  // a tangent pair's second param
 };
 
@@ -58,7 +60,7 @@ void AddAccessor(TiXmlElement* source, const std::string& arrayId, size_t count,
     SetAttr(accessor, "count", int64_t(count));
     SetAttr(accessor, "stride", stride);
     TiXmlElement* param = AddChildElement(accessor, "param");
-    if (params.name) SetAttr(param, "name", params.name);
+    SetAttr(param, "name", params.name);
     SetAttr(param, "type", params.type);
     if (params.second) {
         param = AddChildElement(accessor, "param");
@@ -127,7 +129,7 @@ void WriteCurveAnimation(TiXmlElement* library, const std::string& prefix, const
     text.clear();
     text.reserve(k * 7);
     for (const CurveKey& key : curve.keys) text += key.interpolation != 0 ? "BEZIER " : "LINEAR ";
-    AddSource(animation, prefix + "-interpolation", "Name_array", std::move(text), k, k, 1, {"name", nullptr});
+    AddSource(animation, prefix + "-interpolation", "Name_array", std::move(text), k, k, 1, {"name", "INTERPOLATION"});
 
     // A tangent is a pair over a stride of 2: two float params, X and Y.
     if (tangents) {

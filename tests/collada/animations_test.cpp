@@ -136,10 +136,10 @@ TEST(Animations, SourcesTextsAndFactors) {
                                            "-array\" count=\"" + std::to_string(row.keys.size() * (tangent ? 2 : 1)) +
                                            "\">" + row.texts[i] + "</" + (names ? "Name_array" : "float_array") + ">");
             // Params named for what a reader binds: TIME, the target's
-            // component, none for the interpolation names, X and Y of a tangent.
+            // component, INTERPOLATION, X and Y of a tangent.
             const std::string params =
                 tangent ? "<param name=\"X\" type=\"float\" /><param name=\"Y\" type=\"float\" />"
-                : names ? "<param type=\"name\" />"
+                : names ? "<param name=\"INTERPOLATION\" type=\"name\" />"
                         : "<param name=\"" + std::string(i == 0 ? "TIME" : row.component) + "\" type=\"float\" />";
             EXPECT_EQ(PrintXml(source->FirstChildElement("technique_common")),
                       "<technique_common><accessor source=\"#" + ids[i] + "-array\" count=\"" + k + "\" stride=\"" +

@@ -10,12 +10,12 @@
 
 TEST(BlenderImport, ConvertedSampleArrivesWhole) {
     TempDir tmp;
-    const std::string dae = tmp / "sample.dae";
-    ASSERT_TRUE(SaveBytes(tmp / "sample.zem", BuildZem(*BuildSampleModel())));
+    const std::string zem = tmp / "sample.zem", dae = tmp / "sample.dae";
+    ASSERT_TRUE(SaveBytes(zem, BuildZem(*BuildSampleModel())));
     ASSERT_TRUE(SaveBytes(tmp / "sample.MAD", BuildMad(*BuildSampleAnimation())));
     int status = -1;
-    const std::string output = RunCommand(ShellQuote(VORDA_BINARY) + " " + ShellQuote("$CONVERT_IN=" + (tmp / "sample.zem")) +
-                                              " " + ShellQuote("$CONVERT_OUT=" + dae) + " do=convert",
+    const std::string output = RunCommand(ShellQuote(VORDA_BINARY) + " " + ShellQuote("$CONVERT_IN=" + zem) + " " +
+                                              ShellQuote("$CONVERT_OUT=" + dae) + " do=convert",
                                           &status);
     ASSERT_EQ(status, 0) << output;
     std::string missing;
