@@ -14,6 +14,7 @@ namespace {
 struct Channel {
     const char* name;
     const char* target;
+    const char* component;  // the output value's param name: the part of the target after "."
     double factor;
 };
 
@@ -24,9 +25,9 @@ constexpr double kDegrees = double(57.2957763671875f);
 
 // Index 0 is the fallback for every name not listed and is never compared.
 const Channel kChannels[6] = {
-    {"translateX", "translate.X", 1.0}, {"translateY", "translate.Y", 1.0},
-    {"translateZ", "translate.Z", 1.0}, {"rotateX", "rotateX.ANGLE", kDegrees},
-    {"rotateY", "rotateY.ANGLE", kDegrees}, {"rotateZ", "rotateZ.ANGLE", kDegrees},
+    {"translateX", "translate.X", "X", 1.0},         {"translateY", "translate.Y", "Y", 1.0},
+    {"translateZ", "translate.Z", "Z", 1.0},         {"rotateX", "rotateX.ANGLE", "ANGLE", kDegrees},
+    {"rotateY", "rotateY.ANGLE", "ANGLE", kDegrees}, {"rotateZ", "rotateZ.ANGLE", "ANGLE", kDegrees},
 };
 
 int FindChannel(const std::string& name) {
@@ -41,21 +42,36 @@ void CheckWorkBuffer(const std::string& text, size_t keyCount) {
     if (text.size() > 30 * keyCount) OutText("ALERT: Work buffer overflow!\n");
 }
 
-TiXmlElement* AddAccessor(TiXmlElement* source, const std::string& arrayId, size_t count, int stride,
-                          const char* type) {
+// An accessor with one param per name, each of the given type. A reader binds
+// the values by these names (a value whose param has no name is skipped):
+// "TIME" for the key times, the target's component for the values,
+// "INTERPOLATION" for the interpolation names, "X" (time) and "Y" (value) for
+// a tangent pair.
+struct Params {
+    const char* type;
+    const char* name;
+    const char* second = nullptr;  // a tangent pair's second param
+};
+
+void AddAccessor(TiXmlElement* source, const std::string& arrayId, size_t count, int stride, const Params& params) {
     TiXmlElement* technique = AddChildElement(source, "technique_common");
     TiXmlElement* accessor = AddChildElement(technique, "accessor");
     SetAttr(accessor, "source", "#" + arrayId);
     SetAttr(accessor, "count", int64_t(count));
     SetAttr(accessor, "stride", stride);
     TiXmlElement* param = AddChildElement(accessor, "param");
-    SetAttr(param, "type", type);
-    return accessor;
+    SetAttr(param, "name", params.name);
+    SetAttr(param, "type", params.type);
+    if (params.second) {
+        param = AddChildElement(accessor, "param");
+        SetAttr(param, "name", params.second);
+        SetAttr(param, "type", params.type);
+    }
 }
 
 // One "source" with its array (float_array or Name_array) and accessor.
 void AddSource(TiXmlElement* animation, const std::string& id, const char* arrayName, std::string&& text,
-               size_t arrayCount, size_t keyCount, int stride, const char* paramType) {
+               size_t arrayCount, size_t keyCount, int stride, const Params& params) {
     CheckWorkBuffer(text, keyCount);
     TiXmlElement* source = AddChildElement(animation, "source");
     SetAttr(source, "id", id);
@@ -63,7 +79,7 @@ void AddSource(TiXmlElement* animation, const std::string& id, const char* array
     SetAttr(array, "id", id + "-array");
     SetAttr(array, "count", int64_t(arrayCount));
     AddText(array, std::move(text));
-    AddAccessor(source, id + "-array", keyCount, stride, paramType);
+    AddAccessor(source, id + "-array", keyCount, stride, params);
 }
 
 void AddInput(TiXmlElement* sampler, const char* semantic, const std::string& source) {
@@ -86,7 +102,8 @@ std::string TangentText(const AnimationCurve& curve, double factor, bool in) {
 }
 
 void WriteCurveAnimation(TiXmlElement* library, const std::string& prefix, const AnimationCurve& curve,
-                         double factor) {
+                         const Channel& channel) {
+    const double factor = channel.factor;
     TiXmlElement* animation = AddChildElement(library, "animation");
     if (!animation) return;
     const size_t k = curve.keys.size();
@@ -98,7 +115,7 @@ void WriteCurveAnimation(TiXmlElement* library, const std::string& prefix, const
         AppendG(text, key.time);
         text += ' ';
     }
-    AddSource(animation, prefix + "-input", "float_array", std::move(text), k, k, 1, "float");
+    AddSource(animation, prefix + "-input", "float_array", std::move(text), k, k, 1, {"float", "TIME"});
 
     text.clear();
     text.reserve(k * 14);
@@ -106,20 +123,19 @@ void WriteCurveAnimation(TiXmlElement* library, const std::string& prefix, const
         AppendG(text, key.value * factor);
         text += ' ';
     }
-    AddSource(animation, prefix + "-output", "float_array", std::move(text), k, k, 1, "float");
+    AddSource(animation, prefix + "-output", "float_array", std::move(text), k, k, 1,
+              {"float", channel.component});
 
     text.clear();
     text.reserve(k * 7);
     for (const CurveKey& key : curve.keys) text += key.interpolation != 0 ? "BEZIER " : "LINEAR ";
-    AddSource(animation, prefix + "-interpolation", "Name_array", std::move(text), k, k, 1, "name");
+    AddSource(animation, prefix + "-interpolation", "Name_array", std::move(text), k, k, 1, {"name", "INTERPOLATION"});
 
-    // The tangent accessors keep their one "name" param: files written so far
-    // carry exactly this shape and the readers that take them expect it.
+    // A tangent is a pair over a stride of 2: two float params, X and Y.
     if (tangents) {
-        AddSource(animation, prefix + "-intan", "float_array", TangentText(curve, factor, true), 2 * k, k, 2,
-                  "name");
-        AddSource(animation, prefix + "-outtan", "float_array", TangentText(curve, factor, false), 2 * k, k, 2,
-                  "name");
+        const Params pair = {"float", "X", "Y"};
+        AddSource(animation, prefix + "-intan", "float_array", TangentText(curve, factor, true), 2 * k, k, 2, pair);
+        AddSource(animation, prefix + "-outtan", "float_array", TangentText(curve, factor, false), 2 * k, k, 2, pair);
     }
 
     TiXmlElement* sampler = AddChildElement(animation, "sampler");
@@ -136,9 +152,9 @@ void WriteCurveAnimation(TiXmlElement* library, const std::string& prefix, const
     // joining it to the target becomes the path separator.
     std::string target = prefix;
     target[target.rfind('-')] = '/';
-    TiXmlElement* channel = AddChildElement(animation, "channel");
-    SetAttr(channel, "source", "#" + prefix);
-    SetAttr(channel, "target", target);
+    TiXmlElement* binding = AddChildElement(animation, "channel");
+    SetAttr(binding, "source", "#" + prefix);
+    SetAttr(binding, "target", target);
 }
 
 void WriteClipMarkers(TiXmlElement* lodRoot, const AnimationSet& set) {
@@ -194,7 +210,7 @@ void WriteAnimations(DaeState& state) {
             SetAttr(marker, "id", joint + "-anim");
             SetAttr(marker, "name", joint);
         }
-        WriteCurveAnimation(state.libraryAnimations, prefix, *curve, kChannels[channel].factor);
+        WriteCurveAnimation(state.libraryAnimations, prefix, *curve, kChannels[channel]);
     }
 }
 

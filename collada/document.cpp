@@ -17,6 +17,7 @@
 namespace {
 
 const char kColladaNamespace[] = "http://www.collada.org/2005/11/COLLADASchema";
+const char kFixedDate[] = "1970-01-01T00:00:00Z";
 
 // Streams the document into a temporary file beside the target and renames it
 // over the target only when every byte and the close succeeded, so a failed
@@ -66,6 +67,10 @@ bool WriteDocument(Model& model, const char* outputPath, const DaeOptions& optio
     TiXmlElement* contributor = AddChildElement(asset, "contributor");
     AddTextChild(contributor, "author", "VORDA");
     AddTextChild(contributor, "authoring_tool", "VORDA " __DATE__ " " __TIME__);
+    // The format requires both dates. The document is a function of its input
+    // alone (same input, same bytes), so they carry the epoch, not the clock.
+    AddTextChild(asset, "created", kFixedDate);
+    AddTextChild(asset, "modified", kFixedDate);
     TiXmlElement* unit = AddChildElement(asset, "unit");
     SetAttr(unit, "meter", "0.010000");
     SetAttr(unit, "name", "centimeter");

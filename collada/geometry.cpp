@@ -144,7 +144,8 @@ GeometryResult WriteMeshGeometry(const Model& model, const Mesh& mesh, const std
     // Parts bucketed by material once, so the material-ordered walk below is
     // linear in parts however many materials the model has. A part whose
     // material is not a valid index belongs to no turn and is not written.
-    const size_t materialCount = model.materials.size();
+    // With a target every part is in the one turn, materials or not.
+    const size_t materialCount = withTarget ? 1 : model.materials.size();
     std::vector<std::vector<const MeshPart*>> byMaterial(materialCount);
     for (const MeshPart& part : mesh.parts) {
         int64_t m = withTarget ? 0 : int64_t(part.materialIndex);
@@ -172,7 +173,8 @@ GeometryResult WriteMeshGeometry(const Model& model, const Mesh& mesh, const std
         result.materials.push_back(int32_t(m));
         std::string materialName;
         if (withTarget) {
-            materialName = target;
+            // The symbol the instance binds: the target without its "#".
+            materialName = target[0] == '#' ? target + 1 : target;
         } else if (const Material* material = model.materials[m].get()) {
             materialName = "MAT[" + material->name.value + "]_SHD[" + material->shader.value + "]";
         }

@@ -8,7 +8,8 @@
 // One "geometry" (id "<name>-lib", name "<name>Mesh") with de-duplicated
 // positions, normals and texture coordinates and one "triangles" per part,
 // grouped by material. With target (a "#..." text, may be null/empty) every
-// part is bound to it. Not linked to a parent: the caller appends it.
+// part is bound to it (the "triangles" name its symbol, the target without
+// "#"). Not linked to a parent: the caller appends it.
 GeometryResult WriteMeshGeometry(const Model& model, const Mesh& mesh, const std::string& name,
                                  const char* target, uint32_t mask);
 

@@ -19,6 +19,10 @@ namespace {
 
 const char kGlowMaterial[] = "MATGLOW[TALVE_Glow]";
 
+// The texture coordinate set a "texture" reads: the meshes carry one, set 0,
+// in their "-UV0" source.
+const char kTexcoordSymbol[] = "UV0";
+
 struct Colour {
     float r, g, b, a;
 };
@@ -44,6 +48,32 @@ void AddFloat(TiXmlElement* phong, const char* name, double v) {
     AddParamElement(phong, name, "float", FormatF6(v).c_str());
 }
 
+// A "texture" names a sampler, and the sampler reads a surface made from the
+// image: the effect declares both ahead of its profile. The sampler's sid is
+// the image's id, so the "texture" attribute names the image as well as the
+// sampler. They sit at the effect's scope, which the profile sees, and not in
+// the profile: a reader that follows the profile's params from name to name
+// until one is no param would go round in a circle (sampler sid = image id =
+// the surface's init_from), while one that reads no effect-level params still
+// finds the image by the attribute alone.
+void AddSamplerParams(TiXmlElement* phong, const std::string& imageName) {
+    TiXmlNode* technique = phong->Parent();
+    TiXmlNode* profile = technique ? technique->Parent() : nullptr;
+    TiXmlNode* effect = profile ? profile->Parent() : nullptr;
+    if (!effect) return;
+    TiXmlElement surfaceParam("newparam");
+    SetAttr(&surfaceParam, "sid", imageName + "-surface");
+    TiXmlElement* surface = AddChildElement(&surfaceParam, "surface");
+    SetAttr(surface, "type", "2D");
+    AddText(AddChildElement(surface, "init_from"), (imageName + "-image").c_str());
+    effect->InsertBeforeChild(profile, surfaceParam);
+
+    TiXmlElement samplerParam("newparam");
+    SetAttr(&samplerParam, "sid", imageName + "-image");
+    AddText(AddChildElement(AddChildElement(&samplerParam, "sampler2D"), "source"), (imageName + "-surface").c_str());
+    effect->InsertBeforeChild(profile, samplerParam);
+}
+
 // The composed output's texture when the material has one, else the colour.
 // Outputs are composed one at a time while the files are written, so the
 // output exists exactly when its line's slot has a source.
@@ -54,10 +84,12 @@ void AddColourOrTexture(TiXmlElement* phong, const ShaderMapInstance* instance, 
         AddColour(phong, name, c);
         return;
     }
-    const TextureImage* image = slot->image;
+    const std::string imageName = "IMG[" + slot->image->outputStem.value + "_" + outputName + "]";
+    AddSamplerParams(phong, imageName);
     TiXmlElement* element = AddChildElement(phong, name);
     TiXmlElement* texture = AddChildElement(element, "texture");
-    SetAttr(texture, "texture", "IMG[" + image->outputStem.value + "_" + outputName + "]-image");
+    SetAttr(texture, "texture", imageName + "-image");
+    SetAttr(texture, "texcoord", kTexcoordSymbol);
     TiXmlElement* technique = AddChildElement(AddChildElement(texture, "extra"), "technique");
     SetAttr(technique, "profile", "MAYA");
     TiXmlElement* wrapU = AddChildElement(technique, "wrapU");

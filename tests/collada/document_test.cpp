@@ -53,7 +53,9 @@ TEST(WriteDocument, SkeletonOfAModelWithoutMeshes) {
             EXPECT_TRUE(Kids(library).empty()) << library->Value();
         }
     const TiXmlElement* asset = root->FirstChildElement("asset");
-    EXPECT_EQ(KidNames(asset), (std::vector<std::string>{"contributor", "unit", "up_axis"}));
+    EXPECT_EQ(KidNames(asset), (std::vector<std::string>{"contributor", "created", "modified", "unit", "up_axis"}));
+    EXPECT_EQ(TextOf(asset->FirstChildElement("created")) + " " + TextOf(asset->FirstChildElement("modified")),
+              "1970-01-01T00:00:00Z 1970-01-01T00:00:00Z");
     EXPECT_EQ(TextOf(asset->FirstChildElement("up_axis")), "Y_UP");
     EXPECT_EQ(TextOf(asset->FirstChildElement("contributor")->FirstChildElement("author")), "VORDA");
     EXPECT_EQ(PrintXml(root->FirstChildElement("scene")), "<scene><instance_visual_scene url=\"#hull\" /></scene>");
