@@ -46,7 +46,7 @@ void AddImage(Model& model, const char* name, const char* format, size_t blockBy
 
 double RunMaterialStep(Model& model, const ShaderMapSet& maps, const std::string& folder) {
     (void)maps;  // the scene reads the built-in shader maps itself
-    TgaSink sink(folder);
+    TgaSink sink(folder, nullptr, std::string());
     const auto start = Clock::now();
     BuildScene(model, SceneOptions(), sink);
     return Seconds(start, Clock::now());

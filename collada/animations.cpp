@@ -13,23 +13,36 @@ namespace {
 // match what the nodes carry for the same angle.
 constexpr double kDegrees = double(57.2957763671875f);
 
-// The "<node>-<target>" text of each property; kOther drives translate.X.
+// The "<node>-<target>" text of each property (kOther drives translate.X),
+// and the output value's param name: the part of the target after ".".
 struct Target {
     const char* path;
+    const char* component;
     double factor;
 };
 Target TargetOf(CurveProperty property) {
     switch (property) {
-        case CurveProperty::kTranslateY: return {"translate.Y", 1.0};
-        case CurveProperty::kTranslateZ: return {"translate.Z", 1.0};
-        case CurveProperty::kRotateX: return {"rotateX.ANGLE", kDegrees};
-        case CurveProperty::kRotateY: return {"rotateY.ANGLE", kDegrees};
-        case CurveProperty::kRotateZ: return {"rotateZ.ANGLE", kDegrees};
+        case CurveProperty::kTranslateY: return {"translate.Y", "Y", 1.0};
+        case CurveProperty::kTranslateZ: return {"translate.Z", "Z", 1.0};
+        case CurveProperty::kRotateX: return {"rotateX.ANGLE", "ANGLE", kDegrees};
+        case CurveProperty::kRotateY: return {"rotateY.ANGLE", "ANGLE", kDegrees};
+        case CurveProperty::kRotateZ: return {"rotateZ.ANGLE", "ANGLE", kDegrees};
         case CurveProperty::kOther:
         case CurveProperty::kTranslateX: break;
     }
-    return {"translate.X", 1.0};
+    return {"translate.X", "X", 1.0};
 }
+
+// An accessor's params: one per name, each of the given type. A reader binds
+// the values by these names (a value whose param has no name is skipped):
+// "TIME" for the key times, the target's component for the values,
+// "INTERPOLATION" for the interpolation names, "X" (time) and "Y" (value) for
+// a tangent pair.
+struct Params {
+    const char* type;
+    const char* name;
+    const char* second = nullptr;  // a tangent pair's second param
+};
 
 // The texts used to be built in a work buffer of 30 bytes per key; the alert
 // still tells when a text would not have fitted, but the text is never cut.
@@ -39,7 +52,7 @@ void CheckWorkBuffer(const std::string& text, size_t keyCount) {
 
 // One "source" with its array (float_array or Name_array) and accessor.
 void AddSource(TiXmlElement* animation, const std::string& id, const char* arrayName, std::string&& text,
-               size_t arrayCount, size_t keyCount, int stride, const char* paramType) {
+               size_t arrayCount, size_t keyCount, int stride, const Params& params) {
     CheckWorkBuffer(text, keyCount);
     TiXmlElement* source = AddChildElement(animation, "source");
     SetAttr(source, "id", id);
@@ -51,7 +64,14 @@ void AddSource(TiXmlElement* animation, const std::string& id, const char* array
     SetAttr(accessor, "source", Uri(ArrayId(id)));
     SetAttr(accessor, "count", int64_t(keyCount));
     SetAttr(accessor, "stride", stride);
-    SetAttr(AddChildElement(accessor, "param"), "type", paramType);
+    TiXmlElement* param = AddChildElement(accessor, "param");
+    SetAttr(param, "name", params.name);
+    SetAttr(param, "type", params.type);
+    if (params.second) {
+        param = AddChildElement(accessor, "param");
+        SetAttr(param, "name", params.second);
+        SetAttr(param, "type", params.type);
+    }
 }
 
 void AddInput(TiXmlElement* sampler, const char* semantic, const std::string& source) {
@@ -88,7 +108,7 @@ void AddCurve(TiXmlElement* library, const SceneCurve& scene) {
         AppendG(text, key.time);
         text += ' ';
     }
-    AddSource(animation, prefix + "-input", "float_array", std::move(text), k, k, 1, "float");
+    AddSource(animation, prefix + "-input", "float_array", std::move(text), k, k, 1, {"float", "TIME"});
 
     text.clear();
     text.reserve(k * 14);
@@ -96,20 +116,18 @@ void AddCurve(TiXmlElement* library, const SceneCurve& scene) {
         AppendG(text, key.value * factor);
         text += ' ';
     }
-    AddSource(animation, prefix + "-output", "float_array", std::move(text), k, k, 1, "float");
+    AddSource(animation, prefix + "-output", "float_array", std::move(text), k, k, 1, {"float", target.component});
 
     text.clear();
     text.reserve(k * 7);
     for (const CurveKey& key : curve.keys) text += key.interpolation != 0 ? "BEZIER " : "LINEAR ";
-    AddSource(animation, prefix + "-interpolation", "Name_array", std::move(text), k, k, 1, "name");
+    AddSource(animation, prefix + "-interpolation", "Name_array", std::move(text), k, k, 1, {"name", "INTERPOLATION"});
 
-    // The tangent accessors keep their one "name" param: files written so far
-    // carry exactly this shape and the readers that take them expect it.
+    // A tangent is a pair over a stride of 2: two float params, X and Y.
     if (tangents) {
-        AddSource(animation, prefix + "-intan", "float_array", TangentText(curve, factor, true), 2 * k, k, 2,
-                  "name");
-        AddSource(animation, prefix + "-outtan", "float_array", TangentText(curve, factor, false), 2 * k, k, 2,
-                  "name");
+        const Params pair = {"float", "X", "Y"};
+        AddSource(animation, prefix + "-intan", "float_array", TangentText(curve, factor, true), 2 * k, k, 2, pair);
+        AddSource(animation, prefix + "-outtan", "float_array", TangentText(curve, factor, false), 2 * k, k, 2, pair);
     }
 
     TiXmlElement* sampler = AddChildElement(animation, "sampler");

@@ -15,6 +15,7 @@
 namespace {
 
 const char kColladaNamespace[] = "http://www.collada.org/2005/11/COLLADASchema";
+const char kFixedDate[] = "1970-01-01T00:00:00Z";
 
 void AddTextChild(TiXmlElement* parent, const char* name, const char* text) {
     AddText(AddChildElement(parent, name), text);
@@ -41,7 +42,7 @@ bool WriteDocument(const Model& model, const char* outputPath, const DaeOptions&
     Out("Saving %s\n", shownPath.c_str());
     SceneOptions sceneOptions;
     sceneOptions.verboseTextures = options.verboseTextures;
-    TgaSink sink(folder);
+    TgaSink sink(folder, options.writtenTextures, model.path.value);
     const std::unique_ptr<Scene> scene = BuildScene(model, sceneOptions, sink);
     if (!scene) return false;
 
@@ -55,6 +56,10 @@ bool WriteDocument(const Model& model, const char* outputPath, const DaeOptions&
     TiXmlElement* contributor = AddChildElement(asset, "contributor");
     AddTextChild(contributor, "author", "VORDA");
     AddTextChild(contributor, "authoring_tool", "VORDA " __DATE__ " " __TIME__);
+    // The format requires both dates. The document is a function of its input
+    // alone (same input, same bytes), so they carry the epoch, not the clock.
+    AddTextChild(asset, "created", kFixedDate);
+    AddTextChild(asset, "modified", kFixedDate);
     TiXmlElement* unit = AddChildElement(asset, "unit");
     SetAttr(unit, "meter", "0.010000");
     SetAttr(unit, "name", "centimeter");
@@ -87,7 +92,9 @@ bool WriteDocument(const Model& model, const char* outputPath, const DaeOptions&
     const bool saved =
         SaveFileReplacing(filePath, [&doc](FILE* file) { return doc.SaveFile(file); });
     if (!saved) {
-        Out("Error - Cannot write %s\n", shownPath.c_str());
+        const std::string reason = LastErrorText();
+        OutProblem(Problem::kFailure, "Error - Cannot write %s\n", shownPath.c_str());
+        Out("Error - Cannot write DAE file %s - %s\n", shownPath.c_str(), reason.c_str());
         return false;
     }
     return true;

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "model/model.h"
+#include "texture/tga_writer.h"
 
 // Options the convert action reads from DAE_OUT_OPT and hands to the writer.
 struct DaeOptions {
     bool verboseTextures = false;
+    // The texture files written earlier in the run; null: no such check.
+    WrittenTextures* writtenTextures = nullptr;
 };
 
 // Builds the scene of a model whose joints are resolved, writes its texture

@@ -84,8 +84,8 @@ void AddGeometry(TiXmlElement* library, const Scene& scene, const SceneMesh& mes
         SetAttr(tri, "count", list.count);
         if (!mesh.positionsOnly && list.material >= 0 && size_t(list.material) < scene.materials.size()) {
             const SceneMaterial& material = scene.materials[size_t(list.material)];
-            // The glow meshes name their material by its URI.
-            SetAttr(tri, "material", material.glow ? Uri(material.name) : material.name);
+            // The symbol the instance binds.
+            SetAttr(tri, "material", material.name);
         }
         int offset = 0;
         if (mesh.hasPositions) AddInput(tri, "VERTEX", offset++, vertexId, false);

@@ -6,7 +6,8 @@
 inline std::string Uri(const std::string& id) { return "#" + id; }
 inline std::string GeometryId(const std::string& mesh) { return mesh + "-lib"; }
 inline std::string GeometryName(const std::string& mesh) { return mesh + "Mesh"; }
-inline std::string ImageId(const std::string& key) { return "IMG[" + key + "]-image"; }
+inline std::string ImageSymbol(const std::string& key) { return "IMG[" + key + "]"; }
+inline std::string ImageId(const std::string& key) { return ImageSymbol(key) + "-image"; }
 inline std::string ImageName(const std::string& key, const std::string& format) {
     return "IMG[" + key + "]_FMT[" + format + "]";
 }

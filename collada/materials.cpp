@@ -3,16 +3,42 @@
 #include "collada/ids.h"
 #include "collada/xml_blocks.h"
 #include "core/output.h"
+#include "core/platform.h"
 #include "texture/decode_pixels.h"
 #include "texture/texture_names.h"
 #include "texture/tga_writer.h"
 
 namespace {
 
-void WriteTextureFile(const std::string& path, const PixelImage& picture) {
-    // Bottom-left origin: viewers show the first decoded row at the bottom.
-    if (!WriteTgaUnlessLarger(path, picture.width, -picture.height, picture.pixels.data(), picture.pixels.size()))
-        Out("ALERT: Unable to write texture file [%s]\n", path.c_str());
+// The texture coordinate set a "texture" reads: the meshes carry one, set 0,
+// in their "-UV0" source.
+const char kTexcoordSymbol[] = "UV0";
+
+// A "texture" names a sampler, and the sampler reads a surface made from the
+// image: the effect declares both ahead of its profile. The sampler's sid is
+// the image's id, so the "texture" attribute names the image as well as the
+// sampler. They sit at the effect's scope, which the profile sees, and not in
+// the profile: a reader that follows the profile's params from name to name
+// until one is no param would go round in a circle (sampler sid = image id =
+// the surface's init_from), while one that reads no effect-level params still
+// finds the image by the attribute alone.
+void AddSamplerParams(TiXmlElement* effect, const std::string& imageName) {
+    TiXmlElement* surfaceParam = AddChildElement(effect, "newparam");
+    SetAttr(surfaceParam, "sid", imageName + "-surface");
+    TiXmlElement* surface = AddChildElement(surfaceParam, "surface");
+    SetAttr(surface, "type", "2D");
+    AddText(AddChildElement(surface, "init_from"), (imageName + "-image").c_str());
+
+    TiXmlElement* samplerParam = AddChildElement(effect, "newparam");
+    SetAttr(samplerParam, "sid", imageName + "-image");
+    AddText(AddChildElement(AddChildElement(samplerParam, "sampler2D"), "source"), (imageName + "-surface").c_str());
+}
+
+// The old alert, then the same failure with the system's reason.
+void ReportWriteFailure(const std::string& path) {
+    const std::string reason = LastErrorText();
+    OutProblem(Problem::kFailure, "ALERT: Unable to write texture file [%s]\n", path.c_str());
+    Out("Error - Cannot write texture file %s - %s\n", path.c_str(), reason.c_str());
 }
 
 std::string ColourText(const float* c) {
@@ -44,6 +70,7 @@ void AddColourOrTexture(TiXmlElement* phong, const Scene& scene, const SceneMate
     TiXmlElement* element = AddChildElement(phong, name);
     TiXmlElement* texture = AddChildElement(element, "texture");
     SetAttr(texture, "texture", ImageId(scene.images[size_t(map->image)].key));
+    SetAttr(texture, "texcoord", kTexcoordSymbol);
     TiXmlElement* technique = AddChildElement(AddChildElement(texture, "extra"), "technique");
     SetAttr(technique, "profile", "MAYA");
     TiXmlElement* wrapU = AddChildElement(technique, "wrapU");
@@ -64,6 +91,9 @@ void AddMaterial(TiXmlElement* materials, TiXmlElement* effects, const Scene& sc
     TiXmlElement* effect = AddChildElement(effects, "effect");
     SetAttr(effect, "id", EffectId(m.name));
     SetAttr(effect, "name", m.name);
+    for (const char* output : {"GLOW", "DIFF", "SPEC"})
+        if (const SceneMapRef* map = m.Map(output))
+            AddSamplerParams(effect, ImageSymbol(scene.images[size_t(map->image)].key));
     TiXmlElement* technique = AddChildElement(AddChildElement(effect, "profile_COMMON"), "technique");
     SetAttr(technique, "sid", "standard");
     TiXmlElement* phong = AddChildElement(technique, "phong");
@@ -99,12 +129,32 @@ std::string AsDocumentReadsIt(const std::string& text) {
     return out;
 }
 
+void TgaSink::WriteFile(const std::string& path, const PixelImage& picture) {
+    const uint64_t checksum =
+        written_ ? PictureChecksum(picture.width, picture.height, picture.pixels.data(), picture.pixels.size()) : 0;
+    if (written_) {
+        // Another model of this run wrote a different picture under this
+        // name: its document names the file too, and now shows this picture.
+        const auto earlier = written_->find(path);
+        if (earlier != written_->end() && earlier->second.model != model_ && earlier->second.checksum != checksum)
+            OutProblem(Problem::kFailure,
+                       "Error - Texture file %s of %s replaced with other pixels of %s - convert them into separate "
+                       "folders\n",
+                       path.c_str(), earlier->second.model.c_str(), model_.c_str());
+    }
+    // Bottom-left origin: viewers show the first decoded row at the bottom.
+    if (!WriteTgaUnlessLarger(path, picture.width, -picture.height, picture.pixels.data(), picture.pixels.size()))
+        ReportWriteFailure(path);
+    else if (written_)
+        (*written_)[path] = {checksum, model_};
+}
+
 void TgaSink::Map(const SceneImage& image, const PixelImage& picture) {
-    WriteTextureFile(JoinFolder(folder_, AsDocumentReadsIt(image.file)), picture);
+    WriteFile(JoinFolder(folder_, AsDocumentReadsIt(image.file)), picture);
 }
 
 void TgaSink::SourceDump(const std::string& file, const PixelImage& picture) {
-    WriteTextureFile(JoinFolder(folder_, AsDocumentReadsIt(file)), picture);
+    WriteFile(JoinFolder(folder_, AsDocumentReadsIt(file)), picture);
 }
 
 void TgaSink::UnusedImage(const SceneImage& image, const TextureImage& source) {

@@ -23,12 +23,14 @@ void CopyContext(CommandContext& target, const CommandContext& source) {
     for (const auto& m : source.masks)
         if (m) target.masks.push_back(std::make_unique<std::string>(*m));
     target.nesting = source.nesting;
+    target.run = source.run;
 }
 
 NestingGuard::NestingGuard(CommandContext& context, const char* what) : state_(context.nesting) {
     if (state_->unwinding) return;
     if (state_->depth >= kMaxNesting) {
-        Out("Error - Nesting deeper than %d levels, not run - %.200s\n", kMaxNesting, what ? what : "");
+        OutProblem(Problem::kFailure, "Error - Nesting deeper than %d levels, not run - %.200s\n", kMaxNesting,
+                   what ? what : "");
         state_->unwinding = true;
         return;
     }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/str.h"
+#include "texture/tga_writer.h"
 
 struct Variable {
     Core_QStr name;
@@ -22,6 +23,17 @@ struct NestingState {
     bool unwinding = false;  // the limit was hit: every nested run stops at once
 };
 
+// What the conversions of one run came to, for the closing line, and the
+// texture files they wrote. Shared (not copied) by a context and its private
+// copies, like the nesting state.
+struct RunRecord {
+    int conversions = 0;
+    int converted = 0;  // written, nothing reported
+    int damaged = 0;    // written as far as the input could be read
+    int failed = 0;     // not written, or a file of it could not be written
+    WrittenTextures textures;
+};
+
 struct CommandContext {
     int32_t action = 0;  // 0 = none, 1 = convert (checked after each script row)
     int32_t logLevel = -1;
@@ -29,10 +41,12 @@ struct CommandContext {
     OwnedList<Variable> variables;  // slots may be null after a removal
     OwnedList<std::string> masks;
     std::shared_ptr<NestingState> nesting = std::make_shared<NestingState>();
+    std::shared_ptr<RunRecord> run = std::make_shared<RunRecord>();
 };
 
 // Makes target a deep copy of source: fields, every variable (null slots stay
-// null at the same index) and every mask. The nesting state is shared.
+// null at the same index) and every mask. The nesting state and the run
+// record are shared.
 void CopyContext(CommandContext& target, const CommandContext& source);
 
 // Deepest nesting of params files, scripts and word lists. A chain that runs

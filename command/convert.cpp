@@ -47,36 +47,59 @@ std::string MakeMadPath(const char* path) {
 
 DaeOptions ReadDaeOptions(const CommandContext& context) {
     DaeOptions options;
+    options.writtenTextures = &context.run->textures;
     std::string text = Expand(context, "$[DAE_OUT_OPT]");
     size_t pos = 0;
     while (pos < text.size()) {
         size_t space = text.find(' ', pos);
         if (space == std::string::npos) space = text.size();
-        if (IsPrefixOfNoCase(text.substr(pos, space - pos), "VerboseTextures")) options.verboseTextures = true;
+        const std::string word = text.substr(pos, space - pos);
+        if (IsPrefixOfNoCase(word, "VerboseTextures")) options.verboseTextures = true;
+        else if (!word.empty())
+            OutProblem(Problem::kFailure, "Error - Unknown option in DAE_OUT_OPT - %s\n", word.c_str());
         pos = space + 1;
     }
     return options;
 }
 
+std::unique_ptr<AnimationSet> LoadAnimations(const char* modelPath) {
+    std::string madPath = MakeMadPath(modelPath);
+    if (!PathExists(madPath.c_str())) {
+        // On a case-sensitive file system "<base>.mad" is the same file to
+        // the user; without this fallback its animations would be lost
+        // without a word.
+        madPath.replace(madPath.size() - 4, 4, ".mad");
+        if (!PathExists(madPath.c_str())) return nullptr;
+    }
+    std::vector<unsigned char> bytes;
+    std::unique_ptr<AnimationSet> set;
+    if (!ReadFileBytes(madPath.c_str(), bytes)) {
+        OutProblem(Problem::kDamage, "ALERT: Cannot read animation file %s - %s - converting without animations\n",
+                   madPath.c_str(), LastErrorText().c_str());
+    } else if (!(set = ReadMad(bytes.data(), bytes.size()))) {
+        OutProblem(Problem::kDamage, "ALERT: Not an animation file %s - %s - converting without animations\n",
+                   madPath.c_str(), bytes.empty() ? "the file is empty" : "no animation header");
+    } else {
+        set->path.Set(madPath.c_str());
+    }
+    return set;
+}
+
 std::unique_ptr<Model> LoadModel(const char* path) {
     Out("Converting %s\n", path);
     std::vector<unsigned char> bytes;
-    if (!ReadFileBytes(path, bytes)) return nullptr;
-    std::unique_ptr<Model> model = ReadModelFile(bytes.data(), bytes.size());
-    if (!model) return nullptr;
-    model->path.Set(path);
-    if (model->type == 0 && model->version == 512) {
-        std::string madPath = MakeMadPath(path);
-        std::unique_ptr<AnimationSet> animation = LoadMad(madPath.c_str());
-        if (!animation) {
-            // On a case-sensitive file system "<base>.mad" is the same file to
-            // the user; without this fallback its animations would be lost
-            // without a word.
-            madPath.replace(madPath.size() - 4, 4, ".mad");
-            animation = LoadMad(madPath.c_str());
-        }
-        if (animation) model->animation = std::move(animation);
+    if (!ReadFileBytes(path, bytes)) {
+        OutProblem(Problem::kFailure, "Error - Cannot read model file %s - %s\n", path, LastErrorText().c_str());
+        return nullptr;
     }
+    std::unique_ptr<Model> model = ReadModelFile(bytes.data(), bytes.size());
+    if (!model) {
+        OutProblem(Problem::kFailure, "Error - Not a model file %s - %s\n", path,
+                   bytes.empty() ? "the file is empty" : "no model header");
+        return nullptr;
+    }
+    model->path.Set(path);
+    if (model->type == 0 && model->version == 512) model->animation = LoadAnimations(path);
     return model;
 }
 
@@ -89,35 +112,77 @@ bool SaveModel(Model& model, const CommandContext& context, const char* outPath)
         if (format == OutputFormat::kGltf) return WriteGltf(model, out.c_str());
         return WriteDocument(model, out.c_str(), ReadDaeOptions(context));
     }
-    Out("DAE not saved to %s\n", out.c_str());
+    OutProblem(Problem::kFailure, "DAE not saved to %s\n", out.c_str());
     Out(" - Unknown type: %s\n", model.typeName.CStr());
     Out(" - Unknown version: %08X\n", model.version);
     return false;
 }
 
-void Convert(CommandContext& context) {
-    std::string input = Expand(context, "$[CONVERT_IN]");
-    std::string output = Expand(context, "$[CONVERT_OUT]");
-    if (input.empty()) Out("Error - Conversion Input not specified!\n");
+namespace {
+
+// The line after a damage alert: what was damaged first, and how much more.
+void PrintDamagedParts(const Damage& damage) {
+    if (damage.parts > 1)
+        Out(" - Damaged: %s and %d more part%s\n", damage.first.c_str(), damage.parts - 1,
+            damage.parts > 2 ? "s" : "");
+    else
+        Out(" - Damaged: %s\n", damage.first.c_str());
+}
+
+// The checks and the conversion itself; true when the document was saved.
+bool ConvertOnce(CommandContext& context, const std::string& input, const std::string& output) {
+    if (input.empty()) OutProblem(Problem::kFailure, "Error - Conversion Input not specified!\n");
     if (output.empty()) {
-        Out("Error - Conversion Output not specified!\n");
-        return;
+        OutProblem(Problem::kFailure, "Error - Conversion Output not specified!\n");
+        return false;
     }
-    if (input.empty()) return;
+    if (input.empty()) return false;
     if (!EqualNoCase(Extension(input), ".ZEM")) {
-        Out("Error - Conversion Input must be ZEM!\n");
-        return;
+        OutProblem(Problem::kFailure, "Error - Conversion Input must be ZEM!\n");
+        Out("Error - Not converted: %s does not end in .zem\n", input.c_str());
+        return false;
     }
     if (FormatOf(output) == OutputFormat::kNone) {
-        Out("Error - Conversion Output must be DAE!\n");
-        return;
+        OutProblem(Problem::kFailure, "Error - Conversion Output must be DAE!\n");
+        Out("Error - Not converted: %s does not end in .dae, .glb or .gltf\n", output.c_str());
+        return false;
     }
     std::unique_ptr<Model> model = LoadModel(input.c_str());
-    if (!model) return;
+    if (!model) return false;
     // A damaged file still converts as far as it could be read; the user is
     // told once, so a tree of conversions shows which results are partial.
-    if (model->damaged) Out("ALERT: Damaged model file %s - converting what could be read\n", input.c_str());
-    if (model->animation && model->animation->damaged)
-        Out("ALERT: Damaged animation file %s - converting what could be read\n", model->animation->path.CStr());
-    (void)SaveModel(*model, context, output.c_str());
+    if (model->damage) {
+        OutProblem(Problem::kDamage, "ALERT: Damaged model file %s - converting what could be read\n", input.c_str());
+        PrintDamagedParts(model->damage);
+    }
+    if (model->animation && model->animation->damage) {
+        OutProblem(Problem::kDamage, "ALERT: Damaged animation file %s - converting what could be read\n",
+                   model->animation->path.CStr());
+        PrintDamagedParts(model->animation->damage);
+    }
+    return SaveModel(*model, context, output.c_str());
+}
+
+}  // namespace
+
+void ConvertFiles(CommandContext& context, const std::string& input, const std::string& output) {
+    const ProblemCounts before = ProblemsSoFar();
+    const bool saved = ConvertOnce(context, input, output);
+    const ProblemCounts after = ProblemsSoFar();
+    RunRecord& run = *context.run;
+    ++run.conversions;
+    if (!saved || after.failures > before.failures) ++run.failed;
+    else if (after.damages > before.damages) ++run.damaged;
+    else ++run.converted;
+}
+
+void Convert(CommandContext& context) {
+    ConvertFiles(context, Expand(context, "$[CONVERT_IN]"), Expand(context, "$[CONVERT_OUT]"));
+}
+
+void PrintRunSummary(const CommandContext& context) {
+    const RunRecord& run = *context.run;
+    if (run.conversions < 2) return;
+    Out("Summary - %d models: %d converted, %d damaged, %d failed\n", run.conversions, run.converted, run.damaged,
+        run.failed);
 }

@@ -14,10 +14,26 @@
 // returns; the context is not changed.
 void Convert(CommandContext& context);
 
+// Converts input to output as Convert does, and counts the outcome in the
+// run record: failed when nothing was saved or any failure was reported on
+// the way, damaged when only damage was, converted otherwise.
+void ConvertFiles(CommandContext& context, const std::string& input, const std::string& output);
+
+// The closing line of a run with more than one conversion:
+// "Summary - N models: C converted, D damaged, F failed".
+void PrintRunSummary(const CommandContext& context);
+
 // Prints "Converting %s\n", reads the model file and, for a multi-mesh model
 // of version 512, attaches the animations of the MAD file beside it. Null
-// when the file cannot be read or holds no model (nothing more is printed).
+// when the file cannot be read or holds no model (one "Error - " line says
+// why). A MAD file that exists but cannot be read or is no MAD file is
+// reported on one "ALERT: " line; a missing one is not.
 [[nodiscard]] std::unique_ptr<Model> LoadModel(const char* path);
+
+// The animations beside a model: "<base>.MAD", else "<base>.mad". Null when
+// neither exists (nothing printed) or the one there could not be used
+// (reported).
+[[nodiscard]] std::unique_ptr<AnimationSet> LoadAnimations(const char* modelPath);
 
 // Writes the document for a multi-mesh model of version 512; any other model
 // prints the three "DAE not saved" lines. False when nothing was written
@@ -30,5 +46,7 @@ bool SaveModel(Model& model, const CommandContext& context, const char* outPath)
 
 // Options of the document writer from the expanded DAE_OUT_OPT: words split
 // at spaces; verboseTextures when a word is a beginning of "VerboseTextures"
-// (any case).
+// (any case). Any other word prints "Error - Unknown option in DAE_OUT_OPT".
+// The run's record of written textures goes along, so the writer can refuse
+// to replace a texture another model of the run wrote.
 [[nodiscard]] DaeOptions ReadDaeOptions(const CommandContext& context);

@@ -1,17 +1,7 @@
 // Program entry: every argument is one word of the command language.
-#include "command/context.h"
-#include "command/process_argument.h"
-#include "core/output.h"
+#include <string>
+#include <vector>
 
-int main(int argc, char** argv) {
-    CommandContext context;
-    if (argc < 2) {
-        PrintUsage();
-        OutFlush();
-        return -1;
-    }
-    for (int i = 1; i < argc; ++i)
-        if (!ProcessArgument(context, argv[i])) break;
-    OutFlush();
-    return 0;
-}
+#include "command/command_line.h"
+
+int main(int argc, char** argv) { return RunCommandLine(std::vector<std::string>(argv + 1, argv + argc)); }

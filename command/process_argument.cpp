@@ -45,16 +45,26 @@ void WaitForDebugger() {
 
 bool IsConvert(const char* value) { return EqualNoCase(value, "convert"); }
 
+// "convert" runs the conversion; "null" and an empty value do nothing. Any
+// other value does nothing either, but is most likely a misspelt "convert".
+bool IsKnownAction(const char* value) { return IsConvert(value) || EqualNoCase(value, "null") || !*value; }
+
+void ReportUnknownAction(const char* name, const char* value) {
+    if (!IsKnownAction(value)) OutProblem(Problem::kFailure, "Error - Unknown action - %s=%s\n", name, value);
+}
+
 bool RunValuedWord(CommandContext& context, const char* name, const char* value) {
     if (EqualNoCase(name, "params")) {
         RunParamsFile(context, value);
     } else if (EqualNoCase(name, "do")) {
+        ReportUnknownAction(name, value);
         if (IsConvert(value)) {
             context.action = 1;
             Convert(context);
         }
         context.action = 0;
     } else if (EqualNoCase(name, "action")) {
+        ReportUnknownAction(name, value);
         context.action = IsConvert(value) ? 1 : 0;
     } else if (EqualNoCase(name, "addmask")) {
         AddMask(context, value);
@@ -101,8 +111,10 @@ bool RunPlainWord(CommandContext& context, const char* name) {
         // The prompt goes to the terminal directly: earlier lines come first.
         OutFlush();
         WaitForEnter();
-    } else if (EqualNoCase(name, "help") || EqualNoCase(name, "-help")) {
+    } else if (EqualNoCase(name, "help") || EqualNoCase(name, "-help") || EqualNoCase(name, "h")) {
         PrintHelp();
+    } else if (EqualNoCase(name, "V") || EqualNoCase(name, "-version") || EqualNoCase(name, "version")) {
+        PrintVersion();
     } else {
         return false;
     }
@@ -126,13 +138,17 @@ bool ProcessArgument(CommandContext& context, const char* word) {
     } else {
         known = RunPlainWord(context, p);
     }
-    if (!known) Out("Error - Unknown parameter - %s\n", p);
+    if (!known) OutProblem(Problem::kFailure, "Error - Unknown parameter - %s\n", p);
     return true;
 }
 
 void RunParamsFile(CommandContext& context, const char* fileName) {
     std::vector<unsigned char> bytes;
-    if (!ReadFileBytes(fileName, bytes)) return;
+    if (!ReadFileBytes(fileName, bytes)) {
+        OutProblem(Problem::kFailure, "Error - Cannot read params file %s - %s\n", fileName ? fileName : "",
+                   LastErrorText().c_str());
+        return;
+    }
     NestingGuard guard(context, fileName);
     if (!guard.Entered()) return;
     const char* pos = reinterpret_cast<const char*>(bytes.data());
@@ -150,6 +166,10 @@ void PrintUsage() {
     Out("-- 1.0\n");
 }
 
+void PrintUsagePointer() { Out("Run 'vorda help' for the words and an example.\n"); }
+
+void PrintVersion() { Out("VORDA 1.0\n"); }
+
 void PrintHelp() {
     PrintUsage();
     Out("Words (names are case-insensitive; one leading \"-\" is allowed):\n"
@@ -166,7 +186,12 @@ void PrintHelp() {
         "  pause=seconds     wait; wait: wait for Enter; debugger: wait for a debugger\n"
         "  log nolog loglevel=n dump nodump dumplevel=n   accepted, no effect\n"
         "  !                 stop reading words; #...: comment\n"
+        "  help -h --help    this text; -V --version: the version\n"
         "Variables: $[NAME] in a text is replaced by the value of NAME.\n"
         "  CONVERT_IN CONVERT_OUT DAE_OUT_OPT (VerboseTextures) SCRIPT_POSTLINE THIS_PATH\n"
-        "  SCAN_PARAMS SCAN_ROOT SCAN_FULL_PATH SCAN_SUB_PATH SCAN_REL_PATH SCAN_FILE SCAN_TYPE CR\n");
+        "  SCAN_PARAMS SCAN_ROOT SCAN_FULL_PATH SCAN_SUB_PATH SCAN_REL_PATH SCAN_FILE SCAN_TYPE CR\n"
+        "Example (single quotes keep the shell from replacing the $ words):\n"
+        "  vorda '$CONVERT_IN=ships/hull.zem' '$CONVERT_OUT=out/hull.dae' do=convert\n"
+        "Shorthand: vorda ships/hull.zem [out/hull.dae]   (output beside the model when not given)\n"
+        "Exit status: 0 all went well, 1 something failed or was damaged, 255 no words.\n");
 }

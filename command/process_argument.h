@@ -12,11 +12,18 @@
 bool ProcessArgument(CommandContext& context, const char* word);
 
 // Runs a params file: one word per line; a "!" line ends only this file. A
-// file that cannot be read is skipped silently.
+// file that cannot be read prints one "Error - " line with the reason.
 void RunParamsFile(CommandContext& context, const char* fileName);
 
 // The two usage lines the entry point prints when it has no word.
 void PrintUsage();
 
-// The usage lines plus a short reference of the words and variables.
+// The line after the usage lines that points to `vorda help`.
+void PrintUsagePointer();
+
+// "VORDA 1.0": the words -V, --version and version.
+void PrintVersion();
+
+// The usage lines plus a short reference of the words and variables, an
+// example command line and the exit status.
 void PrintHelp();

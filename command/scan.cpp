@@ -4,6 +4,7 @@
 
 #include "command/variables.h"
 #include "command/word_list.h"
+#include "core/output.h"
 #include "core/platform.h"
 
 void AddMask(CommandContext& context, const char* mask) {
@@ -52,7 +53,12 @@ void WalkFolder(CommandContext& context, const std::string& root, const std::str
     uint64_t device = 0, inode = 0;
     if (FolderIdentity(folder.c_str(), device, inode) && !visited.insert({device, inode}).second) return;
     std::vector<FolderEntry> entries;
-    if (!ListFolder(folder.c_str(), entries)) return;
+    if (!ListFolder(folder.c_str(), entries)) {
+        // A folder that is there but empty is no failure; one that is
+        // missing, is a file or cannot be read is.
+        OutProblem(Problem::kFailure, "Error - Cannot scan folder %s - %s\n", folder.c_str(), LastErrorText().c_str());
+        return;
+    }
     std::string prefix = relativeFolder ? *relativeFolder + "/" : std::string();
     for (const FolderEntry& entry : entries) {
         if (IsUnwinding(context)) return;

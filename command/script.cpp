@@ -26,7 +26,8 @@ void ReadHeader(ScriptColumns& columns, const char* pos) {
     std::string name;
     while (NextItem(pos, name)) {
         if (columns.names.size() == size_t(kMaxScriptColumns)) {
-            Out("PARSE SCRIPT: More than %d columns, ignored from %s\n", kMaxScriptColumns, name.c_str());
+            OutProblem(Problem::kFailure, "PARSE SCRIPT: More than %d columns, ignored from %s\n", kMaxScriptColumns,
+                       name.c_str());
             return;
         }
         columns.names.push_back(name);
@@ -73,7 +74,10 @@ void RunScript(CommandContext& context, const char* fileName) {
     std::string name = Expand(context, fileName);
     std::vector<unsigned char> bytes;
     if (!ReadFileBytes(name.c_str(), bytes)) {
-        Out("PARSE SCRIPT: Failed to load %s (was %s)\n", name.c_str(), fileName ? fileName : "");
+        const std::string reason = LastErrorText();
+        OutProblem(Problem::kFailure, "PARSE SCRIPT: Failed to load %s (was %s)\n", name.c_str(),
+                   fileName ? fileName : "");
+        Out("Error - Cannot read script file %s - %s\n", name.c_str(), reason.c_str());
         return;
     }
     NestingGuard guard(context, name.c_str());

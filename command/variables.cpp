@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/output.h"
+#include "core/paths.h"
 
 const char* GetVariable(const CommandContext& context, const char* name) {
     Core_QStr key(name ? name : "");
@@ -52,7 +53,8 @@ std::string Expand(const CommandContext& context, const char* source) {
         if (start == std::string::npos) return text;
         work += text.size();
         if (++substitutions > kMaxSubstitutions || text.size() > kMaxExpandedSize || work > kMaxExpansionWork) {
-            Out("Error - Variable expansion does not end, text dropped - %.200s\n", source ? source : "");
+            OutProblem(Problem::kFailure, "Error - Variable expansion does not end, text dropped - %.200s\n",
+                       source ? source : "");
             return std::string();
         }
         // Walk from the "[" counting brackets; the "]" that brings the depth
@@ -88,7 +90,7 @@ void SetThisPath(CommandContext& context, const char* path, std::string* saveTo)
         saveTo->assign(old ? old : "");
     }
     std::string p = path ? path : "";
-    size_t cut = p.find_last_of("\\/");
+    size_t cut = LastSeparator(p);
     if (cut == std::string::npos) cut = p.find_last_of(':');
     std::string folder = cut == std::string::npos ? std::string() : p.substr(0, cut + 1);
     SetVariable(context, "THIS_PATH", folder.c_str(), false);

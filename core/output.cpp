@@ -4,6 +4,7 @@
 
 namespace {
 FILE* g_stream = nullptr;
+ProblemCounts g_problems;
 inline FILE* Stream() { return g_stream ? g_stream : stdout; }
 }  // namespace
 
@@ -13,6 +14,17 @@ void Out(const char* format, ...) {
     std::vfprintf(Stream(), format, args);
     va_end(args);
 }
+
+void OutProblem(Problem kind, const char* format, ...) {
+    if (kind == Problem::kDamage) ++g_problems.damages;
+    else ++g_problems.failures;
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(Stream(), format, args);
+    va_end(args);
+}
+
+ProblemCounts ProblemsSoFar() { return g_problems; }
 
 void OutText(const char* text) { std::fputs(text ? text : "", Stream()); }
 

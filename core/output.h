@@ -6,13 +6,32 @@
 #include <string>
 
 #if defined(__GNUC__)
+#ifdef __MINGW32__
+// The Windows build prints through MinGW's C99 printf, not msvcrt's.
+#define VORDA_PRINTF(a, b) __attribute__((format(gnu_printf, a, b)))
+#else
 #define VORDA_PRINTF(a, b) __attribute__((format(printf, a, b)))
+#endif
 #else
 #define VORDA_PRINTF(a, b)
 #endif
 
 // printf-style output to the current stream (standard output by default).
 void Out(const char* format, ...) VORDA_PRINTF(1, 2);
+// A line that reports a problem: printed as Out prints it, and counted, so
+// the run can end with a closing line and an exit status that tell the truth.
+// A failure is something not done (a file not read or not written, a word
+// not understood); damage is input converted only as far as it could be read.
+enum class Problem { kFailure, kDamage };
+void OutProblem(Problem kind, const char* format, ...) VORDA_PRINTF(2, 3);
+
+// How many problems of each kind were printed so far in this process.
+struct ProblemCounts {
+    long failures = 0;
+    long damages = 0;
+};
+ProblemCounts ProblemsSoFar();
+
 // Raw text, no formatting.
 void OutText(const char* text);
 void OutFlush();

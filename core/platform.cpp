@@ -1,9 +1,9 @@
+// The parts every platform shares, then the POSIX side. The Windows side of
+// the OS calls is core/platform_win.cpp.
 #include "core/platform.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/types.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -11,16 +11,31 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/platform_os.h"
 #include "core/str.h"
+
+#ifndef _WIN32
+#include <dirent.h>
+#include <unistd.h>
+#endif
+
+std::string NativePath(const char* path) {
+    std::string native = path ? path : "";
+    std::replace(native.begin(), native.end(), kForeignSeparator, kNativeSeparator);
+    return native;
+}
+
+FILE* OpenFile(const char* path, const char* mode) { return std::fopen(NativePath(path).c_str(), mode); }
 
 bool ReadFileBytes(const char* path, std::vector<unsigned char>& out) {
     out.clear();
     if (!path) return false;
-    FILE* f = std::fopen(path, "rb");
+    FILE* f = OpenFile(path, "rb");
     if (!f) return false;
     struct stat st;
     if (fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
         std::fclose(f);
+        errno = EISDIR;
         return false;
     }
     // Read in blocks rather than trusting a size from seek: pipes and special
@@ -35,16 +50,37 @@ bool ReadFileBytes(const char* path, std::vector<unsigned char>& out) {
             break;
         }
     }
+    const int error = errno;
     std::fclose(f);
+    errno = error;
     return ok;
 }
 
+std::string LastErrorText() {
+    // A failure that set no code (a short write the C library did not
+    // explain) still gets words.
+    return errno ? std::strerror(errno) : "Input/output error";
+}
+
+bool PathExists(const char* path) {
+    struct stat st;
+    return path && *path && stat(NativePath(path).c_str(), &st) == 0;
+}
+
+void SortFolderEntries(std::vector<FolderEntry>& entries) {
+    std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
+        int c = CompareNoCase(a.name.c_str(), b.name.c_str());
+        return c != 0 ? c < 0 : a.name < b.name;
+    });
+}
+
+#ifndef _WIN32
 bool ListFolder(const char* path, std::vector<FolderEntry>& out) {
     out.clear();
     if (!path) return false;
-    DIR* dir = opendir(*path ? path : ".");
+    std::string base = *path ? NativePath(path) : ".";
+    DIR* dir = opendir(base.c_str());
     if (!dir) return false;
-    std::string base = *path ? path : ".";
     while (struct dirent* e = readdir(dir)) {
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
         FolderEntry entry;
@@ -55,16 +91,13 @@ bool ListFolder(const char* path, std::vector<FolderEntry>& out) {
         out.push_back(std::move(entry));
     }
     closedir(dir);
-    std::sort(out.begin(), out.end(), [](const FolderEntry& a, const FolderEntry& b) {
-        int c = CompareNoCase(a.name.c_str(), b.name.c_str());
-        return c != 0 ? c < 0 : a.name < b.name;
-    });
+    SortFolderEntries(out);
     return true;
 }
 
 bool FolderIdentity(const char* path, uint64_t& device, uint64_t& inode) {
     struct stat st;
-    if (!path || stat(*path ? path : ".", &st) != 0) return false;
+    if (!path || stat(*path ? NativePath(path).c_str() : ".", &st) != 0) return false;
     device = static_cast<uint64_t>(st.st_dev);
     inode = static_cast<uint64_t>(st.st_ino);
     return true;
@@ -98,9 +131,13 @@ bool MatchOne(const char* text, size_t tlen, const char* mask, size_t mlen) {
 
 }  // namespace
 
+bool MatchesOneMask(const char* path, const std::string& mask) {
+    return MatchOne(path, std::strlen(path), mask.data(), mask.size());
+}
+#endif  // !_WIN32
+
 bool MatchesMask(const char* path, const char* mask) {
     if (!path || !mask) return false;
-    size_t tlen = std::strlen(path);
     const char* start = mask;
     for (;;) {
         const char* end = std::strchr(start, ';');
@@ -109,61 +146,69 @@ bool MatchesMask(const char* path, const char* mask) {
         const char* s = start;
         while (mlen && (*s == ' ')) { ++s; --mlen; }
         while (mlen && s[mlen - 1] == ' ') --mlen;
-        if (mlen && MatchOne(path, tlen, s, mlen)) return true;
+        if (mlen && MatchesOneMask(path, std::string(s, mlen))) return true;
         if (!end) return false;
         start = end + 1;
     }
 }
 
+#ifndef _WIN32
 bool FolderExists(const char* path) {
     struct stat st;
-    return path && stat(*path ? path : ".", &st) == 0 && S_ISDIR(st.st_mode);
+    return path && stat(*path ? NativePath(path).c_str() : ".", &st) == 0 && S_ISDIR(st.st_mode);
 }
+
+void TryMakeFolder(const std::string& nativePath) { mkdir(nativePath.c_str(), 0777); }
+
+bool ReplaceFile(const char* source, const char* target) {
+    return source && target && std::rename(NativePath(source).c_str(), NativePath(target).c_str()) == 0;
+}
+#endif  // !_WIN32
 
 bool MakeFolderTree(const std::string& folder) {
     if (folder.empty()) return true;
-    std::string path = folder;
-    std::replace(path.begin(), path.end(), '\\', '/');
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    std::string path = NativePath(folder.c_str());
+    while (path.size() > 1 && path.back() == kNativeSeparator) path.pop_back();
     if (FolderExists(path.c_str())) return true;
+    // A level that cannot be made may be there all the same (a drive "C:", a
+    // network share "\\server\share"): the check of the whole path decides.
     for (size_t i = 1; i <= path.size(); ++i) {
-        if (i < path.size() && path[i] != '/') continue;
-        std::string part = path.substr(0, i);
-        if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return false;
+        if (i < path.size() && path[i] != kNativeSeparator) continue;
+        TryMakeFolder(path.substr(0, i));
     }
     return FolderExists(path.c_str());
 }
 
-bool ReplaceFile(const char* source, const char* target) {
-    return source && target && std::rename(source, target) == 0;
-}
-
 bool SaveFileReplacing(const std::string& target, const std::function<bool(FILE*)>& write) {
     const std::string temp = target + ".saving";
-    FILE* file = std::fopen(temp.c_str(), "wb");
+    errno = 0;
+    FILE* file = OpenFile(temp.c_str(), "wb");
     if (!file) return false;
     bool ok = write(file);
     ok = std::ferror(file) == 0 && ok;
+    int error = errno;
     // fclose flushes the last buffered bytes; its failure is a failed write.
-    ok = std::fclose(file) == 0 && ok;
-    if (ok) ok = ReplaceFile(temp.c_str(), target.c_str());
-    if (!ok) std::remove(temp.c_str());
+    const bool closed = std::fclose(file) == 0;
+    if (ok && !closed) error = errno;
+    ok = closed && ok;
+    if (ok) {
+        ok = ReplaceFile(temp.c_str(), target.c_str());
+        if (!ok) error = errno;
+    }
+    if (!ok) {
+        std::remove(NativePath(temp.c_str()).c_str());
+        // The reason of the first failure, not of the clean-up.
+        errno = error;
+    }
     return ok;
 }
 
+#ifndef _WIN32
 void SleepMilliseconds(unsigned ms) {
     while (ms > 0) {
         unsigned chunk = ms > 1000 ? 1000 : ms;
         usleep(chunk * 1000u);
         ms -= chunk;
-    }
-}
-
-void WaitForEnter() {
-    std::fputs("Press Enter to continue . . . ", stdout);
-    std::fflush(stdout);
-    int c;
-    while ((c = std::getchar()) != EOF && c != '\n') {
     }
 }
 
@@ -180,4 +225,13 @@ bool IsDebuggerAttached() {
     }
     std::fclose(f);
     return attached;
+}
+#endif  // !_WIN32
+
+void WaitForEnter() {
+    std::fputs("Press Enter to continue . . . ", stdout);
+    std::fflush(stdout);
+    int c;
+    while ((c = std::getchar()) != EOF && c != '\n') {
+    }
 }

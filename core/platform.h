@@ -14,8 +14,23 @@ struct FolderEntry {
     bool isFolder = false;
 };
 
-// Reads a whole file into memory. False when it cannot be opened or read.
+// Every path below may separate folders with "/" or "\" on every platform;
+// the platform module turns them into the native form before the OS sees them.
+
+// Opens a file like fopen.
+FILE* OpenFile(const char* path, const char* mode);
+
+// Reads a whole file into memory. False when it cannot be opened or read (a
+// folder cannot be read: LastErrorText then says so).
 bool ReadFileBytes(const char* path, std::vector<unsigned char>& out);
+
+// The operating system's words for why the last failed call of this module
+// failed ("No such file or directory", "Is a directory", "Permission
+// denied", "No space left on device", ...). Read it right after the failure.
+std::string LastErrorText();
+
+// True when a file, folder or anything else exists at path.
+bool PathExists(const char* path);
 
 // Lists the entries of one folder ("." and ".." left out), sorted by name with
 // an ASCII case-insensitive compare (ties by raw bytes) so runs are
@@ -51,7 +66,7 @@ bool SaveFileReplacing(const std::string& target, const std::function<bool(FILE*
 void SleepMilliseconds(unsigned ms);
 
 // Prints a press-Enter prompt and waits for one line on standard input; end of
-// input returns at once.
+// input returns at once. Line ends may be "\n" or "\r\n".
 void WaitForEnter();
 
 // True when a tracer (debugger) is attached to this process.

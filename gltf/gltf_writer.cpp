@@ -25,6 +25,16 @@
 
 namespace {
 
+// The alert the DAE path prints, then the failure with the system's reason.
+void ReportFailure(const char* kind, const std::string& path) {
+    const std::string reason = LastErrorText();
+    if (std::string(kind) == "texture")
+        OutProblem(Problem::kFailure, "ALERT: Unable to write texture file [%s]\n", path.c_str());
+    else
+        OutProblem(Problem::kFailure, "Error - Cannot write %s\n", path.c_str());
+    Out("Error - Cannot write %s file %s - %s\n", kind, path.c_str(), reason.c_str());
+}
+
 using Json = rapidjson::Writer<rapidjson::StringBuffer>;
 
 enum : int { kFloat = 5126, kUnsignedShort = 5123, kUnsignedInt = 5125 };
@@ -37,7 +47,7 @@ public:
     void Map(const SceneImage& image, const PixelImage& picture) override {
         pngs.emplace_back();
         if (!EncodePng(picture, image.hasAlpha, pngs.back()))
-            Out("ALERT: Unable to write texture file [%s]\n", PngName(image).c_str());
+            OutProblem(Problem::kFailure, "ALERT: Unable to write texture file [%s]\n", PngName(image).c_str());
     }
     static std::string PngName(const SceneImage& image) {
         std::string name = ToUtf8(image.file);
@@ -943,7 +953,7 @@ bool WriteGltf(const Model& model, const char* outputPath) {
                    (!withBin || (WriteBytes(file, binHead, sizeof binHead) &&
                                  writeBuffer(file)));
         });
-        if (!saved) Out("Error - Cannot write %s\n", target.shown.c_str());
+        if (!saved) ReportFailure("GLB", target.shown);
         return saved;
     }
 
@@ -951,20 +961,20 @@ bool WriteGltf(const Model& model, const char* outputPath) {
         const std::vector<unsigned char>& png = sink.pngs[imageSource[i]];
         const std::string path = JoinFolder(target.folder, PngSink::PngName(scene->images[imageSource[i]]));
         if (!SaveFileReplacing(path, [&](FILE* file) { return WriteBytes(file, png.data(), png.size()); }))
-            Out("ALERT: Unable to write texture file [%s]\n", path.c_str());
+            ReportFailure("texture", path);
     }
     if (buffer.size > 0) {
         const std::string binPath = JoinFolder(target.folder, binName);
         if (!SaveFileReplacing(binPath, [&](FILE* file) {
                 return writeBuffer(file);
             })) {
-            Out("Error - Cannot write %s\n", binPath.c_str());
+            ReportFailure("glTF buffer", binPath);
             return false;
         }
     }
     const bool saved = SaveFileReplacing(target.filePath, [&](FILE* file) {
         return WriteBytes(file, text.GetString(), text.GetSize());
     });
-    if (!saved) Out("Error - Cannot write %s\n", target.shown.c_str());
+    if (!saved) ReportFailure("glTF", target.shown);
     return saved;
 }

@@ -130,6 +130,13 @@ inline bool ReadCountedString(ByteReader& r, S& out) {
     return !r.failed;
 }
 
+// A name: a counted string that is "" when it cannot be read, so every name
+// gets the real hash of its text and empty names match each other everywhere.
+inline void ReadName(ByteReader& r, Core_QStr& out) {
+    out.Set("");
+    ReadCountedString(r, out);
+}
+
 // How many whole elements of elementSize bytes the rest of the reader can
 // hold, clipped to count (negative counts give 0). Use before allocating.
 inline size_t ClipCount(const ByteReader& r, int64_t count, size_t elementSize) {

@@ -273,6 +273,20 @@ struct AnimationCurve {
     uint32_t trailer1 = 0, trailer2 = 0;
 };
 
+// Damage the readers found in one file: a value cut short, a count clipped to
+// what its chunk holds, an index out of range, a chunk walk that could not go
+// on. What could be read is kept either way. Readers record it only through
+// NoteDamage, once per damaged object, naming the object for the user.
+struct Damage {
+    int parts = 0;      // damaged parts noted
+    std::string first;  // the first of them, e.g. "multi mesh [hull]"
+    explicit operator bool() const { return parts > 0; }
+};
+
+inline void NoteDamage(Damage& damage, const std::string& part) {
+    if (damage.parts++ == 0) damage.first = part;
+}
+
 struct AnimationSet {
     Core_QStr path;
     uint32_t version = 0;
@@ -283,7 +297,7 @@ struct AnimationSet {
     std::vector<AnimationName> names;
     OwnedList<AnimationClip> clips;
     OwnedList<AnimationCurve> curves;
-    bool damaged = false;  // as Model::damaged, for the MAD file
+    Damage damage;
 };
 
 // ---- The model ---------------------------------------------------------------
@@ -307,8 +321,5 @@ struct Model {
     OwnedList<Marker> markers;
     OwnedList<CollisionMesh> collisionMeshes;
     OwnedList<InfoEntry> infoEntries;
-    // Set by the readers when the file was damaged: a value cut short, a
-    // count clipped to what its chunk holds, an index out of range, a chunk
-    // walk that could not go on. What could be read is kept either way.
-    bool damaged = false;
+    Damage damage;
 };

@@ -3,7 +3,6 @@
 #include <string>
 #include <unordered_map>
 
-#include "core/platform.h"
 #include "model/chunk_walk.h"
 #include "model/read_model.h"
 
@@ -23,7 +22,7 @@ struct MadReading {
     bool nameSeen = false;
     bool versionSeen = false;
     bool stopped = false;
-    bool damaged = false;
+    Damage damage;
     // Lower-cased name -> its entry in set->names: the first entry of each
     // name wins, as a first-match walk of the list would give, in linear time.
     std::unordered_map<std::string, int32_t> nameIndex;
@@ -63,10 +62,10 @@ void ReadClips(MadReading& m, ByteReader r) {
     // Reserve only for the first "MARK": exact growth per chunk would copy the
     // list again for every further chunk.
     if (set.clips.empty()) set.clips.reserve(clips);
-    if (set.clipCount < 0 || clips < size_t(set.clipCount)) m.damaged = true;
+    bool whole = set.clipCount >= 0 && clips == size_t(set.clipCount);
     for (size_t i = 0; i < clips; ++i) {
         if (Remaining(r) == 0) {
-            m.damaged = true;
+            whole = false;
             break;
         }
         auto clip = std::make_unique<AnimationClip>();
@@ -78,11 +77,11 @@ void ReadClips(MadReading& m, ByteReader r) {
         clip->loopEnd = ReadF32LE(r);
         uint32_t trackCount = ReadU32LE(r);
         size_t tracks = ClipCount(r, int64_t(trackCount), 8);
-        if (tracks < trackCount) m.damaged = true;
+        if (tracks < trackCount) whole = false;
         clip->tracks.reserve(tracks);
         for (size_t t = 0; t < tracks; ++t) {
             if (Remaining(r) == 0) {
-                m.damaged = true;
+                whole = false;
                 break;
             }
             auto track = std::make_unique<ClipTrack>();
@@ -98,7 +97,7 @@ void ReadClips(MadReading& m, ByteReader r) {
         }
         set.clips.push_back(std::move(clip));
     }
-    if (r.failed) m.damaged = true;
+    if (!whole || r.failed) NoteDamage(m.damage, "the clip list (MARK)");
 }
 
 // Curve records: name, key count and flags, 32-byte keys, two trailer words,
@@ -107,10 +106,10 @@ void ReadCurves(MadReading& m, ByteReader r) {
     AnimationSet& set = *m.set;
     size_t curves = ClipCount(r, set.curveCount, 16);
     if (set.curves.empty()) set.curves.reserve(curves);
-    if (set.curveCount < 0 || curves < size_t(set.curveCount)) m.damaged = true;
+    bool whole = set.curveCount >= 0 && curves == size_t(set.curveCount);
     for (size_t i = 0; i < curves; ++i) {
         if (Remaining(r) == 0) {
-            m.damaged = true;
+            whole = false;
             break;
         }
         auto curve = std::make_unique<AnimationCurve>();
@@ -136,7 +135,7 @@ void ReadCurves(MadReading& m, ByteReader r) {
             for (CurveKey& key : curve->keys) key.interpolation = ReadU16LE(r);
         set.curves.push_back(std::move(curve));
     }
-    if (r.failed) m.damaged = true;
+    if (!whole || r.failed) NoteDamage(m.damage, "the curve list (CURV)");
 }
 
 void LinkClips(AnimationSet& set) {
@@ -174,7 +173,7 @@ void ReadMadChunk(MadReading& m, const ChunkHeader& h, ByteReader body) {
         m.set->curveCount = ReadI32LE(body);
         m.set->infoWord3 = ReadU32LE(body);
         m.set->infoWord4 = ReadU32LE(body);
-        if (body.failed) m.damaged = true;
+        if (body.failed) NoteDamage(m.damage, "the INFO chunk");
     } else if (ChunkIs(h, ChunkShape::Bare, "STRI")) {
         m.set->stringTable.assign(body.pos, body.pos + Remaining(body));
         m.set->stringTable.push_back(0);
@@ -216,27 +215,20 @@ std::unique_ptr<AnimationSet> ReadMad(const unsigned char* data, size_t size) {
     // length past the end of the file reads what the file has.
     if (length >= 4 && !(length & 0x80000000u)) {
         ByteReader content = SubReader(r, length - 4);
-        if (r.failed) m.damaged = true;  // the form claims more than the file holds
+        const bool cut = r.failed;  // the form claims more than the file holds
         content.failed = false;
         const bool whole =
             WalkChunks(content, [&](const ChunkHeader& h, ByteReader body) { ReadMadChunk(m, h, body); });
-        if (!whole && !m.stopped) m.damaged = true;
+        if (!whole && !m.stopped) NoteDamage(m.damage, "the chunks of the MAD form");
+        if (cut) NoteDamage(m.damage, "the MAD form (the file ends inside it)");
     } else {
-        m.damaged = true;
+        NoteDamage(m.damage, "the length of the MAD form");
     }
     if (!m.set) return nullptr;
-    m.set->damaged = m.damaged;
+    m.set->damage = m.damage;
     // The counts name what the lists hold, so no user indexes past them.
     m.set->clipCount = int32_t(m.set->clips.size());
     m.set->curveCount = int32_t(m.set->curves.size());
     LinkClips(*m.set);
     return std::move(m.set);
-}
-
-std::unique_ptr<AnimationSet> LoadMad(const char* path) {
-    std::vector<unsigned char> bytes;
-    if (!path || !ReadFileBytes(path, bytes)) return nullptr;
-    std::unique_ptr<AnimationSet> set = ReadMad(bytes.data(), bytes.size());
-    if (set) set->path.Set(path);
-    return set;
 }

@@ -5,13 +5,6 @@
 
 namespace {
 
-// Every name read gets the real hash of its text, even when the string cannot
-// be read ("" then), so empty names match each other the same way everywhere.
-void ReadName(ByteReader& r, Core_QStr& out) {
-    out.Set("");
-    ReadCountedString(r, out);
-}
-
 // Data bytes a parameter type stores before its optional extra bytes.
 int32_t KnownParamData(int32_t type) {
     if (type == kParamColour) return 16;
@@ -54,10 +47,10 @@ void ReadMaterial(ByteReader r, uint32_t version, Model& model) {
     size_t smallest = version != 0 ? 12 : 8;
     size_t fits = ClipCount(r, int64_t(count), smallest);
     material->params.reserve(fits);
-    if (fits < count) model.damaged = true;
+    bool whole = fits == count;
     for (size_t i = 0; i < fits; ++i) {
         if (Remaining(r) < 8) {  // nothing of this parameter is stored
-            model.damaged = true;
+            whole = false;
             break;
         }
         MaterialParam param;
@@ -92,7 +85,7 @@ void ReadMaterial(ByteReader r, uint32_t version, Model& model) {
         }
         material->params.push_back(std::move(param));
     }
-    if (r.failed) model.damaged = true;
+    if (!whole || r.failed) NoteDamage(model.damage, DamagedPart("material", material->name.value));
     model.materials.push_back(std::move(material));
 }
 
@@ -109,10 +102,10 @@ void ReadTextureImage(ByteReader r, Model& model) {
     uint32_t count = ReadU32LE(r);
     size_t fits = ClipCount(r, int64_t(count), 8);
     image->levels.reserve(fits);
-    if (fits < count) model.damaged = true;
+    bool whole = fits == count;
     for (size_t i = 0; i < fits; ++i) {
         if (Remaining(r) < 8) {  // not even the level's size is stored
-            model.damaged = true;
+            whole = false;
             break;
         }
         MipLevel level;
@@ -128,6 +121,6 @@ void ReadTextureImage(ByteReader r, Model& model) {
         if (take < bytes) r.failed = true;
         image->levels.push_back(std::move(level));
     }
-    if (r.failed) model.damaged = true;
+    if (!whole || r.failed) NoteDamage(model.damage, DamagedPart("texture", image->name.value));
     model.images.push_back(std::move(image));
 }

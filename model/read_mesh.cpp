@@ -5,11 +5,6 @@
 
 namespace {
 
-void ReadName(ByteReader& r, Core_QStr& out) {
-    out.Set("");
-    ReadCountedString(r, out);
-}
-
 // Further texture coordinate sets have no data of their own: the mesh keeps
 // one set, so 0x10, 0x20 and 0x40 fold into 0x08.
 uint32_t FoldFormat(uint32_t format) {
@@ -89,50 +84,51 @@ bool ReadPart(ByteReader& r, MeshPart& part) {
     return whole && !r.failed;
 }
 
-std::unique_ptr<MultiMesh> ReadMeshRecord(ByteReader& r, uint8_t kind, bool& damaged) {
+std::unique_ptr<MultiMesh> ReadMeshRecord(ByteReader& r, uint8_t kind, Model& model) {
     auto multiMesh = std::make_unique<MultiMesh>();
     multiMesh->kind = kind;
     ReadName(r, multiMesh->name);
     ReadName(r, multiMesh->parentName);
     if (kind == 0) ReadU32LE(r);  // a word the format stores and nothing uses
-    if (r.failed) damaged = true;
+    bool meshesWhole = !r.failed;
     const bool whole = WalkChunks(r, [&](const ChunkHeader& h, ByteReader body) {
-        if (ChunkIs(h, ChunkShape::Nrml, "BMSH")) AddLodMesh(*multiMesh, ReadMesh(body, &damaged));
+        if (ChunkIs(h, ChunkShape::Nrml, "BMSH")) AddLodMesh(*multiMesh, ReadMesh(body, &meshesWhole));
     });
-    if (!whole) damaged = true;
+    if (!whole || !meshesWhole)
+        NoteDamage(model.damage, DamagedPart(kind == 0 ? "multi mesh" : "goblin mesh", multiMesh->name.value));
     return multiMesh;
 }
 
 }  // namespace
 
 void ReadMultiMesh(ByteReader body, uint32_t, Model& model) {
-    model.multiMeshes.push_back(ReadMeshRecord(body, 0, model.damaged));
+    model.multiMeshes.push_back(ReadMeshRecord(body, 0, model));
 }
 
 void ReadGoblinMesh(ByteReader body, uint32_t, Model& model) {
-    model.goblinMeshes.push_back(ReadMeshRecord(body, 1, model.damaged));
+    model.goblinMeshes.push_back(ReadMeshRecord(body, 1, model));
 }
 
-std::unique_ptr<Mesh> ReadMesh(ByteReader r, bool* damaged) {
+std::unique_ptr<Mesh> ReadMesh(ByteReader r, bool* whole) {
     auto mesh = std::make_unique<Mesh>();
     mesh->lod = ReadI32LE(r);
     int32_t partCount = ReadI32LE(r);
     // A part takes at least 14 bytes (material, format, vertex count, group
     // count); parts the chunk cannot start are not made.
     size_t parts = ClipCount(r, partCount, 14);
-    bool whole = partCount <= 0 || parts == size_t(partCount);
+    bool partsWhole = partCount <= 0 || parts == size_t(partCount);
     mesh->parts.reserve(parts);
     for (size_t i = 0; i < parts; ++i) {
         if (Remaining(r) == 0) {
-            whole = false;
+            partsWhole = false;
             break;
         }
         MeshPart part;
         part.index = int32_t(i);
-        whole = ReadPart(r, part) && whole;
+        partsWhole = ReadPart(r, part) && partsWhole;
         mesh->parts.push_back(std::move(part));
     }
-    if ((!whole || r.failed) && damaged) *damaged = true;
+    if ((!partsWhole || r.failed) && whole) *whole = false;
     return mesh;
 }
 

@@ -24,7 +24,7 @@ void ReadModelChunks(ByteReader content, Model& model) {
             else if (ChunkIs(h, ChunkShape::Bare, "STAT")) ReadMaterial(body, 0, model);
         }
     });
-    if (!whole) model.damaged = true;
+    if (!whole) NoteDamage(model.damage, "the chunks of the HVMD form");
 }
 
 // Children of a "DTRM" form: joints and every object that hangs from one.
@@ -48,7 +48,7 @@ void ReadDetailChunks(ByteReader content, Model& model) {
             break;
         }
     });
-    if (!whole) model.damaged = true;
+    if (!whole) NoteDamage(model.damage, "the chunks of the DTRM form");
 }
 
 // Children of an "INFO" form: the chunk kind is the key, the body one counted
@@ -58,10 +58,11 @@ void ReadInfoChunks(ByteReader content, Model& model) {
         auto entry = std::make_unique<InfoEntry>();
         entry->key.Set(h.kind, 4);
         entry->value.Set("");  // a value that cannot be read is empty, with the hash of ""
-        if (!ReadCountedString(body, entry->value)) model.damaged = true;
+        if (!ReadCountedString(body, entry->value))
+            NoteDamage(model.damage, DamagedPart("info entry", entry->key.value));
         model.infoEntries.push_back(std::move(entry));
     });
-    if (!whole) model.damaged = true;
+    if (!whole) NoteDamage(model.damage, "the chunks of the INFO form");
 }
 
 }  // namespace
@@ -73,13 +74,14 @@ std::unique_ptr<Model> ReadModelFile(const unsigned char* data, size_t size) {
     // The walker has no early exit; once a foreign "NAME" ends the reading the
     // remaining headers are passed over without touching their bodies.
     bool stopped = false;
-    bool damaged = false;
+    bool versionCut = false;
     const bool whole = WalkChunks(MakeByteReader(data, size), [&](const ChunkHeader& h, ByteReader content) {
         if (stopped || h.shape != ChunkShape::Form) return;
         if (ChunkIs(h, ChunkShape::Form, "VERS")) {
             // A version cut short reads as 0, like every short read.
             pendingVersion = ReadU32LE(content);
-            if (content.failed) damaged = true;
+            if (content.failed && model) NoteDamage(model->damage, "the VERS form");
+            else if (content.failed) versionCut = true;
         } else if (ChunkIs(h, ChunkShape::Form, "NAME")) {
             Core_Str text;
             text.Set(reinterpret_cast<const char*>(content.pos), Remaining(content));
@@ -94,6 +96,7 @@ std::unique_ptr<Model> ReadModelFile(const unsigned char* data, size_t size) {
             model->type = 0;
             model->version = pendingVersion;
             model->typeName = text;
+            if (versionCut) NoteDamage(model->damage, "the VERS form");
         } else if (!model) {
             // Data forms before the accepted "NAME" have no model to go into.
             return;
@@ -106,6 +109,6 @@ std::unique_ptr<Model> ReadModelFile(const unsigned char* data, size_t size) {
         }
     });
     // Past a foreign "NAME" nothing is read, so the rest cannot count as damage.
-    if (model && ((!whole && !stopped) || damaged)) model->damaged = true;
+    if (model && !whole && !stopped) NoteDamage(model->damage, "the chunks of the file");
     return model;
 }

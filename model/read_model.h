@@ -15,7 +15,3 @@ std::unique_ptr<Model> ReadModelFile(const unsigned char* data, size_t size);
 
 // Reads a MAD file held in memory; null when it is not a MAD file.
 std::unique_ptr<AnimationSet> ReadMad(const unsigned char* data, size_t size);
-
-// Reads the MAD file at path; null when it is missing or not a MAD file.
-// Sets the set's `path` on success.
-std::unique_ptr<AnimationSet> LoadMad(const char* path);

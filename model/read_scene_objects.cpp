@@ -1,10 +1,8 @@
 // Markers ("MRKR" forms), dock paths ("DOCK") and navigation lights ("NAVL").
 //
-// Records of a list chunk (a dock path with its segments, a light) are taken
-// whole: a record cut short by the end of its chunk is dropped together with
-// everything after it, since its missing fields would read as zeros. A
-// marker's "HEAD" is one record too: a cut-short "HEAD" leaves the marker as
-// it was. Counts with the top bit set read as negative and give nothing.
+// Dock paths (each with its segments) and lights are list chunks, read by
+// ReadRecordList. A marker's "HEAD" is one record too: a cut-short "HEAD"
+// leaves the marker as it was.
 #include "model/chunk_walk.h"
 #include "model/object_readers.h"
 
@@ -108,41 +106,20 @@ bool ReadNavLight(ByteReader& r, NavLight& light) {
 void ReadMarker(ByteReader content, Model& model) {
     auto marker = std::make_unique<Marker>();
     marker->index = int32_t(model.markers.size());
+    bool headWhole = true;
     const bool whole = WalkChunks(content, [&](const ChunkHeader& h, ByteReader body) {
-        if (ChunkIs(h, ChunkShape::Nrml, "HEAD") && !ReadHead(body, *marker)) model.damaged = true;
+        if (ChunkIs(h, ChunkShape::Nrml, "HEAD") && !ReadHead(body, *marker)) headWhole = false;
     });
-    if (!whole) model.damaged = true;
+    if (!whole || !headWhole) NoteDamage(model.damage, DamagedPart("marker", marker->name.value));
     model.markers.push_back(std::move(marker));
 }
 
 void ReadDockPaths(ByteReader body, Model& model) {
-    const int32_t count = ReadI32LE(body);
-    const size_t fits = ClipCount(body, count, kMinDockPath);
-    if (count < 0 || size_t(count) > fits) model.damaged = true;
-    model.dockPaths.reserve(model.dockPaths.size() + fits);
-    for (size_t i = 0; i < fits; ++i) {
-        auto path = std::make_unique<DockPath>();
-        path->index = int32_t(i);
-        if (!ReadDockPath(body, *path)) {
-            model.damaged = true;
-            break;
-        }
-        model.dockPaths.push_back(std::move(path));
-    }
+    if (!ReadRecordList(body, kMinDockPath, model.dockPaths, ReadDockPath))
+        NoteDamage(model.damage, "the dock path list");
 }
 
 void ReadNavLights(ByteReader body, uint32_t /*version*/, Model& model) {
-    const int32_t count = ReadI32LE(body);
-    const size_t fits = ClipCount(body, count, kMinNavLight);
-    if (count < 0 || size_t(count) > fits) model.damaged = true;
-    model.navLights.reserve(model.navLights.size() + fits);
-    for (size_t i = 0; i < fits; ++i) {
-        auto light = std::make_unique<NavLight>();
-        light->index = int32_t(i);
-        if (!ReadNavLight(body, *light)) {
-            model.damaged = true;
-            break;
-        }
-        model.navLights.push_back(std::move(light));
-    }
+    if (!ReadRecordList(body, kMinNavLight, model.navLights, ReadNavLight))
+        NoteDamage(model.damage, "the navigation light list");
 }

@@ -15,14 +15,14 @@ namespace {
 
 const size_t kPointSize = 3 * 4;
 
-// Reads up to `count` points of three floats; returns how many were read. A
-// count the data cannot hold (or a negative one) marks the model damaged.
-int32_t ReadPoints(ByteReader& r, int64_t count, std::vector<float>& out, bool& damaged) {
+// Reads up to `count` points of three floats into out and their number into
+// read. False when the count is more than the data holds, or negative.
+bool ReadPoints(ByteReader& r, int64_t count, std::vector<float>& out, int32_t& read) {
     const size_t n = ClipCount(r, count, kPointSize);
-    if (count < 0 || uint64_t(count) > n) damaged = true;
     out.assign(n * 3, 0.0f);
     for (float& v : out) v = ReadF32LE(r);
-    return int32_t(n);
+    read = int32_t(n);
+    return count >= 0 && uint64_t(count) <= n;
 }
 
 // False when the record was cut short (the glow keeps its values).
@@ -38,12 +38,13 @@ bool ReadGlowInfo(ByteReader body, Glow& glow) {
     return true;
 }
 
-void ReadTriangles(ByteReader body, CollisionMesh& col, bool& damaged) {
+// False when the triangles were damaged.
+bool ReadTriangles(ByteReader body, CollisionMesh& col) {
     const int32_t vertexCount = ReadI32LE(body);
-    col.vertexCount = ReadPoints(body, vertexCount, col.vertices, damaged);
+    bool whole = ReadPoints(body, vertexCount, col.vertices, col.vertexCount);
     const int32_t indexCount = ReadI32LE(body);
     const size_t n = ClipCount(body, indexCount, 2);
-    if (indexCount < 0 || size_t(indexCount) > n || body.failed) damaged = true;
+    if (indexCount < 0 || size_t(indexCount) > n || body.failed) whole = false;
     col.indices.assign(n, 0);
     for (uint16_t& i : col.indices) i = ReadU16LE(body);
     col.indexCount = int32_t(n);
@@ -54,8 +55,9 @@ void ReadTriangles(ByteReader body, CollisionMesh& col, bool& damaged) {
     if (!inRange) {
         col.indices.clear();
         col.indexCount = 0;
-        damaged = true;
+        whole = false;
     }
+    return whole;
 }
 
 }  // namespace
@@ -66,8 +68,8 @@ void ReadEngineShape(ByteReader body, Model& model) {
     ReadCountedString(body, shape->name);
     ReadCountedString(body, shape->parentName);
     const int32_t count = ReadI32LE(body);
-    shape->vertexCount = ReadPoints(body, count, shape->vertices, model.damaged);
-    if (body.failed) model.damaged = true;
+    const bool whole = ReadPoints(body, count, shape->vertices, shape->vertexCount);
+    if (!whole || body.failed) NoteDamage(model.damage, DamagedPart("engine shape", shape->name.value));
     model.engineShapes.push_back(std::move(shape));
 }
 
@@ -82,19 +84,20 @@ void ReadEngineBurn(ByteReader body, Model& model) {
     // present then bounds it far below 2^31.
     const uint64_t wanted = uint64_t(burn->divisions) * uint64_t(burn->flameCount);
     const int64_t count = wanted > uint64_t(INT32_MAX) ? int64_t(INT32_MAX) : int64_t(wanted);
-    burn->vertexCount = ReadPoints(body, count, burn->vertices, model.damaged);
-    if (body.failed) model.damaged = true;
+    const bool whole = ReadPoints(body, count, burn->vertices, burn->vertexCount);
+    if (!whole || body.failed) NoteDamage(model.damage, DamagedPart("engine burn", burn->name.value));
     model.engineBurns.push_back(std::move(burn));
 }
 
 void ReadGlow(ByteReader content, Model& model) {
     auto glow = std::make_unique<Glow>();
     glow->index = int32_t(model.glows.size());
+    bool partsWhole = true;
     const bool whole = WalkChunks(content, [&](const ChunkHeader& h, ByteReader body) {
         if (ChunkIs(h, ChunkShape::Nrml, "INFO")) {
-            if (!ReadGlowInfo(body, *glow)) model.damaged = true;
+            if (!ReadGlowInfo(body, *glow)) partsWhole = false;
         } else if (ChunkIs(h, ChunkShape::Nrml, "BMSH")) {
-            glow->mesh = ReadMesh(body, &model.damaged);
+            glow->mesh = ReadMesh(body, &partsWhole);
         }
     });
     // A negative LOD number in a mesh body means "the level it is placed at"
@@ -102,7 +105,7 @@ void ReadGlow(ByteReader content, Model& model) {
     // glow's own level.
     if (glow->mesh && glow->mesh->lod < 0)
         glow->mesh->lod = glow->lod <= uint32_t(INT32_MAX) ? int32_t(glow->lod) : 0;
-    if (!whole) model.damaged = true;
+    if (!whole || !partsWhole) NoteDamage(model.damage, DamagedPart("glow", glow->name.value));
     model.glows.push_back(std::move(glow));
 }
 
@@ -111,13 +114,13 @@ void ReadCollision(ByteReader content, Model& model) {
     col->index = int32_t(model.collisionMeshes.size());
     // A joint name cut short leaves nothing for the children: the walk below
     // sees an empty reader.
-    if (!ReadCountedString(content, col->parentName)) model.damaged = true;
+    bool partsWhole = ReadCountedString(content, col->parentName);
     const bool whole = WalkChunks(content, [&](const ChunkHeader& h, ByteReader body) {
         if (ChunkIs(h, ChunkShape::Bare, "BBOX")) {
             float v[6];
             for (float& f : v) f = ReadF32LE(body);
             if (body.failed) {
-                model.damaged = true;
+                partsWhole = false;
                 return;
             }
             for (int i = 0; i < 3; ++i) {
@@ -128,16 +131,16 @@ void ReadCollision(ByteReader content, Model& model) {
             float v[4];
             for (float& f : v) f = ReadF32LE(body);
             if (body.failed) {
-                model.damaged = true;
+                partsWhole = false;
                 return;
             }
             for (int i = 0; i < 3; ++i) col->bounds.sphereCentre[i] = v[i];
             col->bounds.sphereRadius = v[3];
         } else if (ChunkIs(h, ChunkShape::Bare, "TRIS")) {
-            ReadTriangles(body, *col, model.damaged);
+            if (!ReadTriangles(body, *col)) partsWhole = false;
         }
     });
-    if (!whole) model.damaged = true;
+    if (!whole || !partsWhole) NoteDamage(model.damage, DamagedPart("collision mesh of joint", col->parentName.value));
     model.collisionMeshes.push_back(std::move(col));
 }
 
@@ -149,6 +152,6 @@ void ReadBoundingVolume(ByteReader body, Model& model) {
     ReadCountedString(body, parentName);
     const int32_t count = ReadI32LE(body);
     const size_t n = ClipCount(body, count, kPointSize);
-    if (count < 0 || size_t(count) > n || body.failed) model.damaged = true;
+    if (count < 0 || size_t(count) > n || body.failed) NoteDamage(model.damage, "the bounding volume");
     Skip(body, n * kPointSize);
 }

@@ -555,7 +555,7 @@ std::unique_ptr<Model> BuildSampleModel() {
                  Colour("$teamColour", 0.2f, 0.4f, 0.8f, 1)});
     AddMaterial(*model, "Detail", "ship",
                 {Texture("$diffuse", 3), Texture("$glow", 1), Colour("$stripeColour", 1, 0.5f, 0, 1)});
-    AddMaterial(*model, "Canopy", "glass", {Texture("$diffuse", 4)});
+    AddMaterial(*model, "Canopy", "matteAlpha", {Texture("$diffuse", 4)});
     AddMaterial(*model, "Paint", "matte", {Colour("$diffuseColour", 0.35f, 0.35f, 0.3f, 1)});
 
     // File order is not tree order: resolution sorts them.

@@ -112,9 +112,9 @@ SceneMesh BuildMesh(const SceneBuild& build, const Mesh& mesh, std::string name,
 
     // Parts bucketed by material once, so the material-ordered walk below is
     // linear in parts however many materials the model has. A part whose
-    // material is not a valid index belongs to no turn and is not written (a
-    // shared material takes every part, as long as the model has a material).
-    const size_t materialCount = model.materials.size();
+    // material is not a valid index belongs to no turn and is not written.
+    // With a shared material every part is in the one turn, materials or not.
+    const size_t materialCount = shared ? 1 : model.materials.size();
     std::vector<std::vector<const MeshPart*>> byMaterial(materialCount);
     for (const MeshPart& part : mesh.parts) {
         int64_t m = shared ? 0 : int64_t(part.materialIndex);

@@ -5,9 +5,14 @@
 # build/node (inside the project, nothing global).
 set -e
 BUILD_PACKAGES="cmake g++ make pkg-config libtinyxml-dev libsquish-dev libgtest-dev libpng-dev rapidjson-dev"
-TEST_PACKAGES="libxml2-utils python3 python3-collada python3-lxml assimp-utils imagemagick parallel libnvtt-bin blender"
+TEST_PACKAGES="libxml2-utils python3 python3-collada python3-lxml assimp-utils imagemagick parallel libnvtt-bin blender opencollada-tools"
+# The Windows cross build (apt-get source and dpkg-source fetch and unpack the
+# libraries' Debian sources) and Wine to run its tests.
+WINDOWS_PACKAGES="g++-mingw-w64-x86-64 dpkg-dev"
+WINE_PACKAGES="wine wine64"
 want="$BUILD_PACKAGES"
-[ "${1:-}" = "test" ] && want="$BUILD_PACKAGES $TEST_PACKAGES"
+[ "${1:-}" = "windows" ] && want="$BUILD_PACKAGES $WINDOWS_PACKAGES"
+[ "${1:-}" = "test" ] && want="$BUILD_PACKAGES $TEST_PACKAGES $WINDOWS_PACKAGES $WINE_PACKAGES"
 missing=""
 for p in $want; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -7,6 +7,7 @@
 #include <climits>
 
 #include "core/output.h"
+#include "core/platform.h"
 #include "core/str.h"
 #include "texture/tga_writer.h"
 
@@ -118,24 +119,30 @@ void ReportDecodeStatus(DecodeStatus status, const TextureImage& image, const st
     switch (status) {
         case DecodeStatus::kOk:
             break;
-        case DecodeStatus::kWriteFailed:
-            Out("ALERT: Unable to write texture file [%s]\n", path.c_str());
+        case DecodeStatus::kWriteFailed: {
+            // The old alert, then the same failure with the system's reason.
+            const std::string reason = LastErrorText();
+            OutProblem(Problem::kFailure, "ALERT: Unable to write texture file [%s]\n", path.c_str());
+            Out("Error - Cannot write texture file %s - %s\n", path.c_str(), reason.c_str());
             break;
+        }
         case DecodeStatus::kUnknownFormat:
-            Out("ALERT: Texture [%s] has unknown format [%s] - not decoded\n", image.name.CStr(), image.format.CStr());
+            OutProblem(Problem::kDamage, "ALERT: Texture [%s] has unknown format [%s] - not decoded\n",
+                       image.name.CStr(), image.format.CStr());
             break;
         case DecodeStatus::kNoPixels:
-            Out("ALERT: Texture [%s] has no pixels (%d x %d) - not decoded\n", image.name.CStr(), level.width,
-                level.height);
+            OutProblem(Problem::kDamage, "ALERT: Texture [%s] has no pixels (%d x %d) - not decoded\n",
+                       image.name.CStr(), level.width, level.height);
             break;
         case DecodeStatus::kTooFewBytes:
-            Out("ALERT: Texture [%s] of %d x %d pixels holds %zu of the %" PRIu64 " bytes it needs - not decoded\n",
-                image.name.CStr(), level.width, level.height, level.data.size(),
-                RequiredLevelBytes(level.width, level.height, image.format.CStr()));
+            OutProblem(Problem::kDamage,
+                       "ALERT: Texture [%s] of %d x %d pixels holds %zu of the %" PRIu64 " bytes it needs - not decoded\n",
+                       image.name.CStr(), level.width, level.height, level.data.size(),
+                       RequiredLevelBytes(level.width, level.height, image.format.CStr()));
             break;
         case DecodeStatus::kTooLarge:
-            Out("ALERT: Texture [%s] of %d x %d pixels is too large - not decoded\n", image.name.CStr(), level.width,
-                level.height);
+            OutProblem(Problem::kDamage, "ALERT: Texture [%s] of %d x %d pixels is too large - not decoded\n",
+                       image.name.CStr(), level.width, level.height);
             break;
     }
 }

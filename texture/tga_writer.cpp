@@ -76,7 +76,7 @@ bool WriteTga(const std::string& path, int32_t width, int32_t height, const unsi
 
 bool WriteTgaUnlessLarger(const std::string& path, int32_t width, int32_t height, const unsigned char* pixels,
                           size_t byteCount) {
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+    if (FILE* f = OpenFile(path.c_str(), "rb")) {
         unsigned char h[kTgaHeaderSize];
         const bool whole = std::fread(h, 1, sizeof h, f) == sizeof h;
         std::fclose(f);
@@ -88,4 +88,16 @@ bool WriteTgaUnlessLarger(const std::string& path, int32_t width, int32_t height
         }
     }
     return WriteTga(path, width, height, pixels, byteCount);
+}
+
+uint64_t PictureChecksum(int32_t width, int32_t height, const unsigned char* pixels, size_t byteCount) {
+    uint64_t sum = 14695981039346656037ull;
+    auto add = [&sum](unsigned char byte) {
+        sum ^= byte;
+        sum *= 1099511628211ull;
+    };
+    for (int shift = 0; shift < 32; shift += 8) add(uint8_t(uint32_t(width) >> shift));
+    for (int shift = 0; shift < 32; shift += 8) add(uint8_t(uint32_t(height) >> shift));
+    for (size_t i = 0; pixels && i < byteCount; ++i) add(pixels[i]);
+    return sum;
 }

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 
 enum : size_t { kTgaHeaderSize = 18 };
@@ -29,3 +30,15 @@ bool EnsureFolder(const std::string& path);
 // header cannot be read in full counts as absent.
 [[nodiscard]] bool WriteTgaUnlessLarger(const std::string& path, int32_t width, int32_t height,
                                         const unsigned char* pixels, size_t byteCount);
+
+// The texture files one run wrote, by path: a checksum of the picture and the
+// model it came from. Two models whose textures share a name, converted into
+// one folder, would otherwise replace each other's files without a word.
+struct WrittenTexture {
+    uint64_t checksum = 0;
+    std::string model;
+};
+using WrittenTextures = std::map<std::string, WrittenTexture>;
+
+// FNV-1a over the width, height and pixel bytes: equal pictures, equal sums.
+[[nodiscard]] uint64_t PictureChecksum(int32_t width, int32_t height, const unsigned char* pixels, size_t byteCount);

@@ -100,19 +100,20 @@ TEST(Animations, SourcesTextsAndFactors) {
         uint16_t flags;
         std::vector<std::array<double, 7>> keys;
         std::vector<std::string> texts;  // input, output, interpolation[, intan, outtan]
+        const char* component;           // the output param's name
     };
     const Row rows[] = {
         // 1.5708 x 57.2957763671875 (the float nearest 180/pi) prints 90.0002;
         // the double 180/pi would give 4.41178 for 0.077.
-        {"Gun_rotateX", 0, {{0, 1.5708}, {1, 0.077}}, {"0 1 ", "90.0002 4.41177 ", "LINEAR LINEAR "}},
+        {"Gun_rotateX", 0, {{0, 1.5708}, {1, 0.077}}, {"0 1 ", "90.0002 4.41177 ", "LINEAR LINEAR "}, "ANGLE"},
         {"Gun_translateY", 2, {{0, 0.1}, {0.0333333, 2}, {123.4567, 1e-7}},
-         {"0 0.0333333 123.457 ", "0.1 2 1e-07 ", "LINEAR LINEAR LINEAR "}},
-        {"Gun_scaleZ", 0, {{2, 1.5708}}, {"2 ", "1.5708 ", "LINEAR "}},
-        {"Gun_rotateY", 0, {}, {"", "", ""}},
+         {"0 0.0333333 123.457 ", "0.1 2 1e-07 ", "LINEAR LINEAR LINEAR "}, "Y"},
+        {"Gun_scaleZ", 0, {{2, 1.5708}}, {"2 ", "1.5708 ", "LINEAR "}, "X"},
+        {"Gun_rotateY", 0, {}, {"", "", ""}, "ANGLE"},
         {"Gun_rotateY", 1, {{0, 0, 0, 0.25, 1.5708, -0.5, 1}, {1, 1, 7, 2, 0, 123.4567, -1.5708}},
-         {"0 1 ", "0 57.2958 ", "LINEAR BEZIER ", "0.25 90.0002 2 0 ", "-0.5 57.2958 123.457 -90.0002 "}},
+         {"0 1 ", "0 57.2958 ", "LINEAR BEZIER ", "0.25 90.0002 2 0 ", "-0.5 57.2958 123.457 -90.0002 "}, "ANGLE"},
         {"Gun_rotateY", 0xFFFF, {{0, 0, 0, 1, 1, 1, 1}},
-         {"0 ", "0 ", "LINEAR ", "1 57.2958 ", "1 57.2958 "}},
+         {"0 ", "0 ", "LINEAR ", "1 57.2958 ", "1 57.2958 "}, "ANGLE"},
     };
     const char* suffixes[5] = {"-input", "-output", "-interpolation", "-intan", "-outtan"};
     const char* semantics[5] = {"INPUT", "OUTPUT", "INTERPOLATION", "IN_TANGENT", "OUT_TANGENT"};
@@ -138,12 +139,15 @@ TEST(Animations, SourcesTextsAndFactors) {
             const std::string head = "<" + tag + " id=\"" + ids[i] + "-array\" count=\"" +
                                      std::to_string(row.keys.size() * (tangent ? 2 : 1)) + "\"";
             EXPECT_EQ(PrintXml(array), row.texts[i].empty() ? head + " />" : head + ">" + row.texts[i] + "</" + tag + ">");
-            // One param without a name; of type "name" for the tangents, the
-            // shape these files have always had.
+            // Params named for what a reader binds: TIME, the target's
+            // component, INTERPOLATION, X and Y of a tangent.
+            const std::string params =
+                tangent ? "<param name=\"X\" type=\"float\" /><param name=\"Y\" type=\"float\" />"
+                : names ? "<param name=\"INTERPOLATION\" type=\"name\" />"
+                        : "<param name=\"" + std::string(i == 0 ? "TIME" : row.component) + "\" type=\"float\" />";
             EXPECT_EQ(PrintXml(source->FirstChildElement("technique_common")),
                       "<technique_common><accessor source=\"#" + ids[i] + "-array\" count=\"" + k + "\" stride=\"" +
-                          (tangent ? "2" : "1") + "\"><param type=\"" + (names || tangent ? "name" : "float") +
-                          "\" /></accessor></technique_common>");
+                          (tangent ? "2" : "1") + "\">" + params + "</accessor></technique_common>");
         }
         EXPECT_EQ(ChildNames(animation, "source", "id"), ids);
         EXPECT_EQ(KidNames(animation).back(), "channel");

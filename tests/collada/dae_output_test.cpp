@@ -105,4 +105,9 @@ TEST(DaeOutput, ReadersSeeEveryTriangleAndVertex) {
     // 3 ship instances and 1 goblin instance.
     EXPECT_EQ(py.Count("nodes"), 1 + 2 + 3 + 2 + 3 + 1);
     EXPECT_EQ(py.Count("errors"), 0) << py.output;
+    EXPECT_EQ(py.Count("unbound"), 0) << py.output;
+
+    std::string missing;
+    for (const std::string& p : BlenderImportProblems(dae)) missing += p + "\n";
+    EXPECT_EQ(missing, "") << "Blender";
 }

@@ -53,7 +53,9 @@ TEST(WriteDocument, SkeletonOfAModelWithoutMeshes) {
             EXPECT_TRUE(Kids(library).empty()) << library->Value();
         }
     const TiXmlElement* asset = root->FirstChildElement("asset");
-    EXPECT_EQ(KidNames(asset), (std::vector<std::string>{"contributor", "unit", "up_axis"}));
+    EXPECT_EQ(KidNames(asset), (std::vector<std::string>{"contributor", "created", "modified", "unit", "up_axis"}));
+    EXPECT_EQ(TextOf(asset->FirstChildElement("created")) + " " + TextOf(asset->FirstChildElement("modified")),
+              "1970-01-01T00:00:00Z 1970-01-01T00:00:00Z");
     EXPECT_EQ(TextOf(asset->FirstChildElement("up_axis")), "Y_UP");
     EXPECT_EQ(TextOf(asset->FirstChildElement("contributor")->FirstChildElement("author")), "VORDA");
     EXPECT_EQ(PrintXml(root->FirstChildElement("scene")), "<scene><instance_visual_scene url=\"#hull\" /></scene>");
@@ -90,14 +92,18 @@ TEST(WriteDocument, NamesFromThePathAndFailedSaves) {
     }
     EXPECT_EQ(ReadAll("plain").find("xxxxxxxxxx"), std::string::npos);
 
-    // A failed save reports one line and leaves what was there.
+    // A failed save reports the old line and one with the reason, and leaves
+    // what was there.
     std::ofstream("plainfile") << "x";
     fs::create_directory("isdir.dae");
     const std::string good = ReadAll("plain");
     fs::create_directory("plain.saving");  // blocks the file the save streams into
     model.version = 7;
-    for (const std::string out : {"isdir.dae", "plainfile/sub/a.dae", "plain"}) {
-        EXPECT_EQ(Write(model, out, &ok), "Saving " + out + "\nError - Cannot write " + out + "\n");
+    const std::pair<std::string, std::string> failures[] = {
+        {"isdir.dae", "Is a directory"}, {"plainfile/sub/a.dae", "Not a directory"}, {"plain", "Is a directory"}};
+    for (const auto& [out, reason] : failures) {
+        EXPECT_EQ(Write(model, out, &ok), "Saving " + out + "\nError - Cannot write " + out +
+                                              "\nError - Cannot write DAE file " + out + " - " + reason + "\n");
         EXPECT_FALSE(ok) << out;
     }
     EXPECT_TRUE(fs::is_directory("isdir.dae"));

@@ -154,14 +154,17 @@ TEST(MeshGeometry, MasksMaterialsAndUnsupportedGroups) {
         EXPECT_EQ(g.materials, std::vector<int32_t>{1});
     }
     {
-        SCOPED_TRACE("a target binds every part, whatever its material");
+        SCOPED_TRACE("a target binds every part, whatever its material, by its symbol (no \"#\")");
         Mesh mesh;
         mesh.parts.push_back(PosPart(1, {1, 0, 0, 2, 0, 0, 3, 0, 0}, {Group(0x0202, {0, 1, 2})}));
         mesh.parts.push_back(PosPart(-5, {1, 0, 0, 2, 0, 0, 4, 0, 0}, {Group(0x0206, {0, 1, 2})}));
         Built g(model, mesh, "GLOW[g]_LOD[0]", "#MATGLOW[x]", 0x2001);
         EXPECT_EQ(ChildNames(g.owner->FirstChildElement("mesh"), "triangles", "material"),
-                  (std::vector<std::string>{"#MATGLOW[x]", "#MATGLOW[x]"}));
+                  (std::vector<std::string>{"MATGLOW[x]", "MATGLOW[x]"}));
         EXPECT_EQ(g.P(1), "0 1 3 ");
+        // A model without materials still gets the bound triangles.
+        const Model bare;
+        EXPECT_EQ(Built(bare, mesh, "GLOW[g]_LOD[0]", "#MATGLOW[x]", 0x0001).Tris().size(), 2u);
     }
 }
 

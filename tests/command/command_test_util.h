@@ -84,6 +84,13 @@ inline int Shell(const std::string& folder, const std::string& command, std::str
     return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Runs the built tool in folder with the words, each quoted for the shell.
+inline int RunTool(const std::string& folder, const std::vector<std::string>& words, std::string& output) {
+    std::string command = Quote(VORDA_BINARY);
+    for (const std::string& w : words) command += " " + Quote(w);
+    return Shell(folder, command, output);
+}
+
 // The bytes of a model file holding only its version.
 inline std::string ZemOfVersion(uint32_t version) {
     Model m;

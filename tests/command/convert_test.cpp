@@ -13,6 +13,7 @@ TEST(Convert, MessageTable) {
     auto convert = [](const std::string& in, const std::string& to) {
         return std::vector<std::string>{"$CONVERT_IN=" + in, "$CONVERT_OUT=" + to, "do=convert"};
     };
+    const std::string kNotZem = "Error - Conversion Input must be ZEM!\n";
     const struct {
         std::vector<std::string> words;
         std::string printed;
@@ -20,13 +21,15 @@ TEST(Convert, MessageTable) {
         {{"do=convert"}, "Error - Conversion Input not specified!\nError - Conversion Output not specified!\n"},
         {{"$CONVERT_OUT=a.dae", "do=convert"}, "Error - Conversion Input not specified!\n"},
         {{"$CONVERT_IN=a.zem", "do=convert"}, "Error - Conversion Output not specified!\n"},
-        {convert("a.mad", "a.dae"), "Error - Conversion Input must be ZEM!\n"},
-        {convert("dir.zem/model", "a.dae"), "Error - Conversion Input must be ZEM!\n"},
-        {convert("model", "a.dae"), "Error - Conversion Input must be ZEM!\n"},
-        {convert("a.zem", "a.dae.txt"), "Error - Conversion Output must be DAE!\n"},
-        {convert(t.File("missing.zem"), out), "Converting " + t.File("missing.zem") + "\n"},
-        {convert(junk, out), "Converting " + junk + "\n"},
-        {convert(empty, out), "Converting " + empty + "\n"},
+        {convert("a.mad", "a.dae"), kNotZem + "Error - Not converted: a.mad does not end in .zem\n"},
+        {convert("dir.zem/model", "a.dae"), kNotZem + "Error - Not converted: dir.zem/model does not end in .zem\n"},
+        {convert("model", "a.dae"), kNotZem + "Error - Not converted: model does not end in .zem\n"},
+        {convert("a.zem", "a.dae.txt"),
+         "Error - Conversion Output must be DAE!\nError - Not converted: a.dae.txt does not end in .dae, .glb or .gltf\n"},
+        {convert(t.File("missing.zem"), out), "Converting " + t.File("missing.zem") + "\nError - Cannot read model file " +
+                                                  t.File("missing.zem") + " - No such file or directory\n"},
+        {convert(junk, out), "Converting " + junk + "\nError - Not a model file " + junk + " - no model header\n"},
+        {convert(empty, out), "Converting " + empty + "\nError - Not a model file " + empty + " - the file is empty\n"},
         {convert(old, out), "Converting " + old + "\nDAE not saved to " + out +
                                 "\n - Unknown type: Drelmarch2 Multi Mesh File\n - Unknown version: 00000201\n"},
         {{"$D=" + t.Path(), "$CONVERT_IN=$[D]/good.ZEM", "$CONVERT_OUT=$[D]/o/sub/out.DaE", "do=convert"},

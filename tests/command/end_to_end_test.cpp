@@ -8,12 +8,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int RunTool(const std::string& folder, const std::vector<std::string>& words, std::string& output) {
-    std::string command = Quote(VORDA_BINARY);
-    for (const std::string& w : words) command += " " + Quote(w);
-    return Shell(folder, command, output);
-}
-
 bool IsDae(const std::string& path) { return ReadText(path).rfind("<?xml", 0) == 0 && ReadText(path).find("<COLLADA") < 512; }
 
 }  // namespace
@@ -22,15 +16,15 @@ TEST(Tool, UsageStopWordAndVersion513) {
     TempFolder t;
     std::string out;
     EXPECT_EQ(RunTool(t.Path(), {}, out), 255);
-    EXPECT_EQ(out, "VORDA [-]action [[-]params]\n-- 1.0\n");
-    EXPECT_EQ(RunTool(t.Path(), {"$A=1", "echo=a$[A]", "bogus", "-#", "  -!", "echo=never"}, out), 0);
+    EXPECT_EQ(out, "VORDA [-]action [[-]params]\n-- 1.0\nRun 'vorda help' for the words and an example.\n");
+    EXPECT_EQ(RunTool(t.Path(), {"$A=1", "echo=a$[A]", "bogus", "-#", "  -!", "echo=never"}, out), 1);
     EXPECT_EQ(out, "a1Error - Unknown parameter - bogus\n");
     RunTool(t.Path(), {"echo=a", "wait", "echo=b"}, out);  // returns at the end of input
     EXPECT_EQ(out, "aPress Enter to continue . . . b");
 
     // A version 513 model is read but refused with three lines; nothing is written.
     t.Write("old.zem", ZemOfVersion(513));
-    EXPECT_EQ(RunTool(t.Path(), {"$CONVERT_IN=old.zem", "$CONVERT_OUT=old.dae", "do=convert"}, out), 0);
+    EXPECT_EQ(RunTool(t.Path(), {"$CONVERT_IN=old.zem", "$CONVERT_OUT=old.dae", "do=convert"}, out), 1);
     EXPECT_EQ(out, "Converting old.zem\nDAE not saved to old.dae\n - Unknown type: Drelmarch2 Multi Mesh File\n"
                    " - Unknown version: 00000201\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(t.Path()), {}), 1);
@@ -53,7 +47,8 @@ TEST(Tool, ConvertsOneModelAScriptBatchAndAScan) {
     EXPECT_EQ(RunTool("/", {"action=convert", "script=" + script}, out), 0);
     const std::string dir = t.Path() + "/";
     EXPECT_EQ(out, "Converting " + dir + "models/a.zem\nSaving " + dir + "out/a.dae\n" +
-                   "Converting " + dir + "models/B.zem\nSaving " + dir + "out/b.dae\n");
+                   "Converting " + dir + "models/B.zem\nSaving " + dir + "out/b.dae\n" +
+                   "Summary - 2 models: 2 converted, 0 damaged, 0 failed\n");
     EXPECT_TRUE(IsDae(t.File("out/a.dae")) && IsDae(t.File("out/b.dae")));
 
     // Name order ignoring case, hidden folders skipped; a root given with a
@@ -63,6 +58,6 @@ TEST(Tool, ConvertsOneModelAScriptBatchAndAScan) {
     std::string want;
     for (const char* f : {"a.zem", "B.zem", "sub/c.zem"})
         want += "Converting " + dir + "models/" + f + "\nSaving scanned/" + f + ".dae\n";
-    EXPECT_EQ(out, want);
+    EXPECT_EQ(out, want + "Summary - 3 models: 3 converted, 0 damaged, 0 failed\n");
     EXPECT_TRUE(IsDae(t.File("scanned/sub/c.zem.dae")));
 }

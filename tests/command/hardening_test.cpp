@@ -285,7 +285,7 @@ TEST(HostileModels, ConvertInBoundedMemoryAndTime) {
         ToolRun run = RunToolLimited({"$CONVERT_IN=hostile.zem", "$CONVERT_OUT=hostile.dae", "do=convert"},
                                      folder.Path(), limit, 30);
         EXPECT_FALSE(run.timedOut) << run.output;
-        EXPECT_EQ(run.status, 0) << run.output;
+        EXPECT_LE(run.status, 1) << run.output;  // 1: damage was reported
         EXPECT_NE(run.output.find("Saving hostile.dae"), std::string::npos) << run.output;
         EXPECT_EQ(run.output.find("Error - Cannot write"), std::string::npos) << run.output;
         EXPECT_EQ(StrictXmlErrors({folder.File("hostile.dae")}), "");
@@ -390,7 +390,7 @@ TEST(WriteFailures, EveryFailedWriteIsReportedAndGoodFilesSurvive) {
     folder.Write("blocked", "a file, not a folder");
     ToolRun run = RunToolLimited({"$CONVERT_IN=ship.zem", "$CONVERT_OUT=blocked/sub/ship.dae", "do=convert"},
                                  folder.Path());
-    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.status, 1) << run.output;
     EXPECT_EQ(CountLines(run.output, "Error - Cannot write blocked/sub/ship.dae"), 1u) << run.output;
     const size_t textureFailures = CountLines(run.output, "ALERT: Unable to write texture file [blocked/sub/");
     EXPECT_GT(textureFailures, 0u) << run.output;
@@ -419,7 +419,7 @@ TEST(WriteFailures, EveryFailedWriteIsReportedAndGoodFilesSurvive) {
         tgaBytes.emplace_back(path.string(), FileBytes(path.string()));
     }
     run = RunToolLimited({"$CONVERT_IN=ship.zem", "$CONVERT_OUT=good/ship.dae", "do=convert"}, folder.Path());
-    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.status, 1) << run.output;
     EXPECT_EQ(CountLines(run.output, "Error - Cannot write good/ship.dae"), 1u) << run.output;
     EXPECT_EQ(CountLines(run.output, "ALERT: Unable to write texture file"), textureFailures) << run.output;
     EXPECT_EQ(FileBytes(folder.File("good/ship.dae")), goodDae);
@@ -441,7 +441,7 @@ TEST(WriteFailures, FullDiskIsReported) {
     for (const auto& entry : std::filesystem::directory_iterator(mountPoint)) left.push_back(entry.path().string());
     const std::vector<unsigned char> dae = FileBytes(mountPoint + "/ship.dae");
     umount(mountPoint.c_str());
-    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.status, 1) << run.output;
     EXPECT_EQ(CountLines(run.output, "Error - Cannot write small/ship.dae"), 1u) << run.output;
     EXPECT_TRUE(dae.empty());
     for (const std::string& path : left) EXPECT_EQ(path.find(".saving"), std::string::npos) << path;
@@ -505,7 +505,7 @@ TEST(FuzzRegressions, ModelFilesReadCheckAndConvert) {
         }
         ToolRun run = RunToolLimited({"$CONVERT_IN=" + entry.path().string(), "$CONVERT_OUT=out.dae", "do=convert"},
                                      work.Path());
-        EXPECT_EQ(run.status, 0) << run.output;
+        EXPECT_LE(run.status, 1) << run.output;  // 1: damage was reported
         if (model) {
             EXPECT_EQ(StrictXmlErrors({work.File("out.dae")}), "") << run.output;
         }
@@ -531,14 +531,14 @@ TEST(DamageFlag, SetByEveryCutInsideAChunk) {
     }
     std::unique_ptr<Model> full = ReadModelFile(whole.data(), whole.size());
     ASSERT_TRUE(full);
-    EXPECT_FALSE(full->damaged);
+    EXPECT_FALSE(full->damage);
     const size_t nameEnd = *std::next(boundaries.begin());  // "VERS", then "NAME"
     size_t cuts = 0;
     for (size_t len = nameEnd + 1; len < whole.size(); len += 7) {
         std::vector<unsigned char> part(whole.begin(), whole.begin() + long(len));
         std::unique_ptr<Model> model = ReadModelFile(part.data(), part.size());
         ASSERT_TRUE(model) << len;
-        EXPECT_EQ(model->damaged, boundaries.count(len) == 0) << "cut at " << len;
+        EXPECT_EQ(bool(model->damage), boundaries.count(len) == 0) << "cut at " << len;
         ++cuts;
     }
     EXPECT_GT(cuts, 100u);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "command_test_util.h"
 
 namespace {
@@ -33,13 +35,15 @@ TEST(ProcessArgument, WordTable) {
         {{"-$A=$[CR]"}, "", "0 -1 -1", "A=$[CR]"},
         {{"$B=x", "$$A=<$[B]>"}, "", "0 -1 -1", "A=<x>"},
         {{"ACTION=Convert"}, "", "1 -1 -1", ""},
-        {{"action=convert", "action=zzz"}, "", "0 -1 -1", ""},
+        {{"action=convert", "action=zzz"}, "Error - Unknown action - action=zzz\n", "0 -1 -1", ""},
         {{"action=convert", "do=null"}, "", "0 -1 -1", ""},
         {{"action=convert", "DO=CONVERT"}, kNoInputOutput, "0 -1 -1", ""},
         {{"$N=world", "echo=hello $[N]$[CR]", "echo=echo=1"}, "hello world\necho=1", "0 -1 -1", ""},
         {{"exec=echo=x$[CR]y", "pause=0", "pause=-5"}, "x\ny", "0 -1 -1", ""},
-        {{"params=/nonexistent/vorda/params.txt"}, "", "0 -1 -1", ""},
-        {{"$D=/nonexistent", "script=$[D]/s.txt"}, "PARSE SCRIPT: Failed to load /nonexistent/s.txt (was $[D]/s.txt)\n",
+        {{"params=/nonexistent/vorda/params.txt"},
+         "Error - Cannot read params file /nonexistent/vorda/params.txt - No such file or directory\n", "0 -1 -1", ""},
+        {{"$D=/nonexistent", "script=$[D]/s.txt"}, "PARSE SCRIPT: Failed to load /nonexistent/s.txt (was $[D]/s.txt)\n"
+         "Error - Cannot read script file /nonexistent/s.txt - No such file or directory\n",
          "0 -1 -1", "THIS_PATH=<none>"},
         // Word lists: the whole list is expanded before its first item runs.
         {{"exec=$X=1,echo=$[X]"}, "", "0 -1 -1", "X=1"},
@@ -80,12 +84,14 @@ TEST(ProcessArgument, StopWordAndHelp) {
     }
 }
 
-// Trailing blanks stay part of a line, long lines are kept whole, and a "!"
-// line ends only its own file.
+// Trailing blanks stay part of a line, long lines are kept whole, a "!" line
+// ends only its own file, and a path with backslashes opens on every platform.
 TEST(ParamsFile, LinesStopWordAndNesting) {
     TempFolder t;
     const std::string inner = t.Write("inner.txt", "echo=i1\necho=i2\n!\necho=i3\n");
-    const std::string outer = t.Write("outer.txt", "  echo=1\r\n\n\t \n   -echo=2 \nparams=" + inner +
+    std::string backslashed = inner;
+    std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
+    const std::string outer = t.Write("outer.txt", "  echo=1\r\n\n\t \n   -echo=2 \nparams=" + backslashed +
                                                        "\n#echo=comment\n$V=a b  \n$LONG=" + kLong + "\n!\necho=never\n");
     CommandContext c;
     EXPECT_EQ(RunWords(c, {"params=" + outer, "echo=after"}), "12 i1i2after");

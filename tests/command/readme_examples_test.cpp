@@ -55,7 +55,13 @@ TEST(ReadmeExamples, EveryExampleRunsAsWritten) {
             else if (hash == "#") for (std::string w; words >> w;) directives[key].push_back(w);
             script += l + "\n";
         }
-        EXPECT_FALSE(directives["makes:"].empty()) << "an example must name what it makes";
+        EXPECT_FALSE(directives["makes:"].empty() && directives["prints:"].empty())
+            << "an example must name what it makes or prints";
+        // A command line the tool prints as its example is one the guide runs.
+        for (const std::string& want : directives["prints:"])
+            if (want.rfind("  vorda ", 0) == 0) {
+                EXPECT_NE(guide.find("\n" + want.substr(2) + "\n"), std::string::npos) << want;
+            }
         std::string tools = "true";
         for (const std::string& tool : directives["requires:"]) tools += " && command -v " + Quote(tool);
         if (Shell("/", tools, output) != 0) continue;  // a tool it needs is not installed
@@ -82,7 +88,7 @@ TEST(ReadmeExamples, EveryExampleRunsAsWritten) {
             EXPECT_EQ(lined.find(complaint), std::string::npos) << output;
     }
     // Every topic keeps a runnable example: a broken fence would silently drop it.
-    for (const char* name : {"one-model", "mirror-tree", "params-file", "script", "word-list-script",
-                             "verbose-textures", "parallel-xargs"})
+    for (const char* name : {"help-and-version", "one-model", "shorthand", "mirror-tree", "params-file", "script",
+                             "word-list-script", "verbose-textures", "parallel-xargs"})
         EXPECT_NE(names.find(std::string(" ") + name + " "), std::string::npos) << name;
 }

@@ -58,10 +58,12 @@ TEST(RunScript, ThisPathDuringAndAfter) {
     TempFolder t;
     const std::string inner = t.Write("sub/inner.txt", "=echo=[$[THIS_PATH]]\n");
     const std::string outer =
-        t.Write("outer.txt", "=echo=[$[THIS_PATH]]\n=script=$[THIS_PATH]sub/inner.txt\n=echo=[$[THIS_PATH]]\n");
+        t.Write("outer.txt", "=echo=[$[THIS_PATH]]\n=script=$[THIS_PATH]sub\\inner.txt\n=echo=[$[THIS_PATH]]\n");
     const std::string dir = t.Path() + "/";
     CommandContext c;
-    EXPECT_EQ(RunWords(c, {"script=" + outer}), "[" + dir + "][" + dir + "sub/][" + dir + "]");
+    // A backslash separates folders on every platform: scripts written on
+    // Windows run unchanged.
+    EXPECT_EQ(RunWords(c, {"script=" + outer}), "[" + dir + "][" + dir + "sub\\][" + dir + "]");
     EXPECT_EQ(VariableOrNone(c, "THIS_PATH"), "<none>");
     for (const std::string& file : {inner, t.File("missing.txt")}) {  // restored, and untouched by a failed load
         CommandContext d;

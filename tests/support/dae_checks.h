@@ -1,6 +1,6 @@
 // Test-only checks of a written DAE file with outside tools: the COLLADA 1.4.1
-// schema (xmllint), the assimp importer and pycollada. Each runs a child
-// process; none of them needs the network.
+// schema (xmllint and opencolladavalidator), the assimp importer and
+// pycollada. Each runs a child process; none of them needs the network.
 #pragma once
 
 #include <map>
@@ -16,16 +16,17 @@
 // Accounted for (the format writes them on purpose):
 // - empty library_images / _materials / _effects / _geometries / _animations;
 // - empty "animation" elements whose id ends in "-anim";
-// - "asset" without "created" / "modified" (the unit follows the contributor);
 // - bracketed names ("JNT[Gun]", "MAT[a]_SHD[b]", "IMG[a_DIFF]-image") in
-//   attributes of NCName or ID type, which they are not;
+//   attributes of NCName or ID type, which they are not, and as the text of
+//   the effects' sampler "source" (NCName) and surface "init_from" (IDREF);
 // - the id "SUB_PARAMS", repeated by every node whose long name is split;
-// - "texture" elements without "texcoord" (the effects name only the image);
 // - child nodes after a node's "extra" (every node carries its extra first):
 //   the check validates a copy with each node's "extra" moved behind its
 //   other children, so that the subtrees are checked too (xmllint skips the
 //   content of an element it did not expect). Line numbers in the messages
 //   are those of that copy.
+// Then opencolladavalidator checks the file as it is: anything short of its
+// "is valid" verdict is returned as one more error.
 // `all`, when given, receives every schema error line, accounted for or not.
 std::vector<std::string> DaeSchemaErrors(const std::string& daePath, std::vector<std::string>* all = nullptr);
 
@@ -47,7 +48,8 @@ AssimpInfo RunAssimpInfo(const std::string& daePath, bool raw = false);
 // and unsupported features tolerated. Counts: "nodes" (every scene node,
 // nested ones included), "geometries", "triangles" (all primitives),
 // "positions" (entries of every geometry's "-POSITION" source),
-// "animations" (nested included), "materials", "errors" (load problems).
+// "animations" (nested included), "materials", "errors" (load problems),
+// "unbound" (scene primitives naming a material that no binding supplies).
 struct PyColladaInfo {
     bool ok = false;
     std::map<std::string, long> counts;
@@ -58,6 +60,17 @@ struct PyColladaInfo {
     }
 };
 PyColladaInfo RunPyCollada(const std::string& daePath);
+
+// Imports the file into Blender (background mode, factory settings) and
+// compares the scene with the document: one object per node, named as the
+// node; one mesh per geometry with all its triangles; every primitive's
+// material bound and on its object; each material's image files; each
+// channel's keys (times and values, read through the accessors' named params)
+// on the node's location or rotation. Returns one line per element Blender
+// did not take as the document says (empty: all of it), or the whole output
+// when the check did not run to its end. Curves whose keys mix
+// interpolations are not compared: Blender 3.4 does not import them.
+std::vector<std::string> BlenderImportProblems(const std::string& daePath);
 
 // Runs a shell command, returning its standard output and error together; the
 // exit status goes to *status when given.

@@ -1,0 +1,47 @@
+#include "command/command_line.h"
+
+#include "command/context.h"
+#include "command/convert.h"
+#include "command/process_argument.h"
+#include "core/output.h"
+#include "core/str.h"
+
+namespace {
+
+bool IsBarePathEndingIn(const std::string& word, const char* extension) {
+    if (word.empty() || word.find('=') != std::string::npos) return false;
+    const char first = word[0];
+    if (first == '-' || first == '$' || first == '#' || first == '!') return false;
+    const size_t dot = word.rfind('.');
+    return dot != std::string::npos && EqualNoCase(word.c_str() + dot, extension);
+}
+
+bool IsShorthandModel(const std::string& word) { return IsBarePathEndingIn(word, ".zem"); }
+
+bool IsShorthandOutput(const std::string& word) { return IsBarePathEndingIn(word, ".dae"); }
+
+}  // namespace
+
+int RunCommandLine(const std::vector<std::string>& words) {
+    if (words.empty()) {
+        PrintUsage();
+        PrintUsagePointer();
+        OutFlush();
+        return kExitUsage;
+    }
+    CommandContext context;
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (IsShorthandModel(words[i])) {
+            const std::string& input = words[i];
+            std::string output = input.substr(0, input.rfind('.')) + ".dae";
+            if (i + 1 < words.size() && IsShorthandOutput(words[i + 1])) output = words[++i];
+            ConvertFiles(context, input, output);
+            continue;
+        }
+        if (!ProcessArgument(context, words[i].c_str())) break;
+    }
+    PrintRunSummary(context);
+    OutFlush();
+    const ProblemCounts problems = ProblemsSoFar();
+    return problems.failures > 0 || problems.damages > 0 ? kExitFailed : kExitOk;
+}

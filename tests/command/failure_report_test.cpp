@@ -1,0 +1,184 @@
+// What a user sees when something goes wrong: every failure prints one line
+// naming the file and the reason, the exit status is 1 when anything failed
+// (0 when all went well), and a run of several conversions ends with one
+// summary line a script can grep.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+
+#include <random>
+
+#include "command_test_util.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+size_t CountLine(const std::string& output, const std::string& line) {
+    size_t n = 0;
+    for (size_t pos = output.find(line); pos != std::string::npos; pos = output.find(line, pos + 1))
+        n += (pos == 0 || output[pos - 1] == '\n') && output.compare(pos + line.size(), 1, "\n") == 0;
+    return n;
+}
+
+std::string SampleBytes(size_t cut = std::string::npos) {
+    const std::vector<unsigned char> zem = BuildZem(*BuildSampleModel());
+    return std::string(zem.begin(), zem.begin() + std::min(cut, zem.size()));
+}
+
+// An output folder the tool cannot write into: a read-only file system when
+// this sandbox lets one be mounted (root ignores permissions), else a folder
+// without write permission. Returns the reason the system will give, or ""
+// when neither can be had.
+std::string MakeReadOnlyFolder(const std::string& path) {
+    fs::create_directories(path);
+    if (::geteuid() != 0) return ::chmod(path.c_str(), 0555) == 0 ? "Permission denied" : "";
+    return mount("tmpfs", path.c_str(), "tmpfs", MS_RDONLY, "size=16k") == 0 ? "Read-only file system" : "";
+}
+
+}  // namespace
+
+// One bad input per row, each in a folder holding the sample as ships/hull.zem
+// with its ships/hull.MAD: the line it prints (exactly once, followed by the
+// line naming the damaged part for a damaged file), the file that line must
+// name, and the exit status.
+TEST(FailureReport, EveryBadInputPrintsItsLineAndFailsTheRun) {
+    struct Row {
+        const char* name;
+        std::function<void(TempFolder&)> setUp;
+        std::vector<std::string> words;
+        std::string file;
+        std::string line;  // "REASON" stands for the read-only folder's reason
+        std::string next = "";
+    };
+    const auto convert = [](const std::string& in, const std::string& out) {
+        return std::vector<std::string>{"$CONVERT_IN=" + in, "$CONVERT_OUT=" + out, "do=convert"};
+    };
+    std::mt19937 rng(12);
+    std::string noise(600, '\0');
+    for (char& c : noise) c = char(rng());
+    const std::string png = std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10\0\0\0\x10\x08\x06\0\0\0", 29);
+    const Row rows[] = {
+        {"missing file", nullptr, {"missing.zem"}, "missing.zem",
+         "Error - Cannot read model file missing.zem - No such file or directory"},
+        {"zero bytes", [](TempFolder& t) { t.Write("empty.zem", ""); }, {"empty.zem"}, "empty.zem",
+         "Error - Not a model file empty.zem - the file is empty"},
+        {"random bytes", [&](TempFolder& t) { t.Write("noise.zem", noise); }, convert("noise.zem", "o.dae"),
+         "noise.zem", "Error - Not a model file noise.zem - no model header"},
+        {"PNG renamed", [&](TempFolder& t) { t.Write("picture.zem", png); }, {"picture.zem"}, "picture.zem",
+         "Error - Not a model file picture.zem - no model header"},
+        {"cut at 4", [](TempFolder& t) { t.Write("cut4.zem", SampleBytes(4)); }, {"cut4.zem"}, "cut4.zem",
+         "Error - Not a model file cut4.zem - no model header"},
+        {"cut at 12", [](TempFolder& t) { t.Write("cut12.zem", SampleBytes(12)); }, {"cut12.zem"}, "cut12.zem",
+         "Error - Not a model file cut12.zem - no model header"},
+        {"cut in the middle", [](TempFolder& t) { t.Write("half.zem", SampleBytes(SampleBytes().size() / 2)); },
+         {"half.zem"}, "half.zem", "ALERT: Damaged model file half.zem - converting what could be read",
+         " - Damaged: multi mesh [Hull] and 2 more parts"},
+        {"folder as input", [](TempFolder& t) { fs::create_directory(t.File("folder.zem")); }, {"folder.zem"},
+         "folder.zem", "Error - Cannot read model file folder.zem - Is a directory"},
+        {"params file", nullptr, {"params=nosuch.params"}, "nosuch.params",
+         "Error - Cannot read params file nosuch.params - No such file or directory"},
+        {"script file", nullptr, {"script=nosuch.script"}, "nosuch.script",
+         "Error - Cannot read script file nosuch.script - No such file or directory"},
+        {"scan folder", nullptr, {"scan=nosuchdir"}, "nosuchdir",
+         "Error - Cannot scan folder nosuchdir - No such file or directory"},
+        {"unknown action", nullptr, {"do=convrt"}, "convrt", "Error - Unknown action - do=convrt"},
+        {"unknown option", nullptr, {"$DAE_OUT_OPT=verbose shiny", "ships/hull.zem"}, "shiny",
+         "Error - Unknown option in DAE_OUT_OPT - shiny"},
+        {"damaged MAD",
+         [](TempFolder& t) {
+             const std::vector<unsigned char> mad = BuildMad(*BuildSampleAnimation());
+             t.Write("ships/hull.MAD", std::string(mad.begin(), mad.begin() + mad.size() * 2 / 3));
+         },
+         {"ships/hull.zem"}, "ships/hull.MAD",
+         "ALERT: Damaged animation file ships/hull.MAD - converting what could be read",
+         " - Damaged: the curve list (CURV) and 2 more parts"},
+        {"empty MAD", [](TempFolder& t) { t.Write("ships/hull.MAD", ""); }, {"ships/hull.zem"}, "ships/hull.MAD",
+         "ALERT: Not an animation file ships/hull.MAD - the file is empty - converting without animations"},
+        {"MAD is a folder",
+         [](TempFolder& t) {
+             fs::remove(t.File("ships/hull.MAD"));
+             fs::create_directory(t.File("ships/hull.MAD"));
+         },
+         {"ships/hull.zem"}, "ships/hull.MAD",
+         "ALERT: Cannot read animation file ships/hull.MAD - Is a directory - converting without animations"},
+        {"blocked output folder", [](TempFolder& t) { t.Write("blocked", "a file"); },
+         {"ships/hull.zem", "blocked/hull.dae"}, "blocked/hull.dae",
+         "Error - Cannot write DAE file blocked/hull.dae - Not a directory"},
+        {"read-only output", nullptr, {"ships/hull.zem", "ro/hull.dae"}, "ro/hull.dae",
+         "Error - Cannot write DAE file ro/hull.dae - REASON"},
+        {"read-only texture", nullptr, {"ships/hull.zem", "ro/hull.dae"}, "ro/hull_DIFF.TGA",
+         "Error - Cannot write texture file ro/hull_DIFF.TGA - REASON"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempFolder t;
+        ASSERT_TRUE(WriteSampleModel(t.File("ships/hull.zem")));
+        if (row.setUp) row.setUp(t);
+        std::string line = row.line;
+        const bool readOnly = line.find("REASON") != std::string::npos;
+        if (readOnly) {
+            const std::string reason = MakeReadOnlyFolder(t.File("ro"));
+            if (reason.empty()) continue;  // no way to make a folder read-only here
+            line.replace(line.find("REASON"), 6, reason);
+        }
+        std::string out;
+        const int status = RunTool(t.Path(), row.words, out);
+        if (readOnly && ::geteuid() == 0) umount(t.File("ro").c_str());
+        EXPECT_EQ(status, 1) << out;
+        EXPECT_EQ(CountLine(out, line + (row.next.empty() ? "" : "\n" + row.next)), 1u) << out;
+        EXPECT_NE(line.find(row.file), std::string::npos);
+        EXPECT_EQ(out.find("Summary - "), std::string::npos) << out;  // one conversion at most
+    }
+}
+
+// A scan over good and bad models: every model is attempted, the run ends
+// with the summary line and status 1; the good ones alone give status 0.
+TEST(FailureReport, ScanEndsWithTheSummaryAndTheStatus) {
+    TempFolder t;
+    ASSERT_TRUE(WriteSampleModel(t.File("tree/good/a.zem")));
+    ASSERT_TRUE(WriteSampleModel(t.File("tree/good/sub/b.zem")));
+    t.Write("tree/bad/empty.zem", "");
+    t.Write("tree/bad/half.zem", SampleBytes(SampleBytes().size() / 2));
+    t.Write("tree/bad/png.zem", "\x89PNG\r\n");
+    fs::create_directories(t.File("tree/empty folder"));
+    const std::vector<std::string> scan = {
+        "setmask=*.zem",
+        "$SCAN_PARAMS=$CONVERT_IN=$[SCAN_FULL_PATH],$CONVERT_OUT=out/$[SCAN_REL_PATH]/$[SCAN_FILE].dae,do=convert"};
+    std::string out;
+    std::vector<std::string> words = scan;
+    words.push_back("scan=tree");
+    EXPECT_EQ(RunTool(t.Path(), words, out), 1) << out;
+    EXPECT_EQ(CountLine(out, "Summary - 5 models: 2 converted, 1 damaged, 2 failed"), 1u) << out;
+    EXPECT_EQ(out.substr(out.rfind('\n', out.size() - 2) + 1), "Summary - 5 models: 2 converted, 1 damaged, 2 failed\n");
+    EXPECT_EQ(CountLine(out, "Error - Not a model file tree/bad/empty.zem - the file is empty"), 1u) << out;
+
+    words = scan;
+    words.push_back("scan=tree/good");
+    EXPECT_EQ(RunTool(t.Path(), words, out), 0) << out;
+    EXPECT_EQ(CountLine(out, "Summary - 2 models: 2 converted, 0 damaged, 0 failed"), 1u) << out;
+    words.back() = "scan=tree/empty folder";  // an empty folder is no failure
+    EXPECT_EQ(RunTool(t.Path(), words, out), 0) << out;
+    EXPECT_EQ(out, "");
+}
+
+// Two different models whose textures share names, converted into one folder
+// in one run: the replaced texture is reported. Apart, or the same model
+// twice, nothing is.
+TEST(FailureReport, TextureReplacedByAnotherModelIsReported) {
+    TempFolder t;
+    ASSERT_TRUE(WriteSampleModel(t.File("a.zem")));
+    std::unique_ptr<Model> other = BuildSampleModel();
+    for (auto& image : other->images)
+        for (unsigned char& byte : image->levels[0].data) byte = uint8_t(~byte);
+    ASSERT_TRUE(SaveBytes(t.File("b.zem"), BuildZem(*other)));
+    std::string out;
+    EXPECT_EQ(RunTool(t.Path(), {"a.zem", "out/a.dae", "b.zem", "out/b.dae"}, out), 1) << out;
+    EXPECT_EQ(CountLine(out, "Error - Texture file out/hull_DIFF.TGA of a.zem replaced with other pixels of b.zem - "
+                             "convert them into separate folders"),
+              1u)
+        << out;
+    EXPECT_EQ(CountLine(out, "Summary - 2 models: 1 converted, 0 damaged, 1 failed"), 1u) << out;
+    EXPECT_EQ(RunTool(t.Path(), {"a.zem", "a/a.dae", "b.zem", "b/b.dae", "a.zem", "a/a.dae"}, out), 0) << out;
+    EXPECT_EQ(out.find("Error"), std::string::npos) << out;
+}
