@@ -37,6 +37,9 @@ void ReportFailure(const char* kind, const std::string& path) {
 
 using Json = rapidjson::Writer<rapidjson::StringBuffer>;
 
+// The DAE's unit, the centimetre, in glTF's metres.
+constexpr double kMetresPerUnit = 0.01;
+
 enum : int { kFloat = 5126, kUnsignedShort = 5123, kUnsignedInt = 5125 };
 enum : int { kArrayBuffer = 34962, kElementArrayBuffer = 34963 };
 
@@ -450,7 +453,8 @@ std::vector<Sampler> AddAnimation(Buffer& buffer, const Scene& scene, const std:
                     if (!std::isfinite(v[i])) v[i] = 0;
                 }
                 if (kind == 0) {
-                    for (double c : v) output.push_back(float(c));
+                    // A root node's place is in metres (see the node's scale).
+                    for (double c : v) output.push_back(float(target.parent < 0 ? c * kMetresPerUnit : c));
                     continue;
                 }
                 double q[4];
@@ -657,7 +661,10 @@ bool WriteGltf(const Model& model, const char* outputPath) {
             for (int32_t child : node.children) json.Int(child);
             json.EndArray();
         }
-        const double t[3] = {node.translation[0], node.translation[1], node.translation[2]};
+        // The DAE counts in centimetres, glTF in metres: every root node
+        // scales its tree by 0.01 and stands at its place in metres.
+        const double unit = node.parent < 0 ? kMetresPerUnit : 1.0;
+        const double t[3] = {node.translation[0] * unit, node.translation[1] * unit, node.translation[2] * unit};
         if (t[0] != 0 || t[1] != 0 || t[2] != 0) {
             Key(json, "translation");
             WriteNumbers(json, t, 3);
@@ -667,6 +674,11 @@ bool WriteGltf(const Model& model, const char* outputPath) {
             EulerToQuaternion(node.rotation[0], node.rotation[1], node.rotation[2], q);
             Key(json, "rotation");
             WriteNumbers(json, q, 4);
+        }
+        if (node.parent < 0) {
+            const double scale[3] = {kMetresPerUnit, kMetresPerUnit, kMetresPerUnit};
+            Key(json, "scale");
+            WriteNumbers(json, scale, 3);
         }
         if (node.mesh >= 0 && meshOf[size_t(node.mesh)] >= 0) {
             Key(json, "mesh");

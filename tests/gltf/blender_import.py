@@ -42,6 +42,14 @@ def linked_image(socket):
 def report(kind):
     print('%s objects %s' % (kind, '|'.join(sorted(o.name for o in bpy.data.objects))))
     print('%s triangles %d' % (kind, triangles()))
+    # Where a mesh without animation lands and how large it is, in metres.
+    bpy.context.view_layer.update()
+    for obj in sorted(bpy.data.objects, key=lambda o: o.name):
+        if obj.name.startswith('MULT[') and obj.type == 'MESH':
+            corners = [obj.matrix_world @ v.co for v in obj.data.vertices]
+            low = [min(c[i] for c in corners) for i in range(3)]
+            high = [max(c[i] for c in corners) for i in range(3)]
+            print('%s box %s %s' % (kind, obj.name, ' '.join('%.3f' % (round(v, 3) + 0.0) for v in low + high)))
     for mat in sorted(bpy.data.materials, key=lambda m: m.name):
         if not mat.use_nodes:
             continue

@@ -245,7 +245,7 @@ TEST(GltfOutput, BlenderImportsTheSample) {
                        ShellQuote(c.dae) + " " + ShellQuote(c.glb) + " 2>&1",
                    &status);
     ASSERT_EQ(status, 0) << output;
-    std::map<std::string, std::string> lines;
+    std::map<std::string, std::string> lines;  // the last line of each kind
     std::multiset<std::string> glbActions;
     std::istringstream in(output);
     for (std::string line; std::getline(in, line);) {
@@ -271,11 +271,19 @@ TEST(GltfOutput, BlenderImportsTheSample) {
     daeNames = DaeNodeNames(Find(dae.RootElement(), "id", "sample", "visual_scene"));
     EXPECT_EQ(objects, daeNames) << output;
     EXPECT_EQ(lines["glb triangles"], "90") << output;
-    // When Blender's COLLADA importer takes the DAE, both imports agree.
-    if (lines.count("dae objects")) {
-        EXPECT_EQ(lines["dae objects"], lines["glb objects"]);
-        EXPECT_EQ(lines["dae triangles"], lines["glb triangles"]);
+    // Both imports agree: the same objects, triangles, and every mesh of a
+    // level in the same place at the same size and orientation.
+    EXPECT_EQ(lines["dae objects"], lines["glb objects"]);
+    EXPECT_EQ(lines["dae triangles"], lines["glb triangles"]);
+    std::istringstream boxes(output);
+    std::map<std::string, std::string> daeBoxes, glbBoxes;
+    for (std::string line; std::getline(boxes, line);) {
+        if (line.rfind("dae box ", 0) == 0) daeBoxes[line.substr(8, line.find(' ', 8) - 8)] = line.substr(line.find(' ', 8));
+        if (line.rfind("glb box ", 0) == 0) glbBoxes[line.substr(8, line.find(' ', 8) - 8)] = line.substr(line.find(' ', 8));
     }
+    EXPECT_FALSE(daeBoxes.empty()) << output;
+    EXPECT_EQ(daeBoxes.at("MULT[Hull]_LOD[1]"), glbBoxes["MULT[Hull]_LOD[1]"]) << output;
+    EXPECT_EQ(daeBoxes.at("MULT[Hull]_LOD[2]"), glbBoxes["MULT[Hull]_LOD[2]"]) << output;
     EXPECT_EQ(lines["glb material"].empty(), false);
     EXPECT_NE(output.find("glb material MAT[Hull]_SHD[ship] base=hull_DIFF emission=hull_GLOW normal=hull_NORM"),
               std::string::npos) << output;
