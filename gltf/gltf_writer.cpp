@@ -81,8 +81,18 @@ struct Primitive {
 // The binary buffer, built twice: first only measured (views, accessors
 // and their bounds), then, the JSON written, printed straight into the file
 // by the same calls. No copy of the whole buffer is ever held.
+// What the measuring run learns of a primitive, so the writing run need
+// not walk its triangles for it again.
+struct PrimitiveCounts {
+    size_t vertices = 0, corners = 0;
+    std::vector<double> min, max;  // of the positions
+};
+
 struct Buffer {
     FILE* file = nullptr;  // null: measure only
+    const struct Buffer* measured = nullptr;  // the writing run: the measuring run
+    std::vector<PrimitiveCounts> counts;      // the measuring run's, in primitive order
+    size_t nextCounts = 0;
     bool ok = true;
     size_t size = 0;  // bytes so far
     std::vector<View> views;
@@ -283,11 +293,18 @@ struct VertexValues {
 
 // One attribute of every vertex as a view and accessor, streamed.
 int AddAttribute(Buffer& buffer, const SceneMesh& mesh, const std::vector<const SceneTriangles*>& lists,
-                 int which, size_t count) {
+                 int which, const PrimitiveCounts& counts) {
     static const int kWidths[3] = {3, 3, 2};
     static const char* const kTypes[3] = {"VEC3", "VEC3", "VEC2"};
     const int width = kWidths[which];
+    const size_t count = counts.vertices;
     const int view = buffer.BeginView(kArrayBuffer);
+    if (!buffer.file) {
+        // Measuring: the sizes and the positions' bounds are known already.
+        buffer.Put(nullptr, count * size_t(width) * sizeof(float));
+        if (which == 0) return buffer.AddAccessor(view, kFloat, count, kTypes[which], counts.min, counts.max);
+        return buffer.AddAccessor(view, kFloat, count, kTypes[which]);
+    }
     std::vector<double> min(size_t(width), HUGE_VAL), max(size_t(width), -HUGE_VAL);
     {
         Block<float> block(buffer);
@@ -312,12 +329,29 @@ Primitive AddPrimitive(Buffer& buffer, const SceneMesh& mesh, int material, bool
                        const std::vector<const SceneTriangles*>& lists) {
     Primitive primitive;
     primitive.material = material;
-    size_t vertices = 0, corners = 0;
-    Walk(mesh, lists, [&](const int32_t*) { ++vertices; }, [&](uint32_t) { ++corners; });
+    PrimitiveCounts counts;
+    if (buffer.measured && buffer.nextCounts < buffer.measured->counts.size()) {
+        counts = buffer.measured->counts[buffer.nextCounts++];
+    } else {
+        counts.min.assign(3, HUGE_VAL);
+        counts.max.assign(3, -HUGE_VAL);
+        Walk(mesh, lists,
+             [&](const int32_t* numbers) {
+                 ++counts.vertices;
+                 const VertexValues v(mesh, numbers);
+                 for (size_t i = 0; i < 3; ++i) {
+                     counts.min[i] = std::min(counts.min[i], double(v.position[i]));
+                     counts.max[i] = std::max(counts.max[i], double(v.position[i]));
+                 }
+             },
+             [&](uint32_t) { ++counts.corners; });
+        buffer.counts.push_back(counts);
+    }
+    const size_t vertices = counts.vertices, corners = counts.corners;
     if (corners == 0) return primitive;
-    primitive.position = AddAttribute(buffer, mesh, lists, 0, vertices);
-    if (mesh.hasNormals) primitive.normal = AddAttribute(buffer, mesh, lists, 1, vertices);
-    if (mesh.hasTexCoords) primitive.texCoord = AddAttribute(buffer, mesh, lists, 2, vertices);
+    primitive.position = AddAttribute(buffer, mesh, lists, 0, counts);
+    if (mesh.hasNormals) primitive.normal = AddAttribute(buffer, mesh, lists, 1, counts);
+    if (mesh.hasTexCoords) primitive.texCoord = AddAttribute(buffer, mesh, lists, 2, counts);
     if (withTangents) {
         std::vector<float> positions, normals, texCoords;
         std::vector<uint32_t> indices;
@@ -335,7 +369,9 @@ Primitive AddPrimitive(Buffer& buffer, const SceneMesh& mesh, int material, bool
     // 16 bits when every index fits below the restart value 65535.
     const bool narrow = vertices <= 65535;
     const int view = buffer.BeginView(kElementArrayBuffer);
-    if (narrow) {
+    if (!buffer.file) {
+        buffer.Put(nullptr, corners * (narrow ? 2 : 4));
+    } else if (narrow) {
         Block<uint16_t> block(buffer);
         Walk(mesh, lists, [](const int32_t*) {}, [&](uint32_t i) { block.Add(uint16_t(i)); });
     } else {
@@ -610,6 +646,7 @@ bool WriteGltf(const Model& model, const char* outputPath) {
     auto writeBuffer = [&](FILE* file) {
         Buffer out;
         out.file = file;
+        out.measured = &buffer;
         Layout ignored;
         fill(out, ignored);
         return out.ok && out.size == buffer.size;
