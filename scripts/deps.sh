@@ -3,7 +3,7 @@
 # missing. As root it installs them; otherwise it prints the command and stops.
 set -e
 BUILD_PACKAGES="cmake g++ make pkg-config libtinyxml-dev libsquish-dev libgtest-dev"
-TEST_PACKAGES="libxml2-utils python3 python3-collada python3-lxml assimp-utils imagemagick parallel libnvtt-bin"
+TEST_PACKAGES="libxml2-utils python3 python3-collada python3-lxml assimp-utils imagemagick parallel"
 want="$BUILD_PACKAGES"
 [ "${1:-}" = "test" ] && want="$BUILD_PACKAGES $TEST_PACKAGES"
 missing=""

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "command_test_util.h"
+#include <filesystem>
+#include <fstream>
+
+#include "command/process_argument.h"
+#include "command/variables.h"
+#include "core/output.h"
+#include "tests/support/test_util.h"
 
 TEST(Scan, VariablesPerFileInNameOrder) {
     TempFolder t;

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "command_test_util.h"
+#include <filesystem>
+#include <fstream>
+
+#include "command/process_argument.h"
+#include "command/variables.h"
+#include "core/output.h"
+#include "tests/support/test_util.h"
 
 namespace {
 const char kNoInputOutput[] = "Error - Conversion Input not specified!\nError - Conversion Output not specified!\n";

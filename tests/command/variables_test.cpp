@@ -3,7 +3,13 @@
 #include <algorithm>
 #include <chrono>
 
-#include "command_test_util.h"
+#include <filesystem>
+#include <fstream>
+
+#include "command/process_argument.h"
+#include "command/variables.h"
+#include "core/output.h"
+#include "tests/support/test_util.h"
 
 TEST(Expand, ReferenceTable) {
     const std::string big(5000, 'x');

@@ -1,32 +1,11 @@
-// Test-only helpers of the texture tests: a private temporary folder, whole
-// file reads, mip levels and hand-built DXT blocks.
+// Mip levels and hand-built DXT blocks for the texture tests.
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
-#include <string>
 #include <vector>
 
 #include "model/model.h"
-
-using Bytes = std::vector<unsigned char>;
-
-// A fresh folder under the system's temporary folder, removed with its contents.
-struct TempFolder {
-    std::string path = std::filesystem::temp_directory_path().string() + "/vorda_tex_" +
-                       std::to_string(std::random_device{}()) + "_" + std::to_string(std::random_device{}());
-    TempFolder() { std::filesystem::create_directories(path); }
-    ~TempFolder() { std::error_code ec; std::filesystem::remove_all(path, ec); }
-    std::string File(const std::string& name) const { return path + "/" + name; }
-};
-
-inline Bytes ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+#include "tests/support/test_util.h"
 
 inline MipLevel Level(int32_t w, int32_t h, Bytes data) {
     MipLevel level;

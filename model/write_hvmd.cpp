@@ -1,6 +1,6 @@
 // Chunk bodies of the "HVMD" form: materials, images, multi and goblin meshes,
 // written exactly in the file layout the readers take.
-#include "tests/support/fixture_writer.h"
+#include "model/write_model.h"
 
 #include <cstring>
 

@@ -1,6 +1,7 @@
-// Test-only writer of ZEM and MAD files from an in-memory description (a Model
-// or an AnimationSet), plus the byte-level builder tests use to lay out
-// damaged or unusual chunks by hand.
+// The model writer: ZEM and MAD files from an in-memory description (a Model
+// or an AnimationSet) in exactly the layout the readers take, plus the
+// chunk-level builder under it for laying out unusual chunks by hand. The
+// bundled sample, the tests and the fuzz seeds are all written with it.
 #pragma once
 
 #include <cstddef>
@@ -58,5 +59,5 @@ std::vector<unsigned char> BuildZem(const Model& model);
 // names of clips, tracks and curves), "MARK", "CURV".
 std::vector<unsigned char> BuildMad(const AnimationSet& set);
 
-// Writes bytes to a file; false on any failure.
+// Writes bytes to a file through a temporary file; false on any failure.
 bool SaveBytes(const std::string& path, const std::vector<unsigned char>& bytes);
