@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -183,7 +184,8 @@ PrimitiveGroup Group(uint32_t type, std::vector<uint16_t> indices) {
 // materials under an old bare layout, unknown shaders (one mapped by the
 // wildcard entry, one with nothing to map), texture indices out of range and
 // an image without levels; a part with fans, strips, an unknown primitive
-// type, a material index out of range and an index past its vertices; names
+// type, a material index out of range, an index past its vertices and
+// positions of +0, -0 and NaN; names
 // holding markup, quotes, Latin-1 and control bytes; a name long enough to
 // be split; objects whose parent joint does not exist; a glow mesh stored
 // with LOD -1; an engine shape with no points.
@@ -213,18 +215,22 @@ std::unique_ptr<Model> RichModel() {
     }
 
     MultiMesh& odd = Add(model->multiMeshes);
-    odd.name.Set("Odd & <Ends>");
+    odd.name.Set("Odd & <Ends> \x93q\x94\x81");  // Windows-1252 quotes, an unassigned byte
     odd.parentName.Set("NoSuchJoint");
     odd.meshes.emplace_back(new Mesh);
     Mesh& mesh = *odd.meshes.back();
     MeshPart part;
     part.materialIndex = int32_t(model->materials.size()) - 1;
     part.format = kFormatPosition | kFormatNormal | kFormatTexCoord;
-    part.stride = 8;
+    part.stride = 10;
     part.vertexCount = 6;
     for (int v = 0; v < 6; ++v)
-        for (float f : {float(v % 3), float(v / 3), float(v) * 0.5f, 0.0f, 0.0f, 1.0f, float(v) / 5, 0.5f})
+        for (float f : {float(v % 3), float(v / 3), float(v) * 0.5f, 1.0f, 0.0f, 0.0f, 1.0f, 0.0f, float(v) / 5, 0.5f})
             part.vertices.push_back(f);
+    // Equal positions are written once: +0 equals -0, a NaN equals nothing.
+    const float nan = std::nanf("");
+    for (size_t i : {0, 10, 11, 12}) part.vertices[i] = i ? 0.0f : -0.0f;
+    for (size_t v : {4, 5}) part.vertices[v * 10] = 1, part.vertices[v * 10 + 1] = 1, part.vertices[v * 10 + 2] = nan;
     part.groups = {Group(kPrimTriFan, {0, 1, 2, 3}), Group(kPrimTriStrip, {0, 1, 2, 3, 4, 5}),
                    Group(0x0201, {0, 1}), Group(kPrimTriList, {0, 1, 2, 3, 4, 9})};
     mesh.parts.push_back(part);

@@ -20,18 +20,6 @@ std::string LineNames(const SourceMap& map) {
     return Join(map.lines, [](const OutputMap& line) { return line.name.value; });
 }
 
-// Each channel as its code in hex, "@" and the position of the map it reads.
-std::string Channels(const ChannelSpec* channels, const int32_t* sources) {
-    std::string text;
-    char item[32];
-    for (int k = 0; k < 4; ++k) {
-        std::snprintf(item, sizeof item, "%s%x@%d", k ? " " : "", unsigned(channels[k].code), int(sources[k]));
-        text += item;
-    }
-    return text;
-}
-std::string Channels(const OutputMap& line) { return Channels(line.channels, line.sources); }
-
 TEST(ParseShaderMaps, LanguageRules) {
     // Entry names in set order (no set for null), then the map names of the first entry.
     struct Row { const char* name; const char* text; const char* entries; const char* firstMaps; } table[] = {
@@ -54,26 +42,8 @@ TEST(ParseShaderMaps, LanguageRules) {
     }
 }
 
-TEST(ParseShaderMaps, ValuesFlagsAndLimits) {
-    const auto set = ParseShaderMapText(
-        "+e\n!no\n$diffuse[DXT1] = 1 1 1 1\nOUT = $glow.G R 0 1\nV = Gx Q z a*ST\n"
-        "W = $nothing.b $GLOW.A* 5 Z\n$glow[DXT5] = 0 0 0 1\nG = G G G G\n"
-        "+f\n!No,DoSc\n$a = 1 1 1 1\nL1 = R R R R\nL2 = R R R R\nL3 = R R R R\nL4 = R R R R\nL5 = R R R R\n");
-    ASSERT_NE(set, nullptr);
-    ASSERT_EQ(set->entries.size(), 2u);
-    const ShaderMap& e = *set->entries[0];
-    EXPECT_EQ(e.scars, 0);
-    ASSERT_EQ(e.maps.size(), 2u);
-    EXPECT_EQ(e.maps[1].format, "DXT5");
-    const std::vector<OutputMap>& lines = e.maps[0].lines;
-    ASSERT_EQ(LineNames(e.maps[0]), "OUT V W");
-    EXPECT_EQ(Channels(lines[0]), "2@1 1@0 0@0 ff00@0");
-    EXPECT_EQ(Channels(lines[1]), "2@0 0@0 ff00@0 70014@0");
-    EXPECT_EQ(Channels(lines[2]), "13@0 40004@1 8000@0 0@0");  // unknown source names read their own map
-    EXPECT_EQ(set->entries[1]->scars, 1);  // "No" then "DoSc"
-    EXPECT_EQ(LineNames(set->entries[1]->maps[0]), "L1 L2 L3 L4");
-
-    // Sixteen source maps at most: the seventeenth "$" line is an output line of the sixteenth map.
+TEST(ParseShaderMaps, SixteenSourceMapsAtMost) {
+    // The seventeenth "$" line is an output line of the sixteenth map.
     std::string many = "+m\n";
     for (int i = 0; i < 17; ++i) many += "$s" + std::to_string(i) + " = 1 1 1 1\nO = R G B A\n";
     const auto big = ParseShaderMapText(many.c_str());
