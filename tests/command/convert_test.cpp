@@ -2,10 +2,6 @@
 
 #include "command/convert.h"
 
-#include <filesystem>
-
-#include "command/variables.h"
-#include "core/output.h"
 #include "tests/support/test_util.h"
 
 namespace fs = std::filesystem;

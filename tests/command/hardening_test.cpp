@@ -9,12 +9,9 @@
 
 #include <cstring>
 #include <ctime>
-#include <filesystem>
 #include <set>
 
 #include "collada/document.h"
-#include "command/variables.h"
-#include "core/output.h"
 #include "model/check_model.h"
 #include "model/read_model.h"
 #include "tests/support/test_util.h"

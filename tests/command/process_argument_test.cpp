@@ -1,11 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
-#include "command/process_argument.h"
-#include "command/variables.h"
-#include "core/output.h"
 #include "tests/support/test_util.h"
 
 namespace {

@@ -13,12 +13,6 @@
 #include <cstdlib>
 #include <map>
 
-#include <filesystem>
-#include <fstream>
-
-#include "command/process_argument.h"
-#include "command/variables.h"
-#include "core/output.h"
 #include "tests/support/test_util.h"
 
 namespace fs = std::filesystem;

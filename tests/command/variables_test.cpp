@@ -3,12 +3,6 @@
 #include <algorithm>
 #include <chrono>
 
-#include <filesystem>
-#include <fstream>
-
-#include "command/process_argument.h"
-#include "command/variables.h"
-#include "core/output.h"
 #include "tests/support/test_util.h"
 
 TEST(Expand, ReferenceTable) {

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <sstream>
 
 #include "tests/support/dae_checks.h"
@@ -60,8 +59,9 @@ void Golden(const std::string& set, const std::string& name, const std::string& 
 
 // Converts <folder>/<set>.zem to <set>.dae and checks everything it wrote
 // against the expected files; returns the DAE path.
-std::string ConvertAndCompare(const TempFolder& t, const std::string& set) {
-    const RunResult run = RunTool({"$CONVERT_IN=" + set + ".zem", "$CONVERT_OUT=" + set + ".dae", "do=convert"}, t.Path());
+std::string ConvertAndCompare(const TempFolder& t, const std::string& set, const std::string& options = "") {
+    const RunResult run = RunTool(
+        {"$DAE_OUT_OPT=" + options, "$CONVERT_IN=" + set + ".zem", "$CONVERT_OUT=" + set + ".dae", "do=convert"}, t.Path());
     EXPECT_EQ(run.status, 0) << run.output;
     Golden(set, "output.txt", run.output);
     Golden(set, set + ".dae", MaskBuildDate(ReadText(t.File(set + ".dae"))));
@@ -127,7 +127,7 @@ TEST(Golden, SampleConvertsAsExpectedAndOpensInOutsideReaders) {
 TEST(Golden, RichModelConvertsAsExpectedAndParsesStrictly) {
     TempFolder t;
     ASSERT_TRUE(WriteModelFiles(t.File("rich.zem"), *RichModel(), SampleAnimation().get()));
-    const std::string dae = ConvertAndCompare(t, "rich");
+    const std::string dae = ConvertAndCompare(t, "rich", "VerboseTextures");
     EXPECT_EQ(StrictXmlErrors({dae}), "");
     const PyColladaInfo py = RunPyCollada(dae);
     ASSERT_TRUE(py.ok) << py.output;

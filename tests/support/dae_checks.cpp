@@ -3,8 +3,6 @@
 #include "tests/support/test_util.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <random>
 #include <regex>
 #include <sstream>

@@ -8,14 +8,9 @@
 
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <random>
 
-#include "command/process_argument.h"
-#include "command/variables.h"
-#include "core/output.h"
 #include "model/check_model.h"
 #include "model/read_model.h"
 #include "sample/sample_model.h"
@@ -195,6 +190,32 @@ std::unique_ptr<Model> RichModel() {
     TextureImage& empty = Add(model->images);
     empty.name.Set("tex\\nothing.dds");
     empty.format.Set("DXT1");
+    // Unused images, written as sources when textures are verbose: the block
+    // modes the sample lacks (DXT1 with three colours and transparency,
+    // DXT3's explicit alpha, DXT5's six-value alpha) and a level off the
+    // block grid (10 x 10 stores 2 x 2 blocks; the edge stays transparent).
+    const struct {
+        const char* name;
+        const char* format;
+        int32_t size;
+        Bytes data;
+    } blocks[] = {
+        {"tex\\three.dds", "DXT1", 4, {0x1F, 0x00, 0x00, 0xF8, 0xE4, 0xE4, 0xE4, 0xE4}},
+        {"tex\\explicit.dds", "DXT3", 4,
+         {0x10, 0x32, 0x54, 0x76, 0x98, 0xBA, 0xDC, 0xFE, 0x00, 0xF8, 0x1F, 0x00, 0xE4, 0xE4, 0xE4, 0xE4}},
+        {"tex\\six.dds", "DXT5", 4,
+         {0x20, 0xC0, 0x88, 0xC6, 0xFA, 0x88, 0xC6, 0xFA, 0x00, 0xF8, 0x1F, 0x00, 0x1B, 0x1B, 0x1B, 0x1B}},
+        {"tex\\grid.dds", "DXT1", 10,
+         {0x00, 0xF8, 0, 0, 0, 0, 0, 0, 0xE0, 0x07, 0, 0, 0, 0, 0, 0, 0x1F, 0x00, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0}},
+    };
+    for (const auto& b : blocks) {
+        TextureImage& image = Add(model->images);
+        image.name.Set(b.name);
+        image.format.Set(b.format);
+        image.levels.resize(1);
+        image.levels[0].width = image.levels[0].height = b.size;
+        image.levels[0].data = b.data;
+    }
     struct {
         uint32_t version;
         const char* name;

@@ -5,12 +5,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "command/context.h"
+#include "command/process_argument.h"
+#include "command/variables.h"
+#include "core/output.h"
 #include "model/model.h"
 #include "model/write_model.h"
 

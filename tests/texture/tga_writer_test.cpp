@@ -5,31 +5,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tests/texture/texture_test_util.h"
+#include "tests/support/test_util.h"
 
 namespace {
 
 const Bytes kTwoByTwo = {10, 20, 30, 40, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 13};
-
-TEST(WriteTga, HeaderAndByteOrder) {
-    TempFolder folder;
-    // Pixels stay in buffer order, each as blue, green, red, alpha; a negative
-    // height is written as its size with the bottom-left origin descriptor.
-    for (int height : {-2, 2}) {
-        SCOPED_TRACE(height);
-        ASSERT_TRUE(WriteTga(folder.File("a.TGA"), 2, height, kTwoByTwo.data(), kTwoByTwo.size()));
-        const Bytes want = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 32, uint8_t(height < 0 ? 0x08 : 0x28),
-                            30, 20, 10, 40, 3, 2, 1, 4, 7, 6, 5, 8, 12, 11, 9, 13};
-        EXPECT_EQ(ReadBytes(folder.File("a.TGA")), want);
-    }
-    // Width above 65535: the header keeps the low 16 bits, the data stays whole.
-    Bytes wide(size_t(65536 + 3) * 4, 0x44);
-    ASSERT_TRUE(WriteTga(folder.File("wide.TGA"), 65536 + 3, -1, wide.data(), wide.size()));
-    const Bytes file = ReadBytes(folder.File("wide.TGA"));
-    ASSERT_EQ(file.size(), 18 + wide.size());
-    EXPECT_EQ(file[12], 3);
-    EXPECT_EQ(file[13], 0);
-}
 
 TEST(WriteTgaUnlessLarger, KeepsOnlyAFileLargerInBothDimensions) {
     TempFolder folder;
