@@ -48,8 +48,8 @@ Bytes ReadBytes(const std::string& path) {
 }
 
 std::string ReadText(const std::string& path) {
-    const Bytes bytes = ReadBytes(path);
-    return std::string(bytes.begin(), bytes.end());
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 RunResult RunProcess(const std::vector<std::string>& argv, const std::string& folder, size_t memoryLimit,
@@ -145,8 +145,6 @@ std::string StrictXmlErrors(const std::vector<std::string>& paths) {
     return r.status == 0 ? r.output : r.output + "python3 with lxml failed\n";
 }
 
-std::unique_ptr<Model> SampleModel() { return BuildSampleModel(); }
-std::unique_ptr<AnimationSet> SampleAnimation() { return BuildSampleAnimation(); }
 
 namespace {
 
@@ -180,20 +178,19 @@ PrimitiveGroup Group(uint32_t type, std::vector<uint16_t> indices) {
 // wildcard entry, one with nothing to map), texture indices out of range and
 // an image without levels; a part with fans, strips, an unknown primitive
 // type, a material index out of range, an index past its vertices and
-// positions of +0, -0 and NaN; names
-// holding markup, quotes, Latin-1 and control bytes; a name long enough to
-// be split; objects whose parent joint does not exist; a glow mesh stored
-// with LOD -1; an engine shape with no points.
+// positions of +0, -0 and NaN; names holding markup, quotes, Latin-1 and
+// control bytes; a name long enough to be split; objects whose parent joint
+// does not exist; a glow mesh stored with LOD -1; an engine shape with no
+// points; unused images of the block modes the sample lacks.
 std::unique_ptr<Model> RichModel() {
-    std::unique_ptr<Model> model = SampleModel();
+    std::unique_ptr<Model> model = BuildSampleModel();
     const int32_t firstImage = int32_t(model->images.size());
     TextureImage& empty = Add(model->images);
     empty.name.Set("tex\\nothing.dds");
     empty.format.Set("DXT1");
-    // Unused images, written as sources when textures are verbose: the block
-    // modes the sample lacks (DXT1 with three colours and transparency,
-    // DXT3's explicit alpha, DXT5's six-value alpha) and a level off the
-    // block grid (10 x 10 stores 2 x 2 blocks; the edge stays transparent).
+    // Written as sources when textures are verbose: DXT1 with three colours
+    // and transparency, DXT3's explicit alpha, DXT5's six-value alpha, and a
+    // level off the block grid (10 x 10 stores 2 x 2 blocks).
     const struct {
         const char* name;
         const char* format;
@@ -304,7 +301,7 @@ bool WriteModelFiles(const std::string& path, const Model& model, const Animatio
 }
 
 bool WriteSampleModel(const std::string& path) {
-    return WriteModelFiles(path, *SampleModel(), SampleAnimation().get());
+    return WriteModelFiles(path, *BuildSampleModel(), BuildSampleAnimation().get());
 }
 
 Bytes ZemWithForm(const char* formType, const std::function<void(ByteWriter&)>& fill) {

@@ -18,6 +18,7 @@
 #include "core/output.h"
 #include "model/model.h"
 #include "model/write_model.h"
+#include "sample/sample_model.h"
 
 using Bytes = std::vector<unsigned char>;
 
@@ -77,11 +78,9 @@ std::string VariableOrNone(const CommandContext& context, const char* name);
 // that fails ("path: reason"); empty when all parse.
 std::string StrictXmlErrors(const std::vector<std::string>& paths);
 
-// Model builders. The sample and its animations, a richer model holding the
-// unusual cases the converter must handle (see test_util.cpp), and a model
-// holding only its version.
-std::unique_ptr<Model> SampleModel();
-std::unique_ptr<AnimationSet> SampleAnimation();
+// Model builders: the sample (sample/sample_model.h), a richer model holding
+// the unusual cases the converter must handle (see test_util.cpp), and a
+// model holding only its version.
 std::unique_ptr<Model> RichModel();
 Bytes ZemOfVersion(uint32_t version);
 // Writes a model to path (ending in ".zem") and, when given, its animations
