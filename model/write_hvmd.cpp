@@ -41,6 +41,14 @@ void AppendImageChunk(ByteWriter& w, const TextureImage& image) {
     EndChunk(w, at);
 }
 
+PrimitiveGroup MakeGroup(uint32_t type, std::vector<uint16_t> indices) {
+    PrimitiveGroup g;
+    g.type = type;
+    g.indexCount = int32_t(indices.size());
+    g.indices = std::move(indices);
+    return g;
+}
+
 void AppendMeshBody(ByteWriter& w, const Mesh& mesh) {
     PutI32(w, mesh.lod);
     PutI32(w, int32_t(mesh.parts.size()));

@@ -50,6 +50,9 @@ void AppendEngineBurnChunk(ByteWriter& w, const EngineBurn& burn);            //
 void AppendGlowForm(ByteWriter& w, const Glow& glow);                         // FORM "GLOW"
 void AppendCollisionForm(ByteWriter& w, const CollisionMesh& col);            // FORM "COLD"
 
+// A primitive group of the given type over indices (the count follows them).
+PrimitiveGroup MakeGroup(uint32_t type, std::vector<uint16_t> indices);
+
 // A whole ZEM file: "VERS" (model.version), "NAME" (model.typeName, or the
 // multi mesh file name when empty), "HVMD", "DTRM" and "INFO" forms holding
 // every object of the model (forms with nothing to hold are left out).

@@ -163,14 +163,6 @@ MaterialParam Param(const char* name, int32_t type, int32_t image = 0) {
     return p;
 }
 
-PrimitiveGroup Group(uint32_t type, std::vector<uint16_t> indices) {
-    PrimitiveGroup g;
-    g.type = type;
-    g.indexCount = int32_t(indices.size());
-    g.indices = std::move(indices);
-    return g;
-}
-
 }  // namespace
 
 // The sample plus what a careless exporter or a damaged game file leaves:
@@ -233,7 +225,8 @@ std::unique_ptr<Model> RichModel() {
     }
 
     MultiMesh& odd = Add(model->multiMeshes);
-    odd.name.Set("Odd & <Ends> \x93q\x94\x81");  // Windows-1252 quotes, an unassigned byte
+    // Windows-1252 quotes, an unassigned byte, an overlong form, a surrogate, a code point past U+10FFFF.
+    odd.name.Set("Odd & <Ends> \x93q\x94\x81 \xE0\x80\xAF \xED\xA0\x80 \xF4\x90\x80\x80");
     odd.parentName.Set("NoSuchJoint");
     odd.meshes.emplace_back(new Mesh);
     Mesh& mesh = *odd.meshes.back();
@@ -249,12 +242,12 @@ std::unique_ptr<Model> RichModel() {
     const float nan = std::nanf("");
     for (size_t i : {0, 10, 11, 12}) part.vertices[i] = i ? 0.0f : -0.0f;
     for (size_t v : {4, 5}) part.vertices[v * 10] = 1, part.vertices[v * 10 + 1] = 1, part.vertices[v * 10 + 2] = nan;
-    part.groups = {Group(kPrimTriFan, {0, 1, 2, 3}), Group(kPrimTriStrip, {0, 1, 2, 3, 4, 5}),
-                   Group(0x0201, {0, 1}), Group(kPrimTriList, {0, 1, 2, 3, 4, 9})};
+    part.groups = {MakeGroup(kPrimTriFan, {0, 1, 2, 3}), MakeGroup(kPrimTriStrip, {0, 1, 2, 3, 4, 5}),
+                   MakeGroup(0x0201, {0, 1}), MakeGroup(kPrimTriList, {0, 1, 2, 3, 4, 9})};
     mesh.parts.push_back(part);
     for (int32_t material : {77, part.materialIndex - 1, part.materialIndex - 2, part.materialIndex - 3}) {
         part.materialIndex = material;
-        part.groups = {Group(kPrimTriList, {0, 2, 4})};
+        part.groups = {MakeGroup(kPrimTriList, {0, 2, 4})};
         mesh.parts.push_back(part);
     }
 
@@ -279,7 +272,7 @@ std::unique_ptr<Model> RichModel() {
     glow.mesh.reset(new Mesh);
     glow.mesh->lod = -1;
     part.materialIndex = 0;
-    part.groups = {Group(kPrimTriList, {0, 1, 2})};
+    part.groups = {MakeGroup(kPrimTriList, {0, 1, 2})};
     glow.mesh->parts.push_back(part);
     InfoEntry& info = Add(model->infoEntries);
     info.key.Set("Auth");
