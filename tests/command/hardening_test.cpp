@@ -34,11 +34,19 @@ Bytes SampleEdited(const std::function<void(Model&)>& edit) {
 
 TEST(DamageReport, EachDamagedFileIsOneAlertLine) {
     const Bytes good = BuildZem(*BuildSampleModel()), mad = BuildMad(*BuildSampleAnimation());
+    auto countPastChunk = [](const char* kind) {  // a record list whose count its chunk cannot hold
+        return ZemWithForm("DTRM", [=](ByteWriter& w) {
+            Chunk(w, kind[0] == 'N' ? BeginNrml(w, kind, 0) : BeginBare(w, kind), [&] { PutU32(w, 0x7FFFFFFF); });
+        });
+    };
     const struct {
         const char* name;
         Bytes zem, mad;
         bool damagedModel, damagedAnimation;
     } rows[] = {
+        {"joint_count_past_its_chunk", countPastChunk("HIER"), {}, true, false},
+        {"dock_count_past_its_chunk", countPastChunk("DOCK"), {}, true, false},
+        {"light_count_past_its_chunk", countPastChunk("NAVL"), {}, true, false},
         {"well_formed", good, mad, false, false},
         {"rich_model", BuildZem(*RichModel()), {}, true, false},  // its odd part indexes past its vertices
         {"file_cut_inside_the_last_chunk", Bytes(good.begin(), good.end() - 5), {}, true, false},
