@@ -47,6 +47,9 @@ TEST(DamageReport, EachDamagedFileIsOneAlertLine) {
         {"joint_count_past_its_chunk", countPastChunk("HIER"), {}, true, false},
         {"dock_count_past_its_chunk", countPastChunk("DOCK"), {}, true, false},
         {"light_count_past_its_chunk", countPastChunk("NAVL"), {}, true, false},
+        {"dock_path_cut_before_its_segments", ZemWithForm("DTRM", [](ByteWriter& w) {
+             Chunk(w, BeginBare(w, "DOCK"), [&] { PutU32(w, 1), PutCounted(w, "path"), PutCounted(w, "Root"), PutU32(w, 0), PutU32(w, 0); });
+         }), {}, true, false},
         {"well_formed", good, mad, false, false},
         {"rich_model", BuildZem(*RichModel()), {}, true, false},  // its odd part indexes past its vertices
         {"file_cut_inside_the_last_chunk", Bytes(good.begin(), good.end() - 5), {}, true, false},
@@ -134,10 +137,9 @@ TEST(BytePatchSweep, EveryPatchReadsSoundlyAndWritesWellFormedXml) {
     }
 }
 
-// Every failed save of the document or of a texture: the failure is reported
-// with the file's name, an earlier good file under the target name stays
-// whole, and no temporary file is left behind. The full disk is a temporary
-// name linked to /dev/full, which needs no privileges.
+// Every failed save of the document or of a texture is reported with the
+// file's name, leaves an earlier good file whole and no temporary file behind.
+// The full disk is a temporary name linked to /dev/full (no privileges needed).
 TEST(FailedSaves, EveryObstacleForTheDocumentAndATexture) {
     enum Obstacle { kBlockedFolder, kTemporaryNameTaken, kFullDisk };
     const struct {
@@ -239,8 +241,7 @@ TEST(HostileModels, ConvertInBoundedMemoryAndTime) {
         EXPECT_EQ(run.status, 0) << run.output;
         EXPECT_EQ(CountLines(run.output, "Saving hostile.dae"), 1u) << run.output;
         EXPECT_EQ(StrictXmlErrors({folder.File("hostile.dae")}), "");
-        // Nested joint nodes stop short of the 256 levels XML readers accept,
-        // and the file is not quadratic in the chain.
+        // Joint nodes nest less deep than XML readers accept; the size is not quadratic.
         EXPECT_LT(ReadBytes(folder.File("hostile.dae")).size(), size_t(8) << 20);
     }
 }
