@@ -47,6 +47,7 @@ TEST(DamageReport, EachDamagedFileIsOneAlertLine) {
         {"joint_count_past_its_chunk", countPastChunk("HIER"), {}, true, false},
         {"dock_count_past_its_chunk", countPastChunk("DOCK"), {}, true, false},
         {"light_count_past_its_chunk", countPastChunk("NAVL"), {}, true, false},
+        {"model_form_children_short_of_it", ZemWithForm("HVMD", [](ByteWriter& w) { PutText(w, "ab"); }), {}, true, false},
         {"dock_path_cut_before_its_segments", ZemWithForm("DTRM", [](ByteWriter& w) {
              Chunk(w, BeginBare(w, "DOCK"), [&] { PutU32(w, 1), PutCounted(w, "path"), PutCounted(w, "Root"), PutU32(w, 0), PutU32(w, 0); });
          }), {}, true, false},

@@ -17,11 +17,6 @@ namespace {
 
 const std::string kExpected = std::string(VORDA_SOURCE_DIR) + "/tests/golden/expected/";
 
-bool Refreshing() {
-    const char* v = std::getenv("VORDA_GOLDEN_UPDATE");
-    return v && *v && std::string(v) != "0";
-}
-
 // The line of the document that carries the tool's build date.
 std::string MaskBuildDate(const std::string& dae) {
     std::istringstream in(dae);
@@ -48,7 +43,7 @@ std::string FirstDifference(const std::string& expected, const std::string& actu
 // Compares text with the expected file `name` of `set`, or rewrites it.
 void Golden(const std::string& set, const std::string& name, const std::string& actual) {
     const std::string path = kExpected + set + "/" + name;
-    if (Refreshing()) {
+    if (const char* v = std::getenv("VORDA_GOLDEN_UPDATE"); v && *v && std::string(v) != "0") {
         std::filesystem::create_directories(kExpected + set);
         ASSERT_TRUE(SaveBytes(path, Bytes(actual.begin(), actual.end()))) << path;
         return;
