@@ -244,6 +244,7 @@ TEST(HostileModels, ConvertInBoundedMemoryAndTime) {
         EXPECT_EQ(StrictXmlErrors({folder.File("hostile.dae")}), "");
         // Joint nodes nest less deep than XML readers accept; the size is not quadratic.
         EXPECT_LT(ReadBytes(folder.File("hostile.dae")).size(), size_t(8) << 20);
+        EXPECT_EQ(ReadText(folder.File("hostile.dae")).find("HOLD_PARAMS"), std::string::npos);  // no colour parameters
     }
 }
 
