@@ -1,9 +1,7 @@
-// The golden conversions: the bundled sample and the rich test model, each
-// converted by the built tool and compared byte for byte with the files under
-// tests/golden/expected: what the tool printed, the DAE (its build-date line
-// masked) and the SHA-256 of every TGA. After an intended change of output,
-// `make golden` rewrites the expected files; review their diff in the commit.
-// The outside readers (schema, assimp, pycollada, ImageMagick) run once here.
+// The golden conversions: the sample and the rich test model converted by the
+// built tool and compared byte for byte with tests/golden/expected (printed
+// text, DAE with its build-date line masked, SHA-256 of every TGA); `make
+// golden` rewrites them after an intended change. Outside readers run here.
 #include <gtest/gtest.h>
 
 #include <algorithm>
