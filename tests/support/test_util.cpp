@@ -267,8 +267,7 @@ std::unique_ptr<Model> RichModel() {
     shape.parentName.Set("NoSuchJoint");
     Glow& glow = Add(model->glows);
     glow.name.Set("Glow_NoLod");
-    glow.parentName.Set(model->joints.front()->name.value);
-    glow.lod = 1;
+    glow.parentName.Set("Root");  // joint 0 once the joints are sorted
     glow.mesh.reset(new Mesh);
     glow.mesh->lod = -1;
     part.materialIndex = 0;
