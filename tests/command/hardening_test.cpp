@@ -37,6 +37,7 @@ TEST(DamageReport, EachDamagedFileIsOneAlertLine) {
     oneClip.clips.emplace_back(new AnimationClip);
     Bytes twoClaimed = BuildMad(oneClip);
     twoClaimed[size_t(std::search(twoClaimed.begin(), twoClaimed.end(), "INFO", "INFO" + 4) - twoClaimed.begin()) + 12] = 2;
+    auto strayBytes = [](const char* form) { return ZemWithForm(form, [](ByteWriter& w) { PutText(w, "ab"); }); };
     auto countPastChunk = [](const char* kind) {  // a record list whose count its chunk cannot hold
         return ZemWithForm("DTRM", [=](ByteWriter& w) {
             Chunk(w, kind[0] == 'N' ? BeginNrml(w, kind, 0) : BeginBare(w, kind), [&] { PutU32(w, 0x7FFFFFFF); });
@@ -51,7 +52,10 @@ TEST(DamageReport, EachDamagedFileIsOneAlertLine) {
         {"dock_count_past_its_chunk", countPastChunk("DOCK"), {}, true, false},
         {"light_count_past_its_chunk", countPastChunk("NAVL"), {}, true, false},
         {"clip_count_past_its_chunk", good, twoClaimed, false, true},
-        {"model_form_children_short_of_it", ZemWithForm("HVMD", [](ByteWriter& w) { PutText(w, "ab"); }), {}, true, false},
+        {"model_form_children_short_of_it", strayBytes("HVMD"), {}, true, false},
+        {"info_form_children_short_of_it", strayBytes("INFO"), {}, true, false},
+        {"marker_form_children_short_of_it", ZemWithForm("DTRM", [](ByteWriter& w) {
+             Chunk(w, BeginForm(w, "MRKR"), [&] { PutText(w, "ab"); }); }), {}, true, false},
         {"dock_path_cut_before_its_segments", ZemWithForm("DTRM", [](ByteWriter& w) {
              Chunk(w, BeginBare(w, "DOCK"), [&] { PutU32(w, 1), PutCounted(w, "path"), PutCounted(w, "Root"), PutU32(w, 0), PutU32(w, 0); });
          }), {}, true, false},

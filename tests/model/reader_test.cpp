@@ -38,11 +38,7 @@ Bytes TopLevel(std::initializer_list<std::string> tokens) {
                 });
             });
         }
-        if (t[0] == 'J') {
-            PutFourCC(w, "JUNK");
-            PutU32BE(w, 0x80000004u);
-            PutU32(w, 0);
-        }
+        if (t[0] == 'J') PutBytes(w, "JUNK\x80\0\0\x04\0\0\0\0", 12);
     }
     return w.bytes;
 }

@@ -189,6 +189,7 @@ std::unique_ptr<Model> RichModel() {
         int32_t size;
         Bytes data;
     } blocks[] = {
+        {"tex\\zero.dds", "8888", 0, {}},
         {"tex\\three.dds", "DXT1", 4, {0x1F, 0x00, 0x00, 0xF8, 0xE4, 0xE4, 0xE4, 0xE4}},
         {"tex\\explicit.dds", "DXT3", 4,
          {0x10, 0x32, 0x54, 0x76, 0x98, 0xBA, 0xDC, 0xFE, 0x00, 0xF8, 0x1F, 0x00, 0xE4, 0xE4, 0xE4, 0xE4}},
@@ -202,7 +203,7 @@ std::unique_ptr<Model> RichModel() {
         image.name.Set(b.name);
         image.format.Set(b.format);
         image.levels.resize(1);
-        image.levels[0].width = image.levels[0].height = b.size;
+        image.levels[0].width = b.size, image.levels[0].height = b.size ? b.size : 4;  // zero.dds: 0 x 4
         image.levels[0].data = b.data;
     }
     struct {
@@ -225,8 +226,8 @@ std::unique_ptr<Model> RichModel() {
     }
 
     MultiMesh& odd = Add(model->multiMeshes);
-    // Windows-1252 quotes, an unassigned byte, an overlong form, a surrogate, a code point past U+10FFFF.
-    odd.name.Set("Odd & <Ends> \x93q\x94\x81 \xE0\x80\xAF \xED\xA0\x80 \xF4\x90\x80\x80");
+    // 1252 quotes, an unassigned byte, an overlong form, a surrogate, past U+10FFFF, an emoji, a reference.
+    odd.name.Set("Odd & <Ends> \x93q\x94\x81 \xE0\x80\xAF \xED\xA0\x80 \xF4\x90\x80\x80 \xF0\x9F\x98\x80 &#x41;");
     odd.parentName.Set("NoSuchJoint");
     odd.meshes.emplace_back(new Mesh);
     Mesh& mesh = *odd.meshes.back();
