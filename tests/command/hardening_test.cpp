@@ -54,6 +54,8 @@ TEST(DamageReport, EachDamagedFileIsOneAlertLine) {
         {"clip_count_past_its_chunk", good, twoClaimed, false, true},
         {"model_form_children_short_of_it", strayBytes("HVMD"), {}, true, false},
         {"info_form_children_short_of_it", strayBytes("INFO"), {}, true, false},
+        {"marker_head_cut_short", ZemWithForm("DTRM", [](ByteWriter& w) {
+             Chunk(w, BeginForm(w, "MRKR"), [&] { Chunk(w, BeginNrml(w, "HEAD", 0), [&] { PutText(w, "ab"); }); }); }), {}, true, false},
         {"marker_form_children_short_of_it", ZemWithForm("DTRM", [](ByteWriter& w) {
              Chunk(w, BeginForm(w, "MRKR"), [&] { PutText(w, "ab"); }); }), {}, true, false},
         {"dock_path_cut_before_its_segments", ZemWithForm("DTRM", [](ByteWriter& w) {
@@ -160,8 +162,7 @@ TEST(FailedSaves, EveryObstacleForTheDocumentAndATexture) {
         SCOPED_TRACE(std::string(row.target) + " obstacle " + std::to_string(row.obstacle));
         TempFolder t;
         ASSERT_TRUE(WriteSampleModel(t.File("ship.zem")));
-        const std::vector<std::string> words = {"$CONVERT_IN=ship.zem", "$CONVERT_OUT=out/ship.dae", "do=convert"};
-        ASSERT_EQ(RunTool(words, t.Path()).status, 0);
+        ASSERT_EQ(RunTool({"$CONVERT_IN=ship.zem", "$CONVERT_OUT=out/ship.dae", "do=convert"}, t.Path()).status, 0);
         const Bytes before = ReadBytes(t.File("out/" + std::string(row.target)));
         ASSERT_FALSE(before.empty());
         std::string folder = "out/";
