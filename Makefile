@@ -8,7 +8,7 @@ PREFIX     ?= /usr/local
 SECONDS    ?= 60
 CMAKE_FLAGS ?=
 
-.PHONY: all deps test-deps windows-deps build build-asan windows test demo bench fuzz install package clean
+.PHONY: all deps test-deps windows-deps build build-asan windows test golden demo bench fuzz install package clean
 
 all: build
 
@@ -48,6 +48,13 @@ test: test-deps build build-asan
 	@if command -v clang++-14 >/dev/null 2>&1; then \
 	  echo "== fuzz (30 s per target, two at a time)"; sh scripts/fuzz.sh 30; \
 	else echo "== fuzz skipped: clang++-14 not found"; fi
+
+# Rewrites the expected files of the golden conversions (tests/golden/expected)
+# from the current tool after an intended change of output; review the diff
+# and commit it with the change.
+golden: test-deps build
+	@cd $(BUILD) && VORDA_GOLDEN_UPDATE=1 ./tests/golden/golden_tests --gtest_filter='Golden.*Converts*' >/dev/null
+	@git --no-pager diff --stat -- tests/golden/expected
 
 # Only the tool and the sample writer: no test suite, so a first run is quick.
 demo: deps

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "model/model.h"
-#include "tests/support/fixture_writer.h"
+#include "model/write_model.h"
 
 namespace {
 

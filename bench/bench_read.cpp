@@ -8,7 +8,7 @@
 #include "core/platform.h"
 #include "model/mesh_info.h"
 #include "model/read_model.h"
-#include "tests/support/fixture_writer.h"
+#include "model/write_model.h"
 
 namespace {
 

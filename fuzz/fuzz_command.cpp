@@ -20,7 +20,7 @@
 #include "command/context.h"
 #include "command/process_argument.h"
 #include "core/output.h"
-#include "tests/support/fixture_writer.h"
+#include "model/write_model.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "model/read_model.h"
-#include "tests/support/check_model.h"
+#include "model/check_model.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     std::unique_ptr<AnimationSet> set = ReadMad(data, size);

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "sample/sample_model.h"
-#include "tests/support/fixture_writer.h"
+#include "model/write_model.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "model/write_model.h"
+
 namespace {
 
 // ---- Textures ----------------------------------------------------------------
@@ -235,14 +237,6 @@ int32_t Stride(uint32_t format) {
            ((format & kFormatTexCoord) ? 2 : 0);
 }
 
-PrimitiveGroup Group(uint32_t type, std::vector<uint16_t> indices) {
-    PrimitiveGroup g;
-    g.type = type;
-    g.indexCount = int32_t(indices.size());
-    g.indices = std::move(indices);
-    return g;
-}
-
 MeshPart Part(int32_t material, uint32_t format, const std::vector<Vertex>& vertices,
               std::vector<PrimitiveGroup> groups) {
     MeshPart part;
@@ -282,16 +276,16 @@ void AddHullMesh(Model& model) {
     std::vector<PrimitiveGroup> strips;
     for (uint16_t q = 0; q < 2; ++q) {
         const uint16_t b = uint16_t(4 * q);
-        strips.push_back(Group(kPrimTriStrip, {b, uint16_t(b + 1), uint16_t(b + 3), uint16_t(b + 2)}));
+        strips.push_back(MakeGroup(kPrimTriStrip, {b, uint16_t(b + 1), uint16_t(b + 3), uint16_t(b + 2)}));
     }
     std::vector<MeshPart> lod0;
-    lod0.push_back(Part(0, 0x000B, sides.vertices, {Group(kPrimTriList, sides.list)}));
+    lod0.push_back(Part(0, 0x000B, sides.vertices, {MakeGroup(kPrimTriList, sides.list)}));
     lod0.push_back(Part(1, 0x000B, caps.vertices, strips));
     mm->meshes.push_back(MakeMesh(0, std::move(lod0)));
 
     Shape whole = Box(c, e);
     std::vector<MeshPart> lod1;
-    lod1.push_back(Part(0, 0x0009, whole.vertices, {Group(kPrimTriList, whole.list)}));
+    lod1.push_back(Part(0, 0x0009, whole.vertices, {MakeGroup(kPrimTriList, whole.list)}));
     mm->meshes.push_back(MakeMesh(1, std::move(lod1)));
 
     std::vector<Vertex> tetra = {{{0, 1, 4}, {0, 1, 0}, {0.5f, 0}},
@@ -299,7 +293,7 @@ void AddHullMesh(Model& model) {
                                  {{2, -1, -4}, {1, 0, 0}, {1, 1}},
                                  {{0, 1.5f, -4}, {0, 0, -1}, {0.5f, 1}}};
     std::vector<MeshPart> lod2;
-    lod2.push_back(Part(0, 0x8003, tetra, {Group(kPrimTriFan, {0, 1, 3, 2, 1}), Group(kPrimTriList, {1, 2, 3})}));
+    lod2.push_back(Part(0, 0x8003, tetra, {MakeGroup(kPrimTriFan, {0, 1, 3, 2, 1}), MakeGroup(kPrimTriList, {1, 2, 3})}));
     mm->meshes.push_back(MakeMesh(2, std::move(lod2)));
     model.multiMeshes.push_back(std::move(mm));
 }
@@ -311,7 +305,7 @@ void AddSimpleMultiMesh(Model& model, const char* name, const char* joint, int32
     mm->parentName.Set(joint);
     Shape box = Box(c, e);
     std::vector<MeshPart> parts;
-    parts.push_back(Part(material, 0x000B, box.vertices, {Group(kPrimTriList, box.list)}));
+    parts.push_back(Part(material, 0x000B, box.vertices, {MakeGroup(kPrimTriList, box.list)}));
     mm->meshes.push_back(MakeMesh(0, std::move(parts)));
     model.multiMeshes.push_back(std::move(mm));
 }
@@ -324,7 +318,7 @@ void AddGoblin(Model& model) {
     const float c[3] = {0, 1.75f, -2}, e[3] = {0.05f, 0.75f, 0.05f};
     Shape mast = Box(c, e);
     std::vector<MeshPart> parts;
-    parts.push_back(Part(3, 0x000B, mast.vertices, {Group(kPrimTriList, mast.list)}));
+    parts.push_back(Part(3, 0x000B, mast.vertices, {MakeGroup(kPrimTriList, mast.list)}));
     mm->meshes.push_back(MakeMesh(0, std::move(parts)));
     model.goblinMeshes.push_back(std::move(mm));
 }
@@ -340,7 +334,7 @@ void AddGlow(Model& model, const char* name, const char* joint, uint32_t lod, fl
                                 {{size, size, 0}, {0, 0, -1}, {1, 1}},
                                 {{-size, size, 0}, {0, 0, -1}, {0, 1}}};
     std::vector<MeshPart> parts;
-    parts.push_back(Part(0, 0x000B, quad, {Group(kPrimTriList, {0, 1, 2, 0, 2, 3})}));
+    parts.push_back(Part(0, 0x000B, quad, {MakeGroup(kPrimTriList, {0, 1, 2, 0, 2, 3})}));
     glow->mesh = MakeMesh(int32_t(lod), std::move(parts));
     model.glows.push_back(std::move(glow));
 }

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Builds the libFuzzer targets with clang 14 in build-fuzz (only the targets
-# and the libraries they link), writes seed inputs with the fixture writer and
+# and the libraries they link), writes seed inputs with the model writer and
 # runs each target for SECONDS (default 60), at most JOBS targets at a time.
 # Fails when a target finds a crash, a hang, a leak or an invariant violation.
 # Usage: fuzz.sh [seconds] [target...]

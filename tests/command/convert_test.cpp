@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "command/convert.h"
-#include "command_test_util.h"
+
+#include "tests/support/test_util.h"
 
 namespace fs = std::filesystem;
 
@@ -86,23 +87,4 @@ TEST(ReadDaeOptions, VerboseWhenAWordBeginsVerboseTextures) {
         SetVariable(c, "DAE_OUT_OPT", r.first, false);  // "" leaves it undefined
         EXPECT_EQ(ReadDaeOptions(c).verboseTextures, r.second);
     }
-}
-
-// Both gate lines are printed whichever of type and version is wrong (the
-// version 513 case runs in the message table); a path without the DAE
-// extension is refused before the gate, silently.
-TEST(SaveModel, GateRefusesOtherTypesAndPaths) {
-    TempFolder t;
-    Model m;
-    m.type = -1;
-    m.version = 0xABCDEF12u;
-    m.typeName.Set("Some Other File");
-    CommandContext c;
-    CapturedOutput captured;
-    EXPECT_FALSE(SaveModel(m, c, t.File("m.obj").c_str()) || SaveModel(m, c, t.File("noext").c_str()));
-    EXPECT_EQ(captured.Text(), "");
-    EXPECT_FALSE(SaveModel(m, c, t.File("m.dae").c_str()));
-    EXPECT_EQ(captured.Text(), "DAE not saved to " + t.File("m.dae") +
-                                   "\n - Unknown type: Some Other File\n - Unknown version: ABCDEF12\n");
-    EXPECT_FALSE(fs::exists(t.File("m.dae")));
 }

@@ -8,7 +8,7 @@
 
 #include <random>
 
-#include "command_test_util.h"
+#include "tests/support/test_util.h"
 
 namespace fs = std::filesystem;
 
@@ -34,6 +34,13 @@ std::string MakeReadOnlyFolder(const std::string& path) {
     fs::create_directories(path);
     if (::geteuid() != 0) return ::chmod(path.c_str(), 0555) == 0 ? "Permission denied" : "";
     return mount("tmpfs", path.c_str(), "tmpfs", MS_RDONLY, "size=16k") == 0 ? "Read-only file system" : "";
+}
+
+// The built tool with words in folder: the exit status, the output in `output`.
+int RunToolIn(const std::string& folder, const std::vector<std::string>& words, std::string& output) {
+    const RunResult run = RunTool(words, folder);
+    output = run.output;
+    return run.status;
 }
 
 }  // namespace
@@ -123,7 +130,7 @@ TEST(FailureReport, EveryBadInputPrintsItsLineAndFailsTheRun) {
             line.replace(line.find("REASON"), 6, reason);
         }
         std::string out;
-        const int status = RunTool(t.Path(), row.words, out);
+        const int status = RunToolIn(t.Path(), row.words, out);
         if (readOnly && ::geteuid() == 0) umount(t.File("ro").c_str());
         EXPECT_EQ(status, 1) << out;
         EXPECT_EQ(CountLine(out, line + (row.next.empty() ? "" : "\n" + row.next)), 1u) << out;
@@ -148,17 +155,17 @@ TEST(FailureReport, ScanEndsWithTheSummaryAndTheStatus) {
     std::string out;
     std::vector<std::string> words = scan;
     words.push_back("scan=tree");
-    EXPECT_EQ(RunTool(t.Path(), words, out), 1) << out;
+    EXPECT_EQ(RunToolIn(t.Path(), words, out), 1) << out;
     EXPECT_EQ(CountLine(out, "Summary - 5 models: 2 converted, 1 damaged, 2 failed"), 1u) << out;
     EXPECT_EQ(out.substr(out.rfind('\n', out.size() - 2) + 1), "Summary - 5 models: 2 converted, 1 damaged, 2 failed\n");
     EXPECT_EQ(CountLine(out, "Error - Not a model file tree/bad/empty.zem - the file is empty"), 1u) << out;
 
     words = scan;
     words.push_back("scan=tree/good");
-    EXPECT_EQ(RunTool(t.Path(), words, out), 0) << out;
+    EXPECT_EQ(RunToolIn(t.Path(), words, out), 0) << out;
     EXPECT_EQ(CountLine(out, "Summary - 2 models: 2 converted, 0 damaged, 0 failed"), 1u) << out;
     words.back() = "scan=tree/empty folder";  // an empty folder is no failure
-    EXPECT_EQ(RunTool(t.Path(), words, out), 0) << out;
+    EXPECT_EQ(RunToolIn(t.Path(), words, out), 0) << out;
     EXPECT_EQ(out, "");
 }
 
@@ -173,12 +180,12 @@ TEST(FailureReport, TextureReplacedByAnotherModelIsReported) {
         for (unsigned char& byte : image->levels[0].data) byte = uint8_t(~byte);
     ASSERT_TRUE(SaveBytes(t.File("b.zem"), BuildZem(*other)));
     std::string out;
-    EXPECT_EQ(RunTool(t.Path(), {"a.zem", "out/a.dae", "b.zem", "out/b.dae"}, out), 1) << out;
+    EXPECT_EQ(RunToolIn(t.Path(), {"a.zem", "out/a.dae", "b.zem", "out/b.dae"}, out), 1) << out;
     EXPECT_EQ(CountLine(out, "Error - Texture file out/hull_DIFF.TGA of a.zem replaced with other pixels of b.zem - "
                              "convert them into separate folders"),
               1u)
         << out;
     EXPECT_EQ(CountLine(out, "Summary - 2 models: 1 converted, 0 damaged, 1 failed"), 1u) << out;
-    EXPECT_EQ(RunTool(t.Path(), {"a.zem", "a/a.dae", "b.zem", "b/b.dae", "a.zem", "a/a.dae"}, out), 0) << out;
+    EXPECT_EQ(RunToolIn(t.Path(), {"a.zem", "a/a.dae", "b.zem", "b/b.dae", "a.zem", "a/a.dae"}, out), 0) << out;
     EXPECT_EQ(out.find("Error"), std::string::npos) << out;
 }

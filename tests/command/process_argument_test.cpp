@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "command_test_util.h"
+#include "tests/support/test_util.h"
 
 namespace {
 
@@ -65,9 +65,8 @@ TEST(ProcessArgument, WordTable) {
     }
 }
 
-// "!" stops the command line only after blanks and one dash; every help word
-// prints the usage lines and the reference.
-TEST(ProcessArgument, StopWordAndHelp) {
+// "!" stops the command line only after blanks and one dash.
+TEST(ProcessArgument, StopWord) {
     const std::pair<const char*, bool> rows[] = {{"!", true}, {"  !", true}, {"-!", true}, {"\t-!rest", true},
                                                  {"!=x", true}, {"--!", false}, {"a!", false}, {"x=!", false},
                                                  {"echo=!", false}, {"#!", false}};
@@ -75,12 +74,6 @@ TEST(ProcessArgument, StopWordAndHelp) {
         CommandContext c;
         CapturedOutput out;
         EXPECT_EQ(ProcessArgument(c, word), !stops) << word;
-    }
-    for (const char* w : {"help", "-help", "--help", "HELP"}) {
-        CommandContext c;
-        const std::string text = RunWords(c, {w});
-        EXPECT_EQ(text.rfind("VORDA [-]action [[-]params]\n-- 1.0\n", 0), 0u) << w;
-        EXPECT_TRUE(text.find("CONVERT_IN") != std::string::npos && text.find("Error") == std::string::npos) << w;
     }
 }
 

@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <map>
 
-#include "command_test_util.h"
+#include "tests/support/test_util.h"
 
 namespace fs = std::filesystem;
 
@@ -63,7 +63,7 @@ TEST(ReadmeExamples, EveryExampleRunsAsWritten) {
                 EXPECT_NE(guide.find("\n" + want.substr(2) + "\n"), std::string::npos) << want;
             }
         std::string tools = "true";
-        for (const std::string& tool : directives["requires:"]) tools += " && command -v " + Quote(tool);
+        for (const std::string& tool : directives["requires:"]) tools += " && command -v " + ShellQuote(tool);
         if (Shell("/", tools, output) != 0) continue;  // a tool it needs is not installed
 
         TempFolder work, bin;
@@ -71,7 +71,7 @@ TEST(ReadmeExamples, EveryExampleRunsAsWritten) {
         fs::create_symlink(VORDA_BINARY, bin.File("vorda"));
         for (const std::string& need : directives["needs:"]) ASSERT_TRUE(WriteSampleModel(work.File(need))) << need;
         const std::string file = bin.Write("example.sh", script);
-        EXPECT_EQ(Shell(work.Path(), "PATH=" + Quote(bin.Path()) + ":\"$PATH\" sh -e " + Quote(file), output), 0)
+        EXPECT_EQ(Shell(work.Path(), "PATH=" + ShellQuote(bin.Path()) + ":\"$PATH\" sh -e " + ShellQuote(file), output), 0)
             << output;
         // VORDA_SHOW_OUTPUT=1 shows what each example printed, to update the guide.
         if (std::getenv("VORDA_SHOW_OUTPUT")) std::printf("%s:\n%s", name.c_str(), output.c_str());

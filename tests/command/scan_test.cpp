@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "command_test_util.h"
+#include "tests/support/test_util.h"
 
 TEST(Scan, VariablesPerFileInNameOrder) {
     TempFolder t;

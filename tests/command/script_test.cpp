@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "command_test_util.h"
+#include "tests/support/test_util.h"
 
 namespace {
 const char kNoInputOutput[] = "Error - Conversion Input not specified!\nError - Conversion Output not specified!\n";

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "command_test_util.h"
+#include "tests/support/test_util.h"
 
 TEST(Expand, ReferenceTable) {
     const std::string big(5000, 'x');
@@ -62,23 +62,6 @@ TEST(Expand, SelfReferenceStopsWithOneError) {
     CommandContext c;
     const std::string text = RunWords(c, {"$A=$[A]", "echo=$[A]", "echo=next"});
     EXPECT_EQ(text.substr(text.size() - 4), "next");
-}
-
-TEST(SetVariable, EmptyValueRemovesAndSlotsAreReused) {
-    CommandContext c;
-    RunWords(c, {"$A=1", "$B=2", "$C=3", "$D=4", "$B=", "$D=", "$$Z=$[NONE]"});
-    ASSERT_EQ(c.variables.size(), 4u);  // removal nulls the slot, the list keeps its size
-    EXPECT_EQ(c.variables[1], nullptr);
-    EXPECT_EQ(c.variables[3], nullptr);
-    EXPECT_EQ(VariableOrNone(c, "B"), "<none>");
-    RunWords(c, {"$E=5", "$F=6"});  // the highest null slot is reused first
-    ASSERT_TRUE(c.variables[3] && c.variables[1]);
-    EXPECT_STREQ(c.variables[3]->name.CStr(), "E");
-    EXPECT_STREQ(c.variables[1]->name.CStr(), "F");
-    RunWords(c, {"$G=7", "$nothing=", "$a=one"});  // grows by one; replacing keeps slot and name
-    EXPECT_EQ(c.variables.size(), 5u);
-    EXPECT_STREQ(c.variables[0]->name.CStr(), "A");
-    EXPECT_EQ(VariableOrNone(c, "A"), "one");
 }
 
 TEST(SetThisPath, FolderPartAndRestore) {

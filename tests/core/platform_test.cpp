@@ -1,31 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "core/platform.h"
-
-namespace fs = std::filesystem;
-
-namespace {
-
-// A fresh folder, removed with everything in it at the end of the test.
-struct TempTree {
-    fs::path root = fs::temp_directory_path() / ("vorda_platform_" + std::to_string(::getpid()));
-    TempTree() { fs::remove_all(root), fs::create_directories(root); }
-    ~TempTree() { std::error_code ec; fs::remove_all(root, ec); }
-    std::string Path(const char* relative) const { return (root / relative).string(); }
-    void Touch(const char* relative) const {
-        fs::create_directories((root / relative).parent_path());
-        std::ofstream(root / relative) << "x";
-    }
-};
-
-}  // namespace
+#include "tests/support/test_util.h"
 
 TEST(MatchesMask, WildcardTable) {
     const struct {
@@ -50,25 +29,25 @@ TEST(MatchesMask, WildcardTable) {
 }
 
 TEST(ListFolder, NameOrderIgnoringCaseWithFolderFlags) {
-    TempTree t;
-    for (const char* name : {"b.zem", "A.zem", "c.ZEM", "a_sub/x", ".hidden", "~tmp"}) t.Touch(name);
+    TempFolder t;
+    for (const char* name : {"b.zem", "A.zem", "c.ZEM", "a_sub/x", ".hidden", "~tmp"}) t.Write(name, "x");
     std::vector<FolderEntry> entries;
-    ASSERT_TRUE(ListFolder(t.root.string().c_str(), entries));
+    ASSERT_TRUE(ListFolder(t.Path().c_str(), entries));
     std::string names;
     for (const FolderEntry& e : entries) names += e.name + (e.isFolder ? "/ " : " ");
     // "." and ".." are left out; hidden names are listed (the scan skips them).
     EXPECT_EQ(names, ".hidden A.zem a_sub/ b.zem c.ZEM ~tmp ");
-    EXPECT_FALSE(ListFolder(t.Path("missing").c_str(), entries));
+    EXPECT_FALSE(ListFolder(t.File("missing").c_str(), entries));
 }
 
 TEST(MakeFolderTree, MakesEveryMissingLevel) {
-    TempTree t;
-    EXPECT_TRUE(MakeFolderTree(t.Path("a/b/c")));
-    EXPECT_TRUE(FolderExists(t.Path("a/b/c").c_str()));
-    EXPECT_TRUE(MakeFolderTree(t.Path("a/b/c/")));  // existing: not an error
-    EXPECT_TRUE(MakeFolderTree(t.root.string() + "\\x\\y"));  // a backslash separates too
-    EXPECT_TRUE(FolderExists(t.Path("x/y").c_str()));
+    TempFolder t;
+    EXPECT_TRUE(MakeFolderTree(t.File("a/b/c")));
+    EXPECT_TRUE(FolderExists(t.File("a/b/c").c_str()));
+    EXPECT_TRUE(MakeFolderTree(t.File("a/b/c/")));  // existing: not an error
+    EXPECT_TRUE(MakeFolderTree(t.Path() + "\\x\\y"));  // a backslash separates too
+    EXPECT_TRUE(FolderExists(t.File("x/y").c_str()));
     EXPECT_TRUE(MakeFolderTree(""));
-    t.Touch("file");
-    EXPECT_FALSE(MakeFolderTree(t.Path("file/sub")));
+    t.Write("file", "x");
+    EXPECT_FALSE(MakeFolderTree(t.File("file/sub")));
 }

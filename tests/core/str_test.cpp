@@ -12,24 +12,6 @@ TEST(NameHash, KnownValuesAndLetterFolding) {
     EXPECT_NE(NameHash("\xC4"), NameHash("\xE4"));
 }
 
-TEST(CoreStr, SetNullAndHashFollowEverySet) {
-    Core_Str s("path/a.zem");
-    s.Set(nullptr);
-    EXPECT_EQ(s.Text(), nullptr);
-    EXPECT_STREQ(s.CStr(), "");
-
-    Core_QStr q;
-    EXPECT_STREQ(q.Text(), "");
-    EXPECT_EQ(q.hash, 0u);  // default: 0, not the hash of ""
-    q.Set("");
-    EXPECT_EQ(q.hash, 0xFFFFFFFFu);
-    q.Set("ABC");
-    EXPECT_EQ(q.hash, 0xCADBBE3Du);
-    q.Set(nullptr);
-    EXPECT_EQ(q.Text(), nullptr);
-    EXPECT_EQ(q.hash, 0u);
-}
-
 TEST(NameMatch, HashThenCaseInsensitiveText) {
     Core_QStr defaulted, empty(""), a("Engine_Nozzle1"), null;
     null.Set(nullptr);

@@ -14,12 +14,37 @@
 #include <set>
 #include <sstream>
 
-#include "sample/sample_model.h"
-#include "tests/collada/xml_query.h"
 #include "tests/support/dae_checks.h"
-#include "tests/support/fixture_writer.h"
+#include "tests/support/test_util.h"
 
 namespace {
+
+std::string Attr(const TiXmlElement* e, const char* name) {
+    const char* v = e ? e->Attribute(name) : nullptr;
+    return v ? v : "<none>";
+}
+
+std::string TextOf(const TiXmlElement* e) {
+    const char* t = e ? e->GetText() : nullptr;
+    return t ? t : "";
+}
+
+std::vector<const TiXmlElement*> Kids(const TiXmlNode* parent, const char* name) {
+    std::vector<const TiXmlElement*> out;
+    for (const TiXmlElement* e = parent ? parent->FirstChildElement(name) : nullptr; e; e = e->NextSiblingElement(name))
+        out.push_back(e);
+    return out;
+}
+
+// The first element at or below root whose attribute equals value (and, when
+// given, whose element name is elem).
+const TiXmlElement* Find(const TiXmlNode* root, const char* attr, const std::string& value, const char* elem = nullptr) {
+    const TiXmlElement* e = root ? root->ToElement() : nullptr;
+    if (e && e->Attribute(attr) && value == e->Attribute(attr) && (!elem || e->ValueStr() == elem)) return e;
+    for (const TiXmlNode* c = root ? root->FirstChild() : nullptr; c; c = c->NextSibling())
+        if (const TiXmlElement* found = Find(c, attr, value, elem)) return found;
+    return nullptr;
+}
 
 const std::string kValidator = std::string(VORDA_SOURCE_DIR) + "/scripts/gltf_validate.js";
 const std::string kNodeModules = std::string(VORDA_SOURCE_DIR) + "/build/node/node_modules";
@@ -108,13 +133,12 @@ std::set<std::vector<long>> GlbTuples(const std::vector<double>& values, size_t 
 }
 
 struct Converted {
-    TempDir tmp;
-    std::string zem = tmp / "sample.zem", dae = tmp / "sample.dae", glb = tmp / "sample.glb",
-                gltf = tmp / "split/sample.gltf";
+    TempFolder tmp;
+    std::string zem = tmp.File("sample.zem"), dae = tmp.File("sample.dae"), glb = tmp.File("sample.glb"),
+                gltf = tmp.File("split/sample.gltf");
     std::string daeOutput, glbOutput, gltfOutput;
     Converted() {
-        EXPECT_TRUE(SaveBytes(zem, BuildZem(*BuildSampleModel())));
-        EXPECT_TRUE(SaveBytes(tmp / "sample.MAD", BuildMad(*BuildSampleAnimation())));
+        EXPECT_TRUE(WriteSampleModel(zem));
         daeOutput = Convert(zem, dae);
         glbOutput = Convert(zem, glb);
         gltfOutput = Convert(zem, gltf);
@@ -148,7 +172,7 @@ TEST(GltfOutput, SampleMatchesItsDaeAndPassesTheValidatorAndAssimp) {
 
     // The JSON file references its buffer and one PNG per map, all beside it.
     for (const char* file : {"sample.bin", "hull_DIFF.png", "hull_NORM.png", "detail_STRP.png", "canopy_DIFF.png"})
-        EXPECT_FALSE(ReadAll(c.tmp / "split/" + file).empty()) << file;
+        EXPECT_FALSE(ReadAll(c.tmp.File(std::string("split/") + file)).empty()) << file;
 
     TiXmlDocument dae;
     ASSERT_TRUE(dae.LoadFile(c.dae.c_str()));
@@ -216,15 +240,15 @@ TEST(GltfOutput, SampleMatchesItsDaeAndPassesTheValidatorAndAssimp) {
 }
 
 TEST(GltfOutput, RefusedExtensionsAndFailedSaves) {
-    TempDir tmp;
-    const std::string zem = tmp / "m.zem";
-    ASSERT_TRUE(SaveBytes(zem, BuildZem(*BuildSampleModel())));
-    EXPECT_EQ(Convert(zem, tmp / "m.obj"), "Error - Conversion Output must be DAE!\nError - Not converted: " +
-                                              tmp / "m.obj" + " does not end in .dae, .glb or .gltf\n");
+    TempFolder tmp;
+    const std::string zem = tmp.File("m.zem");
+    ASSERT_TRUE(WriteSampleModel(zem));
+    EXPECT_EQ(Convert(zem, tmp.File("m.obj")), "Error - Conversion Output must be DAE!\nError - Not converted: " +
+                                                  tmp.File("m.obj") + " does not end in .dae, .glb or .gltf\n");
     // A save that cannot go through leaves the older file as it was.
     for (const char* name : {"old.glb", "old.gltf"}) {
         SCOPED_TRACE(name);
-        const std::string path = tmp / name;
+        const std::string path = tmp.File(name);
         std::ofstream(path) << "older";
         std::filesystem::create_directories(path + ".saving/blocker");
         const std::string output = Convert(zem, path);

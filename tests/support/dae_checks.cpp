@@ -1,8 +1,8 @@
 #include "tests/support/dae_checks.h"
 
+#include "tests/support/test_util.h"
+
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <random>
 #include <regex>
 #include <sstream>
@@ -104,28 +104,10 @@ std::vector<std::string> Lines(const std::string& text) {
 
 }  // namespace
 
-std::string ShellQuote(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'') out += "'\\''";
-        else out.push_back(c);
-    }
-    return out + "'";
-}
-
 std::string RunCommand(const std::string& command, int* status) {
-    std::string output;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) {
-        if (status) *status = -1;
-        return output;
-    }
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) output.append(buf, n);
-    int rc = pclose(pipe);
-    if (status) *status = rc;
-    return output;
+    const RunResult run = RunShell(command);
+    if (status) *status = run.status;
+    return run.output;
 }
 
 std::vector<std::string> DaeSchemaErrors(const std::string& daePath, std::vector<std::string>* all) {

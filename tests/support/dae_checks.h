@@ -72,9 +72,7 @@ PyColladaInfo RunPyCollada(const std::string& daePath);
 // interpolations are not compared: Blender 3.4 does not import them.
 std::vector<std::string> BlenderImportProblems(const std::string& daePath);
 
-// Runs a shell command, returning its standard output and error together; the
-// exit status goes to *status when given.
+// Runs a shell command (RunShell), returning its standard output and error
+// together; the exit status goes to *status when given.
 std::string RunCommand(const std::string& command, int* status = nullptr);
 
-// A path quoted for the shell.
-std::string ShellQuote(const std::string& text);

@@ -33,8 +33,6 @@ TEST(TextureNames, StripTextureSuffixesAndStems) {
         EXPECT_EQ(TextureStem(row[0]), row[1]);
     }
     EXPECT_EQ(JoinFolder("out\\x", "a.TGA"), "out\\x/a.TGA");
-    EXPECT_EQ(OutputFileName("hull", "DIFF"), "hull_DIFF.TGA");
-    EXPECT_EQ(SourceDumpFileName("rock", "DXT5", "$diffuse"), "rock_FMT[DXT5]_diffuse_LMIP.TGA");
     // A damaged format code cannot send a file into another folder.
     EXPECT_EQ(UnusedDumpFileName("old", "../\\"), "old_FMT[..__]_UNUSED_LMIP.TGA");
 }

@@ -3,51 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
-#include "texture_test_util.h"
+#include "tests/support/test_util.h"
 
 namespace {
 
 const Bytes kTwoByTwo = {10, 20, 30, 40, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 13};
-
-TEST(WriteTga, HeaderAndByteOrder) {
-    TempFolder folder;
-    // Pixels stay in buffer order, each as blue, green, red, alpha; a negative
-    // height is written as its size with the bottom-left origin descriptor.
-    for (int height : {-2, 2}) {
-        SCOPED_TRACE(height);
-        ASSERT_TRUE(WriteTga(folder.File("a.TGA"), 2, height, kTwoByTwo.data(), kTwoByTwo.size()));
-        const Bytes want = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 32, uint8_t(height < 0 ? 0x08 : 0x28),
-                            30, 20, 10, 40, 3, 2, 1, 4, 7, 6, 5, 8, 12, 11, 9, 13};
-        EXPECT_EQ(ReadAll(folder.File("a.TGA")), want);
-    }
-    // Width above 65535: the header keeps the low 16 bits, the data stays whole.
-    Bytes wide(size_t(65536 + 3) * 4, 0x44);
-    ASSERT_TRUE(WriteTga(folder.File("wide.TGA"), 65536 + 3, -1, wide.data(), wide.size()));
-    const Bytes file = ReadAll(folder.File("wide.TGA"));
-    ASSERT_EQ(file.size(), 18 + wide.size());
-    EXPECT_EQ(file[12], 3);
-    EXPECT_EQ(file[13], 0);
-}
-
-TEST(WriteTga, CreatesMissingFoldersAndReportsFailures) {
-    TempFolder folder;
-    const std::string earlier = folder.File("out/tex/a_DIFF.TGA");
-    EXPECT_TRUE(WriteTga(earlier, 2, 2, kTwoByTwo.data(), kTwoByTwo.size()));
-    const Bytes before = ReadAll(earlier);
-    EXPECT_EQ(before.size(), 34u);
-    // A file where a folder should be: nothing can be written below it.
-    std::ofstream(folder.File("plain")) << "x";
-    EXPECT_FALSE(WriteTga(folder.File("plain/b.TGA"), 2, 2, kTwoByTwo.data(), kTwoByTwo.size()));
-    // Too few pixels for the size is refused before anything is written.
-    EXPECT_FALSE(WriteTga(folder.File("c.TGA"), 2, 3, kTwoByTwo.data(), kTwoByTwo.size()));
-    EXPECT_FALSE(std::filesystem::exists(folder.File("c.TGA")));
-    // A write that fails (here its temporary name is taken by a folder, as a
-    // full disk would fail it) is reported and leaves the earlier file as it was.
-    std::filesystem::create_directory(earlier + ".saving");
-    EXPECT_FALSE(WriteTga(earlier, 1, 1, kTwoByTwo.data(), 4));
-    EXPECT_EQ(ReadAll(earlier), before);
-}
 
 TEST(WriteTgaUnlessLarger, KeepsOnlyAFileLargerInBothDimensions) {
     TempFolder folder;
@@ -60,12 +22,12 @@ TEST(WriteTgaUnlessLarger, KeepsOnlyAFileLargerInBothDimensions) {
         ASSERT_TRUE(WriteTga(path, 512, -512, big.data(), big.size()));
         Bytes pixels(size_t(row.w) * size_t(std::abs(row.h)) * 4, 0x22);
         EXPECT_TRUE(WriteTgaUnlessLarger(path, row.w, row.h, pixels.data(), pixels.size()));
-        EXPECT_EQ(ReadAll(path).size(), 18 + (row.kept ? big.size() : pixels.size()));
+        EXPECT_EQ(ReadBytes(path).size(), 18 + (row.kept ? big.size() : pixels.size()));
     }
     // A file too short to hold a header counts as absent.
     std::ofstream(folder.File("stub.TGA")) << "short";
     EXPECT_TRUE(WriteTgaUnlessLarger(folder.File("stub.TGA"), 2, 2, kTwoByTwo.data(), kTwoByTwo.size()));
-    EXPECT_EQ(ReadAll(folder.File("stub.TGA")).size(), 34u);
+    EXPECT_EQ(ReadBytes(folder.File("stub.TGA")).size(), 34u);
 }
 
 }  // namespace

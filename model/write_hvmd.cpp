@@ -1,6 +1,6 @@
 // Chunk bodies of the "HVMD" form: materials, images, multi and goblin meshes,
 // written exactly in the file layout the readers take.
-#include "tests/support/fixture_writer.h"
+#include "model/write_model.h"
 
 #include <cstring>
 
@@ -39,6 +39,14 @@ void AppendImageChunk(ByteWriter& w, const TextureImage& image) {
         PutBytes(w, level.data.data(), level.data.size());
     }
     EndChunk(w, at);
+}
+
+PrimitiveGroup MakeGroup(uint32_t type, std::vector<uint16_t> indices) {
+    PrimitiveGroup g;
+    g.type = type;
+    g.indexCount = int32_t(indices.size());
+    g.indices = std::move(indices);
+    return g;
 }
 
 void AppendMeshBody(ByteWriter& w, const Mesh& mesh) {

@@ -3,7 +3,7 @@
 #include <map>
 #include <string>
 
-#include "tests/support/fixture_writer.h"
+#include "model/write_model.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/support/check_model.h"
+#include "model/check_model.h"
 
 #include <cstdarg>
 #include <cstdio>

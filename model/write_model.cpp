@@ -1,7 +1,8 @@
-#include "tests/support/fixture_writer.h"
+#include "model/write_model.h"
 
-#include <cstdio>
 #include <cstring>
+
+#include "core/platform.h"
 
 void PutU8(ByteWriter& w, uint8_t v) { w.bytes.push_back(v); }
 void PutU16(ByteWriter& w, uint16_t v) {
@@ -115,9 +116,5 @@ std::vector<unsigned char> BuildZem(const Model& model) {
 }
 
 bool SaveBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (std::fclose(f) == 0) && ok;
-    return ok;
+    return SaveFileReplacing(path, [&](FILE* f) { return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size(); });
 }

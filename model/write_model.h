@@ -1,6 +1,7 @@
-// Test-only writer of ZEM and MAD files from an in-memory description (a Model
-// or an AnimationSet), plus the byte-level builder tests use to lay out
-// damaged or unusual chunks by hand.
+// The model writer: ZEM and MAD files from an in-memory description (a Model
+// or an AnimationSet) in exactly the layout the readers take, plus the
+// chunk-level builder under it for laying out unusual chunks by hand. The
+// bundled sample, the tests and the fuzz seeds are all written with it.
 #pragma once
 
 #include <cstddef>
@@ -49,6 +50,9 @@ void AppendEngineBurnChunk(ByteWriter& w, const EngineBurn& burn);            //
 void AppendGlowForm(ByteWriter& w, const Glow& glow);                         // FORM "GLOW"
 void AppendCollisionForm(ByteWriter& w, const CollisionMesh& col);            // FORM "COLD"
 
+// A primitive group of the given type over indices (the count follows them).
+PrimitiveGroup MakeGroup(uint32_t type, std::vector<uint16_t> indices);
+
 // A whole ZEM file: "VERS" (model.version), "NAME" (model.typeName, or the
 // multi mesh file name when empty), "HVMD", "DTRM" and "INFO" forms holding
 // every object of the model (forms with nothing to hold are left out).
@@ -58,5 +62,5 @@ std::vector<unsigned char> BuildZem(const Model& model);
 // names of clips, tracks and curves), "MARK", "CURV".
 std::vector<unsigned char> BuildMad(const AnimationSet& set);
 
-// Writes bytes to a file; false on any failure.
+// Writes bytes to a file through a temporary file; false on any failure.
 bool SaveBytes(const std::string& path, const std::vector<unsigned char>& bytes);

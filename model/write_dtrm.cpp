@@ -1,5 +1,5 @@
 // Chunk bodies of the "DTRM" form: joints, markers, docks, lights, shapes.
-#include "tests/support/fixture_writer.h"
+#include "model/write_model.h"
 
 static void PutTriple(ByteWriter& w, const float v[3]) {
     for (int i = 0; i < 3; ++i) PutF32(w, v[i]);

@@ -1,5 +1,5 @@
-// The invariant checker run after every read in the tests and the fuzz
-// targets: what model/model.h promises, checked on a loaded Model.
+// The model's invariants: what model/model.h promises of a loaded Model,
+// checked after every read by the tests and the fuzz targets.
 #pragma once
 
 #include <string>

@@ -1,0 +1,328 @@
+#include "tests/support/test_util.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <iterator>
+#include <random>
+
+#include "model/check_model.h"
+#include "model/read_model.h"
+#include "sample/sample_model.h"
+
+namespace fs = std::filesystem;
+
+TempFolder::TempFolder() {
+    static int counter = 0;
+    std::random_device random;
+    path_ = (fs::temp_directory_path() / ("vorda_test_" + std::to_string(::getpid()) + "_" +
+                                          std::to_string(++counter) + "_" + std::to_string(random())))
+                .string();
+    fs::create_directories(path_);
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+std::string TempFolder::Write(const std::string& relative, const std::string& text) const {
+    const fs::path p = fs::path(path_) / relative;
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << text;
+    return p.string();
+}
+
+std::string TempFolder::Write(const std::string& relative, const Bytes& bytes) const {
+    return Write(relative, std::string(bytes.begin(), bytes.end()));
+}
+
+Bytes ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+RunResult RunProcess(const std::vector<std::string>& argv, const std::string& folder, size_t memoryLimit,
+                     unsigned timeoutSeconds) {
+    RunResult run;
+    int fds[2];
+    if (argv.empty() || pipe(fds) != 0) return run;
+    std::vector<std::string> args = argv;
+    std::vector<char*> pointers;
+    for (std::string& a : args) pointers.push_back(&a[0]);
+    pointers.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], 1);
+        dup2(fds[1], 2);
+        close(fds[0]);
+        close(fds[1]);
+        const int null = open("/dev/null", O_RDONLY);
+        if (null >= 0) dup2(null, 0);
+        if (!folder.empty() && chdir(folder.c_str()) != 0) _exit(126);
+        if (memoryLimit) {
+            const rlimit limit{memoryLimit, memoryLimit};
+            setrlimit(RLIMIT_AS, &limit);
+        }
+        alarm(timeoutSeconds);  // SIGALRM ends a child that hangs
+        execv(pointers[0], pointers.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    char buffer[4096];
+    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) run.output.append(buffer, size_t(n));
+    close(fds[0]);
+    int raw = 0;
+    waitpid(pid, &raw, 0);
+    if (WIFEXITED(raw)) run.status = WEXITSTATUS(raw);
+    run.timedOut = WIFSIGNALED(raw) && WTERMSIG(raw) == SIGALRM;
+    if (WIFSIGNALED(raw)) run.output += "\n[killed by signal " + std::to_string(WTERMSIG(raw)) + "]\n";
+    return run;
+}
+
+RunResult RunTool(const std::vector<std::string>& words, const std::string& folder, size_t memoryLimit,
+                  unsigned timeoutSeconds) {
+    std::vector<std::string> argv = {VORDA_BINARY};
+    argv.insert(argv.end(), words.begin(), words.end());
+    return RunProcess(argv, folder, memoryLimit, timeoutSeconds);
+}
+
+RunResult RunShell(const std::string& command, const std::string& folder) {
+    return RunProcess({"/bin/sh", "-c", command}, folder);
+}
+
+std::string ShellQuote(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+bool UnderAddressSanitizer() {
+#if defined(__SANITIZE_ADDRESS__)
+    return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return true;
+#endif
+#endif
+    return false;
+}
+
+std::string RunWords(CommandContext& context, const std::vector<std::string>& words) {
+    CapturedOutput out;
+    for (const std::string& w : words)
+        if (!ProcessArgument(context, w.c_str())) break;
+    return out.Text();
+}
+
+std::string VariableOrNone(const CommandContext& context, const char* name) {
+    const char* v = GetVariable(context, name);
+    return v ? v : "<none>";
+}
+
+std::string StrictXmlErrors(const std::vector<std::string>& paths) {
+    TempFolder t;
+    std::string list;
+    for (const std::string& p : paths) list += p + "\n";
+    const std::string listFile = t.Write("list.txt", list);
+    const RunResult r = RunProcess(
+        {"/usr/bin/python3", "-c",
+         "import sys\nfrom lxml import etree\n"
+         "for p in open(sys.argv[1]).read().splitlines():\n"
+         "  try: etree.parse(p, etree.XMLParser(recover=False, resolve_entities=False))\n"
+         "  except Exception as e: print(p + ': ' + str(e))\n",
+         listFile});
+    return r.status == 0 ? r.output : r.output + "python3 with lxml failed\n";
+}
+
+
+namespace {
+
+template <typename T>
+T& Add(OwnedList<T>& list) {
+    list.emplace_back(new T);
+    return *list.back();
+}
+
+MaterialParam Param(const char* name, int32_t type, int32_t image = 0) {
+    MaterialParam p;
+    p.name.Set(name);
+    p.type = type;
+    p.imageIndex = image;
+    p.colour[0] = 0.25f;
+    return p;
+}
+
+}  // namespace
+
+// The sample plus what a careless exporter or a damaged game file leaves:
+// materials under an old bare layout, unknown shaders (one mapped by the
+// wildcard entry, one with nothing to map, one mapped inexactly), texture indices out of range and
+// an image without levels; a part with fans, strips, an unknown primitive
+// type, a material index out of range, an index past its vertices and
+// positions of +0, -0 and NaN; names holding markup, quotes, Latin-1 and
+// control bytes; a name long enough to be split; objects whose parent joint
+// does not exist; a glow mesh stored with LOD -1; an engine shape with no
+// points; unused images of the block modes the sample lacks.
+std::unique_ptr<Model> RichModel() {
+    std::unique_ptr<Model> model = BuildSampleModel();
+    const int32_t firstImage = int32_t(model->images.size());
+    TextureImage& empty = Add(model->images);
+    empty.name.Set("tex\\nothing.dds");
+    empty.format.Set("DXT1");
+    // Written as sources when textures are verbose: DXT1 with three colours
+    // and transparency, DXT3's explicit alpha, DXT5's six-value alpha, and a
+    // level off the block grid (10 x 10 stores 2 x 2 blocks).
+    const struct {
+        const char* name;
+        const char* format;
+        int32_t size;
+        Bytes data;
+    } blocks[] = {
+        {"tex\\zero.dds", "8888", 0, {}},
+        {"tex\\three.dds", "DXT1", 4, {0x1F, 0x00, 0x00, 0xF8, 0xE4, 0xE4, 0xE4, 0xE4}},
+        {"tex\\explicit.dds", "DXT3", 4,
+         {0x10, 0x32, 0x54, 0x76, 0x98, 0xBA, 0xDC, 0xFE, 0x00, 0xF8, 0x1F, 0x00, 0xE4, 0xE4, 0xE4, 0xE4}},
+        {"tex\\six.dds", "DXT5", 4,
+         {0x20, 0xC0, 0x88, 0xC6, 0xFA, 0x88, 0xC6, 0xFA, 0x00, 0xF8, 0x1F, 0x00, 0x1B, 0x1B, 0x1B, 0x1B}},
+        {"tex\\grid.dds", "DXT1", 10,
+         {0x00, 0xF8, 0, 0, 0, 0, 0, 0, 0xE0, 0x07, 0, 0, 0, 0, 0, 0, 0x1F, 0x00, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0}},
+    };
+    for (const auto& b : blocks) {
+        TextureImage& image = Add(model->images);
+        image.name.Set(b.name);
+        image.format.Set(b.format);
+        image.levels.resize(1);
+        image.levels[0].width = b.size, image.levels[0].height = b.size ? b.size : 4;  // zero.dds: 0 x 4
+        image.levels[0].data = b.data;
+    }
+    struct {
+        uint32_t version;
+        const char* name;
+        const char* shader;
+        std::vector<MaterialParam> params;
+    } materials[] = {
+        {0, "Rock", "rock", {Param("", kParamTexture, 0)}},
+        {2, "Glass", "glassy", {Param("$glow", kParamTexture, 1), Param("$tint", kParamColour)}},
+        {2, "Pane", "glass", {Param("$diffuse", kParamTexture, 0)}},
+        {2, "Plain <&\"'>", "fx", {Param("$c1", kParamColour), Param("$diffuse", kParamTexture, 99)}},
+        {2, "Empty\xe9\x01", "unknownX", {Param("$diffuse", kParamTexture, firstImage)}},
+    };
+    for (auto& m : materials) {
+        Material& added = Add(model->materials);
+        added.version = m.version;
+        added.name.Set(m.name);
+        added.shader.Set(m.shader);
+        added.params = m.params;
+    }
+
+    MultiMesh& odd = Add(model->multiMeshes);
+    // 1252 quotes, an unassigned byte, an overlong form, a surrogate, past U+10FFFF, an emoji, a reference.
+    odd.name.Set("Odd & <Ends> \x93q\x94\x81 \xE0\x80\xAF \xED\xA0\x80 \xF4\x90\x80\x80 \xF0\x9F\x98\x80 &#x41;");
+    odd.parentName.Set("NoSuchJoint");
+    odd.meshes.emplace_back(new Mesh);
+    Mesh& mesh = *odd.meshes.back();
+    MeshPart part;
+    part.materialIndex = int32_t(model->materials.size()) - 1;
+    part.format = kFormatPosition | kFormatNormal | kFormatTexCoord;
+    part.stride = 10;
+    part.vertexCount = 6;
+    for (int v = 0; v < 6; ++v)
+        for (float f : {float(v % 3), float(v / 3), float(v) * 0.5f, 1.0f, 0.0f, 0.0f, 1.0f, 0.0f, float(v) / 5, 0.5f})
+            part.vertices.push_back(f);
+    // Equal positions are written once: +0 equals -0, a NaN equals nothing.
+    const float nan = std::nanf("");
+    for (size_t i : {0, 10, 11, 12}) part.vertices[i] = i ? 0.0f : -0.0f;
+    for (size_t v : {4, 5}) part.vertices[v * 10] = 1, part.vertices[v * 10 + 1] = 1, part.vertices[v * 10 + 2] = nan;
+    part.groups = {MakeGroup(kPrimTriFan, {0, 1, 2, 3}), MakeGroup(kPrimTriStrip, {0, 1, 2, 3, 4, 5}),
+                   MakeGroup(0x0201, {0, 1}), MakeGroup(kPrimTriList, {0, 1, 2, 3, 4, 9})};
+    mesh.parts.push_back(part);
+    for (int32_t material : {77, part.materialIndex - 1, part.materialIndex - 2, part.materialIndex - 3}) {
+        part.materialIndex = material;
+        part.groups = {MakeGroup(kPrimTriList, {0, 2, 4})};
+        mesh.parts.push_back(part);
+    }
+
+    Joint& longJoint = Add(model->joints);
+    longJoint.name.Set(std::string(40, 'L') + "_Joint\"<quoted>&");
+    longJoint.parentName.Set(model->joints.front()->name.value);
+    longJoint.position[1] = 2.5f;
+    NavLight& light = Add(model->navLights);
+    light.name.Set("Light_" + std::string(60, 'x'));
+    light.type.Set("flash");
+    light.size = 1.5f;
+    Marker& marker = Add(model->markers);
+    marker.name.Set("Orphan");
+    marker.parentName.Set("NoSuchJoint");
+    EngineShape& shape = Add(model->engineShapes);
+    shape.name.Set("Empty_Shape");
+    shape.parentName.Set("NoSuchJoint");
+    Glow& glow = Add(model->glows);
+    glow.name.Set("Glow_NoLod");
+    glow.parentName.Set("Root");  // joint 0 once the joints are sorted
+    glow.mesh.reset(new Mesh);
+    glow.mesh->lod = -1;
+    part.materialIndex = 0;
+    part.groups = {MakeGroup(kPrimTriList, {0, 1, 2})};
+    glow.mesh->parts.push_back(part);
+    InfoEntry& info = Add(model->infoEntries);
+    info.key.Set("Auth");
+    info.value.Set("Someone <x@y> & co");
+    return model;
+}
+
+Bytes ZemOfVersion(uint32_t version) {
+    Model m;
+    m.version = version;
+    return BuildZem(m);
+}
+
+bool WriteModelFiles(const std::string& path, const Model& model, const AnimationSet* animations) {
+    std::error_code ec;
+    fs::create_directories(fs::path(path).parent_path(), ec);
+    return SaveBytes(path, BuildZem(model)) &&
+           (!animations || SaveBytes(path.substr(0, path.size() - 4) + ".MAD", BuildMad(*animations)));
+}
+
+bool WriteSampleModel(const std::string& path) {
+    return WriteModelFiles(path, *BuildSampleModel(), BuildSampleAnimation().get());
+}
+
+Bytes ZemWithForm(const char* formType, const std::function<void(ByteWriter&)>& fill) {
+    ByteWriter w;
+    Chunk(w, BeginForm(w, "VERS"), [&] { PutU32(w, 512); });
+    Chunk(w, BeginForm(w, "NAME"), [&] { PutText(w, "Drelmarch2 Multi Mesh File"); });
+    Chunk(w, BeginForm(w, formType), [&] { fill(w); });
+    return w.bytes;
+}
+
+namespace {
+
+template <typename T, typename Read, typename Check>
+std::unique_ptr<T> ReadCopy(const Bytes& bytes, Read read, Check check, std::vector<std::string>* problems) {
+    std::unique_ptr<unsigned char[]> copy(new unsigned char[bytes.size() ? bytes.size() : 1]);
+    if (!bytes.empty()) std::memcpy(copy.get(), bytes.data(), bytes.size());
+    std::unique_ptr<T> out = read(bytes.empty() ? nullptr : copy.get(), bytes.size());
+    if (out && problems) *problems = check(*out);
+    return out;
+}
+
+}  // namespace
+
+std::unique_ptr<Model> ReadZemChecked(const Bytes& bytes, std::vector<std::string>* problems) {
+    return ReadCopy<Model>(bytes, ReadModelFile, CheckModel, problems);
+}
+
+std::unique_ptr<AnimationSet> ReadMadChecked(const Bytes& bytes, std::vector<std::string>* problems) {
+    return ReadCopy<AnimationSet>(bytes, ReadMad, CheckAnimationSet, problems);
+}
