@@ -14,15 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-size_t CountLines(const std::string& text, const std::string& start) {
-    size_t n = 0;
-    for (size_t pos = 0; pos < text.size(); pos = text.find('\n', pos) + 1) {
-        if (text.compare(pos, start.size(), start) == 0) ++n;
-        if (text.find('\n', pos) == std::string::npos) break;
-    }
-    return n;
-}
-
 Bytes SampleEdited(const std::function<void(Model&)>& edit) {
     std::unique_ptr<Model> m = BuildSampleModel();
     edit(*m);

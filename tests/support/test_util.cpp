@@ -48,8 +48,17 @@ Bytes ReadBytes(const std::string& path) {
 }
 
 std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const Bytes bytes = ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+size_t CountLines(const std::string& text, const std::string& start) {
+    size_t n = 0;
+    for (size_t pos = 0; pos < text.size(); pos = text.find('\n', pos) + 1) {
+        n += text.compare(pos, start.size(), start) == 0;
+        if (text.find('\n', pos) == std::string::npos) break;
+    }
+    return n;
 }
 
 RunResult RunProcess(const std::vector<std::string>& argv, const std::string& folder, size_t memoryLimit,

@@ -43,6 +43,8 @@ private:
 // A whole file; empty when it cannot be read.
 Bytes ReadBytes(const std::string& path);
 std::string ReadText(const std::string& path);
+// The lines of text that begin with start (start + "\n" matches whole lines).
+size_t CountLines(const std::string& text, const std::string& start);
 
 // A finished child process: standard output and error together, the exit
 // status (-1 when it did not exit normally), and whether the time limit ended it.
