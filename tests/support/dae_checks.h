@@ -61,15 +61,9 @@ struct PyColladaInfo {
 };
 PyColladaInfo RunPyCollada(const std::string& daePath);
 
-// Imports the file into Blender (background mode, factory settings) and
-// compares the scene with the document: one object per node, named as the
-// node; one mesh per geometry with all its triangles; every primitive's
-// material bound and on its object; each material's image files; each
-// channel's keys (times and values, read through the accessors' named params)
-// on the node's location or rotation. Returns one line per element Blender
-// did not take as the document says (empty: all of it), or the whole output
-// when the check did not run to its end. Curves whose keys mix
-// interpolations are not compared: Blender 3.4 does not import them.
+// Imports the file into Blender and compares the scene with the document
+// (blender_import_check.py says what). One line per element Blender did not
+// take as written, or the whole output when the check did not finish.
 std::vector<std::string> BlenderImportProblems(const std::string& daePath);
 
 // Runs a shell command (RunShell), returning its standard output and error
