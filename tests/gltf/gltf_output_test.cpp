@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
@@ -152,11 +151,10 @@ TEST(GltfOutput, SampleMatchesItsDaeAndPassesTheValidatorAndAssimp) {
     EXPECT_EQ(c.glbOutput, withPath(c.glb));
     EXPECT_EQ(c.gltfOutput, withPath(c.gltf));
 
-    int status = -1;
-    const std::string report = RunCommand("NODE_PATH=" + ShellQuote(kNodeModules) + " node " + ShellQuote(kValidator) +
-                                              " " + ShellQuote(c.glb) + " " + ShellQuote(c.gltf),
-                                          &status);
-    EXPECT_EQ(status, 0) << report;
+    const RunResult validated = RunShell("NODE_PATH=" + ShellQuote(kNodeModules) + " node " + ShellQuote(kValidator) +
+                                         " " + ShellQuote(c.glb) + " " + ShellQuote(c.gltf));
+    const std::string& report = validated.output;
+    EXPECT_EQ(validated.status, 0) << report;
     EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 2) << report;
     EXPECT_NE(report.find(c.glb + ": 0 errors, 0 warnings"), std::string::npos) << report;
     const AssimpInfo assimp = RunAssimpInfo(c.glb);
@@ -255,13 +253,11 @@ TEST(GltfOutput, RefusedExtensionsAndFailedSaves) {
 // and object.
 TEST(GltfOutput, BlenderImportsTheSample) {
     Converted c;
-    int status = -1;
-    const std::string output =
-        RunCommand("blender -b --factory-startup --python " +
-                       ShellQuote(std::string(VORDA_SOURCE_DIR) + "/tests/support/blender_import_check.py") + " -- " +
-                       ShellQuote(c.dae) + " " + ShellQuote(c.glb) + " 2>&1",
-                   &status);
-    ASSERT_EQ(status, 0) << output;
+    const RunResult run = RunProcess({"/usr/bin/blender", "-b", "--factory-startup", "--python",
+                                      std::string(VORDA_SOURCE_DIR) + "/tests/support/blender_import_check.py", "--",
+                                      c.dae, c.glb});
+    const std::string& output = run.output;
+    ASSERT_EQ(run.status, 0) << output;
     std::map<std::string, std::string> lines;  // the last line of each kind; "dae box <name>" for each box
     std::multiset<std::string> glbActions;
     std::istringstream in(output);

@@ -2,8 +2,6 @@
 
 #include "tests/support/test_util.h"
 
-#include <cstdio>
-#include <random>
 #include <regex>
 #include <sstream>
 
@@ -13,34 +11,13 @@ const char kSchema[] = "/usr/lib/python3/dist-packages/collada/resources/schema-
 const char kXmlNamespaceSchema[] = "/usr/lib/python3/dist-packages/collada/resources/xsd.xml";
 const char kPython[] = "/usr/bin/python3";
 
-std::string UniqueTempPath(const char* stem, const char* extension) {
-    std::random_device rd;
-    std::ostringstream name;
-    name << stem << "-" << std::hex << rd() << rd() << extension;
-    return (std::filesystem::temp_directory_path() / name.str()).string();
-}
-
-// Written once per test process: the schema imports the xml namespace schema
-// from w3.org, which the catalog maps to the copy python3-collada ships.
-struct TempFile {
-    std::string path;
-    ~TempFile() { std::remove(path.c_str()); }
-};
-
-const std::string& CatalogPath() {
-    static const TempFile file{[] {
-        std::string p = UniqueTempPath("vorda-catalog", ".xml");
-        std::ofstream out(p);
-        out << "<?xml version=\"1.0\"?>\n"
-               "<catalog xmlns=\"urn:oasis:names:tc:entity:xmlns:xml:catalog\">\n"
-               "  <system systemId=\"http://www.w3.org/2001/03/xml.xsd\" uri=\"file://"
-            << kXmlNamespaceSchema
-            << "\"/>\n"
-               "  <uri name=\"http://www.w3.org/2001/03/xml.xsd\" uri=\"file://"
-            << kXmlNamespaceSchema << "\"/>\n</catalog>\n";
-        return p;
-    }()};
-    return file.path;
+// The schema imports the xml namespace schema from w3.org, which the catalog
+// maps to the copy python3-collada ships.
+std::string CatalogText() {
+    const std::string uri = std::string("uri=\"file://") + kXmlNamespaceSchema + "\"/>\n";
+    return "<?xml version=\"1.0\"?>\n<catalog xmlns=\"urn:oasis:names:tc:entity:xmlns:xml:catalog\">\n"
+           "  <system systemId=\"http://www.w3.org/2001/03/xml.xsd\" " + uri +
+           "  <uri name=\"http://www.w3.org/2001/03/xml.xsd\" " + uri + "</catalog>\n";
 }
 
 const char kPyScript[] = R"PY(
@@ -104,42 +81,17 @@ std::vector<std::string> Lines(const std::string& text) {
 
 }  // namespace
 
-std::string RunCommand(const std::string& command, int* status) {
-    const RunResult run = RunShell(command);
-    if (status) *status = run.status;
-    return run.output;
-}
-
 std::vector<std::string> DaeSchemaErrors(const std::string& daePath, std::vector<std::string>* all) {
     std::vector<std::string> disallowed;
-    const std::string script = UniqueTempPath("vorda-reorder", ".py");
-    const std::string copy = UniqueTempPath("vorda-reordered", ".dae");
-    {
-        std::ofstream out(script);
-        out << kReorderScript;
-    }
-    int status = 0;
-    const std::string reordered =
-        RunCommand(std::string(kPython) + " " + ShellQuote(script) + " " + ShellQuote(daePath) + " " + ShellQuote(copy),
-                   &status);
-    std::remove(script.c_str());
-    if (status != 0) {
-        std::remove(copy.c_str());
-        disallowed.push_back("cannot read " + daePath + ": " + reordered);
-        return disallowed;
-    }
-    const std::string command = "XML_CATALOG_FILES=" + ShellQuote(CatalogPath()) + " xmllint --nonet --noout --schema " +
-                                ShellQuote(kSchema) + " " + ShellQuote(copy);
-    std::string output = RunCommand(command, &status);
-
+    TempFolder t;
+    const std::string copy = t.File("reordered.dae");
+    RunResult run = RunProcess({kPython, "-c", kReorderScript, daePath, copy});
+    if (run.status != 0) return {"cannot read " + daePath + ": " + run.output};
+    run = RunShell("XML_CATALOG_FILES=" + ShellQuote(t.Write("catalog.xml", CatalogText())) +
+                   " xmllint --nonet --noout --schema " + ShellQuote(kSchema) + " " + ShellQuote(copy));
+    std::string output = run.output;
     // Line numbers below are those of the copy; messages name the original.
-    std::vector<std::string> daeLines;
-    {
-        std::ifstream in(copy);
-        std::string line;
-        while (std::getline(in, line)) daeLines.push_back(line);
-    }
-    std::remove(copy.c_str());
+    const std::vector<std::string> daeLines = Lines(ReadText(copy));
     for (size_t at = output.find(copy); at != std::string::npos; at = output.find(copy, at + daePath.size()))
         output.replace(at, copy.size(), daePath);
 
@@ -156,11 +108,7 @@ std::vector<std::string> DaeSchemaErrors(const std::string& daePath, std::vector
 
     bool sawVerdict = false;
     for (const std::string& line : Lines(output)) {
-        if (line == daePath + " validates") {
-            sawVerdict = true;
-            continue;
-        }
-        if (line == daePath + " fails to validate") {
+        if (line == daePath + " validates" || line == daePath + " fails to validate") {
             sawVerdict = true;
             continue;
         }
@@ -183,22 +131,22 @@ std::vector<std::string> DaeSchemaErrors(const std::string& daePath, std::vector
         if (!allowed && std::regex_match(message, v, bracketText)) allowed = v[1].str().find('[') != std::string::npos;
         if (!allowed) disallowed.push_back(line);
     }
-    if (!sawVerdict) disallowed.push_back("xmllint gave no verdict (status " + std::to_string(status) + "): " + output);
+    if (!sawVerdict) disallowed.push_back("xmllint gave no verdict (status " + std::to_string(run.status) + "): " + output);
 
     // The validator built on the reader library of schema-checking importers
     // checks the original: it resolves every reference (effect textures to
     // samplers, for one) besides the schema.
     const std::string verdict = "\"" + daePath + "\" is valid against the COLLADA 1.4.1 schema.";
-    const std::string validated = RunCommand("opencolladavalidator " + ShellQuote(daePath), &status);
-    if (status != 0 || validated.find(verdict) == std::string::npos)
-        disallowed.push_back("opencolladavalidator (status " + std::to_string(status) + "): " + validated);
+    run = RunProcess({"/usr/bin/opencolladavalidator", daePath});
+    if (run.status != 0 || run.output.find(verdict) == std::string::npos)
+        disallowed.push_back("opencolladavalidator (status " + std::to_string(run.status) + "): " + run.output);
     return disallowed;
 }
 
 AssimpInfo RunAssimpInfo(const std::string& daePath, bool raw) {
     AssimpInfo info;
-    int status = 0;
-    info.output = RunCommand("assimp info " + ShellQuote(daePath) + (raw ? " --raw" : ""), &status);
+    const RunResult run = RunShell("assimp info " + ShellQuote(daePath) + (raw ? " --raw" : ""));
+    info.output = run.output;
     auto field = [&](const char* label) -> long {
         static const std::string digits = "0123456789";
         for (const std::string& line : Lines(info.output)) {
@@ -215,35 +163,27 @@ AssimpInfo RunAssimpInfo(const std::string& daePath, bool raw) {
     info.animations = field("Animations:");
     info.vertices = field("Vertices:");
     info.faces = field("Faces:");
-    info.ok = status == 0 && info.output.find("Importing file ...                   OK") != std::string::npos &&
+    info.ok = run.status == 0 && info.output.find("Importing file ...                   OK") != std::string::npos &&
               info.faces >= 0;
     return info;
 }
 
 std::vector<std::string> BlenderImportProblems(const std::string& daePath) {
     std::vector<std::string> problems;
-    int status = 0;
-    const std::string output = RunCommand("blender -b --factory-startup --python " + ShellQuote(VORDA_BLENDER_CHECK) +
-                                              " -- " + ShellQuote(daePath),
-                                          &status);
+    const RunResult run =
+        RunProcess({"/usr/bin/blender", "-b", "--factory-startup", "--python", VORDA_BLENDER_CHECK, "--", daePath});
     bool finished = false;
-    for (const std::string& line : Lines(output)) {
+    for (const std::string& line : Lines(run.output)) {
         if (line.compare(0, 9, "MISSING: ") == 0) problems.push_back(line.substr(9));
         if (line.compare(0, 8, "CHECKED ") == 0) finished = true;
     }
-    if (!finished) problems.push_back("the check did not finish (status " + std::to_string(status) + "): " + output);
+    if (!finished) problems.push_back("the check did not finish (status " + std::to_string(run.status) + "): " + run.output);
     return problems;
 }
 
 PyColladaInfo RunPyCollada(const std::string& daePath) {
     PyColladaInfo info;
-    const std::string script = UniqueTempPath("vorda-pycollada", ".py");
-    {
-        std::ofstream out(script);
-        out << kPyScript;
-    }
-    info.output = RunCommand(std::string(kPython) + " " + ShellQuote(script) + " " + ShellQuote(daePath));
-    std::remove(script.c_str());
+    info.output = RunProcess({kPython, "-c", kPyScript, daePath}).output;
     for (const std::string& line : Lines(info.output)) {
         std::istringstream in(line);
         std::string key;

@@ -65,8 +65,3 @@ PyColladaInfo RunPyCollada(const std::string& daePath);
 // (blender_import_check.py says what). One line per element Blender did not
 // take as written, or the whole output when the check did not finish.
 std::vector<std::string> BlenderImportProblems(const std::string& daePath);
-
-// Runs a shell command (RunShell), returning its standard output and error
-// together; the exit status goes to *status when given.
-std::string RunCommand(const std::string& command, int* status = nullptr);
-
