@@ -40,8 +40,6 @@ TEST(ProcessArgument, WordTable) {
         {{"action=convert", "DO=CONVERT"}, kNoInputOutput, "0 -1 -1", ""},
         {{"$N=world", "echo=hello $[N]$[CR]", "echo=echo=1"}, "hello world\necho=1", "0 -1 -1", ""},
         {{"exec=echo=x$[CR]y", "pause=0", "pause=-5"}, "x\ny", "0 -1 -1", ""},
-        {{"params=/nonexistent/vorda/params.txt"},
-         "Error - Cannot read params file /nonexistent/vorda/params.txt - No such file or directory\n", "0 -1 -1", ""},
         {{"$D=/nonexistent", "script=$[D]/s.txt"}, "PARSE SCRIPT: Failed to load /nonexistent/s.txt (was $[D]/s.txt)\n"
          "Error - Cannot read script file /nonexistent/s.txt - No such file or directory\n",
          "0 -1 -1", "THIS_PATH=<none>"},

@@ -7,27 +7,12 @@
 #include <string>
 #include <vector>
 
-// Validates the file against the COLLADA 1.4.1 schema that python3-collada
-// ships, with the xml namespace schema it imports mapped to the local copy by
-// an XML catalog. Returns the schema errors the document's fixed format does
-// not account for (each as xmllint printed it); empty means the file is valid
-// apart from those. A tool or schema that cannot run is reported as an error.
-//
-// Accounted for (the format writes them on purpose):
-// - empty library_images / _materials / _effects / _geometries / _animations;
-// - empty "animation" elements whose id ends in "-anim";
-// - bracketed names ("JNT[Gun]", "MAT[a]_SHD[b]", "IMG[a_DIFF]-image") in
-//   attributes of NCName or ID type, which they are not, and as the text of
-//   the effects' sampler "source" (NCName) and surface "init_from" (IDREF);
-// - the id "SUB_PARAMS", repeated by every node whose long name is split;
-// - child nodes after a node's "extra" (every node carries its extra first):
-//   the check validates a copy with each node's "extra" moved behind its
-//   other children, so that the subtrees are checked too (xmllint skips the
-//   content of an element it did not expect). Line numbers in the messages
-//   are those of that copy.
-// Then opencolladavalidator checks the file as it is: anything short of its
-// "is valid" verdict is returned as one more error.
-// `all`, when given, receives every schema error line, accounted for or not.
+// Validates a copy of the file against the COLLADA 1.4.1 schema python3-collada
+// ships (xmllint; each node's "extra" moved behind its child nodes so that
+// xmllint checks the subtrees), then the file itself with opencolladavalidator.
+// Returns the errors the format does not account for: it writes empty
+// libraries and "-anim" animations, bracketed names where NCName/ID/IDREF is
+// due, and "SUB_PARAMS" ids on purpose. `all` receives every schema error line.
 std::vector<std::string> DaeSchemaErrors(const std::string& daePath, std::vector<std::string>* all = nullptr);
 
 // `assimp info` (optionally with --raw, which keeps one vertex per triangle
