@@ -33,70 +33,55 @@ std::string MakeReadOnlyFolder(const std::string& path) {
 
 // One bad input per row, each in a folder holding the sample as ships/hull.zem
 // with its ships/hull.MAD: the line it prints (exactly once, followed by the
-// line naming the damaged part for a damaged file), the file that line must
-// name, and the exit status.
+// line naming the damaged part for a damaged file) and the exit status.
 TEST(FailureReport, EveryBadInputPrintsItsLineAndFailsTheRun) {
     struct Row {
         const char* name;
         std::function<void(TempFolder&)> setUp;
         std::vector<std::string> words;
-        std::string file;
         std::string line;  // "REASON" stands for the read-only folder's reason
         std::string next = "";
     };
-    const auto convert = [](const std::string& in, const std::string& out) {
-        return std::vector<std::string>{"$CONVERT_IN=" + in, "$CONVERT_OUT=" + out, "do=convert"};
+    const auto write = [](const char* path, const std::string& bytes) {
+        return [=](TempFolder& t) { t.Write(path, bytes); };
     };
     std::mt19937 rng(12);
     std::string noise(600, '\0');
     for (char& c : noise) c = char(rng());
     const std::string png = std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10\0\0\0\x10\x08\x06\0\0\0", 29);
+    const Bytes mad = BuildMad(*BuildSampleAnimation());
     const Row rows[] = {
-        {"missing file", nullptr, {"missing.zem"}, "missing.zem",
-         "Error - Cannot read model file missing.zem - No such file or directory"},
-        {"zero bytes", [](TempFolder& t) { t.Write("empty.zem", ""); }, {"empty.zem"}, "empty.zem",
-         "Error - Not a model file empty.zem - the file is empty"},
-        {"random bytes", [&](TempFolder& t) { t.Write("noise.zem", noise); }, convert("noise.zem", "o.dae"),
-         "noise.zem", "Error - Not a model file noise.zem - no model header"},
-        {"PNG renamed", [&](TempFolder& t) { t.Write("picture.zem", png); }, {"picture.zem"}, "picture.zem",
-         "Error - Not a model file picture.zem - no model header"},
-        {"cut at 4", [](TempFolder& t) { t.Write("cut4.zem", SampleBytes(4)); }, {"cut4.zem"}, "cut4.zem",
-         "Error - Not a model file cut4.zem - no model header"},
-        {"cut at 12", [](TempFolder& t) { t.Write("cut12.zem", SampleBytes(12)); }, {"cut12.zem"}, "cut12.zem",
+        {"missing file", nullptr, {"missing.zem"}, "Error - Cannot read model file missing.zem - No such file or directory"},
+        {"zero bytes", write("empty.zem", ""), {"empty.zem"}, "Error - Not a model file empty.zem - the file is empty"},
+        {"random bytes", write("noise.zem", noise), {"$CONVERT_IN=noise.zem", "$CONVERT_OUT=o.dae", "do=convert"},
+         "Error - Not a model file noise.zem - no model header"},
+        {"PNG renamed", write("picture.zem", png), {"picture.zem"}, "Error - Not a model file picture.zem - no model header"},
+        {"cut at 4", write("cut4.zem", SampleBytes(4)), {"cut4.zem"}, "Error - Not a model file cut4.zem - no model header"},
+        {"cut at 12", write("cut12.zem", SampleBytes(12)), {"cut12.zem"},
          "Error - Not a model file cut12.zem - no model header"},
-        {"cut in the middle", [](TempFolder& t) { t.Write("half.zem", SampleBytes(SampleBytes().size() / 2)); },
-         {"half.zem"}, "half.zem", "ALERT: Damaged model file half.zem - converting what could be read",
+        {"cut in the middle", write("half.zem", SampleBytes(SampleBytes().size() / 2)), {"half.zem"},
+         "ALERT: Damaged model file half.zem - converting what could be read",
          " - Damaged: multi mesh [Hull] and 2 more parts"},
         {"folder as input", [](TempFolder& t) { fs::create_directory(t.File("folder.zem")); }, {"folder.zem"},
-         "folder.zem", "Error - Cannot read model file folder.zem - Is a directory"},
-        {"params file", nullptr, {"params=nosuch.params"}, "nosuch.params",
+         "Error - Cannot read model file folder.zem - Is a directory"},
+        {"params file", nullptr, {"params=nosuch.params"},
          "Error - Cannot read params file nosuch.params - No such file or directory"},
-        {"script file", nullptr, {"script=nosuch.script"}, "nosuch.script",
+        {"script file", nullptr, {"script=nosuch.script"},
          "Error - Cannot read script file nosuch.script - No such file or directory"},
-        {"scan folder", nullptr, {"scan=nosuchdir"}, "nosuchdir",
-         "Error - Cannot scan folder nosuchdir - No such file or directory"},
-        {"unknown action", nullptr, {"do=convrt"}, "convrt", "Error - Unknown action - do=convrt"},
-        {"unknown option", nullptr, {"$DAE_OUT_OPT=verbose shiny", "ships/hull.zem"}, "shiny",
+        {"scan folder", nullptr, {"scan=nosuchdir"}, "Error - Cannot scan folder nosuchdir - No such file or directory"},
+        {"unknown action", nullptr, {"do=convrt"}, "Error - Unknown action - do=convrt"},
+        {"unknown option", nullptr, {"$DAE_OUT_OPT=verbose shiny", "ships/hull.zem"},
          "Error - Unknown option in DAE_OUT_OPT - shiny"},
-        {"damaged MAD",
-         [](TempFolder& t) {
-             const std::vector<unsigned char> mad = BuildMad(*BuildSampleAnimation());
-             t.Write("ships/hull.MAD", std::string(mad.begin(), mad.begin() + mad.size() * 2 / 3));
-         },
-         {"ships/hull.zem"}, "ships/hull.MAD",
-         "ALERT: Damaged animation file ships/hull.MAD - converting what could be read",
+        {"damaged MAD", write("ships/hull.MAD", std::string(mad.begin(), mad.begin() + long(mad.size() * 2 / 3))),
+         {"ships/hull.zem"}, "ALERT: Damaged animation file ships/hull.MAD - converting what could be read",
          " - Damaged: the curve list (CURV) and 2 more parts"},
-        {"empty MAD", [](TempFolder& t) { t.Write("ships/hull.MAD", ""); }, {"ships/hull.zem"}, "ships/hull.MAD",
+        {"empty MAD", write("ships/hull.MAD", ""), {"ships/hull.zem"},
          "ALERT: Not an animation file ships/hull.MAD - the file is empty - converting without animations"},
         {"MAD is a folder",
-         [](TempFolder& t) {
-             fs::remove(t.File("ships/hull.MAD"));
-             fs::create_directory(t.File("ships/hull.MAD"));
-         },
-         {"ships/hull.zem"}, "ships/hull.MAD",
+         [](TempFolder& t) { fs::remove(t.File("ships/hull.MAD")), fs::create_directory(t.File("ships/hull.MAD")); },
+         {"ships/hull.zem"},
          "ALERT: Cannot read animation file ships/hull.MAD - Is a directory - converting without animations"},
-        {"read-only output", nullptr, {"ships/hull.zem", "ro/hull.dae"}, "ro/hull.dae",
-         "Error - Cannot write DAE file ro/hull.dae - REASON"},
+        {"read-only output", nullptr, {"ships/hull.zem", "ro/hull.dae"}, "Error - Cannot write DAE file ro/hull.dae - REASON"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -115,7 +100,6 @@ TEST(FailureReport, EveryBadInputPrintsItsLineAndFailsTheRun) {
         if (readOnly && ::geteuid() == 0) umount(t.File("ro").c_str());
         EXPECT_EQ(run.status, 1) << out;
         EXPECT_EQ(CountLines(out, line + "\n" + (row.next.empty() ? "" : row.next + "\n")), 1u) << out;
-        EXPECT_NE(line.find(row.file), std::string::npos);
         EXPECT_EQ(out.find("Summary - "), std::string::npos) << out;  // one conversion at most
     }
 }
