@@ -143,25 +143,17 @@ std::vector<std::string> DaeSchemaErrors(const std::string& daePath, std::vector
     return disallowed;
 }
 
-AssimpInfo RunAssimpInfo(const std::string& daePath, bool raw) {
+AssimpInfo RunAssimpInfo(const std::string& daePath) {
     AssimpInfo info;
-    const RunResult run = RunShell("assimp info " + ShellQuote(daePath) + (raw ? " --raw" : ""));
+    const RunResult run = RunProcess({"/usr/bin/assimp", "info", daePath});
     info.output = run.output;
-    auto field = [&](const char* label) -> long {
-        static const std::string digits = "0123456789";
-        for (const std::string& line : Lines(info.output)) {
-            if (line.compare(0, std::char_traits<char>::length(label), label) != 0) continue;
-            size_t at = line.find_first_of(digits, std::char_traits<char>::length(label));
-            if (at == std::string::npos) return -1;
-            return std::stol(line.substr(at));
-        }
-        return -1;
+    auto field = [&](const std::string& label) {
+        std::smatch m;
+        return std::regex_search(info.output, m, std::regex("(^|\n)" + label + "[^0-9\n]*([0-9]+)")) ? std::stol(m[2])
+                                                                                                  : -1L;
     };
     info.nodes = field("Nodes:");
-    info.meshes = field("Meshes:");
-    info.materials = field("Materials:");
     info.animations = field("Animations:");
-    info.vertices = field("Vertices:");
     info.faces = field("Faces:");
     info.ok = run.status == 0 && info.output.find("Importing file ...                   OK") != std::string::npos &&
               info.faces >= 0;

@@ -15,19 +15,15 @@
 // due, and "SUB_PARAMS" ids on purpose. `all` receives every schema error line.
 std::vector<std::string> DaeSchemaErrors(const std::string& daePath, std::vector<std::string>* all = nullptr);
 
-// `assimp info` (optionally with --raw, which keeps one vertex per triangle
-// corner) parsed into its counts. ok is false when the import failed.
+// `assimp info` parsed into its counts; ok is false when the import failed.
 struct AssimpInfo {
     bool ok = false;
     long nodes = -1;
-    long meshes = -1;
-    long materials = -1;
     long animations = -1;
-    long vertices = -1;
     long faces = -1;
     std::string output;  // everything the tool printed, for failure messages
 };
-AssimpInfo RunAssimpInfo(const std::string& daePath, bool raw = false);
+AssimpInfo RunAssimpInfo(const std::string& daePath);
 
 // pycollada (through /usr/bin/python3) loading the file with broken references
 // and unsupported features tolerated. Counts: "nodes" (every scene node,
