@@ -130,46 +130,40 @@ TEST(BytePatchSweep, EveryPatchReadsSoundlyAndWritesWellFormedXml) {
 // The full disk is a temporary name linked to /dev/full (no privileges needed).
 TEST(FailedSaves, EveryObstacleForTheDocumentAndATexture) {
     enum Obstacle { kBlockedFolder, kTemporaryNameTaken, kFullDisk };
-    const struct {
-        Obstacle obstacle;
-        const char* target;
-    } rows[] = {{kBlockedFolder, "ship.dae"},      {kBlockedFolder, "hull_DIFF.TGA"}, {kTemporaryNameTaken, "ship.dae"},
-                {kTemporaryNameTaken, "hull_DIFF.TGA"}, {kFullDisk, "ship.dae"},       {kFullDisk, "hull_DIFF.TGA"}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(std::string(row.target) + " obstacle " + std::to_string(row.obstacle));
-        TempFolder t;
-        ASSERT_TRUE(WriteSampleModel(t.File("ship.zem")));
-        ASSERT_EQ(RunTool({"$CONVERT_IN=ship.zem", "$CONVERT_OUT=out/ship.dae", "do=convert"}, t.Path()).status, 0);
-        const Bytes before = ReadBytes(t.File("out/" + std::string(row.target)));
-        ASSERT_FALSE(before.empty());
-        std::string folder = "out/";
-        if (row.obstacle == kBlockedFolder) {
-            folder = "blocked/sub/";  // a regular file where a folder should be
-            t.Write("blocked", "a file, not a folder");
-        } else if (row.obstacle == kTemporaryNameTaken) {
-            fs::create_directory(t.File(folder + row.target + ".saving"));
-        } else {
-            fs::create_symlink("/dev/full", t.File(folder + row.target + ".saving"));
+    for (const Obstacle obstacle : {kBlockedFolder, kTemporaryNameTaken, kFullDisk})
+        for (const char* target : {"ship.dae", "hull_DIFF.TGA"}) {
+            SCOPED_TRACE(std::string(target) + " obstacle " + std::to_string(obstacle));
+            TempFolder t;
+            ASSERT_TRUE(WriteSampleModel(t.File("ship.zem")));
+            ASSERT_EQ(RunTool({"$CONVERT_IN=ship.zem", "$CONVERT_OUT=out/ship.dae", "do=convert"}, t.Path()).status, 0);
+            const Bytes before = ReadBytes(t.File("out/" + std::string(target)));
+            ASSERT_FALSE(before.empty());
+            std::string folder = "out/";
+            if (obstacle == kBlockedFolder) {
+                folder = "blocked/sub/";  // a regular file where a folder should be
+                t.Write("blocked", "a file, not a folder");
+            } else if (obstacle == kTemporaryNameTaken) {
+                fs::create_directory(t.File(folder + target + ".saving"));
+            } else {
+                fs::create_symlink("/dev/full", t.File(folder + target + ".saving"));
+            }
+            const RunResult run = RunTool({"$CONVERT_IN=ship.zem", "$CONVERT_OUT=" + folder + "ship.dae", "do=convert"},
+                                          t.Path());
+            EXPECT_EQ(run.status, 1) << run.output;
+            const std::string path = folder + target;
+            const bool dae = std::string(target) == "ship.dae";
+            // A first line, then one naming the file and the system's reason.
+            const char* reasons[] = {"Not a directory", "Is a directory", "No space left on device"};
+            EXPECT_EQ(CountLines(run.output, dae ? "Error - Cannot write " + path + "\n"
+                                                 : "ALERT: Unable to write texture file [" + path + "]\n"), 1u)
+                << run.output;
+            EXPECT_EQ(CountLines(run.output, std::string("Error - Cannot write ") + (dae ? "DAE" : "texture") +
+                                                 " file " + path + " - " + reasons[obstacle] + "\n"), 1u)
+                << run.output;
+            EXPECT_EQ(ReadBytes(t.File("out/" + std::string(target))), before);
+            for (const auto& e : fs::recursive_directory_iterator(t.Path()))
+                EXPECT_TRUE(obstacle == kTemporaryNameTaken || e.path().string().find(".saving") == std::string::npos);
         }
-        const RunResult run = RunTool({"$CONVERT_IN=ship.zem", "$CONVERT_OUT=" + folder + "ship.dae", "do=convert"},
-                                      t.Path());
-        EXPECT_EQ(run.status, 1) << run.output;
-        const std::string path = folder + row.target;
-        const bool dae = std::string(row.target) == "ship.dae";
-        EXPECT_EQ(CountLines(run.output, dae ? "Error - Cannot write " + path
-                                             : "ALERT: Unable to write texture file [" + path + "]"),
-                  1u)
-            << run.output;
-        // The second line names the file and the system's reason.
-        const char* reasons[] = {"Not a directory", "Is a directory", "No space left on device"};
-        EXPECT_EQ(CountLines(run.output, std::string("Error - Cannot write ") + (dae ? "DAE" : "texture") + " file " +
-                                             path + " - " + reasons[row.obstacle]),
-                  1u)
-            << run.output;
-        EXPECT_EQ(ReadBytes(t.File("out/" + std::string(row.target))), before);
-        for (const auto& e : fs::recursive_directory_iterator(t.Path()))
-            EXPECT_TRUE(row.obstacle == kTemporaryNameTaken || e.path().string().find(".saving") == std::string::npos);
-    }
 }
 
 // Files whose counts and sizes claim far more than they hold. Each must
