@@ -46,7 +46,7 @@ TEST(ReadmeExamples, EveryExampleRunsAsWritten) {
         SCOPED_TRACE("example " + name);
         names += name + " ";
         std::map<std::string, std::vector<std::string>> directives;  // "needs:" -> its words
-        std::string script, output;
+        std::string script;
         for (const std::string& l : lines) {
             std::istringstream words(l);
             std::string hash, key;
@@ -64,15 +64,16 @@ TEST(ReadmeExamples, EveryExampleRunsAsWritten) {
             }
         std::string tools = "true";
         for (const std::string& tool : directives["requires:"]) tools += " && command -v " + ShellQuote(tool);
-        if (Shell("/", tools, output) != 0) continue;  // a tool it needs is not installed
+        if (RunShell(tools).status != 0) continue;  // a tool it needs is not installed
 
         TempFolder work, bin;
         fs::copy(files.Path(), work.Path(), fs::copy_options::recursive);
         fs::create_symlink(VORDA_BINARY, bin.File("vorda"));
         for (const std::string& need : directives["needs:"]) ASSERT_TRUE(WriteSampleModel(work.File(need))) << need;
         const std::string file = bin.Write("example.sh", script);
-        EXPECT_EQ(Shell(work.Path(), "PATH=" + ShellQuote(bin.Path()) + ":\"$PATH\" sh -e " + ShellQuote(file), output), 0)
-            << output;
+        const RunResult run = RunShell("PATH=" + ShellQuote(bin.Path()) + ":\"$PATH\" sh -e " + ShellQuote(file), work.Path());
+        const std::string& output = run.output;
+        EXPECT_EQ(run.status, 0) << output;
         // VORDA_SHOW_OUTPUT=1 shows what each example printed, to update the guide.
         if (std::getenv("VORDA_SHOW_OUTPUT")) std::printf("%s:\n%s", name.c_str(), output.c_str());
         for (const std::string& made : directives["makes:"]) {

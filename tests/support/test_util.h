@@ -107,10 +107,3 @@ void Chunk(ByteWriter& w, size_t at, Fill&& fill) {
 // violated invariant in *problems.
 std::unique_ptr<Model> ReadZemChecked(const Bytes& bytes, std::vector<std::string>* problems);
 std::unique_ptr<AnimationSet> ReadMadChecked(const Bytes& bytes, std::vector<std::string>* problems);
-
-// RunShell in folder: the exit status, with the output in `output`.
-inline int Shell(const std::string& folder, const std::string& command, std::string& output) {
-    const RunResult run = RunShell(command, folder);
-    output = run.output;
-    return run.status;
-}
