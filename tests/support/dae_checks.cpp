@@ -81,7 +81,7 @@ std::vector<std::string> Lines(const std::string& text) {
 
 }  // namespace
 
-std::vector<std::string> DaeSchemaErrors(const std::string& daePath, std::vector<std::string>* all) {
+std::vector<std::string> DaeSchemaErrors(const std::string& daePath) {
     std::vector<std::string> disallowed;
     TempFolder t;
     const std::string copy = t.File("reordered.dae");
@@ -117,7 +117,6 @@ std::vector<std::string> DaeSchemaErrors(const std::string& daePath, std::vector
             disallowed.push_back(line);  // anything else (schema load problems, parse errors) counts
             continue;
         }
-        if (all) all->push_back(line);
         const size_t lineNumber = size_t(std::stoul(m[1].str()));
         const std::string message = m[3].str();
         std::smatch v;

@@ -12,8 +12,8 @@
 // xmllint checks the subtrees), then the file itself with opencolladavalidator.
 // Returns the errors the format does not account for: it writes empty
 // libraries and "-anim" animations, bracketed names where NCName/ID/IDREF is
-// due, and "SUB_PARAMS" ids on purpose. `all` receives every schema error line.
-std::vector<std::string> DaeSchemaErrors(const std::string& daePath, std::vector<std::string>* all = nullptr);
+// due, and "SUB_PARAMS" ids on purpose.
+std::vector<std::string> DaeSchemaErrors(const std::string& daePath);
 
 // `assimp info` parsed into its counts; ok is false when the import failed.
 struct AssimpInfo {
