@@ -25,16 +25,8 @@ void AddTextChild(TiXmlElement* parent, const char* name, const char* text) {
 
 bool WriteDocument(const Model& model, const char* outputPath, const DaeOptions& options) {
     const std::string shownPath = outputPath ? outputPath : "";
-    // A backslash separates folders as a slash does, so a path written for
-    // either platform lands in the same place.
-    std::string filePath = shownPath;
-    for (char& c : filePath)
-        if (c == '\\') c = '/';
-    const size_t separator = LastSeparator(shownPath);
-    const std::string folder = separator == std::string::npos ? "" : separator == 0 ? "/" : filePath.substr(0, separator);
-    const std::string fileName = FileNamePart(shownPath);
-    const size_t dot = fileName.rfind('.');
-    const std::string documentName = dot == std::string::npos ? fileName : fileName.substr(0, dot);
+    const std::string folder = FolderPart(shownPath);
+    const std::string documentName = BaseNamePart(shownPath);
 
     // A folder that cannot be made shows up as a failed save below, which
     // reports it once.
@@ -89,8 +81,7 @@ bool WriteDocument(const Model& model, const char* outputPath, const DaeOptions&
 
     // Streamed into a temporary file beside the target: the number texts are
     // printed from the scene as the file is written.
-    const bool saved =
-        SaveFileReplacing(filePath, [&doc](FILE* file) { return doc.SaveFile(file); });
+    const bool saved = SaveFileReplacing(shownPath, [&doc](FILE* file) { return doc.SaveFile(file); });
     if (!saved) {
         const std::string reason = LastErrorText();
         OutProblem(Problem::kFailure, "Error - Cannot write %s\n", shownPath.c_str());

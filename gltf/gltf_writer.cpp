@@ -543,7 +543,6 @@ std::string PercentEncoded(const std::string& text) {
 struct Target {
     bool binary;
     std::string shown;     // the path as given
-    std::string filePath;  // with "/" separators
     std::string folder;
     std::string name;      // file name without its extension
 };
@@ -551,14 +550,10 @@ struct Target {
 Target ParseTarget(const char* outputPath) {
     Target target;
     target.shown = outputPath ? outputPath : "";
-    target.filePath = target.shown;
-    for (char& c : target.filePath)
-        if (c == '\\') c = '/';
-    const size_t separator = LastSeparator(target.shown);
-    target.folder = separator == std::string::npos ? "" : separator == 0 ? "/" : target.filePath.substr(0, separator);
+    target.folder = FolderPart(target.shown);
+    target.name = BaseNamePart(target.shown);
     const std::string fileName = FileNamePart(target.shown);
     const size_t dot = fileName.rfind('.');
-    target.name = dot == std::string::npos ? fileName : fileName.substr(0, dot);
     target.binary = dot != std::string::npos && EqualNoCase(fileName.c_str() + dot, ".glb");
     return target;
 }
@@ -996,7 +991,7 @@ bool WriteGltf(const Model& model, const char* outputPath) {
         const uint32_t header[3] = {0x46546C67u, 2u, total};
         const uint32_t jsonHead[2] = {uint32_t(chunk.size()), 0x4E4F534Au};
         const uint32_t binHead[2] = {uint32_t(buffer.PaddedSize()), 0x004E4942u};
-        const bool saved = SaveFileReplacing(target.filePath, [&](FILE* file) {
+        const bool saved = SaveFileReplacing(target.shown, [&](FILE* file) {
             return WriteBytes(file, header, sizeof header) && WriteBytes(file, jsonHead, sizeof jsonHead) &&
                    WriteBytes(file, chunk.data(), chunk.size()) &&
                    (!withBin || (WriteBytes(file, binHead, sizeof binHead) &&
@@ -1021,7 +1016,7 @@ bool WriteGltf(const Model& model, const char* outputPath) {
             return false;
         }
     }
-    const bool saved = SaveFileReplacing(target.filePath, [&](FILE* file) {
+    const bool saved = SaveFileReplacing(target.shown, [&](FILE* file) {
         return WriteBytes(file, text.GetString(), text.GetSize());
     });
     if (!saved) ReportFailure("glTF", target.shown);

@@ -52,12 +52,7 @@ bool WritePixels(FILE* f, int32_t width, int32_t height, const unsigned char* pi
 
 }  // namespace
 
-bool EnsureFolder(const std::string& path) {
-    const size_t sep = LastSeparator(path);
-    if (sep == std::string::npos) return true;
-    if (sep == 0) return true;  // a file in the root folder
-    return MakeFolderTree(path.substr(0, sep));
-}
+bool EnsureFolder(const std::string& path) { return MakeFolderTree(FolderPart(path)); }
 
 bool WriteTga(const std::string& path, int32_t width, int32_t height, const unsigned char* pixels,
               size_t byteCount) {
