@@ -1,6 +1,5 @@
 #include "command/convert.h"
 
-#include <cstring>
 #include <vector>
 
 #include "collada/document.h"
@@ -30,11 +29,6 @@ OutputFormat FormatOf(const std::string& path) {
     return OutputFormat::kNone;
 }
 
-bool IsPrefixOfNoCase(const std::string& word, const char* whole) {
-    if (word.empty() || word.size() > std::strlen(whole)) return false;
-    return EqualNoCase(word, std::string(whole, word.size()).c_str());
-}
-
 }  // namespace
 
 std::string MakeMadPath(const char* path) {
@@ -54,7 +48,7 @@ DaeOptions ReadDaeOptions(const CommandContext& context) {
         size_t space = text.find(' ', pos);
         if (space == std::string::npos) space = text.size();
         const std::string word = text.substr(pos, space - pos);
-        if (IsPrefixOfNoCase(word, "VerboseTextures")) options.verboseTextures = true;
+        if (IsPrefixNoCase(word, "VerboseTextures")) options.verboseTextures = true;
         else if (!word.empty())
             OutProblem(Problem::kFailure, "Error - Unknown option in DAE_OUT_OPT - %s\n", word.c_str());
         pos = space + 1;

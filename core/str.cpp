@@ -44,6 +44,17 @@ int CompareNoCase(const char* a, const char* b) {
 bool EqualNoCase(const char* a, const char* b) { return CompareNoCase(a, b) == 0; }
 bool EqualNoCase(const std::string& a, const char* b) { return CompareNoCase(a.c_str(), b) == 0; }
 
+bool IsPrefixNoCase(const std::string& word, const char* full) {
+    if (word.empty() || word.size() > std::strlen(full)) return false;
+    for (size_t i = 0; i < word.size(); ++i) {
+        char a = word[i], b = full[i];
+        if (a >= 'A' && a <= 'Z') a = char(a - 'A' + 'a');
+        if (b >= 'A' && b <= 'Z') b = char(b - 'A' + 'a');
+        if (a != b) return false;
+    }
+    return true;
+}
+
 void Core_Str::Set(const char* source) {
     if (!source) {
         value.clear();

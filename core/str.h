@@ -18,6 +18,9 @@ uint32_t NameHash(const char* text, size_t length);
 int CompareNoCase(const char* a, const char* b);
 bool EqualNoCase(const char* a, const char* b);
 bool EqualNoCase(const std::string& a, const char* b);
+// True when word is a non-empty leading part of full, ignoring ASCII case
+// ("verb" of "VerboseTextures").
+bool IsPrefixNoCase(const std::string& word, const char* full);
 
 // The text as valid UTF-8: valid UTF-8 sequences are kept, every other byte
 // stands for its Windows-1252 character, and the five bytes that have none

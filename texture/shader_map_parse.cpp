@@ -105,17 +105,6 @@ void SplitKey(const std::string& key, std::string& name, std::string& inside) {
     if (close != std::string::npos) inside.resize(close);
 }
 
-bool IsPrefixNoCase(const std::string& word, const char* full) {
-    if (word.empty() || word.size() > std::strlen(full)) return false;
-    for (size_t i = 0; i < word.size(); ++i) {
-        char a = word[i], b = full[i];
-        if (a >= 'A' && a <= 'Z') a = char(a - 'A' + 'a');
-        if (b >= 'A' && b <= 'Z') b = char(b - 'A' + 'a');
-        if (a != b) return false;
-    }
-    return true;
-}
-
 int32_t ResolveSource(const std::vector<SourceMap>& maps, const std::string& sourceName, int32_t own) {
     if (sourceName.empty()) return own;
     const Core_QStr wanted(sourceName.c_str());
