@@ -83,9 +83,7 @@ bool WriteDocument(const Model& model, const char* outputPath, const DaeOptions&
     // printed from the scene as the file is written.
     const bool saved = SaveFileReplacing(shownPath, [&doc](FILE* file) { return doc.SaveFile(file); });
     if (!saved) {
-        const std::string reason = LastErrorText();
-        OutProblem(Problem::kFailure, "Error - Cannot write %s\n", shownPath.c_str());
-        Out("Error - Cannot write DAE file %s - %s\n", shownPath.c_str(), reason.c_str());
+        ReportFailedWrite("DAE", shownPath);
         return false;
     }
     return true;

@@ -3,7 +3,6 @@
 #include "collada/ids.h"
 #include "collada/xml_blocks.h"
 #include "core/output.h"
-#include "core/platform.h"
 #include "texture/decode_pixels.h"
 #include "texture/texture_names.h"
 #include "texture/tga_writer.h"
@@ -32,13 +31,6 @@ void AddSamplerParams(TiXmlElement* effect, const std::string& imageName) {
     TiXmlElement* samplerParam = AddChildElement(effect, "newparam");
     SetAttr(samplerParam, "sid", imageName + "-image");
     AddText(AddChildElement(AddChildElement(samplerParam, "sampler2D"), "source"), (imageName + "-surface").c_str());
-}
-
-// The old alert, then the same failure with the system's reason.
-void ReportWriteFailure(const std::string& path) {
-    const std::string reason = LastErrorText();
-    OutProblem(Problem::kFailure, "ALERT: Unable to write texture file [%s]\n", path.c_str());
-    Out("Error - Cannot write texture file %s - %s\n", path.c_str(), reason.c_str());
 }
 
 std::string ColourText(const float* c) {
@@ -144,7 +136,7 @@ void TgaSink::WriteFile(const std::string& path, const PixelImage& picture) {
     }
     // Bottom-left origin: viewers show the first decoded row at the bottom.
     if (!WriteTgaUnlessLarger(path, picture.width, -picture.height, picture.pixels.data(), picture.pixels.size()))
-        ReportWriteFailure(path);
+        ReportFailedWrite("texture", path);
     else if (written_)
         (*written_)[path] = {checksum, model_};
 }

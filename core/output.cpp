@@ -1,6 +1,9 @@
 #include "core/output.h"
 
 #include <cstdarg>
+#include <cstring>
+
+#include "core/platform.h"
 
 namespace {
 FILE* g_stream = nullptr;
@@ -56,4 +59,13 @@ std::string CapturedOutput::Text() {
     if (!text.empty()) text.resize(std::fread(&text[0], 1, text.size(), file_));
     std::fseek(file_, 0, SEEK_END);
     return text;
+}
+
+void ReportFailedWrite(const char* kind, const std::string& path) {
+    const std::string reason = LastErrorText();
+    if (std::strcmp(kind, "texture") == 0)
+        OutProblem(Problem::kFailure, "ALERT: Unable to write texture file [%s]\n", path.c_str());
+    else
+        OutProblem(Problem::kFailure, "Error - Cannot write %s\n", path.c_str());
+    Out("Error - Cannot write %s file %s - %s\n", kind, path.c_str(), reason.c_str());
 }

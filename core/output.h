@@ -25,6 +25,12 @@ void Out(const char* format, ...) VORDA_PRINTF(1, 2);
 enum class Problem { kFailure, kDamage };
 void OutProblem(Problem kind, const char* format, ...) VORDA_PRINTF(2, 3);
 
+// A save of path that failed, as a failure: the tool's own line for its kind
+// ("ALERT: Unable to write texture file [...]" for a "texture", "Error -
+// Cannot write ..." for anything else), then "Error - Cannot write <kind>
+// file <path> - <the system's reason>". Call it right after the failure.
+void ReportFailedWrite(const char* kind, const std::string& path);
+
 // How many problems of each kind were printed so far in this process.
 struct ProblemCounts {
     long failures = 0;

@@ -25,16 +25,6 @@
 
 namespace {
 
-// The alert the DAE path prints, then the failure with the system's reason.
-void ReportFailure(const char* kind, const std::string& path) {
-    const std::string reason = LastErrorText();
-    if (std::string(kind) == "texture")
-        OutProblem(Problem::kFailure, "ALERT: Unable to write texture file [%s]\n", path.c_str());
-    else
-        OutProblem(Problem::kFailure, "Error - Cannot write %s\n", path.c_str());
-    Out("Error - Cannot write %s file %s - %s\n", kind, path.c_str(), reason.c_str());
-}
-
 using Json = rapidjson::Writer<rapidjson::StringBuffer>;
 
 // The DAE's unit, the centimetre, in glTF's metres.
@@ -997,7 +987,7 @@ bool WriteGltf(const Model& model, const char* outputPath) {
                    (!withBin || (WriteBytes(file, binHead, sizeof binHead) &&
                                  writeBuffer(file)));
         });
-        if (!saved) ReportFailure("GLB", target.shown);
+        if (!saved) ReportFailedWrite("GLB", target.shown);
         return saved;
     }
 
@@ -1005,20 +995,20 @@ bool WriteGltf(const Model& model, const char* outputPath) {
         const std::vector<unsigned char>& png = sink.pngs[imageSource[i]];
         const std::string path = JoinFolder(target.folder, PngSink::PngName(scene->images[imageSource[i]]));
         if (!SaveFileReplacing(path, [&](FILE* file) { return WriteBytes(file, png.data(), png.size()); }))
-            ReportFailure("texture", path);
+            ReportFailedWrite("texture", path);
     }
     if (buffer.size > 0) {
         const std::string binPath = JoinFolder(target.folder, binName);
         if (!SaveFileReplacing(binPath, [&](FILE* file) {
                 return writeBuffer(file);
             })) {
-            ReportFailure("glTF buffer", binPath);
+            ReportFailedWrite("glTF buffer", binPath);
             return false;
         }
     }
     const bool saved = SaveFileReplacing(target.shown, [&](FILE* file) {
         return WriteBytes(file, text.GetString(), text.GetSize());
     });
-    if (!saved) ReportFailure("glTF", target.shown);
+    if (!saved) ReportFailedWrite("glTF", target.shown);
     return saved;
 }

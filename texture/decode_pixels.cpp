@@ -7,7 +7,6 @@
 #include <climits>
 
 #include "core/output.h"
-#include "core/platform.h"
 #include "core/str.h"
 #include "texture/tga_writer.h"
 
@@ -119,13 +118,9 @@ void ReportDecodeStatus(DecodeStatus status, const TextureImage& image, const st
     switch (status) {
         case DecodeStatus::kOk:
             break;
-        case DecodeStatus::kWriteFailed: {
-            // The old alert, then the same failure with the system's reason.
-            const std::string reason = LastErrorText();
-            OutProblem(Problem::kFailure, "ALERT: Unable to write texture file [%s]\n", path.c_str());
-            Out("Error - Cannot write texture file %s - %s\n", path.c_str(), reason.c_str());
+        case DecodeStatus::kWriteFailed:
+            ReportFailedWrite("texture", path);
             break;
-        }
         case DecodeStatus::kUnknownFormat:
             OutProblem(Problem::kDamage, "ALERT: Texture [%s] has unknown format [%s] - not decoded\n",
                        image.name.CStr(), image.format.CStr());
