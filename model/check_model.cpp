@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <unordered_set>
 
+#include "core/output.h"
 #include "model/mesh_info.h"
 
 namespace {
@@ -12,9 +13,7 @@ struct Checker {
     std::vector<std::string> problems;
 };
 
-#if defined(__GNUC__)
-__attribute__((format(printf, 2, 3)))
-#endif
+VORDA_PRINTF(2, 3)
 void Fail(Checker& c, const char* format, ...) {
     char text[256];
     va_list args;
