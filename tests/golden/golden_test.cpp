@@ -1,11 +1,17 @@
 // The golden conversions: the sample and the rich test model converted by the
 // built tool and compared byte for byte with tests/golden/expected (printed
-// text, DAE with its build-date line masked, SHA-256 of every TGA); `make
-// golden` rewrites them after an intended change. Outside readers run here.
+// text, DAE with its build-date line masked, SHA-256 of every TGA; the glTF
+// JSON of the GLB laid out one value a line, SHA-256 of the GLB, the .gltf,
+// its buffer and PNG files); `make golden` rewrites them after an intended
+// change. Outside readers run here.
 #include <gtest/gtest.h>
+#include <rapidjson/document.h>
+#include <rapidjson/prettywriter.h>
+#include <rapidjson/stringbuffer.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 
 #include "tests/support/dae_checks.h"
@@ -64,6 +70,36 @@ std::string ConvertAndCompare(const TempFolder& t, const std::string& set, int s
     return t.File(set + ".dae");
 }
 
+// The JSON chunk of a GLB, one value a line (numbers as read back).
+std::string GlbJsonLines(const std::string& glbPath) {
+    const Bytes bytes = ReadBytes(glbPath);
+    uint32_t head[5] = {};
+    if (bytes.size() < sizeof head) return "<no GLB>";
+    std::memcpy(head, bytes.data(), sizeof head);
+    if (head[3] > bytes.size() - sizeof head) return "<cut short>";
+    rapidjson::Document json;
+    json.Parse<rapidjson::kParseFullPrecisionFlag>(reinterpret_cast<const char*>(bytes.data() + 20), head[3]);
+    if (json.HasParseError()) return "<no JSON>";
+    rapidjson::StringBuffer text;
+    rapidjson::PrettyWriter<rapidjson::StringBuffer> writer(text);
+    writer.SetIndent(' ', 1);
+    json.Accept(writer);
+    return std::string(text.GetString(), text.GetSize()) + "\n";
+}
+
+// Converts <folder>/<set>.zem to <set>.glb and gltf/<set>.gltf, checks them
+// against the expected files and the glTF validator.
+void ConvertGltfAndCompare(const TempFolder& t, const std::string& set) {
+    for (const std::string& out : {set + ".glb", "gltf/" + set + ".gltf"})
+        RunTool({"$CONVERT_IN=" + set + ".zem", "$CONVERT_OUT=" + out, "do=convert"}, t.Path());
+    Golden(set, set + ".gltf.json", GlbJsonLines(t.File(set + ".glb")));
+    Golden(set, "gltf.sha256", RunShell("sha256sum *.glb gltf/*", t.Path()).output);
+    const RunResult validated = RunShell("NODE_PATH=" + ShellQuote(std::string(VORDA_SOURCE_DIR) + "/build/node/node_modules") +
+                                         " node " + ShellQuote(std::string(VORDA_SOURCE_DIR) + "/scripts/gltf_validate.js") +
+                                         " " + set + ".glb gltf/" + set + ".gltf", t.Path());
+    EXPECT_EQ(validated.status, 0) << validated.output;
+}
+
 }  // namespace
 
 // The counts below are taken by hand from sample/sample_model.cpp (95 nodes,
@@ -72,6 +108,7 @@ TEST(Golden, SampleConvertsAsExpectedAndOpensInOutsideReaders) {
     TempFolder t;
     ASSERT_TRUE(WriteSampleModel(t.File("sample.zem")));
     const std::string dae = ConvertAndCompare(t, "sample", 0);
+    ConvertGltfAndCompare(t, "sample");
 
     std::string listed;
     for (const std::string& e : DaeSchemaErrors(dae)) listed += e + "\n";
@@ -102,6 +139,7 @@ TEST(Golden, RichModelConvertsAsExpectedAndParsesStrictly) {
     TempFolder t;
     ASSERT_TRUE(WriteModelFiles(t.File("rich.zem"), *RichModel(), BuildSampleAnimation().get()));
     const std::string dae = ConvertAndCompare(t, "rich", 1, "VerboseTextures");  // 1: damaged
+    ConvertGltfAndCompare(t, "rich");
     EXPECT_EQ(StrictXmlErrors({dae}), "");
     const PyColladaInfo py = RunPyCollada(dae);
     ASSERT_TRUE(py.ok) << py.output;
