@@ -1,0 +1,173 @@
+#include "gltf/animations.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "gltf/curves.h"
+
+namespace gltf {
+
+void EulerToQuaternion(double x, double y, double z, double q[4]) {
+    const double cx = std::cos(x / 2), sx = std::sin(x / 2);
+    const double cy = std::cos(y / 2), sy = std::sin(y / 2);
+    const double cz = std::cos(z / 2), sz = std::sin(z / 2);
+    // qz * qy * qx
+    q[0] = cz * cy * sx - sz * sy * cx;
+    q[1] = cz * sy * cx + sz * cy * sx;
+    q[2] = sz * cy * cx - cz * sy * sx;
+    q[3] = cz * cy * cx + sz * sy * sx;
+}
+
+std::vector<NodeCurves> CurvesByNode(const Scene& scene) {
+    std::vector<NodeCurves> nodeCurves;
+    for (const SceneCurve& curve : scene.curves) {
+        if (curve.node < 0 || curve.property == CurveProperty::kOther) continue;
+        NodeCurves* entry = nullptr;
+        for (NodeCurves& n : nodeCurves)
+            if (n.node == curve.node) entry = &n;
+        if (!entry) {
+            nodeCurves.push_back(NodeCurves{curve.node});
+            entry = &nodeCurves.back();
+        }
+        const int p = int(curve.property) - int(CurveProperty::kTranslateX);
+        if (p < 3) entry->translate[p] = curve.curve;
+        else entry->rotate[p - 3] = curve.curve;
+    }
+    return nodeCurves;
+}
+
+std::vector<AnimationRange> AnimationRanges(const Scene& scene, const std::vector<NodeCurves>& nodeCurves) {
+    std::vector<AnimationRange> ranges;
+    for (const AnimationClip* clip : scene.clips) {
+        const double start = std::isfinite(clip->start) ? double(clip->start) : 0.0;
+        const double end = std::isfinite(clip->end) && clip->end > clip->start ? double(clip->end) : start;
+        ranges.push_back({clip->name.value, start, end, clip});
+    }
+    if (ranges.empty() && !nodeCurves.empty())
+        ranges.push_back({"Timeline", 0.0, std::isfinite(scene.endTime) ? scene.endTime : 0.0, nullptr});
+    return ranges;
+}
+
+// The animation samplers of one time range, their data in the buffer.
+std::vector<Sampler> AddAnimation(Buffer& buffer, const Scene& scene, const std::vector<NodeCurves>& nodes,
+                                  const AnimationRange& range) {
+    std::vector<Sampler> samplers;
+    for (const NodeCurves& node : nodes) {
+        const SceneNode& target = scene.nodes[size_t(node.node)];
+        for (int kind = 0; kind < 2; ++kind) {
+            const AnimationCurve* const* curves = kind == 0 ? node.translate : node.rotate;
+            std::vector<const AnimationCurve*> used;
+            for (int i = 0; i < 3; ++i)
+                if (curves[i]) used.push_back(curves[i]);
+            if (used.empty()) continue;
+            const std::vector<double> times = SampleTimes(used, range.start, range.end);
+            std::vector<float> input, output;
+            std::vector<double> previous;
+            for (double t : times) {
+                input.push_back(float(t - range.start));
+                double v[3];
+                for (int i = 0; i < 3; ++i) {
+                    const float fixed = kind == 0 ? target.translation[i] : target.rotation[i];
+                    v[i] = curves[i] ? CurveValue(*curves[i], t) : double(fixed);
+                    if (!std::isfinite(v[i])) v[i] = 0;
+                }
+                if (kind == 0) {
+                    // A root node's place is in metres (see the node's scale).
+                    for (double c : v) output.push_back(float(target.parent < 0 ? c * kMetresPerUnit : c));
+                    continue;
+                }
+                double q[4];
+                EulerToQuaternion(v[0], v[1], v[2], q);
+                // Neighbouring keys on the same side, so the turn between
+                // them takes the short way.
+                if (!previous.empty() && q[0] * previous[0] + q[1] * previous[1] + q[2] * previous[2] + q[3] * previous[3] < 0)
+                    for (double& c : q) c = -c;
+                previous.assign(q, q + 4);
+                for (double c : q) output.push_back(float(c));
+            }
+            // Times must rise strictly as floats too.
+            size_t kept = 1;
+            const size_t width = kind == 0 ? 3 : 4;
+            for (size_t i = 1; i < input.size(); ++i) {
+                if (!(input[i] > input[kept - 1])) continue;
+                input[kept] = input[i];
+                std::copy(output.begin() + long(i * width), output.begin() + long((i + 1) * width),
+                          output.begin() + long(kept * width));
+                ++kept;
+            }
+            input.resize(kept);
+            output.resize(kept * width);
+            Sampler s;
+            s.input = buffer.AddFloats(input, 1, "SCALAR", 0, true);
+            s.output = buffer.AddFloats(output, int(width), kind == 0 ? "VEC3" : "VEC4", 0, false);
+            s.node = node.node;
+            s.path = kind == 0 ? "translation" : "rotation";
+            samplers.push_back(s);
+        }
+    }
+    return samplers;
+}
+
+void WriteAnimationsJson(Json& json, const std::vector<AnimationRange>& ranges,
+                         const std::vector<std::vector<Sampler>>& animations) {
+    bool anyAnimation = false;
+    for (const auto& samplers : animations) anyAnimation = anyAnimation || !samplers.empty();
+    if (!anyAnimation) return;
+    Key(json, "animations");
+    json.StartArray();
+    for (size_t a = 0; a < animations.size(); ++a) {
+        if (animations[a].empty()) continue;
+        const AnimationRange& range = ranges[a];
+        json.StartObject();
+        Key(json, "name");
+        String(json, range.name);
+        Key(json, "channels");
+        json.StartArray();
+        for (size_t s = 0; s < animations[a].size(); ++s) {
+            json.StartObject();
+            Key(json, "sampler");
+            json.Int(int(s));
+            Key(json, "target");
+            json.StartObject();
+            Key(json, "node");
+            json.Int(animations[a][s].node);
+            Key(json, "path");
+            json.String(animations[a][s].path);
+            json.EndObject();
+            json.EndObject();
+        }
+        json.EndArray();
+        Key(json, "samplers");
+        json.StartArray();
+        for (const Sampler& s : animations[a]) {
+            json.StartObject();
+            Key(json, "input");
+            json.Int(s.input);
+            Key(json, "output");
+            json.Int(s.output);
+            Key(json, "interpolation");
+            json.String("LINEAR");
+            json.EndObject();
+        }
+        json.EndArray();
+        // The clip's times on the model's time line (the keys start at 0).
+        Key(json, "extras");
+        json.StartObject();
+        Key(json, "start");
+        json.Double(range.start);
+        Key(json, "end");
+        json.Double(range.end);
+        if (range.clip) {
+            const double loop[2] = {double(range.clip->loopStart), double(range.clip->loopEnd)};
+            Key(json, "loopStart");
+            json.Double(std::isfinite(loop[0]) ? loop[0] : 0.0);
+            Key(json, "loopEnd");
+            json.Double(std::isfinite(loop[1]) ? loop[1] : 0.0);
+        }
+        json.EndObject();
+        json.EndObject();
+    }
+    json.EndArray();
+}
+
+}  // namespace gltf

@@ -1,0 +1,298 @@
+#include "gltf/geometry.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace gltf {
+
+namespace {
+
+float Finite(float v) { return std::isfinite(v) ? v : 0.0f; }
+
+// One glTF vertex per part vertex the triangles use, numbered in order of
+// first use: vertex(numbers) at each first use, index(number) for each
+// corner of every triangle whose three vertices exist.
+template <typename VertexFn, typename IndexFn>
+void Walk(const SceneMesh& mesh, const std::vector<const SceneTriangles*>& lists, VertexFn&& vertex,
+          IndexFn&& index) {
+    const size_t width = size_t(mesh.components);
+    uint32_t next = 0;
+    for (const SceneTriangles* list : lists) {
+        const std::vector<int32_t>& table = list->table;
+        const size_t partVertices = table.empty() ? mesh.positions.size() / 3 : table.size() / width;
+        std::vector<int32_t> number(partVertices, -1);
+        uint32_t corner[3];
+        int filled = 0;
+        bool whole = true;
+        ForEachCorner(*list, [&](uint32_t v) {
+            if (v < partVertices) {
+                if (number[v] < 0) {
+                    number[v] = int32_t(next++);
+                    const int32_t self = int32_t(v);
+                    vertex(table.empty() ? &self : &table[size_t(v) * width]);
+                }
+                corner[filled] = uint32_t(number[v]);
+            } else {
+                whole = false;
+            }
+            if (++filled < 3) return;
+            if (whole)
+                for (uint32_t c : corner) index(c);
+            filled = 0;
+            whole = true;
+        });
+    }
+}
+
+// The attributes of one vertex from its stream numbers: positions as
+// stored, unit normals (a zero normal points along Z), texture coordinates
+// with V turned (glTF's V runs down the picture, the stored V up).
+struct VertexValues {
+    float position[3] = {0, 0, 0};
+    float normal[3] = {0, 0, 1};
+    float texCoord[2] = {0, 1};
+    VertexValues(const SceneMesh& mesh, const int32_t* numbers) {
+        size_t k = 0;
+        const size_t p = size_t(numbers[k++]);
+        if (p * 3 + 2 < mesh.positions.size())
+            for (size_t i = 0; i < 3; ++i) position[i] = Finite(mesh.positions[p * 3 + i]);
+        if (mesh.hasNormals) {
+            const size_t q = size_t(numbers[k++]);
+            if (q * 3 + 2 < mesh.normals.size()) {
+                const double x = Finite(mesh.normals[q * 3]), y = Finite(mesh.normals[q * 3 + 1]),
+                             z = Finite(mesh.normals[q * 3 + 2]);
+                const double length = std::sqrt(x * x + y * y + z * z);
+                if (length > 1e-12) {
+                    normal[0] = float(x / length);
+                    normal[1] = float(y / length);
+                    normal[2] = float(z / length);
+                }
+            }
+        }
+        if (mesh.hasTexCoords) {
+            const size_t t = size_t(numbers[k++]);
+            if (t * 2 + 1 < mesh.texCoords.size()) {
+                texCoord[0] = Finite(mesh.texCoords[t * 2]);
+                texCoord[1] = 1.0f - Finite(mesh.texCoords[t * 2 + 1]);
+            }
+        }
+    }
+};
+
+// One attribute of every vertex as a view and accessor, streamed.
+int AddAttribute(Buffer& buffer, const SceneMesh& mesh, const std::vector<const SceneTriangles*>& lists,
+                 int which, const PrimitiveCounts& counts) {
+    static const int kWidths[3] = {3, 3, 2};
+    static const char* const kTypes[3] = {"VEC3", "VEC3", "VEC2"};
+    const int width = kWidths[which];
+    const size_t count = counts.vertices;
+    const int view = buffer.BeginView(kArrayBuffer);
+    if (!buffer.file) {
+        // Measuring: the sizes and the positions' bounds are known already.
+        buffer.Put(nullptr, count * size_t(width) * sizeof(float));
+        if (which == 0) return buffer.AddAccessor(view, kFloat, count, kTypes[which], counts.min, counts.max);
+        return buffer.AddAccessor(view, kFloat, count, kTypes[which]);
+    }
+    std::vector<double> min(size_t(width), HUGE_VAL), max(size_t(width), -HUGE_VAL);
+    {
+        Block<float> block(buffer);
+        Walk(mesh, lists,
+             [&](const int32_t* numbers) {
+                 const VertexValues v(mesh, numbers);
+                 const float* values = which == 0 ? v.position : which == 1 ? v.normal : v.texCoord;
+                 for (int i = 0; i < width; ++i) {
+                     block.Add(values[i]);
+                     min[size_t(i)] = std::min(min[size_t(i)], double(values[i]));
+                     max[size_t(i)] = std::max(max[size_t(i)], double(values[i]));
+                 }
+             },
+             [](uint32_t) {});
+    }
+    // Positions carry their bounds.
+    if (which != 0) min.clear(), max.clear();
+    return buffer.AddAccessor(view, kFloat, count, kTypes[which], std::move(min), std::move(max));
+}
+
+Primitive AddPrimitive(Buffer& buffer, const SceneMesh& mesh, int material, bool withTangents,
+                       const std::vector<const SceneTriangles*>& lists) {
+    Primitive primitive;
+    primitive.material = material;
+    PrimitiveCounts counts;
+    if (buffer.measured && buffer.nextCounts < buffer.measured->counts.size()) {
+        counts = buffer.measured->counts[buffer.nextCounts++];
+    } else {
+        counts.min.assign(3, HUGE_VAL);
+        counts.max.assign(3, -HUGE_VAL);
+        Walk(mesh, lists,
+             [&](const int32_t* numbers) {
+                 ++counts.vertices;
+                 const VertexValues v(mesh, numbers);
+                 for (size_t i = 0; i < 3; ++i) {
+                     counts.min[i] = std::min(counts.min[i], double(v.position[i]));
+                     counts.max[i] = std::max(counts.max[i], double(v.position[i]));
+                 }
+             },
+             [&](uint32_t) { ++counts.corners; });
+        buffer.counts.push_back(counts);
+    }
+    const size_t vertices = counts.vertices, corners = counts.corners;
+    if (corners == 0) return primitive;
+    primitive.position = AddAttribute(buffer, mesh, lists, 0, counts);
+    if (mesh.hasNormals) primitive.normal = AddAttribute(buffer, mesh, lists, 1, counts);
+    if (mesh.hasTexCoords) primitive.texCoord = AddAttribute(buffer, mesh, lists, 2, counts);
+    if (withTangents) {
+        std::vector<float> positions, normals, texCoords;
+        std::vector<uint32_t> indices;
+        Walk(mesh, lists,
+             [&](const int32_t* numbers) {
+                 const VertexValues v(mesh, numbers);
+                 positions.insert(positions.end(), v.position, v.position + 3);
+                 if (mesh.hasNormals) normals.insert(normals.end(), v.normal, v.normal + 3);
+                 if (mesh.hasTexCoords) texCoords.insert(texCoords.end(), v.texCoord, v.texCoord + 2);
+             },
+             [&](uint32_t i) { indices.push_back(i); });
+        primitive.tangent =
+            buffer.AddFloats(Tangents(positions, normals, texCoords, indices), 4, "VEC4", kArrayBuffer, false);
+    }
+    // 16 bits when every index fits below the restart value 65535.
+    const bool narrow = vertices <= 65535;
+    const int view = buffer.BeginView(kElementArrayBuffer);
+    if (!buffer.file) {
+        buffer.Put(nullptr, corners * (narrow ? 2 : 4));
+    } else if (narrow) {
+        Block<uint16_t> block(buffer);
+        Walk(mesh, lists, [](const int32_t*) {}, [&](uint32_t i) { block.Add(uint16_t(i)); });
+    } else {
+        Block<uint32_t> block(buffer);
+        Walk(mesh, lists, [](const int32_t*) {}, [&](uint32_t i) { block.Add(i); });
+    }
+    primitive.indices = buffer.AddAccessor(view, narrow ? kUnsignedShort : kUnsignedInt, corners, "SCALAR");
+    return primitive;
+}
+
+}  // namespace
+
+std::vector<float> Tangents(const std::vector<float>& positions, const std::vector<float>& normals,
+                            const std::vector<float>& texCoords, const std::vector<uint32_t>& indices) {
+    const size_t n = positions.size() / 3;
+    std::vector<double> tan(n * 3, 0.0), bit(n * 3, 0.0);
+    for (size_t t = 0; t + 2 < indices.size(); t += 3) {
+        const uint32_t a = indices[t], b = indices[t + 1], c = indices[t + 2];
+        double e1[3], e2[3];
+        for (int i = 0; i < 3; ++i) {
+            e1[i] = double(positions[b * 3 + size_t(i)]) - positions[a * 3 + size_t(i)];
+            e2[i] = double(positions[c * 3 + size_t(i)]) - positions[a * 3 + size_t(i)];
+        }
+        double du1 = 0, dv1 = 0, du2 = 0, dv2 = 0;
+        if (!texCoords.empty()) {
+            du1 = double(texCoords[b * 2]) - texCoords[a * 2];
+            dv1 = double(texCoords[b * 2 + 1]) - texCoords[a * 2 + 1];
+            du2 = double(texCoords[c * 2]) - texCoords[a * 2];
+            dv2 = double(texCoords[c * 2 + 1]) - texCoords[a * 2 + 1];
+        }
+        const double det = du1 * dv2 - du2 * dv1;
+        if (!(std::fabs(det) > 1e-20)) continue;
+        const double r = 1 / det;
+        for (uint32_t v : {a, b, c})
+            for (int i = 0; i < 3; ++i) {
+                tan[v * 3 + size_t(i)] += (e1[i] * dv2 - e2[i] * dv1) * r;
+                bit[v * 3 + size_t(i)] += (e2[i] * du1 - e1[i] * du2) * r;
+            }
+    }
+    std::vector<float> out(n * 4);
+    for (size_t v = 0; v < n; ++v) {
+        const double nz[3] = {0, 0, 1};
+        const double* nv = nz;
+        double nn[3];
+        if (!normals.empty()) {
+            for (int i = 0; i < 3; ++i) nn[i] = normals[v * 3 + size_t(i)];
+            nv = nn;
+        }
+        double t[3] = {tan[v * 3], tan[v * 3 + 1], tan[v * 3 + 2]};
+        const double d = t[0] * nv[0] + t[1] * nv[1] + t[2] * nv[2];
+        for (int i = 0; i < 3; ++i) t[i] -= nv[i] * d;
+        double length = std::sqrt(t[0] * t[0] + t[1] * t[1] + t[2] * t[2]);
+        if (!(length > 1e-9) || !std::isfinite(length)) {
+            // Across the normal: the axis it leans on least, made perpendicular.
+            const double axis[3] = {std::fabs(nv[0]) < 0.9 ? 1.0 : 0.0, std::fabs(nv[0]) < 0.9 ? 0.0 : 1.0, 0};
+            const double e = axis[0] * nv[0] + axis[1] * nv[1];
+            for (int i = 0; i < 3; ++i) t[i] = axis[i] - nv[i] * e;
+            length = std::sqrt(t[0] * t[0] + t[1] * t[1] + t[2] * t[2]);
+        }
+        const double cross[3] = {nv[1] * t[2] - nv[2] * t[1], nv[2] * t[0] - nv[0] * t[2], nv[0] * t[1] - nv[1] * t[0]};
+        const double handed = cross[0] * bit[v * 3] + cross[1] * bit[v * 3 + 1] + cross[2] * bit[v * 3 + 2];
+        for (int i = 0; i < 3; ++i) out[v * 4 + size_t(i)] = float(t[i] / length);
+        out[v * 4 + 3] = handed < 0 ? -1.0f : 1.0f;
+    }
+    return out;
+}
+
+std::vector<Primitive> AddMesh(Buffer& buffer, const Scene& scene, const SceneMesh& mesh) {
+    std::vector<Primitive> primitives;
+    if (!mesh.hasPositions || mesh.components < 1) return primitives;
+    std::vector<int32_t> order;
+    for (const SceneTriangles& list : mesh.triangles) {
+        if (list.count <= 0) continue;
+        bool seen = false;
+        for (int32_t m : order) seen = seen || m == list.material;
+        if (!seen) order.push_back(list.material);
+    }
+    for (int32_t material : order) {
+        std::vector<const SceneTriangles*> lists;
+        for (const SceneTriangles& list : mesh.triangles)
+            if (list.material == material && list.count > 0) lists.push_back(&list);
+        // A normal map needs tangents beside the normals.
+        const bool normalMap = material >= 0 && size_t(material) < scene.materials.size() &&
+                               scene.materials[size_t(material)].Map("NORM");
+        Primitive primitive = AddPrimitive(buffer, mesh, material, normalMap, lists);
+        if (primitive.indices >= 0) primitives.push_back(primitive);
+    }
+    return primitives;
+}
+
+void WriteMeshesJson(Json& json, const Scene& scene, const std::vector<int>& meshOf,
+                     const std::vector<std::vector<Primitive>>& meshes) {
+    if (meshes.empty()) return;
+    Key(json, "meshes");
+    json.StartArray();
+    for (size_t m = 0; m < scene.meshes.size(); ++m) {
+        if (meshOf[m] < 0) continue;
+        json.StartObject();
+        Key(json, "name");
+        String(json, scene.meshes[m].name);
+        Key(json, "primitives");
+        json.StartArray();
+        for (const Primitive& p : meshes[size_t(meshOf[m])]) {
+            json.StartObject();
+            Key(json, "attributes");
+            json.StartObject();
+            Key(json, "POSITION");
+            json.Int(p.position);
+            if (p.normal >= 0) {
+                Key(json, "NORMAL");
+                json.Int(p.normal);
+            }
+            if (p.texCoord >= 0) {
+                Key(json, "TEXCOORD_0");
+                json.Int(p.texCoord);
+            }
+            if (p.tangent >= 0) {
+                Key(json, "TANGENT");
+                json.Int(p.tangent);
+            }
+            json.EndObject();
+            Key(json, "indices");
+            json.Int(p.indices);
+            if (p.material >= 0 && size_t(p.material) < scene.materials.size()) {
+                Key(json, "material");
+                json.Int(p.material);
+            }
+            json.EndObject();
+        }
+        json.EndArray();
+        json.EndObject();
+    }
+    json.EndArray();
+}
+
+}  // namespace gltf

@@ -1,0 +1,52 @@
+#include "gltf/json_text.h"
+
+#include <cctype>
+#include <cmath>
+
+#include "core/str.h"
+
+namespace gltf {
+
+void WriteNumbers(Json& json, const double* v, int n) {
+    json.StartArray();
+    for (int i = 0; i < n; ++i) json.Double(std::isfinite(v[i]) ? v[i] : 0.0);
+    json.EndArray();
+}
+
+void WriteColour(Json& json, const float* c, int n) {
+    double v[4];
+    for (int i = 0; i < n; ++i) v[i] = double(c[i]);
+    WriteNumbers(json, v, n);
+}
+
+void Key(Json& json, const char* key) { json.Key(key); }
+
+void TextureRef(Json& json, const char* key, int texture) {
+    json.Key(key);
+    json.StartObject();
+    json.Key("index");
+    json.Int(texture);
+    json.EndObject();
+}
+
+void String(Json& json, const std::string& text) {
+    const std::string utf8 = ToUtf8(text);
+    json.String(utf8.c_str(), rapidjson::SizeType(utf8.size()));
+}
+
+std::string PercentEncoded(const std::string& text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
+            out += char(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+}  // namespace gltf

@@ -1,0 +1,24 @@
+// The JSON text of the glTF document and the shapes of values it writes often.
+#pragma once
+
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include <string>
+
+namespace gltf {
+
+using Json = rapidjson::Writer<rapidjson::StringBuffer>;
+
+void Key(Json& json, const char* key);
+// The text in UTF-8.
+void String(Json& json, const std::string& text);
+// An array of n numbers; one that is not finite is written as 0.
+void WriteNumbers(Json& json, const double* v, int n);
+void WriteColour(Json& json, const float* c, int n);
+// "key": {"index": texture}.
+void TextureRef(Json& json, const char* key, int texture);
+// The text as a URI: every byte but letters, digits and "-_.~" as %XX.
+std::string PercentEncoded(const std::string& text);
+
+}  // namespace gltf

@@ -1,0 +1,45 @@
+// The materials and images of a glTF document: the composed maps as PNG
+// images (in the GLB's buffer, or PNG files beside a .gltf file), one
+// texture per image, and one metallic-roughness material per scene material
+// with its maps and the DAE's colours in "extras".
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "gltf/buffer.h"
+#include "scene/scene.h"
+
+namespace gltf {
+
+// Holds every map as PNG bytes, in the order the scene lists its images.
+class PngSink : public TextureSink {
+public:
+    std::vector<std::vector<unsigned char>> pngs;
+    void Map(const SceneImage& image, const PixelImage& picture) override;
+    // The PNG file name of an image: its file name with ".png" for its extension.
+    static std::string PngName(const SceneImage& image);
+};
+
+// The images the document holds: each scene image with PNG bytes, in order.
+struct Images {
+    std::vector<int> imageOf;         // per scene image: its glTF image, -1 none
+    std::vector<size_t> imageSource;  // per glTF image: its scene image
+    std::vector<int> imageViews;      // per glTF image in a GLB: its buffer view
+};
+
+// Lists the images; in a GLB (binary) their PNG bytes go into the buffer.
+void AddImages(Buffer& buffer, const Scene& scene, const PngSink& sink, bool binary, Images& images);
+
+// "materials", nothing when the scene has none.
+void WriteMaterialsJson(Json& json, const Scene& scene, const std::vector<int>& imageOf);
+
+// "images", "samplers" and "textures" (one per image): in a GLB each image
+// names its buffer view, else its PNG file. Nothing without images.
+void WriteImagesJson(Json& json, const Scene& scene, const Images& images, bool binary);
+
+// Saves each image's PNG file into folder; a failed save is reported and
+// the others still go.
+void SavePngFiles(const Scene& scene, const PngSink& sink, const Images& images, const std::string& folder);
+
+}  // namespace gltf
