@@ -18,10 +18,23 @@ void EulerToQuaternion(double x, double y, double z, double q[4]) {
     q[3] = cz * cy * cx + sz * sy * sx;
 }
 
-std::vector<NodeCurves> CurvesByNode(const Scene& scene) {
+namespace {
+
+// The curves that drive a node's translation or rotation, by node in order
+// of first appearance: every such curve of the scene, or with a clip only
+// those its tracks link (connected links) that have keys.
+std::vector<NodeCurves> CurvesByNode(const Scene& scene, const AnimationClip* clip) {
+    std::vector<int32_t> tracked;
+    if (clip)
+        for (const auto& track : clip->tracks)
+            for (size_t i = 0; i < track->curveIndices.size() && i < track->links.size(); ++i)
+                if (track->links[i].connected) tracked.push_back(track->curveIndices[i]);
     std::vector<NodeCurves> nodeCurves;
     for (const SceneCurve& curve : scene.curves) {
         if (curve.node < 0 || curve.property == CurveProperty::kOther) continue;
+        if (clip && (curve.curve->keys.empty() ||
+                     std::find(tracked.begin(), tracked.end(), curve.curve->index) == tracked.end()))
+            continue;
         NodeCurves* entry = nullptr;
         for (NodeCurves& n : nodeCurves)
             if (n.node == curve.node) entry = &n;
@@ -36,23 +49,28 @@ std::vector<NodeCurves> CurvesByNode(const Scene& scene) {
     return nodeCurves;
 }
 
-std::vector<AnimationRange> AnimationRanges(const Scene& scene, const std::vector<NodeCurves>& nodeCurves) {
+}  // namespace
+
+std::vector<AnimationRange> AnimationRanges(const Scene& scene) {
     std::vector<AnimationRange> ranges;
     for (const AnimationClip* clip : scene.clips) {
         const double start = std::isfinite(clip->start) ? double(clip->start) : 0.0;
         const double end = std::isfinite(clip->end) && clip->end > clip->start ? double(clip->end) : start;
-        ranges.push_back({clip->name.value, start, end, clip});
+        ranges.push_back({clip->name.value, start, end, clip, CurvesByNode(scene, clip)});
     }
-    if (ranges.empty() && !nodeCurves.empty())
-        ranges.push_back({"Timeline", 0.0, std::isfinite(scene.endTime) ? scene.endTime : 0.0, nullptr});
+    if (ranges.empty()) {
+        std::vector<NodeCurves> all = CurvesByNode(scene, nullptr);
+        if (!all.empty())
+            ranges.push_back({"Timeline", 0.0, std::isfinite(scene.endTime) ? scene.endTime : 0.0, nullptr,
+                              std::move(all)});
+    }
     return ranges;
 }
 
 // The animation samplers of one time range, their data in the buffer.
-std::vector<Sampler> AddAnimation(Buffer& buffer, const Scene& scene, const std::vector<NodeCurves>& nodes,
-                                  const AnimationRange& range) {
+std::vector<Sampler> AddAnimation(Buffer& buffer, const Scene& scene, const AnimationRange& range) {
     std::vector<Sampler> samplers;
-    for (const NodeCurves& node : nodes) {
+    for (const NodeCurves& node : range.nodes) {
         const SceneNode& target = scene.nodes[size_t(node.node)];
         for (int kind = 0; kind < 2; ++kind) {
             const AnimationCurve* const* curves = kind == 0 ? node.translate : node.rotate;
@@ -108,6 +126,45 @@ std::vector<Sampler> AddAnimation(Buffer& buffer, const Scene& scene, const std:
     return samplers;
 }
 
+namespace {
+
+// The range's times on the model's time line: start, end and a clip's loop.
+void WriteTimes(Json& json, const AnimationRange& range) {
+    Key(json, "start");
+    json.Double(range.start);
+    Key(json, "end");
+    json.Double(range.end);
+    if (range.clip) {
+        const double loop[2] = {double(range.clip->loopStart), double(range.clip->loopEnd)};
+        Key(json, "loopStart");
+        json.Double(std::isfinite(loop[0]) ? loop[0] : 0.0);
+        Key(json, "loopEnd");
+        json.Double(std::isfinite(loop[1]) ? loop[1] : 0.0);
+    }
+}
+
+}  // namespace
+
+void WriteClipsJson(Json& json, const std::vector<AnimationRange>& ranges,
+                    const std::vector<std::vector<Sampler>>& animations) {
+    if (ranges.empty() || !ranges.front().clip) return;
+    Key(json, "clips");
+    json.StartArray();
+    int animation = 0;
+    for (size_t a = 0; a < ranges.size(); ++a) {
+        json.StartObject();
+        Key(json, "name");
+        String(json, ranges[a].name);
+        WriteTimes(json, ranges[a]);
+        if (!animations[a].empty()) {
+            Key(json, "animation");
+            json.Int(animation++);
+        }
+        json.EndObject();
+    }
+    json.EndArray();
+}
+
 void WriteAnimationsJson(Json& json, const std::vector<AnimationRange>& ranges,
                          const std::vector<std::vector<Sampler>>& animations) {
     bool anyAnimation = false;
@@ -153,17 +210,7 @@ void WriteAnimationsJson(Json& json, const std::vector<AnimationRange>& ranges,
         // The clip's times on the model's time line (the keys start at 0).
         Key(json, "extras");
         json.StartObject();
-        Key(json, "start");
-        json.Double(range.start);
-        Key(json, "end");
-        json.Double(range.end);
-        if (range.clip) {
-            const double loop[2] = {double(range.clip->loopStart), double(range.clip->loopEnd)};
-            Key(json, "loopStart");
-            json.Double(std::isfinite(loop[0]) ? loop[0] : 0.0);
-            Key(json, "loopEnd");
-            json.Double(std::isfinite(loop[1]) ? loop[1] : 0.0);
-        }
+        WriteTimes(json, range);
         json.EndObject();
         json.EndObject();
     }

@@ -30,6 +30,7 @@ struct AnimationRange {
     std::string name;
     double start, end;
     const AnimationClip* clip;  // null: the whole timeline
+    std::vector<NodeCurves> nodes;  // what it drives
 };
 
 struct Sampler {
@@ -38,17 +39,21 @@ struct Sampler {
     const char* path;
 };
 
-// The scene's curves that drive a node's translation or rotation, by node
-// in order of first appearance.
-std::vector<NodeCurves> CurvesByNode(const Scene& scene);
+// One range per clip, driving the curves its tracks link (connected links)
+// that have keys; a curve without keys inside the clip holds its value over
+// it. Without clips, one range over the whole time line driving every curve,
+// when any curve drives a node.
+std::vector<AnimationRange> AnimationRanges(const Scene& scene);
 
-// One range per clip; without clips, one over the whole time line when any
-// curve drives a node.
-std::vector<AnimationRange> AnimationRanges(const Scene& scene, const std::vector<NodeCurves>& nodeCurves);
+// The animation samplers of one time range, their data in the buffer; none
+// when the range drives nothing.
+std::vector<Sampler> AddAnimation(Buffer& buffer, const Scene& scene, const AnimationRange& range);
 
-// The animation samplers of one time range, their data in the buffer.
-std::vector<Sampler> AddAnimation(Buffer& buffer, const Scene& scene, const std::vector<NodeCurves>& nodes,
-                                  const AnimationRange& range);
+// "clips" in the scene's extras: every clip with its times, and the index of
+// its animation when it has one (a clip driving nothing has none, as glTF
+// allows no animation without channels). Nothing without clips.
+void WriteClipsJson(Json& json, const std::vector<AnimationRange>& ranges,
+                    const std::vector<std::vector<Sampler>>& animations);
 
 // "animations": one per range that has samplers; nothing when none has.
 void WriteAnimationsJson(Json& json, const std::vector<AnimationRange>& ranges,

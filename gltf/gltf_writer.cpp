@@ -1,6 +1,7 @@
 // glTF 2.0 from the scene: nodes as the scene names and places them, one
 // primitive per material with de-duplicated vertices, materials with their
-// composed maps as PNG images, and one animation per clip sampled at 30
+// composed maps as PNG images, and one animation per clip playing the curves
+// its tracks link, sampled at 30
 // frames per second plus the key times. What glTF has no field for travels in
 // "extras". This file holds the document and its framing; the stages are
 // the buffer, the geometry, the materials and images, and the animations.
@@ -61,7 +62,6 @@ struct Content {
     const Scene& scene;
     const PngSink& sink;
     const Target& target;
-    std::vector<NodeCurves> nodeCurves;
     std::vector<AnimationRange> ranges;
 };
 
@@ -78,13 +78,14 @@ void Fill(const Content& content, Buffer& buffer, Layout& layout) {
     }
     AddImages(buffer, scene, content.sink, content.target.binary, layout.images);
     for (const AnimationRange& range : content.ranges)
-        layout.animations.push_back(AddAnimation(buffer, scene, content.nodeCurves, range));
+        layout.animations.push_back(AddAnimation(buffer, scene, range));
     buffer.Pad();
 }
 
 // "asset", "scene" and "scenes": the one scene, named as the file, holding
 // the root nodes.
-void WriteSceneJson(Json& json, const Scene& scene, const Target& target) {
+void WriteSceneJson(Json& json, const Content& content, const Layout& layout) {
+    const Scene& scene = content.scene;
     Key(json, "asset");
     json.StartObject();
     Key(json, "version");
@@ -98,12 +99,13 @@ void WriteSceneJson(Json& json, const Scene& scene, const Target& target) {
     json.StartArray();
     json.StartObject();
     Key(json, "name");
-    String(json, target.name);
+    String(json, content.target.name);
     Key(json, "nodes");
     json.StartArray();
     for (int32_t root : scene.roots) json.Int(root);
     json.EndArray();
-    // The document's time line and the model's version, as the DAE has them.
+    // The document's time line and the model's version, as the DAE has
+    // them, and the clips.
     Key(json, "extras");
     json.StartObject();
     Key(json, "frameRate");
@@ -112,6 +114,7 @@ void WriteSceneJson(Json& json, const Scene& scene, const Target& target) {
     json.Double(std::isfinite(scene.endTime) ? scene.endTime : 0.0);
     Key(json, "version");
     json.Int(scene.version);
+    WriteClipsJson(json, content.ranges, layout.animations);
     json.EndObject();
     json.EndObject();
     json.EndArray();
@@ -162,7 +165,7 @@ json.EndArray();
 void WriteDocumentJson(Json& json, const Content& content, const Layout& layout, const Buffer& buffer,
                        const std::string& binName) {
     json.StartObject();
-    WriteSceneJson(json, content.scene, content.target);
+    WriteSceneJson(json, content, layout);
     WriteNodesJson(json, content.scene, layout.meshOf);
     WriteMeshesJson(json, content.scene, layout.meshOf, layout.meshes);
     WriteMaterialsJson(json, content.scene, layout.images.imageOf);
@@ -231,8 +234,7 @@ bool WriteGltf(const Model& model, const char* outputPath) {
 
     const std::string binName = ToUtf8(target.name) + ".bin";
     // Animations: one per clip, or one over the whole timeline.
-    Content content{*scene, sink, target, CurvesByNode(*scene), {}};
-    content.ranges = AnimationRanges(*scene, content.nodeCurves);
+    const Content content{*scene, sink, target, AnimationRanges(*scene)};
     Buffer buffer;
     Layout layout;
     Fill(content, buffer, layout);

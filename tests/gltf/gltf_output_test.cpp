@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -284,4 +285,74 @@ TEST(GltfOutput, BlenderImportsTheSample) {
     EXPECT_NE(output.find("glb material MAT[Hull]_SHD[ship] base=hull_DIFF emission=hull_GLOW normal=hull_NORM"),
               std::string::npos) << output;
     EXPECT_EQ(std::set<std::string>(glbActions.begin(), glbActions.end()), (std::set<std::string>{"Deploy", "Fire"}));
+}
+
+// Each clip's animation drives exactly the curves its tracks link (connected
+// links, in the curves' order); a clip linking none has no animation but is
+// listed in the scene's extras; without clips one "Timeline" drives every
+// curve. Lines "<animation> <node> <path>", then "clip <name> <start>-<end>
+// [animation]".
+TEST(GltfOutput, EachClipPlaysTheCurvesItsTracksLink) {
+    auto clip = [](AnimationSet& set, const char* name, float start, float end, std::vector<int32_t> curves) {
+        auto c = std::make_unique<AnimationClip>();
+        c->name.Set(name);
+        c->start = c->loopStart = start;
+        c->end = c->loopEnd = end;
+        auto track = std::make_unique<ClipTrack>();
+        track->name.Set("Track");
+        track->curveIndices = curves;
+        track->links.resize(curves.size());
+        c->tracks.push_back(std::move(track));
+        set.clips.push_back(std::move(c));
+    };
+    const std::string sample = "Deploy JNT[Turret] rotation\nDeploy JNT[Gun] rotation\nDeploy JNT[Hull] translation\n"
+                               "Fire JNT[Gun] translation\nFire ROOT_LOD[0] rotation\nFire JNT[EngineL] translation\n"
+                               "clip Deploy 0-2 0\nclip Fire 2-3 1\n";
+    const struct {
+        const char* name;
+        std::function<void(AnimationSet&)> change;
+        std::string expected;
+    } cases[] = {
+        {"sample", [](AnimationSet&) {}, sample},
+        // The turret and the hull have keys inside 0-2 too; Late holds the
+        // turret's last value (no key of it inside 2.5-3).
+        {"one joint", [&](AnimationSet& s) { s.clips.clear(); clip(s, "Aim", 0, 2, {1}); clip(s, "Late", 2.5f, 3, {0}); },
+         "Aim JNT[Gun] rotation\nLate JNT[Turret] rotation\nclip Aim 0-2 0\nclip Late 2.5-3 1\n"},
+        {"no link", [&](AnimationSet& s) { clip(s, "Idle", 1, 2, {99}); clip(s, "Empty", 0, 1, {}); },
+         sample + "clip Idle 1-2\nclip Empty 0-1\n"},
+        {"no clips", [](AnimationSet& s) { s.clips.clear(); },
+         "Timeline JNT[Turret] rotation\nTimeline JNT[Gun] translation\nTimeline JNT[Gun] rotation\n"
+         "Timeline JNT[Hull] translation\nTimeline ROOT_LOD[0] rotation\nTimeline JNT[EngineL] translation\n"},
+    };
+    TempFolder t;
+    std::string files;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::unique_ptr<AnimationSet> set = BuildSampleAnimation();
+        c.change(*set);
+        const std::string glb = t.File(std::string(c.name) + "/m.glb");
+        ASSERT_TRUE(WriteModelFiles(t.File(std::string(c.name) + "/m.zem"), *BuildSampleModel(), set.get()));
+        Convert(t.File(std::string(c.name) + "/m.zem"), glb);
+        files += " " + ShellQuote(glb);
+        const Glb read(glb);
+        ASSERT_TRUE(read.json.IsObject());
+        const auto& json = read.json;
+        std::ostringstream lines;
+        if (json.HasMember("animations"))
+            for (const auto& a : json["animations"].GetArray())
+                for (const auto& channel : a["channels"].GetArray())
+                    lines << a["name"].GetString() << " " << json["nodes"][channel["target"]["node"].GetInt()]["name"].GetString()
+                          << " " << channel["target"]["path"].GetString() << "\n";
+        const auto& extras = json["scenes"][0]["extras"];
+        if (extras.HasMember("clips"))
+            for (const auto& listed : extras["clips"].GetArray()) {
+                lines << "clip " << listed["name"].GetString() << " " << listed["start"].GetDouble() << "-"
+                      << listed["end"].GetDouble();
+                if (listed.HasMember("animation")) lines << " " << listed["animation"].GetInt();
+                lines << "\n";
+            }
+        EXPECT_EQ(lines.str(), c.expected);
+    }
+    const RunResult validated = RunShell("NODE_PATH=" + ShellQuote(kNodeModules) + " node " + ShellQuote(kValidator) + files);
+    EXPECT_EQ(validated.status, 0) << validated.output;
 }
