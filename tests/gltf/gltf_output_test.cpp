@@ -14,6 +14,8 @@
 #include <set>
 #include <sstream>
 
+#include "gltf/animations.h"
+#include "gltf/geometry.h"
 #include "tests/support/dae_checks.h"
 #include "tests/support/test_util.h"
 
@@ -355,4 +357,146 @@ TEST(GltfOutput, EachClipPlaysTheCurvesItsTracksLink) {
     }
     const RunResult validated = RunShell("NODE_PATH=" + ShellQuote(kNodeModules) + " node " + ShellQuote(kValidator) + files);
     EXPECT_EQ(validated.status, 0) << validated.output;
+}
+
+// The stages as properties. Tangents: unit length, across the normal,
+// along rising U, w telling whether V runs the other way of normal x tangent.
+// Rows: the UV of the corners (0,0,0), (1,0,0), (0,1,0) of a triangle facing
+// normal, and the tangent and w expected.
+TEST(GltfStages, TangentsAreUnitAcrossTheNormalAndHanded) {
+    const struct {
+        float uv[6];
+        float normal[3];
+        float tangent[3];
+        float w;
+    } cases[] = {
+        {{0, 0, 1, 0, 0, 1}, {0, 0, 1}, {1, 0, 0}, 1},     // U along X, V along Y
+        {{0, 0, -1, 0, 0, 1}, {0, 0, 1}, {-1, 0, 0}, -1},  // U mirrored
+        {{0, 0, 1, 0, 0, -1}, {0, 0, 1}, {1, 0, 0}, -1},   // V mirrored
+        {{0, 0, 0, 1, 1, 0}, {0, 0, 1}, {0, 1, 0}, -1},    // U along Y, V along X
+        {{0, 0, 1, 0, 0, 1}, {0.6f, 0, 0.8f}, {0.8f, 0, -0.6f}, 1},  // a leaning normal: made perpendicular
+        {{0, 0, 0, 0, 0, 0}, {0, 0, 1}, {1, 0, 0}, 1},     // no U direction: any direction across
+        {{0, 0, 0, 0, 0, 0}, {1, 0, 0}, {0, 1, 0}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(std::vector<float>(c.uv, c.uv + 6)));
+        const std::vector<float> positions = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+        const std::vector<float> normals = {c.normal[0], c.normal[1], c.normal[2], c.normal[0], c.normal[1],
+                                            c.normal[2], c.normal[0], c.normal[1], c.normal[2]};
+        const std::vector<float> t = gltf::Tangents(positions, normals, std::vector<float>(c.uv, c.uv + 6), {0, 1, 2});
+        ASSERT_EQ(t.size(), 12u);
+        for (size_t v = 0; v < 3; ++v) {
+            for (size_t i = 0; i < 3; ++i) EXPECT_NEAR(t[v * 4 + i], c.tangent[i], 1e-6) << "vertex " << v;
+            EXPECT_EQ(t[v * 4 + 3], c.w) << "vertex " << v;
+        }
+    }
+}
+
+// Rotation about X, then Y, then Z: the quaternion turns vectors as the
+// matrix Rz * Ry * Rx does.
+TEST(GltfStages, EulerAnglesTurnAsTheirMatrices) {
+    const double angles[][3] = {{0.3, 0, 0}, {0, -1.2, 0}, {0, 0, 2.5}, {0.4, 0.7, -0.2}, {3.0, -1.5, 1.0}};
+    for (const auto& a : angles) {
+        double q[4];
+        gltf::EulerToQuaternion(a[0], a[1], a[2], q);
+        const double cx = std::cos(a[0]), sx = std::sin(a[0]), cy = std::cos(a[1]), sy = std::sin(a[1]),
+                     cz = std::cos(a[2]), sz = std::sin(a[2]);
+        const double rx[3][3] = {{1, 0, 0}, {0, cx, -sx}, {0, sx, cx}};
+        const double ry[3][3] = {{cy, 0, sy}, {0, 1, 0}, {-sy, 0, cy}};
+        const double rz[3][3] = {{cz, -sz, 0}, {sz, cz, 0}, {0, 0, 1}};
+        for (int axis = 0; axis < 3; ++axis) {
+            double v[3] = {axis == 0 ? 1.0 : 0, axis == 1 ? 1.0 : 0, axis == 2 ? 1.0 : 0};
+            for (const auto* m : {rx, ry, rz}) {
+                const double w[3] = {m[0][0] * v[0] + m[0][1] * v[1] + m[0][2] * v[2],
+                                     m[1][0] * v[0] + m[1][1] * v[1] + m[1][2] * v[2],
+                                     m[2][0] * v[0] + m[2][1] * v[1] + m[2][2] * v[2]};
+                std::copy(w, w + 3, v);
+            }
+            // v' = v + 2 w (u x v) + 2 u x (u x v), u the vector part.
+            const double u[3] = {q[0], q[1], q[2]}, e[3] = {axis == 0 ? 1.0 : 0, axis == 1 ? 1.0 : 0, axis == 2 ? 1.0 : 0};
+            const double uv[3] = {u[1] * e[2] - u[2] * e[1], u[2] * e[0] - u[0] * e[2], u[0] * e[1] - u[1] * e[0]};
+            const double uuv[3] = {u[1] * uv[2] - u[2] * uv[1], u[2] * uv[0] - u[0] * uv[2], u[0] * uv[1] - u[1] * uv[0]};
+            for (int i = 0; i < 3; ++i) EXPECT_NEAR(e[i] + 2 * q[3] * uv[i] + 2 * uuv[i], v[i], 1e-12);
+        }
+    }
+}
+
+// The sample's GLB as the stages lay it out: views aligned to 4 bytes, in
+// order without overlap inside the one buffer, each holding its accessor
+// exactly; tangents unit and across the normals; sampled rotations those of
+// the curves' angles at the key times (rows: animation, node, time in the
+// clip, axis, angle).
+TEST(GltfStages, SampleBufferTangentsAndSampledRotations) {
+    TempFolder t;
+    ASSERT_TRUE(WriteSampleModel(t.File("s.zem")));
+    Convert(t.File("s.zem"), t.File("s.glb"));
+    const Glb glb(t.File("s.glb"));
+    ASSERT_TRUE(glb.json.IsObject());
+    const auto& json = glb.json;
+    const size_t length = json["buffers"][0]["byteLength"].GetUint64();
+    EXPECT_EQ(glb.bin.size(), length);
+    EXPECT_EQ(length % 4, 0u);
+    size_t end = 0;
+    for (const auto& view : json["bufferViews"].GetArray()) {
+        const size_t at = view["byteOffset"].GetUint64();
+        EXPECT_EQ(at % 4, 0u);
+        EXPECT_GE(at, end);
+        EXPECT_LT(at - end, 4u) << "no gap beyond the padding";
+        end = at + view["byteLength"].GetUint64();
+    }
+    EXPECT_LE(end, length);
+    EXPECT_GT(end + 4, length);
+    const std::map<std::string, size_t> widths = {{"SCALAR", 1}, {"VEC2", 2}, {"VEC3", 3}, {"VEC4", 4}};
+    for (const auto& a : json["accessors"].GetArray())
+        EXPECT_EQ(a["count"].GetUint64() * widths.at(a["type"].GetString()) * (a["componentType"].GetInt() == 5123 ? 2 : 4),
+                  json["bufferViews"][a["bufferView"].GetInt()]["byteLength"].GetUint64());
+
+    int tangents = 0;
+    for (const auto& mesh : json["meshes"].GetArray())
+        for (const auto& p : mesh["primitives"].GetArray()) {
+            if (!p["attributes"].HasMember("TANGENT")) continue;
+            ++tangents;
+            const std::vector<double> tv = glb.Values(p["attributes"]["TANGENT"].GetInt());
+            const std::vector<double> nv = glb.Values(p["attributes"]["NORMAL"].GetInt());
+            ASSERT_EQ(tv.size() / 4, nv.size() / 3);
+            for (size_t v = 0; v < nv.size() / 3; ++v) {
+                const double* x = &tv[v * 4];
+                const double* n = &nv[v * 3];
+                EXPECT_NEAR(x[0] * x[0] + x[1] * x[1] + x[2] * x[2], 1.0, 1e-5);
+                EXPECT_NEAR(x[0] * n[0] + x[1] * n[1] + x[2] * n[2], 0.0, 1e-5);
+                EXPECT_EQ(std::fabs(x[3]), 1.0);
+            }
+        }
+    EXPECT_EQ(tangents, 3) << "the three primitives of the hull's normal-mapped material";
+
+    const struct {
+        const char* animation;
+        const char* node;
+        double time;
+        int axis;
+        double angle;
+    } rotations[] = {{"Deploy", "JNT[Turret]", 0, 1, 0},   {"Deploy", "JNT[Turret]", 1, 1, 0.8},
+                     {"Deploy", "JNT[Gun]", 0.5, 0, -0.3}, {"Deploy", "JNT[Gun]", 2, 0, 0},
+                     {"Fire", "ROOT_LOD[0]", 0, 2, 0.2 / 3}, {"Fire", "ROOT_LOD[0]", 1, 2, 0.1}};
+    for (const auto& r : rotations) {
+        SCOPED_TRACE(std::string(r.animation) + " " + r.node + " " + std::to_string(r.time));
+        std::vector<double> q;
+        for (const auto& a : json["animations"].GetArray()) {
+            if (std::string(a["name"].GetString()) != r.animation) continue;
+            for (const auto& c : a["channels"].GetArray()) {
+                if (json["nodes"][c["target"]["node"].GetInt()]["name"].GetString() != std::string(r.node) ||
+                    c["target"]["path"].GetString() != std::string("rotation"))
+                    continue;
+                const auto& sampler = a["samplers"][c["sampler"].GetInt()];
+                const std::vector<double> times = glb.Values(sampler["input"].GetInt());
+                const std::vector<double> out = glb.Values(sampler["output"].GetInt());
+                for (size_t i = 0; i < times.size(); ++i)
+                    if (std::fabs(times[i] - r.time) < 1e-6) q.assign(out.begin() + long(i * 4), out.begin() + long(i * 4 + 4));
+            }
+        }
+        ASSERT_EQ(q.size(), 4u) << "no sample at that time";
+        const double sign = q[3] < 0 ? -1 : 1;
+        for (int i = 0; i < 3; ++i) EXPECT_NEAR(sign * q[size_t(i)], i == r.axis ? std::sin(r.angle / 2) : 0.0, 1e-6);
+        EXPECT_NEAR(sign * q[3], std::cos(r.angle / 2), 1e-6);
+    }
 }
