@@ -16,6 +16,7 @@
 
 #include "gltf/animations.h"
 #include "gltf/geometry.h"
+#include "gltf/materials.h"
 #include "tests/support/dae_checks.h"
 #include "tests/support/test_util.h"
 
@@ -498,5 +499,89 @@ TEST(GltfStages, SampleBufferTangentsAndSampledRotations) {
         const double sign = q[3] < 0 ? -1 : 1;
         for (int i = 0; i < 3; ++i) EXPECT_NEAR(sign * q[size_t(i)], i == r.axis ? std::sin(r.angle / 2) : 0.0, 1e-6);
         EXPECT_NEAR(sign * q[3], std::cos(r.angle / 2), 1e-6);
+    }
+}
+
+// Indices are 16-bit exactly while every index stays below 65535 (the
+// restart value), and the writing run puts every corner's vertex number
+// into the buffer the measuring run laid out. Rows: triangles of one list
+// over consecutive vertices, then one more list of a single vertex.
+TEST(GltfStages, IndexWidthAndWrittenIndices) {
+    const struct {
+        int triangles;
+        bool extra;
+        int componentType;
+    } cases[] = {{21845, false, 5123}, {21845, true, 5125}, {1, false, 5123}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.triangles + int(c.extra));
+        Scene scene;
+        SceneMesh mesh;
+        mesh.hasPositions = mesh.positionsOnly = true;
+        mesh.components = 1;
+        mesh.positions.resize(size_t(c.triangles) * 9, 1.0f);
+        SceneTriangles list;
+        list.count = c.triangles;
+        PrimitiveGroup group;
+        group.type = kPrimTriList;
+        group.indexCount = c.triangles * 3;
+        for (int i = 0; i < group.indexCount; ++i) group.indices.push_back(uint16_t(i));
+        list.ownGroups.push_back(group);
+        mesh.triangles.push_back(list);
+        if (c.extra) {
+            list.count = 1;
+            list.ownGroups[0].indexCount = 3;
+            list.ownGroups[0].indices = {0, 0, 0};
+            mesh.triangles.push_back(list);
+        }
+        gltf::Buffer measured;
+        ASSERT_EQ(gltf::AddMesh(measured, scene, mesh).size(), 1u);
+        FILE* file = std::tmpfile();
+        ASSERT_NE(file, nullptr);
+        gltf::Buffer written;
+        written.file = file;
+        written.measured = &measured;
+        const std::vector<gltf::Primitive> primitives = gltf::AddMesh(written, scene, mesh);
+        EXPECT_TRUE(written.ok);
+        EXPECT_EQ(written.size, measured.size);
+        const gltf::Accessor& indices = written.accessors[size_t(primitives[0].indices)];
+        EXPECT_EQ(indices.componentType, c.componentType);
+        const size_t corners = size_t(c.triangles) * 3 + (c.extra ? 3 : 0), width = c.componentType == 5123 ? 2 : 4;
+        ASSERT_EQ(indices.count, corners);
+        std::vector<unsigned char> bytes(corners * width);
+        std::fseek(file, long(written.views[size_t(indices.view)].offset), SEEK_SET);
+        ASSERT_EQ(std::fread(bytes.data(), 1, bytes.size(), file), bytes.size());
+        std::fclose(file);
+        for (size_t i = 0; i < corners; ++i) {
+            uint32_t v = 0;
+            std::memcpy(&v, &bytes[i * width], width);
+            ASSERT_EQ(v, std::min<uint32_t>(uint32_t(i), uint32_t(c.triangles * 3))) << "corner " << i;
+        }
+    }
+}
+
+// A material's emission: a GLOW map gives white over the map, else its colour
+// when any channel is lit, else nothing.
+TEST(GltfStages, EmissionOfAMaterial) {
+    const struct {
+        float emission[3];
+        bool glowMap;
+        const char* expected;
+    } cases[] = {{{0, 0, 0}, false, ""},           {{0.5f, 0, 0}, false, "[0.5,0.0,0.0]"},
+                 {{0, 0.5f, 0}, false, "[0.0,0.5,0.0]"}, {{0, 0, 0.5f}, false, "[0.0,0.0,0.5]"},
+                 {{0, 0, 0}, true, "[1.0,1.0,1.0]"}, {{0.5f, 0.5f, 0.5f}, true, "[1.0,1.0,1.0]"}};
+    for (const auto& c : cases) {
+        Scene scene;
+        scene.materials.emplace_back();
+        std::copy(c.emission, c.emission + 3, scene.materials[0].emission);
+        if (c.glowMap) scene.materials[0].maps.push_back({"GLOW", 0});
+        rapidjson::StringBuffer text;
+        gltf::Json json(text);
+        json.StartObject();
+        gltf::WriteMaterialsJson(json, scene, {0});
+        json.EndObject();
+        const std::string written = text.GetString();
+        const size_t at = written.find("\"emissiveFactor\":");
+        EXPECT_EQ(at == std::string::npos ? "" : written.substr(at + 17, written.find(']', at) - at - 16), c.expected)
+            << written;
     }
 }
