@@ -33,23 +33,29 @@ bool ReadFileBytes(const char* path, std::vector<unsigned char>& out) {
     FILE* f = OpenFile(path, "rb");
     if (!f) return false;
     struct stat st;
-    if (fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+    const bool stated = fstat(fileno(f), &st) == 0;
+    if (stated && S_ISDIR(st.st_mode)) {
         std::fclose(f);
         errno = EISDIR;
         return false;
     }
-    // Read in blocks rather than trusting a size from seek: pipes and special
-    // files have none.
-    unsigned char buffer[65536];
+    // Read to the end rather than trusting the size: pipes and special files
+    // have none, and a file may change. A regular file's size only sizes the
+    // buffer, so a large model is read straight into it in one piece.
+    size_t filled = 0;
+    out.resize(stated && S_ISREG(st.st_mode) && st.st_size > 0 ? size_t(st.st_size) + 1 : 65536);
     bool ok = true;
     for (;;) {
-        size_t n = std::fread(buffer, 1, sizeof buffer, f);
-        out.insert(out.end(), buffer, buffer + n);
-        if (n < sizeof buffer) {
+        if (filled == out.size()) out.resize(out.size() * 2);
+        const size_t wanted = out.size() - filled;
+        const size_t n = std::fread(out.data() + filled, 1, wanted, f);
+        filled += n;
+        if (n < wanted) {
             ok = !std::ferror(f);
             break;
         }
     }
+    out.resize(filled);
     const int error = errno;
     std::fclose(f);
     errno = error;

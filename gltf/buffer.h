@@ -4,6 +4,7 @@
 // ever held.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -28,10 +29,14 @@ struct Accessor {
 };
 
 // What the measuring run learns of a primitive, so the writing run need
-// not walk its triangles for it again.
+// not walk its triangles for it again but for the indices.
 struct PrimitiveCounts {
     size_t vertices = 0, corners = 0;
     std::vector<double> min, max;  // of the positions
+    // Each vertex as its part vertex, in order; listEnds[l]: the vertices
+    // of lists 0 to l.
+    std::vector<uint16_t> partVertices;
+    std::vector<size_t> listEnds;
 };
 
 struct Buffer {

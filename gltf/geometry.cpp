@@ -10,17 +10,20 @@ namespace {
 float Finite(float v) { return std::isfinite(v) ? v : 0.0f; }
 
 // One glTF vertex per part vertex the triangles use, numbered in order of
-// first use: vertex(numbers) at each first use, index(number) for each
-// corner of every triangle whose three vertices exist.
+// first use: vertex(list, part vertex, its stream numbers) at each first
+// use, index(number) for each corner of every triangle whose three vertices
+// exist.
 template <typename VertexFn, typename IndexFn>
 void Walk(const SceneMesh& mesh, const std::vector<const SceneTriangles*>& lists, VertexFn&& vertex,
           IndexFn&& index) {
     const size_t width = size_t(mesh.components);
     uint32_t next = 0;
-    for (const SceneTriangles* list : lists) {
+    std::vector<int32_t> number;
+    for (size_t l = 0; l < lists.size(); ++l) {
+        const SceneTriangles* list = lists[l];
         const std::vector<int32_t>& table = list->table;
         const size_t partVertices = table.empty() ? mesh.positions.size() / 3 : table.size() / width;
-        std::vector<int32_t> number(partVertices, -1);
+        number.assign(partVertices, -1);
         uint32_t corner[3];
         int filled = 0;
         bool whole = true;
@@ -29,7 +32,7 @@ void Walk(const SceneMesh& mesh, const std::vector<const SceneTriangles*>& lists
                 if (number[v] < 0) {
                     number[v] = int32_t(next++);
                     const int32_t self = int32_t(v);
-                    vertex(table.empty() ? &self : &table[size_t(v) * width]);
+                    vertex(l, v, table.empty() ? &self : &table[size_t(v) * width]);
                 }
                 corner[filled] = uint32_t(number[v]);
             } else {
@@ -44,116 +47,149 @@ void Walk(const SceneMesh& mesh, const std::vector<const SceneTriangles*>& lists
     }
 }
 
-// The attributes of one vertex from its stream numbers: positions as
-// stored, unit normals (a zero normal points along Z), texture coordinates
-// with V turned (glTF's V runs down the picture, the stored V up).
-struct VertexValues {
-    float position[3] = {0, 0, 0};
-    float normal[3] = {0, 0, 1};
-    float texCoord[2] = {0, 1};
-    VertexValues(const SceneMesh& mesh, const int32_t* numbers) {
-        size_t k = 0;
-        const size_t p = size_t(numbers[k++]);
-        if (p * 3 + 2 < mesh.positions.size())
-            for (size_t i = 0; i < 3; ++i) position[i] = Finite(mesh.positions[p * 3 + i]);
-        if (mesh.hasNormals) {
-            const size_t q = size_t(numbers[k++]);
-            if (q * 3 + 2 < mesh.normals.size()) {
-                const double x = Finite(mesh.normals[q * 3]), y = Finite(mesh.normals[q * 3 + 1]),
-                             z = Finite(mesh.normals[q * 3 + 2]);
-                const double length = std::sqrt(x * x + y * y + z * z);
-                if (length > 1e-12) {
-                    normal[0] = float(x / length);
-                    normal[1] = float(y / length);
-                    normal[2] = float(z / length);
-                }
-            }
-        }
-        if (mesh.hasTexCoords) {
-            const size_t t = size_t(numbers[k++]);
-            if (t * 2 + 1 < mesh.texCoords.size()) {
-                texCoord[0] = Finite(mesh.texCoords[t * 2]);
-                texCoord[1] = 1.0f - Finite(mesh.texCoords[t * 2 + 1]);
-            }
+// The attributes of one vertex from its stream numbers (positions first,
+// then normals, then texture coordinates, as the mesh has them): positions
+// as stored, unit normals (a zero normal points along Z), texture
+// coordinates with V turned (glTF's V runs down the picture, the stored V
+// up). A number out of range gives the default.
+void PositionOf(const SceneMesh& mesh, const int32_t* numbers, float* out) {
+    const size_t p = size_t(numbers[0]);
+    if (p * 3 + 2 < mesh.positions.size())
+        for (size_t i = 0; i < 3; ++i) out[i] = Finite(mesh.positions[p * 3 + i]);
+    else
+        out[0] = out[1] = out[2] = 0;
+}
+
+void NormalOf(const SceneMesh& mesh, const int32_t* numbers, float* out) {
+    out[0] = out[1] = 0, out[2] = 1;
+    const size_t q = size_t(numbers[1]);
+    if (q * 3 + 2 >= mesh.normals.size()) return;
+    const double x = Finite(mesh.normals[q * 3]), y = Finite(mesh.normals[q * 3 + 1]),
+                 z = Finite(mesh.normals[q * 3 + 2]);
+    const double length = std::sqrt(x * x + y * y + z * z);
+    if (!(length > 1e-12)) return;
+    out[0] = float(x / length);
+    out[1] = float(y / length);
+    out[2] = float(z / length);
+}
+
+void TexCoordOf(const SceneMesh& mesh, const int32_t* numbers, float* out) {
+    const size_t t = size_t(numbers[mesh.hasNormals ? 2 : 1]);
+    out[0] = 0, out[1] = 1;
+    if (t * 2 + 1 >= mesh.texCoords.size()) return;
+    out[0] = Finite(mesh.texCoords[t * 2]);
+    out[1] = 1.0f - Finite(mesh.texCoords[t * 2 + 1]);
+}
+
+// What the measuring run learns of a primitive: its vertices, corners and
+// the positions' bounds.
+PrimitiveCounts& Measure(Buffer& buffer, const SceneMesh& mesh, const std::vector<const SceneTriangles*>& lists) {
+    PrimitiveCounts& counts = buffer.counts.emplace_back();
+    size_t most = 0;
+    for (const SceneTriangles* list : lists)
+        most += list->table.empty() ? mesh.positions.size() / 3 : list->table.size() / size_t(mesh.components);
+    // Sized once for every vertex the lists hold, cut to those used.
+    counts.partVertices.resize(most);
+    counts.listEnds.assign(lists.size(), 0);
+    size_t n = 0;
+    float min[3] = {HUGE_VALF, HUGE_VALF, HUGE_VALF}, max[3] = {-HUGE_VALF, -HUGE_VALF, -HUGE_VALF};
+    Walk(mesh, lists,
+         [&](size_t list, uint32_t v, const int32_t* numbers) {
+             counts.partVertices[n++] = uint16_t(v);
+             counts.listEnds[list] = n;
+             float p[3];
+             PositionOf(mesh, numbers, p);
+             for (size_t i = 0; i < 3; ++i) {
+                 min[i] = std::min(min[i], p[i]);
+                 max[i] = std::max(max[i], p[i]);
+             }
+         },
+         [&](uint32_t) { ++counts.corners; });
+    for (size_t l = 1; l < lists.size(); ++l) counts.listEnds[l] = std::max(counts.listEnds[l], counts.listEnds[l - 1]);
+    counts.partVertices.resize(n);
+    counts.vertices = n;
+    counts.min.assign(min, min + 3);
+    counts.max.assign(max, max + 3);
+    return counts;
+}
+
+// fn(stream numbers) for each vertex the measuring run found, in order.
+template <typename Fn>
+void ForEachVertex(const SceneMesh& mesh, const std::vector<const SceneTriangles*>& lists,
+                   const PrimitiveCounts& counts, Fn&& fn) {
+    const size_t width = size_t(mesh.components);
+    size_t k = 0;
+    for (size_t l = 0; l < lists.size(); ++l) {
+        const std::vector<int32_t>& table = lists[l]->table;
+        for (; k < counts.listEnds[l]; ++k) {
+            const int32_t v = counts.partVertices[k];
+            fn(table.empty() ? &v : &table[size_t(v) * width]);
         }
     }
-};
+}
 
-// One attribute of every vertex as a view and accessor, streamed.
+// One attribute of every vertex (0 positions, 1 normals, 2 texture
+// coordinates, 3 tangents) as a view and accessor; in the writing run its
+// values go straight into the buffer.
 int AddAttribute(Buffer& buffer, const SceneMesh& mesh, const std::vector<const SceneTriangles*>& lists,
-                 int which, const PrimitiveCounts& counts) {
-    static const int kWidths[3] = {3, 3, 2};
-    static const char* const kTypes[3] = {"VEC3", "VEC3", "VEC2"};
-    const int width = kWidths[which];
-    const size_t count = counts.vertices;
+                 const PrimitiveCounts& counts, int which, const std::vector<float>& tangents = {}) {
+    static const int kWidths[4] = {3, 3, 2, 4};
+    static const char* const kTypes[4] = {"VEC3", "VEC3", "VEC2", "VEC4"};
+    static void (*const kValues[3])(const SceneMesh&, const int32_t*, float*) = {PositionOf, NormalOf, TexCoordOf};
+    const size_t width = size_t(kWidths[which]), count = counts.vertices;
     const int view = buffer.BeginView(kArrayBuffer);
     if (!buffer.file) {
-        // Measuring: the sizes and the positions' bounds are known already.
-        buffer.Put(nullptr, count * size_t(width) * sizeof(float));
-        if (which == 0) return buffer.AddAccessor(view, kFloat, count, kTypes[which], counts.min, counts.max);
-        return buffer.AddAccessor(view, kFloat, count, kTypes[which]);
-    }
-    std::vector<double> min(size_t(width), HUGE_VAL), max(size_t(width), -HUGE_VAL);
-    {
-        Block<float> block(buffer);
-        Walk(mesh, lists,
-             [&](const int32_t* numbers) {
-                 const VertexValues v(mesh, numbers);
-                 const float* values = which == 0 ? v.position : which == 1 ? v.normal : v.texCoord;
-                 for (int i = 0; i < width; ++i) {
-                     block.Add(values[i]);
-                     min[size_t(i)] = std::min(min[size_t(i)], double(values[i]));
-                     max[size_t(i)] = std::max(max[size_t(i)], double(values[i]));
-                 }
-             },
-             [](uint32_t) {});
+        buffer.Put(nullptr, count * width * sizeof(float));
+    } else if (which == 3) {
+        buffer.Put(tangents.data(), tangents.size() * sizeof(float));
+    } else {
+        float block[4096 * 3];
+        const size_t full = sizeof block / sizeof block[0] / width * width;
+        size_t n = 0;
+        ForEachVertex(mesh, lists, counts, [&](const int32_t* numbers) {
+            kValues[which](mesh, numbers, &block[n]);
+            n += width;
+            if (n == full) buffer.Put(block, n * sizeof(float)), n = 0;
+        });
+        buffer.Put(block, n * sizeof(float));
     }
     // Positions carry their bounds.
-    if (which != 0) min.clear(), max.clear();
-    return buffer.AddAccessor(view, kFloat, count, kTypes[which], std::move(min), std::move(max));
+    if (which == 0) return buffer.AddAccessor(view, kFloat, count, kTypes[which], counts.min, counts.max);
+    return buffer.AddAccessor(view, kFloat, count, kTypes[which]);
+}
+
+// The tangents of a primitive's vertices, from its corners.
+std::vector<float> PrimitiveTangents(const SceneMesh& mesh, const std::vector<const SceneTriangles*>& lists,
+                                     const PrimitiveCounts& counts) {
+    const size_t n = counts.vertices;
+    std::vector<float> positions(n * 3), normals(mesh.hasNormals ? n * 3 : 0), texCoords(mesh.hasTexCoords ? n * 2 : 0);
+    size_t v = 0;
+    ForEachVertex(mesh, lists, counts, [&](const int32_t* numbers) {
+        PositionOf(mesh, numbers, &positions[v * 3]);
+        if (mesh.hasNormals) NormalOf(mesh, numbers, &normals[v * 3]);
+        if (mesh.hasTexCoords) TexCoordOf(mesh, numbers, &texCoords[v * 2]);
+        ++v;
+    });
+    std::vector<uint32_t> indices;
+    indices.reserve(counts.corners);
+    Walk(mesh, lists, [](size_t, uint32_t, const int32_t*) {}, [&](uint32_t i) { indices.push_back(i); });
+    return Tangents(positions, normals, texCoords, indices);
 }
 
 Primitive AddPrimitive(Buffer& buffer, const SceneMesh& mesh, int material, bool withTangents,
                        const std::vector<const SceneTriangles*>& lists) {
     Primitive primitive;
     primitive.material = material;
-    PrimitiveCounts counts;
-    if (buffer.measured && buffer.nextCounts < buffer.measured->counts.size()) {
-        counts = buffer.measured->counts[buffer.nextCounts++];
-    } else {
-        counts.min.assign(3, HUGE_VAL);
-        counts.max.assign(3, -HUGE_VAL);
-        Walk(mesh, lists,
-             [&](const int32_t* numbers) {
-                 ++counts.vertices;
-                 const VertexValues v(mesh, numbers);
-                 for (size_t i = 0; i < 3; ++i) {
-                     counts.min[i] = std::min(counts.min[i], double(v.position[i]));
-                     counts.max[i] = std::max(counts.max[i], double(v.position[i]));
-                 }
-             },
-             [&](uint32_t) { ++counts.corners; });
-        buffer.counts.push_back(counts);
-    }
+    const bool writing = buffer.measured && buffer.nextCounts < buffer.measured->counts.size();
+    const PrimitiveCounts& counts = writing ? buffer.measured->counts[buffer.nextCounts++] : Measure(buffer, mesh, lists);
     const size_t vertices = counts.vertices, corners = counts.corners;
     if (corners == 0) return primitive;
-    primitive.position = AddAttribute(buffer, mesh, lists, 0, counts);
-    if (mesh.hasNormals) primitive.normal = AddAttribute(buffer, mesh, lists, 1, counts);
-    if (mesh.hasTexCoords) primitive.texCoord = AddAttribute(buffer, mesh, lists, 2, counts);
-    if (withTangents) {
-        std::vector<float> positions, normals, texCoords;
-        std::vector<uint32_t> indices;
-        Walk(mesh, lists,
-             [&](const int32_t* numbers) {
-                 const VertexValues v(mesh, numbers);
-                 positions.insert(positions.end(), v.position, v.position + 3);
-                 if (mesh.hasNormals) normals.insert(normals.end(), v.normal, v.normal + 3);
-                 if (mesh.hasTexCoords) texCoords.insert(texCoords.end(), v.texCoord, v.texCoord + 2);
-             },
-             [&](uint32_t i) { indices.push_back(i); });
-        primitive.tangent =
-            buffer.AddFloats(Tangents(positions, normals, texCoords, indices), 4, "VEC4", kArrayBuffer, false);
-    }
+    primitive.position = AddAttribute(buffer, mesh, lists, counts, 0);
+    if (mesh.hasNormals) primitive.normal = AddAttribute(buffer, mesh, lists, counts, 1);
+    if (mesh.hasTexCoords) primitive.texCoord = AddAttribute(buffer, mesh, lists, counts, 2);
+    if (withTangents)
+        primitive.tangent = AddAttribute(buffer, mesh, lists, counts, 3,
+                                         buffer.file ? PrimitiveTangents(mesh, lists, counts) : std::vector<float>());
     // 16 bits when every index fits below the restart value 65535.
     const bool narrow = vertices <= 65535;
     const int view = buffer.BeginView(kElementArrayBuffer);
@@ -161,10 +197,10 @@ Primitive AddPrimitive(Buffer& buffer, const SceneMesh& mesh, int material, bool
         buffer.Put(nullptr, corners * (narrow ? 2 : 4));
     } else if (narrow) {
         Block<uint16_t> block(buffer);
-        Walk(mesh, lists, [](const int32_t*) {}, [&](uint32_t i) { block.Add(uint16_t(i)); });
+        Walk(mesh, lists, [](size_t, uint32_t, const int32_t*) {}, [&](uint32_t i) { block.Add(uint16_t(i)); });
     } else {
         Block<uint32_t> block(buffer);
-        Walk(mesh, lists, [](const int32_t*) {}, [&](uint32_t i) { block.Add(i); });
+        Walk(mesh, lists, [](size_t, uint32_t, const int32_t*) {}, [&](uint32_t i) { block.Add(i); });
     }
     primitive.indices = buffer.AddAccessor(view, narrow ? kUnsignedShort : kUnsignedInt, corners, "SCALAR");
     return primitive;
