@@ -5,7 +5,7 @@
 # build/node (inside the project, nothing global).
 set -e
 BUILD_PACKAGES="cmake g++ make pkg-config libtinyxml-dev libsquish-dev libgtest-dev libpng-dev rapidjson-dev"
-TEST_PACKAGES="libxml2-utils python3 python3-collada python3-lxml assimp-utils imagemagick parallel blender opencollada-tools"
+TEST_PACKAGES="libxml2-utils python3 python3-collada python3-lxml assimp-utils imagemagick parallel blender opencollada-tools gltfpack"
 # The Windows cross build (apt-get source and dpkg-source fetch and unpack the
 # libraries' Debian sources) and Wine to run its tests.
 WINDOWS_PACKAGES="g++-mingw-w64-x86-64 dpkg-dev"
