@@ -161,6 +161,5 @@ void AddMaterials(TiXmlElement* images, TiXmlElement* materials, TiXmlElement* e
         SetAttr(element, "name", ImageName(image.key, image.format));
         AddText(AddChildElement(element, "init_from"), AsDocumentReadsIt(image.file).c_str());
     }
-    for (const SceneMaterial& material : scene.materials)
-        if (!material.unmapped) AddMaterial(materials, effects, scene, material);
+    for (const SceneMaterial& material : scene.materials) AddMaterial(materials, effects, scene, material);
 }

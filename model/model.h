@@ -11,7 +11,9 @@
 //   emptied: indexCount 0, no indices);
 // - MipLevel::data holds what was stored (at most `size` bytes; fewer when
 //   the chunk was cut short); readers of pixels use data.size();
-// - counts are never negative.
+// - counts are never negative;
+// - every number read is finite (a NaN or an infinity becomes 0, and the
+//   object holding it is noted as damaged).
 #pragma once
 
 #include <cstdint>

@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "model/chunk_walk.h"
+#include "model/finite_numbers.h"
 #include "model/read_model.h"
 
 namespace {
@@ -226,6 +227,7 @@ std::unique_ptr<AnimationSet> ReadMad(const unsigned char* data, size_t size) {
     }
     if (!m.set) return nullptr;
     m.set->damage = m.damage;
+    ZeroNonFiniteNumbers(*m.set);
     // The counts name what the lists hold, so no user indexes past them.
     m.set->clipCount = int32_t(m.set->clips.size());
     m.set->curveCount = int32_t(m.set->curves.size());

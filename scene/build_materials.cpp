@@ -1,6 +1,7 @@
 // Materials: for every material its shader map entry, its decoded textures
 // composed into output maps (handed to the sink one at a time) and the
 // colours and maps the scene material gets.
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,8 +26,10 @@ const TextureImage* ParamImage(const Model& model, const MaterialParam& param) {
 // Decodes the parameters that will end up in a slot, each image once: a
 // parameter no slot takes, or one a later parameter of the same name
 // replaces, is never decoded; an image two slots take is decoded once and
-// copied.
-void FillSources(const Model& model, const Material& material, ShaderMapInstance& instance) {
+// copied. An image that failed to decode is reported once per conversion
+// (`failed` holds those) and not decoded again for a later material.
+void FillSources(const Model& model, const Material& material, ShaderMapInstance& instance,
+                 std::set<const TextureImage*>& failed) {
     std::vector<int> winner(instance.slots.size(), -1);
     for (size_t p = 0; p < material.params.size(); ++p) {
         if (!ParamImage(model, material.params[p])) continue;
@@ -53,9 +56,11 @@ void FillSources(const Model& model, const Material& material, ShaderMapInstance
             if (d.picture) picture = std::make_unique<PixelImage>(*d.picture);
         }
         if (!seen) {
-            const MipLevel& level = image->levels[0];
-            const DecodeStatus status = DecodeLevel(level, image->format.CStr(), picture);
-            ReportDecodeStatus(status, *image, std::string());
+            if (!failed.count(image)) {
+                const DecodeStatus status = DecodeLevel(image->levels[0], image->format.CStr(), picture);
+                ReportDecodeStatus(status, *image, std::string());
+                if (status != DecodeStatus::kOk) failed.insert(image);
+            }
             decoded.push_back({image, picture.get()});
         }
         if (picture) AssignSource(instance, param.name, picture, image);
@@ -73,6 +78,7 @@ struct MaterialStep {
     const SceneOptions& options;
     TextureSink& sink;
     std::vector<int> useCount;  // per model image: how many material slots took it
+    std::set<const TextureImage*> failed{};  // images that could not be decoded (reported)
 
     void One(const Material& material) {
         const Model& model = build.model;
@@ -102,7 +108,7 @@ struct MaterialStep {
             Out("ALERT: Mapping STAT shader [%s] to shader map [%s] - not exact!!!\n", material.shader.CStr(),
                 entry->name.CStr());
         std::unique_ptr<ShaderMapInstance> instance = BindShaderMap(*entry);
-        FillSources(build.model, material, *instance);
+        FillSources(build.model, material, *instance, failed);
 
         // Every slot's files are named after the first used slot's image.
         std::string baseName;
@@ -169,7 +175,7 @@ void BuildMaterials(SceneBuild& build, const SceneOptions& options, TextureSink&
     // Every image no material used, decoded as it is.
     for (size_t i = 0; i < model.images.size(); ++i) {
         const TextureImage* image = model.images[i].get();
-        if (!image || step.useCount[i] != 0 || image->levels.empty()) continue;
+        if (!image || step.useCount[i] != 0 || image->levels.empty() || step.failed.count(image)) continue;
         SceneImage unused;
         unused.key = TextureStem(image->name.value);
         unused.format = image->format.value;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/output.h"
 #include "model/joints.h"
 #include "model/transform.h"
 #include "scene/build.h"
@@ -159,7 +160,13 @@ void BuildMarkers(SceneBuild& build) {
     for (const auto& marker : build.model.markers) {
         if (!marker) continue;
         const int32_t parent = build.JointNodeByName(marker->parentName);
-        if (parent < 0) continue;
+        if (parent < 0) {
+            // Nothing to place it under: the document leaves it out, the user is told.
+            OutProblem(Problem::kDamage, "ALERT: Marker [%s] names joint [%s], which %s - marker left out\n",
+                       marker->name.CStr(), marker->parentName.CStr(),
+                       FindJoint(build.model, marker->parentName) ? "is outside the joint tree" : "the model lacks");
+            continue;
+        }
         const float translation[3] = {float(marker->position[0]), float(marker->position[1]),
                                       float(marker->position[2])};
         const float rotation[3] = {float(marker->rotation[0]), float(marker->rotation[1]),

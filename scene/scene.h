@@ -101,8 +101,8 @@ struct SceneMapRef {
 struct SceneMaterial {
     std::string name;
     bool glow = false;  // the one shared material of every glow mesh
-    // Its textures found no shader map entry: named (meshes bind it) but
-    // without colours or maps of its own.
+    // Its textures found no shader map entry: written with the default
+    // colours and no maps, so the meshes binding it find it.
     bool unmapped = false;
     float emission[4] = {0, 0, 0, 1};
     float ambient[4] = {1, 1, 1, 1};

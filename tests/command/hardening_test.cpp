@@ -4,13 +4,34 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <ctime>
+#include <functional>
+#include <regex>
 #include <set>
 
 #include "collada/document.h"
 #include "tests/support/test_util.h"
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// What a strict reader of the document would refuse: a number that is not
+// one (nan, inf), or a material reference that names no material.
+std::string DocumentFaults(const std::string& dae) {
+    std::string faults;
+    static const std::regex notANumber(R"([ >-](nan|inf)[ <])", std::regex::icase);
+    if (std::regex_search(dae, notANumber)) faults += "a number that is not finite\n";
+    std::set<std::string> ids;
+    static const std::regex id(R"x(<material id="([^"]*)")x"), ref(R"x((?: material="|target="#)([^"]*)")x");
+    for (std::sregex_iterator i(dae.begin(), dae.end(), id), end; i != end; ++i) ids.insert((*i)[1]);
+    for (std::sregex_iterator i(dae.begin(), dae.end(), ref), end; i != end; ++i)
+        if (!ids.count((*i)[1])) faults += "unresolved material " + std::string((*i)[1]) + "\n";
+    return faults;
+}
+
+}  // namespace
 
 TEST(DamageReport, EachDamagedFileIsOneAlertLine) {
     const Bytes good = BuildZem(*BuildSampleModel()), mad = BuildMad(*BuildSampleAnimation());
@@ -24,10 +45,39 @@ TEST(DamageReport, EachDamagedFileIsOneAlertLine) {
             Chunk(w, kind[0] == 'N' ? BeginNrml(w, kind, 0) : BeginBare(w, kind), [&] { PutU32(w, 0x7FFFFFFF); });
         });
     };
+    // The sample changed by `change`, with the sample's animations changed by `changeSet`.
+    auto sample = [](const std::function<void(Model&)>& change,
+                     const std::function<void(AnimationSet&)>& changeSet = nullptr) {
+        std::unique_ptr<Model> m = BuildSampleModel();
+        std::unique_ptr<AnimationSet> a = BuildSampleAnimation();
+        if (change) change(*m);
+        if (changeSet) changeSet(*a);
+        return std::make_pair(BuildZem(*m), BuildMad(*a));
+    };
+    const auto nanVertex = sample([](Model& m) { m.multiMeshes[0]->meshes[0]->parts[0].vertices[1] = std::nanf(""); });
+    const auto infiniteLight = sample([](Model& m) { m.navLights[0]->colour[1] = INFINITY; });
+    const auto nanKey = sample(nullptr, [](AnimationSet& a) { a.curves[0]->keys[0].value = std::nan(""); });
+    const auto strayMarker = sample([](Model& m) {
+        m.markers.emplace_back(new Marker);
+        m.markers.back()->name.Set("Stray");
+        m.markers.back()->parentName.Set("Gone");
+    });
+    const auto cutTexture = sample([](Model& m) {  // the canopy's texture, used by two materials
+        m.images[4]->levels.resize(1);
+        m.images[4]->levels[0].data.resize(16);
+        m.materials.emplace_back(new Material(*m.materials[2]));
+        m.materials.back()->name.Set("Canopy2");
+    });
+    const auto unknownShader = sample([](Model& m) {  // no diffuse texture to fall back on
+        m.materials[2]->shader.Set("mystery");
+        m.materials[2]->params[0].name.Set("$glowmap");
+    });
     const struct {
         const char* name;
         Bytes zem, mad;
         bool damagedModel, damagedAnimation;
+        std::string alert = "";  // a line printed once
+        bool damaged = damagedModel || damagedAnimation;  // exit status 1
     } rows[] = {
         {"joint_count_past_its_chunk", countPastChunk("HIER"), {}, true, false},
         {"dock_count_past_its_chunk", countPastChunk("DOCK"), {}, true, false},
@@ -43,6 +93,16 @@ TEST(DamageReport, EachDamagedFileIsOneAlertLine) {
              Chunk(w, BeginBare(w, "DOCK"), [&] { PutU32(w, 1), PutCounted(w, "path"), PutCounted(w, "Root"), PutU32(w, 0), PutU32(w, 0); });
          }), {}, true, false},
         {"well_formed", good, mad, false, false},
+        {"vertex_coordinate_not_a_number", nanVertex.first, {}, true, false, " - Damaged: multi mesh [Hull]\n"},
+        {"light_colour_infinite", infiniteLight.first, {}, true, false, " - Damaged: navigation light [Light_Port]\n"},
+        {"curve_key_not_a_number", nanKey.first, nanKey.second, false, true, " - Damaged: curve ["},
+        {"marker_under_a_missing_joint", strayMarker.first, {}, false, false,
+         "ALERT: Marker [Stray] names joint [Gone], which the model lacks - marker left out\n", true},
+        {"texture_cut_short_for_two_materials", cutTexture.first, {}, true, false,
+         "ALERT: Texture [ships\\sample\\canopy_diff.tga] of 8 x 8 pixels holds 16 of the 256 bytes it needs - not "
+         "decoded\n"},
+        {"unknown_shader_without_a_diffuse_texture", unknownShader.first, {}, false, false,
+         "ALERT: Unable to find map for shader [mystery]\n"},
         {"rich_model", BuildZem(*RichModel()), {}, true, false},  // its odd part indexes past its vertices
         {"collision_index_out_of_range", [] {
              std::unique_ptr<Model> m = BuildSampleModel();
@@ -65,6 +125,11 @@ TEST(DamageReport, EachDamagedFileIsOneAlertLine) {
             << out;
         EXPECT_EQ(CountLines(out, "ALERT: Damaged animation file "), row.damagedAnimation ? 1u : 0u) << out;
         EXPECT_EQ(CountLines(out, "Saving "), 1u) << out;  // converted what could be read
+        if (!row.alert.empty()) {
+            EXPECT_EQ(CountLines(out, row.alert), 1u) << out;
+        }
+        EXPECT_EQ(context.run->damaged, row.damaged ? 1 : 0) << out;
+        EXPECT_EQ(DocumentFaults(ReadText(folder.File("out/model.dae"))), "") << out;
     }
 }
 
