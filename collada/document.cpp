@@ -11,6 +11,7 @@
 #include "core/output.h"
 #include "core/paths.h"
 #include "core/platform.h"
+#include "scene/conventions.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ bool WriteDocument(const Model& model, const char* outputPath, const DaeOptions&
     AddTextChild(asset, "created", kFixedDate);
     AddTextChild(asset, "modified", kFixedDate);
     TiXmlElement* unit = AddChildElement(asset, "unit");
-    SetAttr(unit, "meter", "0.010000");
+    SetAttr(unit, "meter", FormatF6(kMetresPerUnit));
     SetAttr(unit, "name", "centimeter");
     AddTextChild(asset, "up_axis", "Y_UP");
 
@@ -71,7 +72,7 @@ bool WriteDocument(const Model& model, const char* outputPath, const DaeOptions&
     TiXmlElement* extra = AddChildElement(visualScene, "extra");
     TiXmlElement* max3d = AddChildElement(extra, "technique");
     SetAttr(max3d, "profile", "MAX3D");
-    AddTextChild(max3d, "frame_rate", "30.000000");
+    AddTextChild(max3d, "frame_rate", FormatF6(kFramesPerSecond).c_str());
     TiXmlElement* fcollada = AddChildElement(extra, "technique");
     SetAttr(fcollada, "profile", "FCOLLADA");
     AddTextChild(fcollada, "start_time", "0.000000");

@@ -2,6 +2,7 @@
 
 #include "collada/ids.h"
 #include "collada/xml_blocks.h"
+#include "scene/conventions.h"
 #include "core/output.h"
 #include "texture/decode_pixels.h"
 #include "texture/texture_names.h"
@@ -83,16 +84,16 @@ void AddMaterial(TiXmlElement* materials, TiXmlElement* effects, const Scene& sc
     TiXmlElement* effect = AddChildElement(effects, "effect");
     SetAttr(effect, "id", EffectId(m.name));
     SetAttr(effect, "name", m.name);
-    for (const char* output : {"GLOW", "DIFF", "SPEC"})
+    for (const char* output : {kMapGlow, kMapDiffuse, kMapSpecular})
         if (const SceneMapRef* map = m.Map(output))
             AddSamplerParams(effect, ImageSymbol(scene.images[size_t(map->image)].key));
     TiXmlElement* technique = AddChildElement(AddChildElement(effect, "profile_COMMON"), "technique");
     SetAttr(technique, "sid", "standard");
     TiXmlElement* phong = AddChildElement(technique, "phong");
-    AddColourOrTexture(phong, scene, m, "emission", "GLOW", m.emission);
+    AddColourOrTexture(phong, scene, m, "emission", kMapGlow, m.emission);
     AddColour(phong, "ambient", m.ambient);
-    AddColourOrTexture(phong, scene, m, "diffuse", "DIFF", m.diffuse);
-    AddColourOrTexture(phong, scene, m, "specular", "SPEC", m.specular);
+    AddColourOrTexture(phong, scene, m, "diffuse", kMapDiffuse, m.diffuse);
+    AddColourOrTexture(phong, scene, m, "specular", kMapSpecular, m.specular);
     AddFloat(phong, "shininess", 1.071773);
     static const float kBlack[4] = {0, 0, 0, 1}, kWhite[4] = {1, 1, 1, 1};
     AddColour(phong, "reflective", kBlack);

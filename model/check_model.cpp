@@ -149,7 +149,7 @@ std::vector<std::string> CheckAnimationSet(const AnimationSet& set) {
         checkIndex(curve.nameIndex, curve.name, "curve");
         if (curve.keys.size() > 65535) Fail(c, "curve %zu: %zu keys", i, curve.keys.size());
         for (const CurveKey& key : curve.keys)
-            if (!(curve.flags & 1) && key.interpolation != 0) {
+            if (!(curve.flags & kCurveTangents) && key.interpolation != 0) {
                 Fail(c, "curve %zu: interpolation word without flag", i);
                 break;
             }

@@ -266,11 +266,13 @@ struct CurveKey {
     uint32_t interpolation = 0;  // 0 linear, anything else Bezier
 };
 
+enum : uint16_t { kCurveTangents = 0x0001 };
+
 struct AnimationCurve {
     Core_QStr name;
     int32_t nameIndex = -1;
     int32_t index = -1;
-    uint16_t flags = 0;  // bit 0: keys carry tangents and interpolation words
+    uint16_t flags = 0;  // kCurveTangents: keys carry tangents and interpolation words
     std::vector<CurveKey> keys;
     uint32_t trailer1 = 0, trailer2 = 0;
 };

@@ -132,7 +132,7 @@ void ReadCurves(MadReading& m, ByteReader r) {
         if (keys < keyCount) r.failed = true;
         curve->trailer1 = ReadU32LE(r);
         curve->trailer2 = ReadU32LE(r);
-        if (curve->flags & 1)
+        if (curve->flags & kCurveTangents)
             for (CurveKey& key : curve->keys) key.interpolation = ReadU16LE(r);
         set.curves.push_back(std::move(curve));
     }

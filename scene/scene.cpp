@@ -2,10 +2,9 @@
 
 #include "model/joints.h"
 #include "scene/build.h"
+#include "scene/conventions.h"
 #include "scene/names.h"
 #include "texture/shader_map.h"
-
-float ToDegrees(float radians) { return radians * 57.2957763671875f; }
 
 namespace {
 
@@ -73,7 +72,7 @@ void BuildAnimationNodes(SceneBuild& build) {
 }
 
 double EndTime(const Model& model) {
-    double end = 1.0 / 30.0;
+    double end = kFrameSeconds;
     if (!model.animation) return end;
     for (const auto& clip : model.animation->clips)
         if (clip && double(clip->end) > end) end = double(clip->end);

@@ -1,7 +1,8 @@
 // The format-neutral scene: what a converted model holds, decided once from
 // the model and encoded by each output writer. Node names carry the game's
 // data in the bracketed name grammar; placement is a translation and Euler
-// angles (radians, applied Z, then Y, then X) relative to the parent node.
+// angles (radians, in the order scene/conventions.h states) relative to the
+// parent node.
 #pragma once
 
 #include <algorithm>
@@ -132,7 +133,7 @@ struct Scene {
     std::vector<SceneImage> images;
     std::vector<SceneCurve> curves;
     std::vector<const AnimationClip*> clips;
-    double endTime = 1.0 / 30.0;  // seconds: the last clip end or key time
+    double endTime = 0;  // seconds: the last clip end or key time, at least one frame
     int32_t version = 0;
 
     int32_t AddNode(int32_t parent, const std::string& name, const float* translation, const float* rotation);
@@ -160,6 +161,3 @@ struct SceneOptions {
 // Texture alerts are printed while the maps are composed. Null when the
 // shader maps cannot be read.
 std::unique_ptr<Scene> BuildScene(const Model& model, const SceneOptions& options, TextureSink& sink);
-
-// Degrees from radians, in single precision: angle * 57.2957763671875f.
-float ToDegrees(float radians);
