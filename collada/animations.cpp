@@ -95,7 +95,7 @@ std::string TangentText(const AnimationCurve& curve, double factor, bool in) {
 }
 
 void AddCurve(TiXmlElement* library, const SceneCurve& scene) {
-    const AnimationCurve& curve = *scene.curve;
+    const AnimationCurve& curve = scene.data;
     const Target target = TargetOf(scene.property);
     const std::string prefix = scene.targetName + "-" + target.path;
     const double factor = target.factor;

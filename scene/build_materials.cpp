@@ -76,7 +76,6 @@ bool AnyAlpha(const PixelImage& picture) {
 struct MaterialStep {
     SceneBuild& build;
     const SceneOptions& options;
-    TextureSink& sink;
     std::vector<int> useCount;  // per model image: how many material slots took it
     std::set<const TextureImage*> failed{};  // images that could not be decoded (reported)
 
@@ -121,21 +120,28 @@ struct MaterialStep {
             const std::string stem = StripTextureSuffixes(fileName);
             const std::string& format = slot.image->format.value;
 
-            if (options.verboseTextures)
-                sink.SourceDump(SourceDumpFileName(stem, format, slot.map->name.value), *slot.source);
+            if (options.verboseTextures) {
+                SceneImage dump;
+                dump.kind = SceneImageKind::kSourceDump;
+                dump.stem = stem;
+                dump.output = slot.map->name.value;
+                dump.format = format;
+                dump.picture = *slot.source;
+                build.scene.images.push_back(std::move(dump));
+            }
             ++useCount[ImagePosition(slot.image)];
 
-            // Each output is composed into the same picture just before it is
-            // handed on: one output's pixels in memory at a time.
             for (OutputSlot& out : slot.outputs) {
                 const std::string& outputName = out.line->name.value;
                 ComposeOutput(*instance, slot, *out.line, picture);
                 SceneImage image;
+                image.stem = stem;
+                image.output = outputName;
                 image.key = stem + "_" + outputName;
                 image.format = format;
                 image.file = OutputFileName(stem, outputName);
                 image.hasAlpha = AnyAlpha(picture);
-                sink.Map(image, picture);
+                image.picture = picture;
                 build.scene.images.push_back(std::move(image));
                 result.maps.push_back({outputName, int32_t(build.scene.images.size() - 1)});
             }
@@ -161,9 +167,9 @@ const SceneMapRef* SceneMaterial::Map(const char* output) const {
     return nullptr;
 }
 
-void BuildMaterials(SceneBuild& build, const SceneOptions& options, TextureSink& sink, const ShaderMapSet& maps) {
+void BuildMaterials(SceneBuild& build, const SceneOptions& options, const ShaderMapSet& maps) {
     const Model& model = build.model;
-    MaterialStep step{build, options, sink, std::vector<int>(model.images.size(), 0)};
+    MaterialStep step{build, options, std::vector<int>(model.images.size(), 0)};
     step.shaderMaps = &maps;
     build.materialOf.assign(model.materials.size(), -1);
     for (size_t m = 0; m < model.materials.size(); ++m) {
@@ -176,11 +182,19 @@ void BuildMaterials(SceneBuild& build, const SceneOptions& options, TextureSink&
     for (size_t i = 0; i < model.images.size(); ++i) {
         const TextureImage* image = model.images[i].get();
         if (!image || step.useCount[i] != 0 || image->levels.empty() || step.failed.count(image)) continue;
+        // One that cannot be decoded is reported and listed without pixels.
+        std::unique_ptr<PixelImage> picture;
+        const DecodeStatus status = DecodeLevel(image->levels[0], image->format.CStr(), picture);
+        ReportDecodeStatus(status, *image, std::string());
         SceneImage unused;
-        unused.key = TextureStem(image->name.value);
+        unused.kind = SceneImageKind::kUnusedDump;
+        unused.stem = TextureStem(image->name.value);
+        unused.key = unused.stem;
         unused.format = image->format.value;
         unused.file = UnusedDumpFileName(unused.key, unused.format);
-        sink.UnusedImage(unused, *image);
+        // A raw image keeps its stored rows; a block image is decoded like a map.
+        unused.topDown = FormatFlag(image->format.CStr()) == 0;
+        if (picture) unused.picture = std::move(*picture);
         build.scene.images.push_back(std::move(unused));
     }
 }
