@@ -1,6 +1,7 @@
 // Materials: for every material its shader map entry, its decoded textures
 // composed into output maps (handed to the sink one at a time) and the
 // colours and maps the scene material gets.
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -172,10 +173,14 @@ void BuildMaterials(SceneBuild& build, const SceneOptions& options, const Shader
     MaterialStep step{build, options, std::vector<int>(model.images.size(), 0)};
     step.shaderMaps = &maps;
     build.materialOf.assign(model.materials.size(), -1);
+    std::map<std::string, int32_t> byName;
     for (size_t m = 0; m < model.materials.size(); ++m) {
         if (!model.materials[m]) continue;
-        build.materialOf[m] = int32_t(build.scene.materials.size());
-        step.One(*model.materials[m]);
+        // A material named as an earlier one (name and shader alike) is that
+        // one: the documents bind meshes by the name, which must be unique.
+        const auto named = byName.emplace(MaterialName(*model.materials[m]), int32_t(build.scene.materials.size()));
+        build.materialOf[m] = named.first->second;
+        if (named.second) step.One(*model.materials[m]);
     }
     if (!options.verboseTextures) return;
     // Every image no material used, decoded as it is.

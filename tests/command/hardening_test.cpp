@@ -9,7 +9,10 @@
 #include <functional>
 #include <regex>
 #include <set>
+#include <sstream>
 
+#include "model/joints.h"
+#include "scene/check_scene.h"
 #include "tests/support/test_util.h"
 
 namespace fs = std::filesystem;
@@ -324,4 +327,69 @@ TEST(FuzzRegressions, KeptInputsEndQuicklyAndConvert) {
             EXPECT_EQ(StrictXmlErrors({work.File("out.dae")}), "") << run.output;
         }
     EXPECT_GE(files, 2u);
+}
+
+// The scene check finds each broken invariant planted into the sample's
+// scene, and nothing in the scene as built.
+TEST(SceneCheck, FindsEachBrokenInvariant) {
+    std::unique_ptr<Model> model = BuildSampleModel();
+    model->animation = BuildSampleAnimation();
+    ResolveJoints(*model);
+    CapturedOutput quiet;
+    const std::unique_ptr<Scene> built = BuildScene(*model, SceneOptions());
+    ASSERT_TRUE(built);
+    ASSERT_EQ(CheckScene(*built), std::vector<std::string>());
+    auto firstMeshed = [](Scene& s) -> SceneTriangles& {
+        for (SceneMesh& mesh : s.meshes)
+            if (!mesh.positionsOnly && !mesh.triangles.empty()) return mesh.triangles[0];
+        return s.meshes[0].triangles[0];
+    };
+    const struct {
+        const char* name;
+        std::function<void(Scene&)> plant;
+    } rows[] = {
+        {"parent_out_of_range", [](Scene& s) { s.nodes[1].parent = 99999; }},
+        {"child_listed_twice", [](Scene& s) { s.nodes[0].children.push_back(s.nodes[0].children[0]); }},
+        {"mesh_out_of_range", [](Scene& s) { s.nodes[0].mesh = int32_t(s.meshes.size()); }},
+        {"corner_past_the_vertices", [&](Scene& s) { firstMeshed(s).corners[0] = 1u << 30; }},
+        {"count_not_the_corners", [&](Scene& s) { ++firstMeshed(s).count; }},
+        {"table_entry_past_its_stream", [&](Scene& s) { firstMeshed(s).table[0] = 1 << 30; }},
+        {"material_out_of_range", [&](Scene& s) { firstMeshed(s).material = int32_t(s.materials.size()); }},
+        {"material_name_twice", [](Scene& s) { s.materials[1].name = s.materials[0].name; }},
+        {"map_without_image", [](Scene& s) { s.materials[0].maps[0].image = -1; }},
+        {"picture_of_the_wrong_size", [](Scene& s) { s.images[0].picture.pixels.pop_back(); }},
+        {"position_not_finite", [](Scene& s) { s.meshes[0].positions[0] = std::nanf(""); }},
+        {"curve_key_not_finite", [](Scene& s) { s.curves[0].data.keys[0].value = INFINITY; }},
+        {"track_naming_no_curve", [](Scene& s) { s.clipList[0].tracks[0].curves.push_back(99999); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Scene scene = *built;
+        row.plant(scene);
+        EXPECT_FALSE(CheckScene(scene).empty());
+    }
+}
+
+// A triangle with a corner past its part's vertices (only a hand-made model
+// has one: the reader empties such a group) is left out whole, in the scene
+// and so in the DAE, and the rest of the list keeps its corners.
+TEST(SceneBuild, TriangleWithABadCornerIsLeftOutWhole) {
+    std::unique_ptr<Model> model = BuildSampleModel();
+    MeshPart& part = model->multiMeshes[0]->meshes[0]->parts[0];
+    const uint16_t past = uint16_t(part.vertexCount);
+    part.groups = {MakeGroup(kPrimTriList, {0, 1, 2, 0, past, 1, 2, 1, 0})};
+    TempFolder folder;
+    CapturedOutput quiet;
+    ASSERT_TRUE(ConvertInProcess(*model, folder.File("bad.dae")));
+    const std::string dae = ReadText(folder.File("bad.dae"));
+    const size_t at = dae.find("<triangles count=\"2\" material=\"MAT[Hull]");
+    ASSERT_NE(at, std::string::npos) << dae.substr(0, 4000);
+    const size_t p = dae.find("<p>", at), end = dae.find("</p>", at);
+    std::istringstream numbers(dae.substr(p + 3, end - p - 3));
+    std::vector<int> n;
+    for (int v; numbers >> v;) n.push_back(v);
+    ASSERT_EQ(n.size(), 18u);  // two whole triangles of three streams
+    // The first triangle (0, 1, 2) comes back reversed as the last (2, 1, 0).
+    for (size_t corner = 0; corner < 3; ++corner)
+        for (size_t k = 0; k < 3; ++k) EXPECT_EQ(n[corner * 3 + k], n[(5 - corner) * 3 + k]) << corner;
 }
