@@ -2,8 +2,10 @@
 // carries. Plain structs owned from the top: the Model owns its lists, every
 // object owns its strings and arrays. Nothing here knows about any output.
 //
-// Invariants every reader guarantees, whatever the input bytes are (writers
-// rely on them and never re-check):
+// Invariants every reader guarantees, whatever the input bytes are, checked
+// after every read by the tests and the fuzz targets (model/check_model.h).
+// The scene build may rely on them; where it still bounds a loop by a stored
+// size, that only guards the models the tests and tools build by hand:
 // - vertices.size() == vertexCount * stride (MeshPart), == 3 * vertexCount
 //   (EngineShape, EngineBurn, CollisionMesh);
 // - indices.size() == indexCount, and every index is below its owner's
