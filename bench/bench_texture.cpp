@@ -46,9 +46,9 @@ void AddImage(Model& model, const char* name, const char* format, size_t blockBy
 
 double RunMaterialStep(Model& model, const ShaderMapSet& maps, const std::string& folder) {
     (void)maps;  // the scene reads the built-in shader maps itself
-    TgaSink sink(folder, nullptr, std::string());
     const auto start = Clock::now();
-    BuildScene(model, SceneOptions(), sink);
+    const std::unique_ptr<Scene> scene = BuildScene(model, SceneOptions());
+    if (scene) SaveTextureFiles(*scene, folder, nullptr, std::string());
     return Seconds(start, Clock::now());
 }
 

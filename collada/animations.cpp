@@ -5,13 +5,14 @@
 #include "collada/ids.h"
 #include "collada/xml_blocks.h"
 #include "core/output.h"
+#include "scene/conventions.h"
 
 namespace {
 
-// The rotate factor is the float nearest 180/pi widened to double, not the
-// double constant: curve values are radians and the degrees written must
-// match what the nodes carry for the same angle.
-constexpr double kDegrees = double(57.2957763671875f);
+// The rotate factor is the single precision one widened to double: curve
+// values are radians and the degrees written must match what the nodes
+// carry for the same angle.
+constexpr double kDegrees = double(kDegreesPerRadian);
 
 // The "<node>-<target>" text of each property (kOther drives translate.X),
 // and the output value's param name: the part of the target after ".".
@@ -94,13 +95,13 @@ std::string TangentText(const AnimationCurve& curve, double factor, bool in) {
 }
 
 void AddCurve(TiXmlElement* library, const SceneCurve& scene) {
-    const AnimationCurve& curve = *scene.curve;
+    const AnimationCurve& curve = scene.data;
     const Target target = TargetOf(scene.property);
     const std::string prefix = scene.targetName + "-" + target.path;
     const double factor = target.factor;
     TiXmlElement* animation = AddChildElement(library, "animation");
     const size_t k = curve.keys.size();
-    const bool tangents = (curve.flags & 1) != 0;
+    const bool tangents = HasTangents(curve);
 
     std::string text;
     text.reserve(k * 14);

@@ -11,6 +11,7 @@
 #include "core/output.h"
 #include "core/paths.h"
 #include "core/platform.h"
+#include "scene/conventions.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ void AddTextChild(TiXmlElement* parent, const char* name, const char* text) {
 
 }  // namespace
 
-bool WriteDocument(const Model& model, const char* outputPath, const DaeOptions& options) {
+bool WriteDocument(const Scene& scene, const char* outputPath, const DaeOptions& options) {
     const std::string shownPath = outputPath ? outputPath : "";
     const std::string folder = FolderPart(shownPath);
     const std::string documentName = BaseNamePart(shownPath);
@@ -31,12 +32,7 @@ bool WriteDocument(const Model& model, const char* outputPath, const DaeOptions&
     // A folder that cannot be made shows up as a failed save below, which
     // reports it once.
     MakeFolderTree(folder);
-    Out("Saving %s\n", shownPath.c_str());
-    SceneOptions sceneOptions;
-    sceneOptions.verboseTextures = options.verboseTextures;
-    TgaSink sink(folder, options.writtenTextures, model.path.value);
-    const std::unique_ptr<Scene> scene = BuildScene(model, sceneOptions, sink);
-    if (!scene) return false;
+    SaveTextureFiles(scene, folder, options.writtenTextures, options.model);
 
     TiXmlDocument doc(shownPath.c_str());
     doc.LinkEndChild(new TiXmlDeclaration("1.0", "utf-8", "no"));
@@ -53,29 +49,29 @@ bool WriteDocument(const Model& model, const char* outputPath, const DaeOptions&
     AddTextChild(asset, "created", kFixedDate);
     AddTextChild(asset, "modified", kFixedDate);
     TiXmlElement* unit = AddChildElement(asset, "unit");
-    SetAttr(unit, "meter", "0.010000");
+    SetAttr(unit, "meter", FormatF6(kMetresPerUnit));
     SetAttr(unit, "name", "centimeter");
     AddTextChild(asset, "up_axis", "Y_UP");
 
     TiXmlElement* images = AddChildElement(collada, "library_images");
     TiXmlElement* materials = AddChildElement(collada, "library_materials");
     TiXmlElement* effects = AddChildElement(collada, "library_effects");
-    AddMaterials(images, materials, effects, *scene);
-    AddGeometries(AddChildElement(collada, "library_geometries"), *scene);
-    AddAnimations(AddChildElement(collada, "library_animations"), *scene);
+    AddMaterials(images, materials, effects, scene);
+    AddGeometries(AddChildElement(collada, "library_geometries"), scene);
+    AddAnimations(AddChildElement(collada, "library_animations"), scene);
     TiXmlElement* visualScene = AddChildElement(AddChildElement(collada, "library_visual_scenes"), "visual_scene");
     SetAttr(visualScene, "id", documentName);
     SetAttr(visualScene, "name", documentName);
-    AddNodes(visualScene, *scene);
+    AddNodes(visualScene, scene);
 
     TiXmlElement* extra = AddChildElement(visualScene, "extra");
     TiXmlElement* max3d = AddChildElement(extra, "technique");
     SetAttr(max3d, "profile", "MAX3D");
-    AddTextChild(max3d, "frame_rate", "30.000000");
+    AddTextChild(max3d, "frame_rate", FormatF6(kFramesPerSecond).c_str());
     TiXmlElement* fcollada = AddChildElement(extra, "technique");
     SetAttr(fcollada, "profile", "FCOLLADA");
     AddTextChild(fcollada, "start_time", "0.000000");
-    AddTextChild(fcollada, "end_time", FormatG(scene->endTime).c_str());
+    AddTextChild(fcollada, "end_time", FormatG(scene.endTime).c_str());
 
     SetAttr(AddChildElement(AddChildElement(collada, "scene"), "instance_visual_scene"), "url", "#" + documentName);
 

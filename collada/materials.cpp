@@ -3,6 +3,8 @@
 #include "collada/ids.h"
 #include "collada/xml_blocks.h"
 #include "core/output.h"
+#include "core/paths.h"
+#include "scene/conventions.h"
 #include "texture/decode_pixels.h"
 #include "texture/texture_names.h"
 #include "texture/tga_writer.h"
@@ -83,16 +85,16 @@ void AddMaterial(TiXmlElement* materials, TiXmlElement* effects, const Scene& sc
     TiXmlElement* effect = AddChildElement(effects, "effect");
     SetAttr(effect, "id", EffectId(m.name));
     SetAttr(effect, "name", m.name);
-    for (const char* output : {"GLOW", "DIFF", "SPEC"})
+    for (const char* output : {kMapGlow, kMapDiffuse, kMapSpecular})
         if (const SceneMapRef* map = m.Map(output))
             AddSamplerParams(effect, ImageSymbol(scene.images[size_t(map->image)].key));
     TiXmlElement* technique = AddChildElement(AddChildElement(effect, "profile_COMMON"), "technique");
     SetAttr(technique, "sid", "standard");
     TiXmlElement* phong = AddChildElement(technique, "phong");
-    AddColourOrTexture(phong, scene, m, "emission", "GLOW", m.emission);
+    AddColourOrTexture(phong, scene, m, "emission", kMapGlow, m.emission);
     AddColour(phong, "ambient", m.ambient);
-    AddColourOrTexture(phong, scene, m, "diffuse", "DIFF", m.diffuse);
-    AddColourOrTexture(phong, scene, m, "specular", "SPEC", m.specular);
+    AddColourOrTexture(phong, scene, m, "diffuse", kMapDiffuse, m.diffuse);
+    AddColourOrTexture(phong, scene, m, "specular", kMapSpecular, m.specular);
     AddFloat(phong, "shininess", 1.071773);
     static const float kBlack[4] = {0, 0, 0, 1}, kWhite[4] = {1, 1, 1, 1};
     AddColour(phong, "reflective", kBlack);
@@ -121,46 +123,65 @@ std::string AsDocumentReadsIt(const std::string& text) {
     return out;
 }
 
-void TgaSink::WriteFile(const std::string& path, const PixelImage& picture) {
+namespace {
+
+void SaveMapFile(const std::string& path, const PixelImage& picture, WrittenTextures* written,
+                 const std::string& model) {
     const uint64_t checksum =
-        written_ ? PictureChecksum(picture.width, picture.height, picture.pixels.data(), picture.pixels.size()) : 0;
-    if (written_) {
+        written ? PictureChecksum(picture.width, picture.height, picture.pixels.data(), picture.pixels.size()) : 0;
+    if (written) {
         // Another model of this run wrote a different picture under this
         // name: its document names the file too, and now shows this picture.
-        const auto earlier = written_->find(path);
-        if (earlier != written_->end() && earlier->second.model != model_ && earlier->second.checksum != checksum)
+        const auto earlier = written->find(path);
+        if (earlier != written->end() && earlier->second.model != model && earlier->second.checksum != checksum)
             OutProblem(Problem::kFailure,
                        "Error - Texture file %s of %s replaced with other pixels of %s - convert them into separate "
                        "folders\n",
-                       path.c_str(), earlier->second.model.c_str(), model_.c_str());
+                       path.c_str(), earlier->second.model.c_str(), model.c_str());
     }
     // Bottom-left origin: viewers show the first decoded row at the bottom.
     if (!WriteTgaUnlessLarger(path, picture.width, -picture.height, picture.pixels.data(), picture.pixels.size()))
         ReportFailedWrite("texture", path);
-    else if (written_)
-        (*written_)[path] = {checksum, model_};
+    else if (written)
+        (*written)[path] = {checksum, model};
 }
 
-void TgaSink::Map(const SceneImage& image, const PixelImage& picture) {
-    WriteFile(JoinFolder(folder_, AsDocumentReadsIt(image.file)), picture);
+}  // namespace
+
+std::string TgaFileName(const SceneImage& image) {
+    switch (image.kind) {
+        case SceneImageKind::kSourceDump: return SourceDumpFileName(image.stem, image.format, image.output);
+        case SceneImageKind::kUnusedDump: return UnusedDumpFileName(image.key, image.format);
+        case SceneImageKind::kMap: break;
+    }
+    return OutputFileName(image.stem, image.output);
 }
 
-void TgaSink::SourceDump(const std::string& file, const PixelImage& picture) {
-    WriteFile(JoinFolder(folder_, AsDocumentReadsIt(file)), picture);
-}
-
-void TgaSink::UnusedImage(const SceneImage& image, const TextureImage& source) {
-    const std::string path = JoinFolder(folder_, AsDocumentReadsIt(image.file));
-    ReportDecodeStatus(DecodeAndWriteTga(path, source.levels[0], source.format.CStr()), source, path);
+void SaveTextureFiles(const Scene& scene, const std::string& folder, WrittenTextures* written,
+                      const std::string& model) {
+    for (const SceneImage& image : scene.images) {
+        const std::string path = JoinFolder(folder, AsDocumentReadsIt(TgaFileName(image)));
+        if (image.kind != SceneImageKind::kUnusedDump) {
+            SaveMapFile(path, image.picture, written, model);
+            continue;
+        }
+        // An unused image is written as it is: no check against the run's
+        // files; one that could not be decoded (reported) has no file.
+        const PixelImage& picture = image.picture;
+        if (picture.pixels.empty()) continue;
+        if (!WriteTga(path, picture.width, image.topDown ? picture.height : -picture.height, picture.pixels.data(),
+                      picture.pixels.size()))
+            ReportFailedWrite("texture", path);
+    }
 }
 
 void AddMaterials(TiXmlElement* images, TiXmlElement* materials, TiXmlElement* effects, const Scene& scene) {
     for (const SceneImage& image : scene.images) {
+        if (image.kind == SceneImageKind::kSourceDump) continue;  // a file only
         TiXmlElement* element = AddChildElement(images, "image");
         SetAttr(element, "id", ImageId(image.key));
         SetAttr(element, "name", ImageName(image.key, image.format));
-        AddText(AddChildElement(element, "init_from"), AsDocumentReadsIt(image.file).c_str());
+        AddText(AddChildElement(element, "init_from"), AsDocumentReadsIt(TgaFileName(image)).c_str());
     }
-    for (const SceneMaterial& material : scene.materials)
-        if (!material.unmapped) AddMaterial(materials, effects, scene, material);
+    for (const SceneMaterial& material : scene.materials) AddMaterial(materials, effects, scene, material);
 }

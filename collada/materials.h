@@ -7,25 +7,16 @@
 #include "scene/scene.h"
 #include "texture/tga_writer.h"
 
-// Writes every map the scene build composes as a TGA file in the document's
-// folder (with the verbose texture option, the decoded sources and unused
-// images as well).
-// With written (the files written earlier in the run), a file another model
-// wrote with other pixels is reported before it is replaced.
-class TgaSink : public TextureSink {
-public:
-    TgaSink(std::string folder, WrittenTextures* written, std::string model)
-        : folder_(std::move(folder)), written_(written), model_(std::move(model)) {}
-    void Map(const SceneImage& image, const PixelImage& picture) override;
-    void SourceDump(const std::string& file, const PixelImage& picture) override;
-    void UnusedImage(const SceneImage& image, const TextureImage& source) override;
+// Writes every picture of the scene as a TGA file in the document's folder:
+// the maps (and, with the verbose texture option, the decoded sources and
+// unused images). With written (the files written earlier in the run), a
+// file another model wrote with other pixels is reported before it is
+// replaced; model names the model converted. A failed write is reported.
+void SaveTextureFiles(const Scene& scene, const std::string& folder, WrittenTextures* written,
+                      const std::string& model);
 
-private:
-    void WriteFile(const std::string& path, const PixelImage& picture);
-    std::string folder_;
-    WrittenTextures* written_;
-    std::string model_;
-};
+// The TGA file name of a scene picture, as the document names it.
+std::string TgaFileName(const SceneImage& image);
 
 // The text a reader of the saved document gets back for a texture file name
 // (the files are named so, so that the names the document carries find them).

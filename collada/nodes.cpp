@@ -2,6 +2,7 @@
 
 #include "collada/ids.h"
 #include "collada/xml_blocks.h"
+#include "scene/conventions.h"
 
 namespace {
 

@@ -101,15 +101,23 @@ bool SaveModel(Model& model, const CommandContext& context, const char* outPath)
     std::string out = outPath ? outPath : "";
     const OutputFormat format = FormatOf(out);
     if (format == OutputFormat::kNone) return false;
-    if (model.version == 512 && model.type == 0) {
-        ResolveJoints(model);
-        if (format == OutputFormat::kGltf) return WriteGltf(model, out.c_str());
-        return WriteDocument(model, out.c_str(), ReadDaeOptions(context));
+    if (model.version != 512 || model.type != 0) {
+        OutProblem(Problem::kFailure, "DAE not saved to %s\n", out.c_str());
+        Out(" - Unknown type: %s\n", model.typeName.CStr());
+        Out(" - Unknown version: %08X\n", model.version);
+        return false;
     }
-    OutProblem(Problem::kFailure, "DAE not saved to %s\n", out.c_str());
-    Out(" - Unknown type: %s\n", model.typeName.CStr());
-    Out(" - Unknown version: %08X\n", model.version);
-    return false;
+    ResolveJoints(model);
+    if (format == OutputFormat::kGltf) return WriteGltf(model, out.c_str());
+    // The format decides the scene's options; the scene is built once and
+    // the encoder writes it as it is.
+    DaeOptions dae = ReadDaeOptions(context);
+    dae.model = model.path.value;
+    Out("Saving %s\n", out.c_str());
+    SceneOptions options;
+    options.verboseTextures = dae.verboseTextures;
+    const std::unique_ptr<Scene> scene = BuildScene(model, options);
+    return scene && WriteDocument(*scene, out.c_str(), dae);
 }
 
 namespace {
@@ -124,7 +132,7 @@ void PrintDamagedParts(const Damage& damage) {
 }
 
 // The checks and the conversion itself; true when the document was saved.
-bool ConvertOnce(CommandContext& context, const std::string& input, const std::string& output) {
+bool ConvertAndSave(CommandContext& context, const std::string& input, const std::string& output) {
     if (input.empty()) OutProblem(Problem::kFailure, "Error - Conversion Input not specified!\n");
     if (output.empty()) {
         OutProblem(Problem::kFailure, "Error - Conversion Output not specified!\n");
@@ -159,19 +167,34 @@ bool ConvertOnce(CommandContext& context, const std::string& input, const std::s
 
 }  // namespace
 
-void ConvertFiles(CommandContext& context, const std::string& input, const std::string& output) {
-    const ProblemCounts before = ProblemsSoFar();
-    const bool saved = ConvertOnce(context, input, output);
-    const ProblemCounts after = ProblemsSoFar();
+ConversionOutcome::Result ConversionOutcome::Of() const {
+    if (!saved || failures > 0) return Result::kFailed;
+    return damages > 0 ? Result::kDamaged : Result::kConverted;
+}
+
+ConversionOutcome ConvertOnce(CommandContext& context, const std::string& input, const std::string& output) {
+    ConversionOutcome outcome;
+    ProblemTally tally;
+    outcome.saved = ConvertAndSave(context, input, output);
+    outcome.failures = tally.Counts().failures;
+    outcome.damages = tally.Counts().damages;
+    return outcome;
+}
+
+ConversionOutcome ConvertFiles(CommandContext& context, const std::string& input, const std::string& output) {
+    const ConversionOutcome outcome = ConvertOnce(context, input, output);
     RunRecord& run = *context.run;
     ++run.conversions;
-    if (!saved || after.failures > before.failures) ++run.failed;
-    else if (after.damages > before.damages) ++run.damaged;
-    else ++run.converted;
+    switch (outcome.Of()) {
+        case ConversionOutcome::Result::kFailed: ++run.failed; break;
+        case ConversionOutcome::Result::kDamaged: ++run.damaged; break;
+        case ConversionOutcome::Result::kConverted: ++run.converted; break;
+    }
+    return outcome;
 }
 
 void Convert(CommandContext& context) {
-    ConvertFiles(context, Expand(context, "$[CONVERT_IN]"), Expand(context, "$[CONVERT_OUT]"));
+    (void)ConvertFiles(context, Expand(context, "$[CONVERT_IN]"), Expand(context, "$[CONVERT_OUT]"));
 }
 
 void PrintRunSummary(const CommandContext& context) {

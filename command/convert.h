@@ -1,5 +1,8 @@
-// The convert action: CONVERT_IN (a ZEM model) becomes CONVERT_OUT (a DAE
-// document with its textures beside it).
+// The convert action: CONVERT_IN (a ZEM model) becomes CONVERT_OUT, in the
+// format its extension names: a DAE document with TGA textures beside it
+// (".dae"), or glTF 2.0 as one binary file (".glb") or as JSON with its
+// buffer and PNG textures beside it (".gltf"). The action decides the format,
+// builds the one scene of the model and hands it to that format's encoder.
 #pragma once
 
 #include <memory>
@@ -9,15 +12,29 @@
 #include "command/context.h"
 #include "model/model.h"
 
-// Reads CONVERT_IN and CONVERT_OUT (expanded), checks their ".ZEM" and ".DAE"
-// extensions, loads and saves the model. Every failure prints its line and
-// returns; the context is not changed.
+// Reads CONVERT_IN and CONVERT_OUT (expanded), checks their ".ZEM" and
+// output extensions, loads and saves the model. Every failure prints its
+// line and returns; the context is not changed.
 void Convert(CommandContext& context);
 
-// Converts input to output as Convert does, and counts the outcome in the
-// run record: failed when nothing was saved or any failure was reported on
-// the way, damaged when only damage was, converted otherwise.
-void ConvertFiles(CommandContext& context, const std::string& input, const std::string& output);
+// What one conversion came to: whether the output was saved, and the
+// problems reported on the way. Failed when nothing was saved or any failure
+// was reported, damaged when only damage was, converted otherwise.
+struct ConversionOutcome {
+    bool saved = false;
+    long failures = 0;
+    long damages = 0;
+    enum class Result { kConverted, kDamaged, kFailed };
+    Result Of() const;
+};
+
+// Converts input to output as Convert does (printing nothing more) and
+// returns the outcome.
+[[nodiscard]] ConversionOutcome ConvertOnce(CommandContext& context, const std::string& input,
+                                            const std::string& output);
+
+// ConvertOnce, with the outcome counted in the run record.
+ConversionOutcome ConvertFiles(CommandContext& context, const std::string& input, const std::string& output);
 
 // The closing line of a run with more than one conversion:
 // "Summary - N models: C converted, D damaged, F failed".
@@ -35,10 +52,11 @@ void PrintRunSummary(const CommandContext& context);
 // (reported).
 [[nodiscard]] std::unique_ptr<AnimationSet> LoadAnimations(const char* modelPath);
 
-// Writes the document for a multi-mesh model of version 512; any other model
-// prints the three "DAE not saved" lines. False when nothing was written
-// (an outPath without the ".DAE" extension gives false silently).
-bool SaveModel(Model& model, const CommandContext& context, const char* outPath);
+// Writes the output for a multi-mesh model of version 512 in the format the
+// extension of outPath names; any other model prints the three "DAE not
+// saved" lines. False when nothing was written (an outPath of no known
+// extension gives false silently).
+[[nodiscard]] bool SaveModel(Model& model, const CommandContext& context, const char* outPath);
 
 // The MAD file name for a model path: the text from the path's last "." is
 // replaced by ".MAD" (appended when there is no dot).

@@ -8,6 +8,7 @@
 namespace {
 FILE* g_stream = nullptr;
 ProblemCounts g_problems;
+ProblemTally* g_tally = nullptr;  // the innermost live tally
 inline FILE* Stream() { return g_stream ? g_stream : stdout; }
 }  // namespace
 
@@ -21,6 +22,7 @@ void Out(const char* format, ...) {
 void OutProblem(Problem kind, const char* format, ...) {
     if (kind == Problem::kDamage) ++g_problems.damages;
     else ++g_problems.failures;
+    if (g_tally) g_tally->Count(kind);
     va_list args;
     va_start(args, format);
     std::vfprintf(Stream(), format, args);
@@ -28,6 +30,16 @@ void OutProblem(Problem kind, const char* format, ...) {
 }
 
 ProblemCounts ProblemsSoFar() { return g_problems; }
+
+ProblemTally::ProblemTally() : outer_(g_tally) { g_tally = this; }
+
+ProblemTally::~ProblemTally() { g_tally = outer_; }
+
+void ProblemTally::Count(Problem kind) {
+    if (kind == Problem::kDamage) ++counts_.damages;
+    else ++counts_.failures;
+    if (outer_) outer_->Count(kind);
+}
 
 void OutText(const char* text) { std::fputs(text ? text : "", Stream()); }
 

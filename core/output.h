@@ -38,6 +38,22 @@ struct ProblemCounts {
 };
 ProblemCounts ProblemsSoFar();
 
+// Counts the problems printed while it lives, so a step can say what it came
+// to (tallies nest: every live one counts each problem).
+class ProblemTally {
+public:
+    ProblemTally();
+    ~ProblemTally();
+    ProblemTally(const ProblemTally&) = delete;
+    ProblemTally& operator=(const ProblemTally&) = delete;
+    const ProblemCounts& Counts() const { return counts_; }
+    void Count(Problem kind);
+
+private:
+    ProblemTally* outer_;
+    ProblemCounts counts_;
+};
+
 // Raw text, no formatting.
 void OutText(const char* text);
 void OutFlush();

@@ -55,13 +55,13 @@ bool MakeFolderTree(const std::string& folder);
 bool FolderExists(const char* path);
 
 // Replaces target with source in one step (rename). False on failure.
-bool ReplaceFile(const char* source, const char* target);
+[[nodiscard]] bool ReplaceFile(const char* source, const char* target);
 
 // Writes a file through "<target>.saving": write() fills the open file, and
 // only when it returns true, no stream error occurred and the close succeeded
 // is the temporary file renamed over target. On any failure the temporary file
 // is removed and an existing target stays as it was.
-bool SaveFileReplacing(const std::string& target, const std::function<bool(FILE*)>& write);
+[[nodiscard]] bool SaveFileReplacing(const std::string& target, const std::function<bool(FILE*)>& write);
 
 void SleepMilliseconds(unsigned ms);
 

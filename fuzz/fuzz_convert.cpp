@@ -1,7 +1,8 @@
 // libFuzzer target: one whole conversion. The bytes hold a ZEM and a MAD file
 // (a 2-byte little-endian ZEM length first, the MAD is the rest); they are read
-// and written as a DAE with its textures into one temporary folder by the
-// document writer the convert action uses, and the DAE must be well-formed.
+// and saved as the convert action saves them, as a DAE with its textures and
+// as a GLB, into one temporary folder. Every scene built passes the scene
+// check, and the DAE must be well-formed.
 #include <unistd.h>
 
 #include <cstdio>
@@ -9,11 +10,12 @@
 #include <filesystem>
 #include <string>
 
-#include "collada/document.h"
+#include "command/context.h"
+#include "command/convert.h"
 #include "core/output.h"
 #include "fuzz/xml_strict.h"
-#include "model/joints.h"
 #include "model/read_model.h"
+#include "scene/check_scene.h"
 
 namespace {
 
@@ -37,11 +39,19 @@ void ClearFolder() {
         std::filesystem::remove_all(entry.path(), ec);
 }
 
+void CheckBuiltScene(const Scene& scene) {
+    const std::vector<std::string> problems = CheckScene(scene);
+    if (problems.empty()) return;
+    for (const std::string& p : problems) std::fprintf(stderr, "scene invariant: %s\n", p.c_str());
+    std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     static FILE* sink = std::fopen("/dev/null", "w");
     if (sink) SetOutputStream(sink);
+    SetSceneBuiltHook(CheckBuiltScene);
     return 0;
 }
 
@@ -56,9 +66,11 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     model->animation = ReadMad(data + zemSize, size - zemSize);
     ClearFolder();
     const std::string dae = (Folder() / "model.dae").string();
+    const std::string glb = (Folder() / "model.glb").string();
     model->path.Set((Folder() / "model.zem").string().c_str());
-    ResolveJoints(*model);
-    if (!WriteDocument(*model, dae.c_str(), DaeOptions())) {
+    model->version = 512;  // every model is written, whatever version it claims
+    CommandContext context;
+    if (!SaveModel(*model, context, dae.c_str()) || !SaveModel(*model, context, glb.c_str())) {
         std::fprintf(stderr, "document not written\n");
         std::abort();
     }

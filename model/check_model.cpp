@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "core/output.h"
+#include "model/finite_numbers.h"
 #include "model/mesh_info.h"
 
 namespace {
@@ -148,11 +149,13 @@ std::vector<std::string> CheckAnimationSet(const AnimationSet& set) {
         checkIndex(curve.nameIndex, curve.name, "curve");
         if (curve.keys.size() > 65535) Fail(c, "curve %zu: %zu keys", i, curve.keys.size());
         for (const CurveKey& key : curve.keys)
-            if (!(curve.flags & 1) && key.interpolation != 0) {
+            if (!(curve.flags & kCurveTangents) && key.interpolation != 0) {
                 Fail(c, "curve %zu: interpolation word without flag", i);
                 break;
             }
     }
+    const std::string notFinite = FirstNonFiniteNumber(set);
+    if (!notFinite.empty()) Fail(c, "%s: a number that is not finite", notFinite.c_str());
     return c.problems;
 }
 
@@ -259,6 +262,8 @@ std::vector<std::string> CheckModel(const Model& model) {
             CheckName(c, e->key, "info key");
             CheckName(c, e->value, "info value");
         }
+    const std::string notFinite = FirstNonFiniteNumber(model);
+    if (!notFinite.empty()) Fail(c, "%s: a number that is not finite", notFinite.c_str());
     if (model.animation)
         for (std::string& p : CheckAnimationSet(*model.animation)) c.problems.push_back("animation: " + p);
     return c.problems;

@@ -2,8 +2,10 @@
 // carries. Plain structs owned from the top: the Model owns its lists, every
 // object owns its strings and arrays. Nothing here knows about any output.
 //
-// Invariants every reader guarantees, whatever the input bytes are (writers
-// rely on them and never re-check):
+// Invariants every reader guarantees, whatever the input bytes are, checked
+// after every read by the tests and the fuzz targets (model/check_model.h).
+// The scene build may rely on them; where it still bounds a loop by a stored
+// size, that only guards the models the tests and tools build by hand:
 // - vertices.size() == vertexCount * stride (MeshPart), == 3 * vertexCount
 //   (EngineShape, EngineBurn, CollisionMesh);
 // - indices.size() == indexCount, and every index is below its owner's
@@ -11,7 +13,9 @@
 //   emptied: indexCount 0, no indices);
 // - MipLevel::data holds what was stored (at most `size` bytes; fewer when
 //   the chunk was cut short); readers of pixels use data.size();
-// - counts are never negative.
+// - counts are never negative;
+// - every number read is finite (a NaN or an infinity becomes 0, and the
+//   object holding it is noted as damaged).
 #pragma once
 
 #include <cstdint>
@@ -264,11 +268,13 @@ struct CurveKey {
     uint32_t interpolation = 0;  // 0 linear, anything else Bezier
 };
 
+enum : uint16_t { kCurveTangents = 0x0001 };
+
 struct AnimationCurve {
     Core_QStr name;
     int32_t nameIndex = -1;
     int32_t index = -1;
-    uint16_t flags = 0;  // bit 0: keys carry tangents and interpolation words
+    uint16_t flags = 0;  // kCurveTangents: keys carry tangents and interpolation words
     std::vector<CurveKey> keys;
     uint32_t trailer1 = 0, trailer2 = 0;
 };

@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "model/chunk_walk.h"
+#include "model/finite_numbers.h"
 #include "model/read_model.h"
 
 namespace {
@@ -131,7 +132,7 @@ void ReadCurves(MadReading& m, ByteReader r) {
         if (keys < keyCount) r.failed = true;
         curve->trailer1 = ReadU32LE(r);
         curve->trailer2 = ReadU32LE(r);
-        if (curve->flags & 1)
+        if (curve->flags & kCurveTangents)
             for (CurveKey& key : curve->keys) key.interpolation = ReadU16LE(r);
         set.curves.push_back(std::move(curve));
     }
@@ -226,6 +227,7 @@ std::unique_ptr<AnimationSet> ReadMad(const unsigned char* data, size_t size) {
     }
     if (!m.set) return nullptr;
     m.set->damage = m.damage;
+    ZeroNonFiniteNumbers(*m.set);
     // The counts name what the lists hold, so no user indexes past them.
     m.set->clipCount = int32_t(m.set->clips.size());
     m.set->curveCount = int32_t(m.set->curves.size());

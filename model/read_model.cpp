@@ -5,6 +5,7 @@
 
 #include "core/str.h"
 #include "model/chunk_walk.h"
+#include "model/finite_numbers.h"
 #include "model/object_readers.h"
 
 namespace {
@@ -110,5 +111,6 @@ std::unique_ptr<Model> ReadModelFile(const unsigned char* data, size_t size) {
     });
     // Past a foreign "NAME" nothing is read, so the rest cannot count as damage.
     if (model && !whole && !stopped) NoteDamage(model->damage, "the chunks of the file");
+    if (model) ZeroNonFiniteNumbers(*model);
     return model;
 }

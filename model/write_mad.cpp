@@ -82,7 +82,7 @@ std::vector<unsigned char> BuildMad(const AnimationSet& set) {
         }
         PutU32(w, curve->trailer1);
         PutU32(w, curve->trailer2);
-        if (curve->flags & 1)
+        if (curve->flags & kCurveTangents)
             for (const CurveKey& key : curve->keys) PutU16(w, uint16_t(key.interpolation));
     }
     EndChunk(w, at);

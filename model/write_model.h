@@ -63,4 +63,4 @@ std::vector<unsigned char> BuildZem(const Model& model);
 std::vector<unsigned char> BuildMad(const AnimationSet& set);
 
 // Writes bytes to a file through a temporary file; false on any failure.
-bool SaveBytes(const std::string& path, const std::vector<unsigned char>& bytes);
+[[nodiscard]] bool SaveBytes(const std::string& path, const std::vector<unsigned char>& bytes);

@@ -28,7 +28,7 @@ struct SceneBuild {
 };
 
 struct ShaderMapSet;
-void BuildMaterials(SceneBuild& build, const SceneOptions& options, TextureSink& sink, const ShaderMapSet& maps);
+void BuildMaterials(SceneBuild& build, const SceneOptions& options, const ShaderMapSet& maps);
 void BuildNodeHierarchy(SceneBuild& build);
 void BuildGlows(SceneBuild& build);
 void BuildSpecialNodes(SceneBuild& build);

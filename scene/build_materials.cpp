@@ -1,6 +1,8 @@
 // Materials: for every material its shader map entry, its decoded textures
 // composed into output maps (handed to the sink one at a time) and the
 // colours and maps the scene material gets.
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,8 +27,10 @@ const TextureImage* ParamImage(const Model& model, const MaterialParam& param) {
 // Decodes the parameters that will end up in a slot, each image once: a
 // parameter no slot takes, or one a later parameter of the same name
 // replaces, is never decoded; an image two slots take is decoded once and
-// copied.
-void FillSources(const Model& model, const Material& material, ShaderMapInstance& instance) {
+// copied. An image that failed to decode is reported once per conversion
+// (`failed` holds those) and not decoded again for a later material.
+void FillSources(const Model& model, const Material& material, ShaderMapInstance& instance,
+                 std::set<const TextureImage*>& failed) {
     std::vector<int> winner(instance.slots.size(), -1);
     for (size_t p = 0; p < material.params.size(); ++p) {
         if (!ParamImage(model, material.params[p])) continue;
@@ -53,9 +57,11 @@ void FillSources(const Model& model, const Material& material, ShaderMapInstance
             if (d.picture) picture = std::make_unique<PixelImage>(*d.picture);
         }
         if (!seen) {
-            const MipLevel& level = image->levels[0];
-            const DecodeStatus status = DecodeLevel(level, image->format.CStr(), picture);
-            ReportDecodeStatus(status, *image, std::string());
+            if (!failed.count(image)) {
+                const DecodeStatus status = DecodeLevel(image->levels[0], image->format.CStr(), picture);
+                ReportDecodeStatus(status, *image, std::string());
+                if (status != DecodeStatus::kOk) failed.insert(image);
+            }
             decoded.push_back({image, picture.get()});
         }
         if (picture) AssignSource(instance, param.name, picture, image);
@@ -71,8 +77,8 @@ bool AnyAlpha(const PixelImage& picture) {
 struct MaterialStep {
     SceneBuild& build;
     const SceneOptions& options;
-    TextureSink& sink;
     std::vector<int> useCount;  // per model image: how many material slots took it
+    std::set<const TextureImage*> failed{};  // images that could not be decoded (reported)
 
     void One(const Material& material) {
         const Model& model = build.model;
@@ -102,7 +108,7 @@ struct MaterialStep {
             Out("ALERT: Mapping STAT shader [%s] to shader map [%s] - not exact!!!\n", material.shader.CStr(),
                 entry->name.CStr());
         std::unique_ptr<ShaderMapInstance> instance = BindShaderMap(*entry);
-        FillSources(build.model, material, *instance);
+        FillSources(build.model, material, *instance, failed);
 
         // Every slot's files are named after the first used slot's image.
         std::string baseName;
@@ -115,21 +121,28 @@ struct MaterialStep {
             const std::string stem = StripTextureSuffixes(fileName);
             const std::string& format = slot.image->format.value;
 
-            if (options.verboseTextures)
-                sink.SourceDump(SourceDumpFileName(stem, format, slot.map->name.value), *slot.source);
+            if (options.verboseTextures) {
+                SceneImage dump;
+                dump.kind = SceneImageKind::kSourceDump;
+                dump.stem = stem;
+                dump.output = slot.map->name.value;
+                dump.format = format;
+                dump.picture = *slot.source;
+                build.scene.images.push_back(std::move(dump));
+            }
             ++useCount[ImagePosition(slot.image)];
 
-            // Each output is composed into the same picture just before it is
-            // handed on: one output's pixels in memory at a time.
             for (OutputSlot& out : slot.outputs) {
                 const std::string& outputName = out.line->name.value;
                 ComposeOutput(*instance, slot, *out.line, picture);
                 SceneImage image;
+                image.stem = stem;
+                image.output = outputName;
                 image.key = stem + "_" + outputName;
                 image.format = format;
                 image.file = OutputFileName(stem, outputName);
                 image.hasAlpha = AnyAlpha(picture);
-                sink.Map(image, picture);
+                image.picture = picture;
                 build.scene.images.push_back(std::move(image));
                 result.maps.push_back({outputName, int32_t(build.scene.images.size() - 1)});
             }
@@ -155,26 +168,38 @@ const SceneMapRef* SceneMaterial::Map(const char* output) const {
     return nullptr;
 }
 
-void BuildMaterials(SceneBuild& build, const SceneOptions& options, TextureSink& sink, const ShaderMapSet& maps) {
+void BuildMaterials(SceneBuild& build, const SceneOptions& options, const ShaderMapSet& maps) {
     const Model& model = build.model;
-    MaterialStep step{build, options, sink, std::vector<int>(model.images.size(), 0)};
+    MaterialStep step{build, options, std::vector<int>(model.images.size(), 0)};
     step.shaderMaps = &maps;
     build.materialOf.assign(model.materials.size(), -1);
+    std::map<std::string, int32_t> byName;
     for (size_t m = 0; m < model.materials.size(); ++m) {
         if (!model.materials[m]) continue;
-        build.materialOf[m] = int32_t(build.scene.materials.size());
-        step.One(*model.materials[m]);
+        // A material named as an earlier one (name and shader alike) is that
+        // one: the documents bind meshes by the name, which must be unique.
+        const auto named = byName.emplace(MaterialName(*model.materials[m]), int32_t(build.scene.materials.size()));
+        build.materialOf[m] = named.first->second;
+        if (named.second) step.One(*model.materials[m]);
     }
     if (!options.verboseTextures) return;
     // Every image no material used, decoded as it is.
     for (size_t i = 0; i < model.images.size(); ++i) {
         const TextureImage* image = model.images[i].get();
-        if (!image || step.useCount[i] != 0 || image->levels.empty()) continue;
+        if (!image || step.useCount[i] != 0 || image->levels.empty() || step.failed.count(image)) continue;
+        // One that cannot be decoded is reported and listed without pixels.
+        std::unique_ptr<PixelImage> picture;
+        const DecodeStatus status = DecodeLevel(image->levels[0], image->format.CStr(), picture);
+        ReportDecodeStatus(status, *image, std::string());
         SceneImage unused;
-        unused.key = TextureStem(image->name.value);
+        unused.kind = SceneImageKind::kUnusedDump;
+        unused.stem = TextureStem(image->name.value);
+        unused.key = unused.stem;
         unused.format = image->format.value;
         unused.file = UnusedDumpFileName(unused.key, unused.format);
-        sink.UnusedImage(unused, *image);
+        // A raw image keeps its stored rows; a block image is decoded like a map.
+        unused.topDown = FormatFlag(image->format.CStr()) == 0;
+        if (picture) unused.picture = std::move(*picture);
         build.scene.images.push_back(std::move(unused));
     }
 }

@@ -5,6 +5,7 @@
 
 #include "model/mesh_info.h"
 #include "scene/build.h"
+#include "scene/conventions.h"
 #include "scene/names.h"
 
 namespace {
@@ -96,6 +97,22 @@ int64_t PartTriangleCount(const MeshPart& part) {
     return total;
 }
 
+// The triangles of the groups whose corners all lie below vertexCount: their
+// corners (when listed) and their count.
+void AddTriangles(SceneTriangles& list, const std::vector<PrimitiveGroup>& groups, size_t vertexCount,
+                  bool listCorners) {
+    int64_t count = 0;
+    ForEachGroupTriangle(groups, [&](uint32_t a, uint32_t b, uint32_t c) {
+        if (!TriangleInRange(a, b, c, vertexCount)) return;
+        ++count;
+        if (!listCorners) return;
+        list.corners.push_back(a);
+        list.corners.push_back(b);
+        list.corners.push_back(c);
+    });
+    list.count = count;
+}
+
 }  // namespace
 
 SceneMesh BuildMesh(const SceneBuild& build, const Mesh& mesh, std::string name, int32_t material, uint32_t mask,
@@ -153,9 +170,9 @@ SceneMesh BuildMesh(const SceneBuild& build, const Mesh& mesh, std::string name,
                 vertexCount = part->vertices.size() / partStride;
             SceneTriangles list;
             list.material = bound;
-            list.count = triangles;
             // Without positions there are no corners to list.
-            if (wantPos) list.groups = &part->groups;
+            if (wantPos) list.corners.reserve(size_t(triangles) * 3);
+            AddTriangles(list, part->groups, declared, wantPos);
             std::vector<int32_t>& table = list.table;
             table.assign(declared * size_t(stride), 0);
             // No stream asked for: nothing to look up.
@@ -205,12 +222,11 @@ SceneMesh BuildPositionsMesh(std::string name, const float* positions, int32_t v
     mesh.components = 1;
     if (vertexCount > 0 && positions) mesh.positions.assign(positions, positions + size_t(vertexCount) * 3);
     SceneTriangles list;
-    PrimitiveGroup group;
-    group.type = type;
-    group.indexCount = int32_t(indices.size());
-    group.indices = std::move(indices);
-    list.count = GroupTriangleCount(type, group.indexCount);
-    list.ownGroups.push_back(std::move(group));
+    std::vector<PrimitiveGroup> groups(1);
+    groups[0].type = type;
+    groups[0].indexCount = int32_t(indices.size());
+    groups[0].indices = std::move(indices);
+    AddTriangles(list, groups, mesh.positions.size() / 3, true);
     mesh.triangles.push_back(std::move(list));
     return mesh;
 }

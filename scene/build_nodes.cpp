@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/output.h"
 #include "model/joints.h"
 #include "model/transform.h"
 #include "scene/build.h"
@@ -159,7 +160,13 @@ void BuildMarkers(SceneBuild& build) {
     for (const auto& marker : build.model.markers) {
         if (!marker) continue;
         const int32_t parent = build.JointNodeByName(marker->parentName);
-        if (parent < 0) continue;
+        if (parent < 0) {
+            // Nothing to place it under: the document leaves it out, the user is told.
+            OutProblem(Problem::kDamage, "ALERT: Marker [%s] names joint [%s], which %s - marker left out\n",
+                       marker->name.CStr(), marker->parentName.CStr(),
+                       FindJoint(build.model, marker->parentName) ? "is outside the joint tree" : "the model lacks");
+            continue;
+        }
         const float translation[3] = {float(marker->position[0]), float(marker->position[1]),
                                       float(marker->position[2])};
         const float rotation[3] = {float(marker->rotation[0]), float(marker->rotation[1]),
@@ -212,7 +219,7 @@ void BuildColourParams(SceneBuild& build) {
         for (const MaterialParam& param : material->params) any = any || param.type == kParamColour;
     }
     if (!any) return;
-    const int32_t hold = build.scene.AddNode(root, "HOLD_PARAMS", nullptr, nullptr);
+    const int32_t hold = build.scene.AddNode(root, kHoldParamsName, nullptr, nullptr);
     for (const auto& material : build.model.materials) {
         if (!material) continue;
         for (const MaterialParam& param : material->params)
@@ -224,7 +231,7 @@ void BuildColourParams(SceneBuild& build) {
 void BuildDockPaths(SceneBuild& build) {
     const int32_t root = build.lodRoots.empty() ? -1 : build.lodRoots[0];
     if (root < 0 || build.model.dockPaths.empty()) return;
-    const int32_t hold = build.scene.AddNode(root, "HOLD_DOCK", nullptr, nullptr);
+    const int32_t hold = build.scene.AddNode(root, kHoldDockName, nullptr, nullptr);
     for (const auto& path : build.model.dockPaths) {
         if (!path) continue;
         const int32_t pathNode = build.scene.AddNode(hold, DockPathName(*path), nullptr, nullptr);
@@ -272,9 +279,9 @@ void BuildNodeHierarchy(SceneBuild& build) {
 
     if (!model.collisionMeshes.empty()) {
         const float at[3] = {sceneMinX - maxX - 1.5f * width, 0, 0};
-        build.rootCol = scene.AddNode(-1, "ROOT_COL", at, nullptr);
+        build.rootCol = scene.AddNode(-1, kRootColName, at, nullptr);
     }
-    build.rootInfo = scene.AddNode(-1, "ROOT_INFO", nullptr, nullptr);
+    build.rootInfo = scene.AddNode(-1, kRootInfoName, nullptr, nullptr);
 
     build.jointNodes.assign(model.joints.size(), -1);
     float x = 0;

@@ -48,6 +48,16 @@ void AppendIntD(std::string& out, uint32_t v) { AppendInt(out, int64_t(int32_t(v
 std::string Bracketed(const char* kind, const std::string& value) { return std::string(kind) + "[" + value + "]"; }
 
 std::string LodRootName(size_t level) { return "ROOT_LOD[" + std::to_string(level) + "]"; }
+
+const char kSubParamsName[] = "SUB_PARAMS";
+const char kHoldAnimName[] = "HOLD_ANIM";
+const char kHoldParamsName[] = "HOLD_PARAMS";
+const char kHoldDockName[] = "HOLD_DOCK";
+const char kRootColName[] = "ROOT_COL";
+const char kRootInfoName[] = "ROOT_INFO";
+const char kUvSetsName[] = "UVSets[1]";
+
+std::string VersionInfoName(int32_t version) { return "Class[MultiMesh]_Version[" + std::to_string(version) + "]"; }
 std::string JointNodeName(const std::string& joint) { return Bracketed("JNT", joint); }
 std::string AxisNodeName(const std::string& joint) { return Bracketed("AXIS", joint); }
 

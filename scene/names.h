@@ -11,6 +11,15 @@
 std::string Bracketed(const char* kind, const std::string& value);
 
 std::string LodRootName(size_t level);                 // "ROOT_LOD[<level>]"
+// The fixed names of the scene's holder nodes.
+extern const char kSubParamsName[];   // "SUB_PARAMS": the further groups of a long name
+extern const char kHoldAnimName[];    // "HOLD_ANIM": one node per clip
+extern const char kHoldParamsName[];  // "HOLD_PARAMS": the materials' colour parameters
+extern const char kHoldDockName[];    // "HOLD_DOCK": the dock paths
+extern const char kRootColName[];     // "ROOT_COL": the collision meshes
+extern const char kRootInfoName[];    // "ROOT_INFO": the model's facts
+std::string VersionInfoName(int32_t version);  // "Class[MultiMesh]_Version[<version>]"
+extern const char kUvSetsName[];               // "UVSets[1]"
 std::string JointNodeName(const std::string& joint);   // "JNT[<joint>]"
 std::string AxisNodeName(const std::string& joint);    // "AXIS[<joint>]"
 // The node an animation curve of a joint drives: the joint "Root" (any

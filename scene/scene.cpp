@@ -2,17 +2,16 @@
 
 #include "model/joints.h"
 #include "scene/build.h"
+#include "scene/conventions.h"
 #include "scene/names.h"
 #include "texture/shader_map.h"
-
-float ToDegrees(float radians) { return radians * 57.2957763671875f; }
 
 namespace {
 
 // "SUB_PARAMS" with one name-only node per further group of a long name.
 void AddSubParams(Scene& scene, int32_t node, const std::vector<std::string>& groups) {
     if (groups.empty()) return;
-    const int32_t holder = scene.AddNode(node, "SUB_PARAMS", nullptr, nullptr);
+    const int32_t holder = scene.AddNode(node, kSubParamsName, nullptr, nullptr);
     scene.nodes[size_t(holder)].nameOnly = true;
     for (const std::string& group : groups) {
         const int32_t sub = scene.AddNode(holder, group, nullptr, nullptr);
@@ -41,12 +40,36 @@ void BuildAnimationNodes(SceneBuild& build) {
     if (!set) return;
     if (!build.lodRoots.empty() && build.lodRoots[0] >= 0) {
         static const float kZero[3] = {0, 0, 0};
-        const int32_t hold = build.scene.AddNode(build.lodRoots[0], "HOLD_ANIM", kZero, kZero);
+        const int32_t hold = build.scene.AddNode(build.lodRoots[0], kHoldAnimName, kZero, kZero);
         for (const auto& clip : set->clips)
             if (clip) build.scene.AddNode(hold, ClipName(*clip), kZero, kZero);
     }
     for (const auto& clip : set->clips)
         if (clip) build.scene.clips.push_back(clip.get());
+    // Scene curve i is the set's curve i (null slots none, which a read set never has).
+    std::vector<int32_t> curveOf(set->curves.size(), -1);
+    for (size_t i = 0, n = 0; i < set->curves.size(); ++i)
+        if (set->curves[i]) curveOf[i] = int32_t(n++);
+    for (const auto& clip : set->clips) {
+        if (!clip) continue;
+        SceneClip copy;
+        copy.name = clip->name.value;
+        copy.start = double(clip->start), copy.end = double(clip->end);
+        copy.loopStart = double(clip->loopStart), copy.loopEnd = double(clip->loopEnd);
+        for (const auto& track : clip->tracks) {
+            if (!track) continue;
+            SceneTrack t;
+            t.name = track->name.value;
+            for (size_t k = 0; k < track->curveIndices.size(); ++k) {
+                const int32_t c = track->curveIndices[k];
+                const bool connected = k >= track->links.size() || track->links[k].connected;
+                if (connected && c >= 0 && size_t(c) < curveOf.size() && curveOf[size_t(c)] >= 0)
+                    t.curves.push_back(curveOf[size_t(c)]);
+            }
+            copy.tracks.push_back(std::move(t));
+        }
+        build.scene.clipList.push_back(std::move(copy));
+    }
 
     static const char* const kProperties[7] = {"", "translateX", "translateY", "translateZ",
                                                "rotateX", "rotateY", "rotateZ"};
@@ -61,7 +84,7 @@ void BuildAnimationNodes(SceneBuild& build) {
         const std::string property = cut == std::string::npos ? std::string() : full.substr(cut + 1);
         const size_t colon = jointPart.find(':');
         SceneCurve scene;
-        scene.curve = curve.get();
+        scene.data = *curve;
         scene.joint = colon == std::string::npos ? jointPart : jointPart.substr(colon + 1);
         scene.targetName = AnimationTargetName(scene.joint);
         for (int i = 1; i < 7; ++i)
@@ -70,10 +93,11 @@ void BuildAnimationNodes(SceneBuild& build) {
         else scene.node = build.JointNode(FindJoint(build.model, scene.joint.c_str()));
         build.scene.curves.push_back(std::move(scene));
     }
+    for (SceneCurve& curve : build.scene.curves) curve.curve = &curve.data;
 }
 
 double EndTime(const Model& model) {
-    double end = 1.0 / 30.0;
+    double end = kFrameSeconds;
     if (!model.animation) return end;
     for (const auto& clip : model.animation->clips)
         if (clip && double(clip->end) > end) end = double(clip->end);
@@ -98,7 +122,21 @@ void SceneBuild::Rename(int32_t node, std::string name) {
     AddSubParams(scene, node, groups);
 }
 
+namespace {
+SceneBuiltHook g_sceneBuilt = nullptr;
+}  // namespace
+
+void SetSceneBuiltHook(SceneBuiltHook hook) { g_sceneBuilt = hook; }
+
 std::unique_ptr<Scene> BuildScene(const Model& model, const SceneOptions& options, TextureSink& sink) {
+    std::unique_ptr<Scene> scene = BuildScene(model, options);
+    if (scene)
+        for (const SceneImage& image : scene->images)
+            if (image.kind == SceneImageKind::kMap) sink.Map(image, image.picture);
+    return scene;
+}
+
+std::unique_ptr<Scene> BuildScene(const Model& model, const SceneOptions& options) {
     std::unique_ptr<ShaderMapSet> shaderMaps = ParseShaderMaps();
     if (!shaderMaps) return nullptr;
     auto scene = std::make_unique<Scene>();
@@ -106,15 +144,15 @@ std::unique_ptr<Scene> BuildScene(const Model& model, const SceneOptions& option
     scene->endTime = EndTime(model);
     SceneBuild build(model, *scene);
     build.deduplicate = options.deduplicate;
-    BuildMaterials(build, options, sink, *shaderMaps);
+    BuildMaterials(build, options, *shaderMaps);
     BuildNodeHierarchy(build);
     BuildGlows(build);
     BuildSpecialNodes(build);
     BuildAnimationNodes(build);
     if (build.rootInfo >= 0) {
-        scene->AddNode(build.rootInfo, "UVSets[1]", nullptr, nullptr);
-        scene->AddNode(build.rootInfo, "Class[MultiMesh]_Version[" + std::to_string(scene->version) + "]", nullptr,
-                       nullptr);
+        scene->AddNode(build.rootInfo, kUvSetsName, nullptr, nullptr);
+        scene->AddNode(build.rootInfo, VersionInfoName(scene->version), nullptr, nullptr);
     }
+    if (g_sceneBuilt) g_sceneBuilt(*scene);
     return scene;
 }

@@ -1,7 +1,8 @@
 // The format-neutral scene: what a converted model holds, decided once from
 // the model and encoded by each output writer. Node names carry the game's
 // data in the bracketed name grammar; placement is a translation and Euler
-// angles (radians, applied Z, then Y, then X) relative to the parent node.
+// angles (radians, in the order scene/conventions.h states) relative to the
+// parent node.
 #pragma once
 
 #include <algorithm>
@@ -27,46 +28,41 @@ struct SceneNode {
 };
 
 // One triangle list of a mesh (one part of a level), bound to one material:
-// `count` triangles whose corners are the vertices the index groups list.
-// A vertex stands for one number per stream of the mesh (`components` of
-// them, in the order positions, normals, texture coordinates): the entries
-// of `table` from vertex x components on, or the vertex number itself when
-// the table is empty.
+// `count` triangles whose corners are the vertices `corners` lists, three a
+// triangle, every one below the part's vertex count (the bad-corner rule of
+// scene/conventions.h). A vertex stands for one number per stream of the
+// mesh (`components` of them, in the order positions, normals, texture
+// coordinates): the entries of `table` from vertex x components on, or the
+// vertex number itself when the table is empty. A mesh without positions
+// lists no corners (its count still says how many triangles it has).
 struct SceneTriangles {
     int32_t material = -1;  // index into Scene::materials, -1 none
     int64_t count = 0;
     std::vector<int32_t> table;
-    const std::vector<PrimitiveGroup>* groups = nullptr;  // the model's lists; null: ownGroups
-    std::vector<PrimitiveGroup> ownGroups;
-    const std::vector<PrimitiveGroup>& Groups() const { return groups ? *groups : ownGroups; }
+    std::vector<uint32_t> corners;
 };
 
-// Calls visit(vertex) for every triangle corner of the list's groups in
-// order: lists, fans and strips (a strip's odd triangles turned to keep
-// their winding); other group types add nothing.
+// Calls visit(vertex) for every triangle corner of the list in order.
 template <typename Visit>
 void ForEachCorner(const SceneTriangles& list, Visit&& visit) {
-    for (const PrimitiveGroup& g : list.Groups()) {
+    for (uint32_t corner : list.corners) visit(corner);
+}
+
+// Calls visit(a, b, c) for every triangle of the groups in order: lists,
+// fans and strips (a strip's odd triangles turned to keep their winding);
+// other group types add nothing.
+template <typename Visit>
+void ForEachGroupTriangle(const std::vector<PrimitiveGroup>& groups, Visit&& visit) {
+    for (const PrimitiveGroup& g : groups) {
         const int32_t n = int32_t(std::min<int64_t>(g.indexCount, int64_t(g.indices.size())));
         const uint16_t* index = g.indices.data();
         if (g.type == kPrimTriList) {
-            for (int32_t t = 0; t + 2 < n; t += 3) {
-                visit(index[t]);
-                visit(index[t + 1]);
-                visit(index[t + 2]);
-            }
+            for (int32_t t = 0; t + 2 < n; t += 3) visit(index[t], index[t + 1], index[t + 2]);
         } else if (g.type == kPrimTriFan) {
-            for (int32_t i = 2; i < n; ++i) {
-                visit(index[0]);
-                visit(index[i - 1]);
-                visit(index[i]);
-            }
+            for (int32_t i = 2; i < n; ++i) visit(index[0], index[i - 1], index[i]);
         } else if (g.type == kPrimTriStrip) {
-            for (int32_t i = 2; i < n; ++i) {
-                visit(index[i - 2]);
-                visit(index[i % 2 == 0 ? i - 1 : i]);
-                visit(index[i % 2 == 0 ? i : i - 1]);
-            }
+            for (int32_t i = 2; i < n; ++i)
+                visit(index[i - 2], index[i % 2 == 0 ? i - 1 : i], index[i % 2 == 0 ? i : i - 1]);
         }
     }
 }
@@ -84,13 +80,23 @@ struct SceneMesh {
     std::vector<SceneTriangles> triangles;
 };
 
-// A composed texture map (or, with the verbose texture option, a dump of an
-// image no material used).
+// A picture the scene holds: a composed texture map or, with the verbose
+// texture option, a decoded source of a map or an image no material used.
+// Each encoder names its files from the stem, the output and the format.
+enum class SceneImageKind { kMap, kSourceDump, kUnusedDump };
+
 struct SceneImage {
-    std::string key;     // "<stem>_<output>" or "<stem>" for a dump
+    SceneImageKind kind = SceneImageKind::kMap;
+    std::string stem;    // the texture's name stem (texture/texture_names.h)
+    std::string output;  // a map's output ("DIFF", ...); a source dump's map name
+    std::string key;     // "<stem>_<output>" for a map, "<stem>" for an unused image
     std::string format;  // the stored format code of its source
-    std::string file;    // the TGA file name the map is written to
+    std::string file;    // (being retired: the TGA file name, for the glTF writer)
     bool hasAlpha = true;
+    // Rows top row first as stored (an unused "8888" image); every other
+    // picture holds its decoded rows, which viewers show bottom row first.
+    bool topDown = false;
+    PixelImage picture;
 };
 
 struct SceneMapRef {
@@ -101,8 +107,8 @@ struct SceneMapRef {
 struct SceneMaterial {
     std::string name;
     bool glow = false;  // the one shared material of every glow mesh
-    // Its textures found no shader map entry: named (meshes bind it) but
-    // without colours or maps of its own.
+    // Its textures found no shader map entry: written with the default
+    // colours and no maps, so the meshes binding it find it.
     bool unmapped = false;
     float emission[4] = {0, 0, 0, 1};
     float ambient[4] = {1, 1, 1, 1};
@@ -115,13 +121,28 @@ struct SceneMaterial {
 
 enum class CurveProperty { kOther, kTranslateX, kTranslateY, kTranslateZ, kRotateX, kRotateY, kRotateZ };
 
-// One animation curve driving one property of one node.
+// One animation curve driving one property of one node: the curve's own
+// copy (name, index in the animation file, flags, keys).
 struct SceneCurve {
-    const AnimationCurve* curve = nullptr;
+    AnimationCurve data;
+    const AnimationCurve* curve = nullptr;  // (being retired) &data
     std::string joint;       // the joint part of the curve name
     std::string targetName;  // the name of the node it drives (as joint nodes are named)
     int32_t node = -1;       // that node in Scene::nodes, -1 when the model has none
     CurveProperty property = CurveProperty::kOther;
+};
+
+// A clip of the animation file: its times and, per track, the scene curves
+// its connected links name.
+struct SceneTrack {
+    std::string name;
+    std::vector<int32_t> curves;  // indices into Scene::curves
+};
+
+struct SceneClip {
+    std::string name;
+    double start = 0, end = 0, loopStart = 0, loopEnd = 0;
+    std::vector<SceneTrack> tracks;
 };
 
 struct Scene {
@@ -131,21 +152,19 @@ struct Scene {
     std::vector<SceneMaterial> materials;
     std::vector<SceneImage> images;
     std::vector<SceneCurve> curves;
-    std::vector<const AnimationClip*> clips;
-    double endTime = 1.0 / 30.0;  // seconds: the last clip end or key time
+    std::vector<SceneClip> clipList;
+    std::vector<const AnimationClip*> clips;  // (being retired) the model's clips
+    double endTime = 0;  // seconds: the last clip end or key time, at least one frame
     int32_t version = 0;
 
     int32_t AddNode(int32_t parent, const std::string& name, const float* translation, const float* rotation);
 };
 
-// Receives every texture map as it is composed, one picture at a time.
+// (Being retired.) Receives every texture map of a built scene, in order.
 class TextureSink {
 public:
     virtual ~TextureSink() = default;
     virtual void Map(const SceneImage& image, const PixelImage& picture) = 0;
-    // The verbose texture dumps: a decoded source and an unused image.
-    virtual void SourceDump(const std::string& file, const PixelImage& picture) { (void)file, (void)picture; }
-    virtual void UnusedImage(const SceneImage& image, const TextureImage& source) { (void)image, (void)source; }
 };
 
 struct SceneOptions {
@@ -159,7 +178,12 @@ struct SceneOptions {
 // Builds the scene of a model whose joints are resolved (ResolveJoints).
 // Texture alerts are printed while the maps are composed. Null when the
 // shader maps cannot be read.
+std::unique_ptr<Scene> BuildScene(const Model& model, const SceneOptions& options);
+// (Being retired.) The same, then every map handed to the sink in order.
 std::unique_ptr<Scene> BuildScene(const Model& model, const SceneOptions& options, TextureSink& sink);
 
-// Degrees from radians, in single precision: angle * 57.2957763671875f.
-float ToDegrees(float radians);
+// Called with every scene BuildScene makes, before it is returned: the tests
+// and the fuzz targets run the invariant check (scene/check_scene.h) there.
+// Null (the default) calls nothing.
+using SceneBuiltHook = void (*)(const Scene& scene);
+void SetSceneBuiltHook(SceneBuiltHook hook);

@@ -4,13 +4,36 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <ctime>
+#include <functional>
+#include <regex>
 #include <set>
+#include <sstream>
 
-#include "collada/document.h"
+#include "model/joints.h"
+#include "scene/check_scene.h"
 #include "tests/support/test_util.h"
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// What a strict reader of the document would refuse: a number that is not
+// one (nan, inf), or a material reference that names no material.
+std::string DocumentFaults(const std::string& dae) {
+    std::string faults;
+    static const std::regex notANumber(R"([ >-](nan|inf)[ <])", std::regex::icase);
+    if (std::regex_search(dae, notANumber)) faults += "a number that is not finite\n";
+    std::set<std::string> ids;
+    static const std::regex id(R"x(<material id="([^"]*)")x"), ref(R"x((?: material="|target="#)([^"]*)")x");
+    for (std::sregex_iterator i(dae.begin(), dae.end(), id), end; i != end; ++i) ids.insert((*i)[1]);
+    for (std::sregex_iterator i(dae.begin(), dae.end(), ref), end; i != end; ++i)
+        if (!ids.count((*i)[1])) faults += "unresolved material " + std::string((*i)[1]) + "\n";
+    return faults;
+}
+
+}  // namespace
 
 TEST(DamageReport, EachDamagedFileIsOneAlertLine) {
     const Bytes good = BuildZem(*BuildSampleModel()), mad = BuildMad(*BuildSampleAnimation());
@@ -24,10 +47,39 @@ TEST(DamageReport, EachDamagedFileIsOneAlertLine) {
             Chunk(w, kind[0] == 'N' ? BeginNrml(w, kind, 0) : BeginBare(w, kind), [&] { PutU32(w, 0x7FFFFFFF); });
         });
     };
+    // The sample changed by `change`, with the sample's animations changed by `changeSet`.
+    auto sample = [](const std::function<void(Model&)>& change,
+                     const std::function<void(AnimationSet&)>& changeSet = nullptr) {
+        std::unique_ptr<Model> m = BuildSampleModel();
+        std::unique_ptr<AnimationSet> a = BuildSampleAnimation();
+        if (change) change(*m);
+        if (changeSet) changeSet(*a);
+        return std::make_pair(BuildZem(*m), BuildMad(*a));
+    };
+    const auto nanVertex = sample([](Model& m) { m.multiMeshes[0]->meshes[0]->parts[0].vertices[1] = std::nanf(""); });
+    const auto infiniteLight = sample([](Model& m) { m.navLights[0]->colour[1] = INFINITY; });
+    const auto nanKey = sample(nullptr, [](AnimationSet& a) { a.curves[0]->keys[0].value = std::nan(""); });
+    const auto strayMarker = sample([](Model& m) {
+        m.markers.emplace_back(new Marker);
+        m.markers.back()->name.Set("Stray");
+        m.markers.back()->parentName.Set("Gone");
+    });
+    const auto cutTexture = sample([](Model& m) {  // the canopy's texture, used by two materials
+        m.images[4]->levels.resize(1);
+        m.images[4]->levels[0].data.resize(16);
+        m.materials.emplace_back(new Material(*m.materials[2]));
+        m.materials.back()->name.Set("Canopy2");
+    });
+    const auto unknownShader = sample([](Model& m) {  // no diffuse texture to fall back on
+        m.materials[2]->shader.Set("mystery");
+        m.materials[2]->params[0].name.Set("$glowmap");
+    });
     const struct {
         const char* name;
         Bytes zem, mad;
         bool damagedModel, damagedAnimation;
+        std::string alert = "";  // a line printed once
+        bool damaged = damagedModel || damagedAnimation;  // exit status 1
     } rows[] = {
         {"joint_count_past_its_chunk", countPastChunk("HIER"), {}, true, false},
         {"dock_count_past_its_chunk", countPastChunk("DOCK"), {}, true, false},
@@ -43,6 +95,16 @@ TEST(DamageReport, EachDamagedFileIsOneAlertLine) {
              Chunk(w, BeginBare(w, "DOCK"), [&] { PutU32(w, 1), PutCounted(w, "path"), PutCounted(w, "Root"), PutU32(w, 0), PutU32(w, 0); });
          }), {}, true, false},
         {"well_formed", good, mad, false, false},
+        {"vertex_coordinate_not_a_number", nanVertex.first, {}, true, false, " - Damaged: multi mesh [Hull]\n"},
+        {"light_colour_infinite", infiniteLight.first, {}, true, false, " - Damaged: navigation light [Light_Port]\n"},
+        {"curve_key_not_a_number", nanKey.first, nanKey.second, false, true, " - Damaged: curve ["},
+        {"marker_under_a_missing_joint", strayMarker.first, {}, false, false,
+         "ALERT: Marker [Stray] names joint [Gone], which the model lacks - marker left out\n", true},
+        {"texture_cut_short_for_two_materials", cutTexture.first, {}, true, false,
+         "ALERT: Texture [ships\\sample\\canopy_diff.tga] of 8 x 8 pixels holds 16 of the 256 bytes it needs - not "
+         "decoded\n"},
+        {"unknown_shader_without_a_diffuse_texture", unknownShader.first, {}, false, false,
+         "ALERT: Unable to find map for shader [mystery]\n"},
         {"rich_model", BuildZem(*RichModel()), {}, true, false},  // its odd part indexes past its vertices
         {"collision_index_out_of_range", [] {
              std::unique_ptr<Model> m = BuildSampleModel();
@@ -65,6 +127,11 @@ TEST(DamageReport, EachDamagedFileIsOneAlertLine) {
             << out;
         EXPECT_EQ(CountLines(out, "ALERT: Damaged animation file "), row.damagedAnimation ? 1u : 0u) << out;
         EXPECT_EQ(CountLines(out, "Saving "), 1u) << out;  // converted what could be read
+        if (!row.alert.empty()) {
+            EXPECT_EQ(CountLines(out, row.alert), 1u) << out;
+        }
+        EXPECT_EQ(context.run->damaged, row.damaged ? 1 : 0) << out;
+        EXPECT_EQ(DocumentFaults(ReadText(folder.File("out/model.dae"))), "") << out;
     }
 }
 
@@ -88,7 +155,7 @@ TEST(BytePatchSweep, EveryPatchReadsSoundlyAndWritesWellFormedXml) {
         model->animation = std::move(set);
         const std::string path = folder.File(std::to_string(written.size()) + ".dae");
         CapturedOutput quiet;
-        if (WriteDocument(*model, path.c_str(), DaeOptions())) written.push_back(path);
+        if (ConvertInProcess(*model, path)) written.push_back(path);
     };
     for (int file = 0; file < 2; ++file) {
         const Bytes& original = file ? mad : zem;
@@ -260,4 +327,69 @@ TEST(FuzzRegressions, KeptInputsEndQuicklyAndConvert) {
             EXPECT_EQ(StrictXmlErrors({work.File("out.dae")}), "") << run.output;
         }
     EXPECT_GE(files, 2u);
+}
+
+// The scene check finds each broken invariant planted into the sample's
+// scene, and nothing in the scene as built.
+TEST(SceneCheck, FindsEachBrokenInvariant) {
+    std::unique_ptr<Model> model = BuildSampleModel();
+    model->animation = BuildSampleAnimation();
+    ResolveJoints(*model);
+    CapturedOutput quiet;
+    const std::unique_ptr<Scene> built = BuildScene(*model, SceneOptions());
+    ASSERT_TRUE(built);
+    ASSERT_EQ(CheckScene(*built), std::vector<std::string>());
+    auto firstMeshed = [](Scene& s) -> SceneTriangles& {
+        for (SceneMesh& mesh : s.meshes)
+            if (!mesh.positionsOnly && !mesh.triangles.empty()) return mesh.triangles[0];
+        return s.meshes[0].triangles[0];
+    };
+    const struct {
+        const char* name;
+        std::function<void(Scene&)> plant;
+    } rows[] = {
+        {"parent_out_of_range", [](Scene& s) { s.nodes[1].parent = 99999; }},
+        {"child_listed_twice", [](Scene& s) { s.nodes[0].children.push_back(s.nodes[0].children[0]); }},
+        {"mesh_out_of_range", [](Scene& s) { s.nodes[0].mesh = int32_t(s.meshes.size()); }},
+        {"corner_past_the_vertices", [&](Scene& s) { firstMeshed(s).corners[0] = 1u << 30; }},
+        {"count_not_the_corners", [&](Scene& s) { ++firstMeshed(s).count; }},
+        {"table_entry_past_its_stream", [&](Scene& s) { firstMeshed(s).table[0] = 1 << 30; }},
+        {"material_out_of_range", [&](Scene& s) { firstMeshed(s).material = int32_t(s.materials.size()); }},
+        {"material_name_twice", [](Scene& s) { s.materials[1].name = s.materials[0].name; }},
+        {"map_without_image", [](Scene& s) { s.materials[0].maps[0].image = -1; }},
+        {"picture_of_the_wrong_size", [](Scene& s) { s.images[0].picture.pixels.pop_back(); }},
+        {"position_not_finite", [](Scene& s) { s.meshes[0].positions[0] = std::nanf(""); }},
+        {"curve_key_not_finite", [](Scene& s) { s.curves[0].data.keys[0].value = INFINITY; }},
+        {"track_naming_no_curve", [](Scene& s) { s.clipList[0].tracks[0].curves.push_back(99999); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Scene scene = *built;
+        row.plant(scene);
+        EXPECT_FALSE(CheckScene(scene).empty());
+    }
+}
+
+// A triangle with a corner past its part's vertices (only a hand-made model
+// has one: the reader empties such a group) is left out whole, in the scene
+// and so in the DAE, and the rest of the list keeps its corners.
+TEST(SceneBuild, TriangleWithABadCornerIsLeftOutWhole) {
+    std::unique_ptr<Model> model = BuildSampleModel();
+    MeshPart& part = model->multiMeshes[0]->meshes[0]->parts[0];
+    const uint16_t past = uint16_t(part.vertexCount);
+    part.groups = {MakeGroup(kPrimTriList, {0, 1, 2, 0, past, 1, 2, 1, 0})};
+    TempFolder folder;
+    CapturedOutput quiet;
+    ASSERT_TRUE(ConvertInProcess(*model, folder.File("bad.dae")));
+    const std::string dae = ReadText(folder.File("bad.dae"));
+    const size_t at = dae.find("<triangles count=\"2\" material=\"MAT[Hull]");
+    ASSERT_NE(at, std::string::npos) << dae.substr(0, 4000);
+    const size_t p = dae.find("<p>", at), end = dae.find("</p>", at);
+    std::istringstream numbers(dae.substr(p + 3, end - p - 3));
+    std::vector<int> n;
+    for (int v; numbers >> v;) n.push_back(v);
+    ASSERT_EQ(n.size(), 18u);  // two whole triangles of three streams
+    // The first triangle (0, 1, 2) comes back reversed as the last (2, 1, 0).
+    for (size_t corner = 0; corner < 3; ++corner)
+        for (size_t k = 0; k < 3; ++k) EXPECT_EQ(n[corner * 3 + k], n[(5 - corner) * 3 + k]) << corner;
 }

@@ -11,11 +11,31 @@
 #include <iterator>
 #include <random>
 
+#include <gtest/gtest.h>
+
 #include "model/check_model.h"
 #include "model/read_model.h"
 #include "sample/sample_model.h"
+#include "scene/check_scene.h"
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// Every scene a test builds in its own process is checked against the
+// scene's invariants right after the build.
+void CheckBuiltScene(const Scene& scene) {
+    for (const std::string& problem : CheckScene(scene)) ADD_FAILURE() << "scene invariant: " << problem;
+}
+const bool kSceneCheckHooked = (SetSceneBuiltHook(CheckBuiltScene), true);
+
+}  // namespace
+
+bool ConvertInProcess(Model& model, const std::string& path) {
+    (void)kSceneCheckHooked;
+    CommandContext context;
+    return SaveModel(model, context, path.c_str());
+}
 
 TempFolder::TempFolder() {
     static int counter = 0;

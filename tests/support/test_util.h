@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "command/context.h"
+#include "command/convert.h"
 #include "command/process_argument.h"
 #include "command/variables.h"
 #include "core/output.h"
@@ -101,6 +102,11 @@ void Chunk(ByteWriter& w, size_t at, Fill&& fill) {
     fill();
     EndChunk(w, at);
 }
+
+// Saves a model as the convert action does (the format by the extension of
+// path: the scene built once, then encoded); false when nothing was saved.
+// Every scene built in a test process passes the scene check, or the test fails.
+bool ConvertInProcess(Model& model, const std::string& path);
 
 // Reads a model or MAD file from an exact-size heap copy of the bytes (so
 // AddressSanitizer sees a read one past the end) and returns it with every
