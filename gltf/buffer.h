@@ -35,7 +35,7 @@ struct PrimitiveCounts {
     std::vector<double> min, max;  // of the positions
     // Each vertex as its part vertex, in order; listEnds[l]: the vertices
     // of lists 0 to l.
-    std::vector<uint16_t> partVertices;
+    std::vector<uint32_t> partVertices;
     std::vector<size_t> listEnds;
 };
 

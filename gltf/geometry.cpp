@@ -95,7 +95,7 @@ PrimitiveCounts& Measure(Buffer& buffer, const SceneMesh& mesh, const std::vecto
     float min[3] = {HUGE_VALF, HUGE_VALF, HUGE_VALF}, max[3] = {-HUGE_VALF, -HUGE_VALF, -HUGE_VALF};
     Walk(mesh, lists,
          [&](size_t list, uint32_t v, const int32_t* numbers) {
-             counts.partVertices[n++] = uint16_t(v);
+             counts.partVertices[n++] = v;
              counts.listEnds[list] = n;
              float p[3];
              PositionOf(mesh, numbers, p);
@@ -122,7 +122,7 @@ void ForEachVertex(const SceneMesh& mesh, const std::vector<const SceneTriangles
     for (size_t l = 0; l < lists.size(); ++l) {
         const std::vector<int32_t>& table = lists[l]->table;
         for (; k < counts.listEnds[l]; ++k) {
-            const int32_t v = counts.partVertices[k];
+            const int32_t v = int32_t(counts.partVertices[k]);
             fn(table.empty() ? &v : &table[size_t(v) * width]);
         }
     }

@@ -521,16 +521,11 @@ TEST(GltfStages, IndexWidthAndWrittenIndices) {
         mesh.positions.resize(size_t(c.triangles) * 9, 1.0f);
         SceneTriangles list;
         list.count = c.triangles;
-        PrimitiveGroup group;
-        group.type = kPrimTriList;
-        group.indexCount = c.triangles * 3;
-        for (int i = 0; i < group.indexCount; ++i) group.indices.push_back(uint16_t(i));
-        list.ownGroups.push_back(group);
+        for (uint32_t i = 0; i < uint32_t(c.triangles * 3); ++i) list.corners.push_back(i);
         mesh.triangles.push_back(list);
         if (c.extra) {
             list.count = 1;
-            list.ownGroups[0].indexCount = 3;
-            list.ownGroups[0].indices = {0, 0, 0};
+            list.corners = {0, 0, 0};
             mesh.triangles.push_back(list);
         }
         gltf::Buffer measured;
