@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "gltf/curves.h"
+#include "scene/conventions.h"
 
 namespace gltf {
 
@@ -23,18 +24,17 @@ namespace {
 // The curves that drive a node's translation or rotation, by node in order
 // of first appearance: every such curve of the scene, or with a clip only
 // those its tracks link (connected links) that have keys.
-std::vector<NodeCurves> CurvesByNode(const Scene& scene, const AnimationClip* clip) {
-    std::vector<int32_t> tracked;
+std::vector<NodeCurves> CurvesByNode(const Scene& scene, const SceneClip* clip) {
+    std::vector<bool> tracked(scene.curves.size(), clip == nullptr);
     if (clip)
-        for (const auto& track : clip->tracks)
-            for (size_t i = 0; i < track->curveIndices.size() && i < track->links.size(); ++i)
-                if (track->links[i].connected) tracked.push_back(track->curveIndices[i]);
+        for (const SceneTrack& track : clip->tracks)
+            for (int32_t c : track.curves)
+                if (c >= 0 && size_t(c) < tracked.size()) tracked[size_t(c)] = true;
     std::vector<NodeCurves> nodeCurves;
-    for (const SceneCurve& curve : scene.curves) {
-        if (curve.node < 0 || curve.property == CurveProperty::kOther) continue;
-        if (clip && (curve.curve->keys.empty() ||
-                     std::find(tracked.begin(), tracked.end(), curve.curve->index) == tracked.end()))
-            continue;
+    for (size_t i = 0; i < scene.curves.size(); ++i) {
+        const SceneCurve& curve = scene.curves[i];
+        if (curve.node < 0 || curve.property == CurveProperty::kOther || !tracked[i]) continue;
+        if (clip && curve.data.keys.empty()) continue;
         NodeCurves* entry = nullptr;
         for (NodeCurves& n : nodeCurves)
             if (n.node == curve.node) entry = &n;
@@ -43,8 +43,8 @@ std::vector<NodeCurves> CurvesByNode(const Scene& scene, const AnimationClip* cl
             entry = &nodeCurves.back();
         }
         const int p = int(curve.property) - int(CurveProperty::kTranslateX);
-        if (p < 3) entry->translate[p] = curve.curve;
-        else entry->rotate[p - 3] = curve.curve;
+        if (p < 3) entry->translate[p] = &curve.data;
+        else entry->rotate[p - 3] = &curve.data;
     }
     return nodeCurves;
 }
@@ -53,10 +53,10 @@ std::vector<NodeCurves> CurvesByNode(const Scene& scene, const AnimationClip* cl
 
 std::vector<AnimationRange> AnimationRanges(const Scene& scene) {
     std::vector<AnimationRange> ranges;
-    for (const AnimationClip* clip : scene.clips) {
-        const double start = std::isfinite(clip->start) ? double(clip->start) : 0.0;
-        const double end = std::isfinite(clip->end) && clip->end > clip->start ? double(clip->end) : start;
-        ranges.push_back({clip->name.value, start, end, clip, CurvesByNode(scene, clip)});
+    for (const SceneClip& clip : scene.clipList) {
+        const double start = std::isfinite(clip.start) ? clip.start : 0.0;
+        const double end = std::isfinite(clip.end) && clip.end > clip.start ? clip.end : start;
+        ranges.push_back({clip.name, start, end, &clip, CurvesByNode(scene, &clip)});
     }
     if (ranges.empty()) {
         std::vector<NodeCurves> all = CurvesByNode(scene, nullptr);
@@ -135,7 +135,7 @@ void WriteTimes(Json& json, const AnimationRange& range) {
     Key(json, "end");
     json.Double(range.end);
     if (range.clip) {
-        const double loop[2] = {double(range.clip->loopStart), double(range.clip->loopEnd)};
+        const double loop[2] = {range.clip->loopStart, range.clip->loopEnd};
         Key(json, "loopStart");
         json.Double(std::isfinite(loop[0]) ? loop[0] : 0.0);
         Key(json, "loopEnd");

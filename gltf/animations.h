@@ -1,7 +1,6 @@
-// The animations of a glTF document: the scene's curves grouped by node,
-// one time range per clip (or the whole time line), each sampled at 30
-// frames per second plus its key times into translation and rotation
-// samplers.
+// The animations of a glTF document: one time range per clip (or the whole
+// time line), the curves it plays grouped by node, each sampled every frame
+// plus its key times into translation and rotation samplers.
 #pragma once
 
 #include <cstdint>
@@ -13,10 +12,8 @@
 
 namespace gltf {
 
-// The DAE's unit, the centimetre, in glTF's metres.
-constexpr double kMetresPerUnit = 0.01;
-
-// Rotation about X, then Y, then Z (the node's rotate order) as a quaternion x, y, z, w.
+// A node's Euler angles (in the order scene/conventions.h states) as a
+// quaternion x, y, z, w.
 void EulerToQuaternion(double x, double y, double z, double q[4]);
 
 // The curves of one node, by property.
@@ -29,7 +26,7 @@ struct NodeCurves {
 struct AnimationRange {
     std::string name;
     double start, end;
-    const AnimationClip* clip;  // null: the whole timeline
+    const SceneClip* clip;  // null: the whole timeline
     std::vector<NodeCurves> nodes;  // what it drives
 };
 
@@ -39,8 +36,7 @@ struct Sampler {
     const char* path;
 };
 
-// One range per clip, driving the curves its tracks link (connected links)
-// that have keys; a curve without keys inside the clip holds its value over
+// One range per clip, driving the curves its tracks link that have keys; a curve without keys inside the clip holds its value over
 // it. Without clips, one range over the whole time line driving every curve,
 // when any curve drives a node.
 std::vector<AnimationRange> AnimationRanges(const Scene& scene);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "scene/conventions.h"
+
 namespace {
 
 double Cubic(double p0, double p1, double p2, double p3, double s) {
@@ -24,7 +26,7 @@ double CurveValue(const AnimationCurve& curve, double t) {
     const CurveKey& b = *after;
     const double span = b.time - a.time;
     if (!(span > 0)) return b.value;
-    if (a.interpolation == 0 || (curve.flags & 1) == 0) return a.value + (b.value - a.value) * (t - a.time) / span;
+    if (a.interpolation == 0 || !HasTangents(curve)) return a.value + (b.value - a.value) * (t - a.time) / span;
     // Handles kept inside the segment, so time runs one way along the cubic.
     const double x1 = std::clamp(a.time + double(a.outTangentX), a.time, b.time);
     const double x2 = std::clamp(b.time + double(b.inTangentX), a.time, b.time);
@@ -42,7 +44,7 @@ double CurveValue(const AnimationCurve& curve, double t) {
 std::vector<double> SampleTimes(const std::vector<const AnimationCurve*>& curves, double start, double end) {
     std::vector<double> times{start};
     if (!(end > start)) return times;
-    const double frame = 1.0 / 30.0;
+    const double frame = kFrameSeconds;
     for (long i = 1;; ++i) {
         const double t = start + double(i) * frame;
         if (!(t < end) || i > 100000) break;

@@ -11,7 +11,7 @@
 // (stored as offsets from their key: in time, then in value). 0 without keys.
 double CurveValue(const AnimationCurve& curve, double t);
 
-// Times from start to end: every 1/30 s, every key time of the curves inside
+// Times from start to end: every frame (scene/conventions.h), every key time of the curves inside
 // the range, and end itself; sorted, without repeats. Just start when end is
 // not after start.
 std::vector<double> SampleTimes(const std::vector<const AnimationCurve*>& curves, double start, double end);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "scene/conventions.h"
+
 namespace gltf {
 
 namespace {
@@ -279,7 +281,7 @@ std::vector<Primitive> AddMesh(Buffer& buffer, const Scene& scene, const SceneMe
             if (list.material == material && list.count > 0) lists.push_back(&list);
         // A normal map needs tangents beside the normals.
         const bool normalMap = material >= 0 && size_t(material) < scene.materials.size() &&
-                               scene.materials[size_t(material)].Map("NORM");
+                               scene.materials[size_t(material)].Map(kMapNormal);
         Primitive primitive = AddPrimitive(buffer, mesh, material, normalMap, lists);
         if (primitive.indices >= 0) primitives.push_back(primitive);
     }

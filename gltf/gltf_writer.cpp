@@ -1,10 +1,10 @@
 // glTF 2.0 from the scene: nodes as the scene names and places them, one
 // primitive per material with de-duplicated vertices, materials with their
 // composed maps as PNG images, and one animation per clip playing the curves
-// its tracks link, sampled at 30
-// frames per second plus the key times. What glTF has no field for travels in
-// "extras". This file holds the document and its framing; the stages are
-// the buffer, the geometry, the materials and images, and the animations.
+// its tracks link, sampled every frame plus the key times. What glTF has no
+// field for travels in "extras". This file holds the document and its
+// framing; the stages are the buffer, the geometry, the materials and
+// images, and the animations.
 #include "gltf/gltf_writer.h"
 
 #include <cmath>
@@ -21,6 +21,7 @@
 #include "gltf/geometry.h"
 #include "gltf/json_text.h"
 #include "gltf/materials.h"
+#include "scene/conventions.h"
 #include "scene/scene.h"
 #include "texture/texture_names.h"
 
@@ -109,7 +110,7 @@ void WriteSceneJson(Json& json, const Content& content, const Layout& layout) {
     Key(json, "extras");
     json.StartObject();
     Key(json, "frameRate");
-    json.Int(30);
+    json.Int(int(kFramesPerSecond));
     Key(json, "endTime");
     json.Double(std::isfinite(scene.endTime) ? scene.endTime : 0.0);
     Key(json, "version");

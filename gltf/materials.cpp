@@ -5,6 +5,7 @@
 #include "core/platform.h"
 #include "core/str.h"
 #include "gltf/png.h"
+#include "scene/conventions.h"
 #include "texture/texture_names.h"
 
 namespace gltf {
@@ -46,8 +47,8 @@ void WriteMaterialsJson(Json& json, const Scene& scene, const std::vector<int>& 
         String(json, material.name);
         Key(json, "pbrMetallicRoughness");
         json.StartObject();
-        if (texture("DIFF") >= 0) {
-            TextureRef(json, "baseColorTexture", texture("DIFF"));
+        if (texture(kMapDiffuse) >= 0) {
+            TextureRef(json, "baseColorTexture", texture(kMapDiffuse));
         } else {
             Key(json, "baseColorFactor");
             WriteColour(json, material.diffuse, 4);
@@ -57,8 +58,8 @@ void WriteMaterialsJson(Json& json, const Scene& scene, const std::vector<int>& 
         Key(json, "roughnessFactor");
         json.Double(1.0);
         json.EndObject();
-        if (texture("GLOW") >= 0) {
-            TextureRef(json, "emissiveTexture", texture("GLOW"));
+        if (texture(kMapGlow) >= 0) {
+            TextureRef(json, "emissiveTexture", texture(kMapGlow));
             const float white[3] = {1, 1, 1};
             Key(json, "emissiveFactor");
             WriteColour(json, white, 3);
@@ -66,8 +67,8 @@ void WriteMaterialsJson(Json& json, const Scene& scene, const std::vector<int>& 
             Key(json, "emissiveFactor");
             WriteColour(json, material.emission, 3);
         }
-        if (texture("NORM") >= 0) {
-            TextureRef(json, "normalTexture", texture("NORM"));
+        if (texture(kMapNormal) >= 0) {
+            TextureRef(json, "normalTexture", texture(kMapNormal));
         }
         // Every composed map by its output name (the image of each), and
         // the colours of the DAE's phong effect.

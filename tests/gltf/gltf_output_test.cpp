@@ -323,6 +323,10 @@ TEST(GltfOutput, EachClipPlaysTheCurvesItsTracksLink) {
          "Aim JNT[Gun] rotation\nLate JNT[Turret] rotation\nclip Aim 0-2 0\nclip Late 2.5-3 1\n"},
         {"no link", [&](AnimationSet& s) { clip(s, "Idle", 1, 2, {99}); clip(s, "Empty", 0, 1, {}); },
          sample + "clip Idle 1-2\nclip Empty 0-1\n"},
+        // A clip ending before it starts is one moment.
+        {"backwards", [&](AnimationSet& s) { s.clips.clear(); clip(s, "Back", 2, 1, {0}); },
+         "Back JNT[Turret] rotation\nclip Back 2-2 0\n"},
+        {"no curves", [](AnimationSet& s) { s.clips.clear(), s.curves.clear(); }, ""},
         {"no clips", [](AnimationSet& s) { s.clips.clear(); },
          "Timeline JNT[Turret] rotation\nTimeline JNT[Gun] translation\nTimeline JNT[Gun] rotation\n"
          "Timeline JNT[Hull] translation\nTimeline ROOT_LOD[0] rotation\nTimeline JNT[EngineL] translation\n"},
@@ -579,4 +583,8 @@ TEST(GltfStages, EmissionOfAMaterial) {
         EXPECT_EQ(at == std::string::npos ? "" : written.substr(at + 17, written.find(']', at) - at - 16), c.expected)
             << written;
     }
+}
+
+TEST(GltfStages, UrisArePercentEncoded) {
+    EXPECT_EQ(gltf::PercentEncoded("My ship[2]~_v-1.5%.png"), "My%20ship%5B2%5D~_v-1.5%25.png");
 }
