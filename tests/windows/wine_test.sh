@@ -143,7 +143,8 @@ for d in linux windows; do
     mkdir -p $d/dir.zem $d/dir.dae $d/ships && cp in/sample.zem $d/ships/hull.zem && cp in/sample.zem $d/locked.zem &&
         chmod 000 $d/locked.zem
 done
-both missing.zem scan=nope script=nosuch.txt params=no/such.txt dir.zem dir.zem/inner.zem \
+# A scan first: an earlier failure must not lend it its reason.
+both scan=nope missing.zem script=nosuch.txt params=no/such.txt dir.zem dir.zem/inner.zem \
     scan=ships/hull.zem '$CONVERT_IN=ships/hull.zem' '$CONVERT_OUT=dir.dae' do=convert locked.zem
 for line in 'Error - Cannot read model file missing.zem - No such file or directory' \
     'Error - Cannot scan folder nope - No such file or directory' \
