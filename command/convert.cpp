@@ -22,11 +22,21 @@ const char* Extension(const std::string& path) {
 // JSON with its buffer and textures beside it.
 enum class OutputFormat { kNone, kDae, kGlb, kGltf };
 
+// Every output the convert action writes, by extension (any letter case);
+// the shorthand, the help text and the messages take the list from here.
+const struct {
+    const char* extension;
+    OutputFormat format;
+} kOutputs[] = {
+    {".dae", OutputFormat::kDae},
+    {".glb", OutputFormat::kGlb},
+    {".gltf", OutputFormat::kGltf},
+};
+
 OutputFormat FormatOf(const std::string& path) {
     const char* extension = Extension(path);
-    if (EqualNoCase(extension, ".DAE")) return OutputFormat::kDae;
-    if (EqualNoCase(extension, ".GLB")) return OutputFormat::kGlb;
-    if (EqualNoCase(extension, ".GLTF")) return OutputFormat::kGltf;
+    for (const auto& output : kOutputs)
+        if (EqualNoCase(extension, output.extension)) return output.format;
     return OutputFormat::kNone;
 }
 
@@ -52,6 +62,18 @@ bool SaveAs(Model& model, const CommandContext& context, const std::string& out,
 }
 
 }  // namespace
+
+bool IsOutputPath(const std::string& path) { return FormatOf(path) != OutputFormat::kNone; }
+
+std::string OutputExtensions(const char* lastJoin) {
+    std::string list;
+    const size_t count = sizeof kOutputs / sizeof kOutputs[0];
+    for (size_t i = 0; i < count; ++i) {
+        if (i) list += i + 1 == count ? lastJoin : ", ";
+        list += kOutputs[i].extension;
+    }
+    return list;
+}
 
 std::string MakeMadPath(const char* path) {
     std::string mad = path ? path : "";
@@ -151,7 +173,7 @@ bool ConvertAndSave(CommandContext& context, const std::string& input, const std
     const OutputFormat format = FormatOf(output);
     if (format == OutputFormat::kNone) {
         OutProblem(Problem::kFailure, "Error - Conversion Output must be DAE!\n");
-        Out("Error - Not converted: %s does not end in .dae, .glb or .gltf\n", output.c_str());
+        Out("Error - Not converted: %s does not end in %s\n", output.c_str(), OutputExtensions(" or ").c_str());
         return false;
     }
     std::unique_ptr<Model> model = LoadModel(input.c_str());
