@@ -8,17 +8,20 @@
 
 namespace {
 
-bool IsBarePathEndingIn(const std::string& word, const char* extension) {
+// A word that is no word of the language: no "=", no leading "-", "$", "#" or "!".
+bool IsBarePath(const std::string& word) {
     if (word.empty() || word.find('=') != std::string::npos) return false;
     const char first = word[0];
-    if (first == '-' || first == '$' || first == '#' || first == '!') return false;
-    const size_t dot = word.rfind('.');
-    return dot != std::string::npos && EqualNoCase(word.c_str() + dot, extension);
+    return first != '-' && first != '$' && first != '#' && first != '!';
 }
 
-bool IsShorthandModel(const std::string& word) { return IsBarePathEndingIn(word, ".zem"); }
+bool IsShorthandModel(const std::string& word) {
+    const size_t dot = word.rfind('.');
+    return IsBarePath(word) && dot != std::string::npos && EqualNoCase(word.c_str() + dot, ".zem");
+}
 
-bool IsShorthandOutput(const std::string& word) { return IsBarePathEndingIn(word, ".dae"); }
+// Any output the convert action writes: the shorthand follows its list.
+bool IsShorthandOutput(const std::string& word) { return IsBarePath(word) && IsOutputPath(word); }
 
 }  // namespace
 

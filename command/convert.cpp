@@ -5,8 +5,8 @@
 #include "collada/document.h"
 #include "command/variables.h"
 #include "core/output.h"
-#include "gltf/gltf_writer.h"
 #include "core/platform.h"
+#include "gltf/gltf_writer.h"
 #include "model/joints.h"
 #include "model/read_model.h"
 
@@ -20,16 +20,60 @@ const char* Extension(const std::string& path) {
 
 // The output formats by extension: the DAE, or glTF as one binary file or as
 // JSON with its buffer and textures beside it.
-enum class OutputFormat { kNone, kDae, kGltf };
+enum class OutputFormat { kNone, kDae, kGlb, kGltf };
+
+// Every output the convert action writes, by extension (any letter case);
+// the shorthand, the help text and the messages take the list from here.
+const struct {
+    const char* extension;
+    OutputFormat format;
+} kOutputs[] = {
+    {".dae", OutputFormat::kDae},
+    {".glb", OutputFormat::kGlb},
+    {".gltf", OutputFormat::kGltf},
+};
 
 OutputFormat FormatOf(const std::string& path) {
     const char* extension = Extension(path);
-    if (EqualNoCase(extension, ".DAE")) return OutputFormat::kDae;
-    if (EqualNoCase(extension, ".GLB") || EqualNoCase(extension, ".GLTF")) return OutputFormat::kGltf;
+    for (const auto& output : kOutputs)
+        if (EqualNoCase(extension, output.extension)) return output.format;
     return OutputFormat::kNone;
 }
 
+// SaveModel in the format decided: the format decides the scene's options,
+// the scene is built once, and that format's encoder writes it as it is.
+bool SaveAs(Model& model, const CommandContext& context, const std::string& out, OutputFormat format) {
+    if (format == OutputFormat::kNone) return false;
+    if (model.version != 512 || model.type != 0) {
+        OutProblem(Problem::kFailure, "DAE not saved to %s\n", out.c_str());
+        Out(" - Unknown type: %s\n", model.typeName.CStr());
+        Out(" - Unknown version: %08X\n", model.version);
+        return false;
+    }
+    ResolveJoints(model);
+    if (format != OutputFormat::kDae) return WriteGltf(model, out.c_str());
+    DaeOptions dae = ReadDaeOptions(context);
+    dae.model = model.path.value;
+    SceneOptions options;
+    options.verboseTextures = dae.verboseTextures;
+    Out("Saving %s\n", out.c_str());
+    const std::unique_ptr<Scene> scene = BuildScene(model, options);
+    return scene && WriteDocument(*scene, out.c_str(), dae);
+}
+
 }  // namespace
+
+bool IsOutputPath(const std::string& path) { return FormatOf(path) != OutputFormat::kNone; }
+
+std::string OutputExtensions(const char* lastJoin) {
+    std::string list;
+    const size_t count = sizeof kOutputs / sizeof kOutputs[0];
+    for (size_t i = 0; i < count; ++i) {
+        if (i) list += i + 1 == count ? lastJoin : ", ";
+        list += kOutputs[i].extension;
+    }
+    return list;
+}
 
 std::string MakeMadPath(const char* path) {
     std::string mad = path ? path : "";
@@ -98,26 +142,8 @@ std::unique_ptr<Model> LoadModel(const char* path) {
 }
 
 bool SaveModel(Model& model, const CommandContext& context, const char* outPath) {
-    std::string out = outPath ? outPath : "";
-    const OutputFormat format = FormatOf(out);
-    if (format == OutputFormat::kNone) return false;
-    if (model.version != 512 || model.type != 0) {
-        OutProblem(Problem::kFailure, "DAE not saved to %s\n", out.c_str());
-        Out(" - Unknown type: %s\n", model.typeName.CStr());
-        Out(" - Unknown version: %08X\n", model.version);
-        return false;
-    }
-    ResolveJoints(model);
-    if (format == OutputFormat::kGltf) return WriteGltf(model, out.c_str());
-    // The format decides the scene's options; the scene is built once and
-    // the encoder writes it as it is.
-    DaeOptions dae = ReadDaeOptions(context);
-    dae.model = model.path.value;
-    Out("Saving %s\n", out.c_str());
-    SceneOptions options;
-    options.verboseTextures = dae.verboseTextures;
-    const std::unique_ptr<Scene> scene = BuildScene(model, options);
-    return scene && WriteDocument(*scene, out.c_str(), dae);
+    const std::string out = outPath ? outPath : "";
+    return SaveAs(model, context, out, FormatOf(out));
 }
 
 namespace {
@@ -144,9 +170,10 @@ bool ConvertAndSave(CommandContext& context, const std::string& input, const std
         Out("Error - Not converted: %s does not end in .zem\n", input.c_str());
         return false;
     }
-    if (FormatOf(output) == OutputFormat::kNone) {
+    const OutputFormat format = FormatOf(output);
+    if (format == OutputFormat::kNone) {
         OutProblem(Problem::kFailure, "Error - Conversion Output must be DAE!\n");
-        Out("Error - Not converted: %s does not end in .dae, .glb or .gltf\n", output.c_str());
+        Out("Error - Not converted: %s does not end in %s\n", output.c_str(), OutputExtensions(" or ").c_str());
         return false;
     }
     std::unique_ptr<Model> model = LoadModel(input.c_str());
@@ -162,7 +189,7 @@ bool ConvertAndSave(CommandContext& context, const std::string& input, const std
                    model->animation->path.CStr());
         PrintDamagedParts(model->animation->damage);
     }
-    return SaveModel(*model, context, output.c_str());
+    return SaveAs(*model, context, output, format);
 }
 
 }  // namespace

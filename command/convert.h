@@ -58,6 +58,13 @@ void PrintRunSummary(const CommandContext& context);
 // extension gives false silently).
 [[nodiscard]] bool SaveModel(Model& model, const CommandContext& context, const char* outPath);
 
+// True when the path ends in an extension the convert action writes
+// (".dae", ".glb", ".gltf", any letter case).
+[[nodiscard]] bool IsOutputPath(const std::string& path);
+
+// Those extensions as a list for people: ".dae, .glb" + lastJoin + ".gltf".
+[[nodiscard]] std::string OutputExtensions(const char* lastJoin);
+
 // The MAD file name for a model path: the text from the path's last "." is
 // replaced by ".MAD" (appended when there is no dot).
 [[nodiscard]] std::string MakeMadPath(const char* path);

@@ -25,7 +25,9 @@ std::string NativePath(const char* path) {
     return native;
 }
 
+#ifndef _WIN32
 FILE* OpenFile(const char* path, const char* mode) { return std::fopen(NativePath(path).c_str(), mode); }
+#endif
 
 bool ReadFileBytes(const char* path, std::vector<unsigned char>& out) {
     out.clear();

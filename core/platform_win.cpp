@@ -46,7 +46,68 @@ DWORD Attributes(const char* path) {
     return GetFileAttributesA(*path ? NativePath(path).c_str() : ".");
 }
 
+// The errno value Linux gives for the same failure, so that LastErrorText
+// reads the same on both systems: a missing file or folder, a folder where a
+// file is expected, a file where a folder is expected, no access. Windows
+// refuses to open a folder as a file with ERROR_ACCESS_DENIED; the path tells
+// the two apart. A code of 0 (the C library failed without a system call)
+// keeps the C library's errno, with the same folder check.
+void SetErrnoFromWindows(DWORD code, const char* path) {
+    const DWORD attributes = path && *path ? Attributes(path) : INVALID_FILE_ATTRIBUTES;
+    const bool isFolder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    switch (code) {
+    case 0:
+        if (errno == EACCES && isFolder) errno = EISDIR;
+        else if (errno == 0) errno = EIO;
+        break;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_DIRECTORY:
+        // A file where a folder is expected (a scan of "a.zem") is "Not a
+        // directory" on Linux.
+        errno = attributes != INVALID_FILE_ATTRIBUTES && !isFolder ? ENOTDIR : ENOENT;
+        break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        errno = isFolder ? EISDIR : EACCES;
+        break;
+    case ERROR_WRITE_PROTECT:
+        errno = EROFS;
+        break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        errno = ENOSPC;
+        break;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+        errno = ENOMEM;
+        break;
+    case ERROR_TOO_MANY_OPEN_FILES:
+        errno = EMFILE;
+        break;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        errno = EEXIST;
+        break;
+    default:
+        errno = EIO;
+    }
+}
+
 }  // namespace
+
+FILE* OpenFile(const char* path, const char* mode) {
+    SetLastError(0);
+    FILE* file = std::fopen(NativePath(path).c_str(), mode);
+    if (!file) SetErrnoFromWindows(GetLastError(), path);
+    return file;
+}
 
 bool ListFolder(const char* path, std::vector<FolderEntry>& out) {
     out.clear();
@@ -56,7 +117,14 @@ bool ListFolder(const char* path, std::vector<FolderEntry>& out) {
     pattern += '*';
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA(pattern.c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return false;
+    if (find == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        // Only a drive's root can list nothing at all ("." and ".." are
+        // missing there): an empty folder, as on Linux.
+        if (code == ERROR_FILE_NOT_FOUND && FolderExists(path)) return true;
+        SetErrnoFromWindows(code, path);
+        return false;
+    }
     do {
         const char* name = found.cFileName;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
@@ -106,12 +174,8 @@ bool ReplaceFile(const char* source, const char* target) {
         MoveFileExA(NativePath(source).c_str(), NativePath(target).c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0)
         return true;
-    // The message of a failed save reads errno; the common causes in words.
-    const DWORD code = GetLastError();
-    errno = code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION ? EACCES
-            : code == ERROR_DISK_FULL                                       ? ENOSPC
-            : code == ERROR_PATH_NOT_FOUND                                  ? ENOENT
-                                                                            : EIO;
+    // The message of a failed save reads errno.
+    SetErrnoFromWindows(GetLastError(), target);
     return false;
 }
 

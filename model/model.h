@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -281,15 +282,18 @@ struct AnimationCurve {
 
 // Damage the readers found in one file: a value cut short, a count clipped to
 // what its chunk holds, an index out of range, a chunk walk that could not go
-// on. What could be read is kept either way. Readers record it only through
-// NoteDamage, once per damaged object, naming the object for the user.
+// on, a number that is not finite. What could be read is kept either way.
+// Readers record it only through NoteDamage, naming the object for the user;
+// a part noted twice (cut short and holding a NaN) counts once.
 struct Damage {
     int parts = 0;      // damaged parts noted
     std::string first;  // the first of them, e.g. "multi mesh [hull]"
+    std::set<std::string> named;
     explicit operator bool() const { return parts > 0; }
 };
 
 inline void NoteDamage(Damage& damage, const std::string& part) {
+    if (!damage.named.insert(part).second) return;
     if (damage.parts++ == 0) damage.first = part;
 }
 

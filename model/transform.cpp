@@ -1,5 +1,6 @@
 #include "model/transform.h"
 
+#include <algorithm>
 #include <cmath>
 
 // Every step below is done in float, in the order written, with no fused
@@ -70,7 +71,8 @@ Matrix JointLocalMatrix(const float position[3], const float rotation[3], const 
 void MatrixToEuler(const float m[9], float out[3]) {
     const float kPi = 3.14159274f;
     float x = float(std::atan2(double(m[5]), double(m[8])));
-    float y = float(-std::asin(double(m[2])));
+    // A scaled matrix can hold a sine past 1: taken as 1, not as a NaN.
+    float y = float(-std::asin(std::max(-1.0, std::min(1.0, double(m[2])))));
     float z = float(std::atan2(double(m[1]), double(m[0])));
 
     float ax = x + kPi;

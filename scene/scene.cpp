@@ -1,5 +1,7 @@
 #include "scene/scene.h"
 
+#include <cmath>
+
 #include "model/joints.h"
 #include "scene/build.h"
 #include "scene/conventions.h"
@@ -23,9 +25,11 @@ int32_t LinkNode(Scene& scene, int32_t parent, std::string name, const float* tr
     SceneNode node;
     node.name = std::move(name);
     node.parent = parent;
+    // The model's numbers are finite; a placement made from them (a world
+    // matrix, its angles) can still overflow, and is then taken as 0.
     for (int i = 0; i < 3; ++i) {
-        node.translation[i] = translation ? translation[i] : 0;
-        node.rotation[i] = rotation ? rotation[i] : 0;
+        node.translation[i] = translation && std::isfinite(translation[i]) ? translation[i] : 0;
+        node.rotation[i] = rotation && std::isfinite(rotation[i]) ? rotation[i] : 0;
     }
     scene.nodes.push_back(std::move(node));
     const int32_t index = int32_t(scene.nodes.size() - 1);

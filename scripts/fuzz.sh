@@ -30,6 +30,31 @@ printf '$A=x$[B]y\n$B=$[CR]\n$$C=<$[A]>\necho=$[C],exec=$[A$[B]],$[unclosed\n' \
   >"$BUILD/seeds/command_text/words"
 printf '$A=$[A]$[A]\n$[A]\n' >"$BUILD/seeds/command_text/self"
 
+# The command target stays inside its own folder: inputs that climb out
+# (literally or joined from variables) run once under strace, and no file
+# call of the run may name a path through "..". Skipped without strace.
+check_confinement() {
+  check="$BUILD/confinement"
+  rm -rf "$check" && mkdir -p "$check/tmp/sibling" "$check/inputs"
+  printf '\0\0scan=..\n' >"$check/inputs/scan-up"
+  printf 'scan=..\n' >"$check/inputs/params-scan-up"
+  printf '\0\0$A=.\n$$B=$[A]$[A]\nscan=$[B]\nscript=$[B]\nparams=$[B]\n' >"$check/inputs/joined"
+  if ! command -v strace >/dev/null 2>&1 || ! strace -qq -o /dev/null true 2>/dev/null; then
+    echo "fuzz_command confinement: skipped (strace missing or not permitted)"
+    return 0
+  fi
+  # LeakSanitizer does not run under ptrace.
+  TMPDIR="$check/tmp" ASAN_OPTIONS=detect_leaks=0 strace -f -qq -e trace=open,openat,mkdir,mkdirat,rename,renameat,renameat2,unlink,unlinkat \
+    -o "$check/trace.txt" "$BUILD/fuzz/fuzz_command" "$check"/inputs/* >"$check/run.log" 2>&1 || {
+    echo "fuzz_command confinement: the target failed; log: $check/run.log"; return 1; }
+  if grep -E '"\.\.(/|")' "$check/trace.txt" >"$check/escapes.txt"; then
+    echo "fuzz_command confinement FAILED: file calls outside its folder ($check/escapes.txt):"
+    head -5 "$check/escapes.txt"
+    return 1
+  fi
+  echo "fuzz_command confinement: no file call left its folder"
+}
+
 # Runs one target; its log is $BUILD/fuzz_<target>.log.
 run_one() {
   target=$1
@@ -42,6 +67,7 @@ run_one() {
 }
 
 status=0
+case " $TARGETS " in *" command "*) check_confinement || status=1 ;; esac
 running=0
 pids=""
 for target in $TARGETS; do

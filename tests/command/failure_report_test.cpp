@@ -82,6 +82,10 @@ TEST(FailureReport, EveryBadInputPrintsItsLineAndFailsTheRun) {
          {"ships/hull.zem"},
          "ALERT: Cannot read animation file ships/hull.MAD - Is a directory - converting without animations"},
         {"read-only output", nullptr, {"ships/hull.zem", "ro/hull.dae"}, "Error - Cannot write DAE file ro/hull.dae - REASON"},
+        // The shorthand's output takes every extension the convert action writes.
+        {"read-only GLB output", nullptr, {"ships/hull.zem", "ro/hull.GLB"}, "Error - Cannot write GLB file ro/hull.GLB - REASON"},
+        {"read-only glTF output", nullptr, {"ships/hull.zem", "ro/hull.gltf"},
+         "Error - Cannot write texture file ro/hull_DIFF.png - REASON"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

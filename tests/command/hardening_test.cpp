@@ -1,9 +1,11 @@
 // The tool over damaged, hostile and unwritable input: damage reported once
 // and converted as far as it reads, any byte of the sample changed, huge
 // claimed sizes in bounded memory, every failed save reported.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <ctime>
 #include <functional>
@@ -392,4 +394,31 @@ TEST(SceneBuild, TriangleWithABadCornerIsLeftOutWhole) {
     // The first triangle (0, 1, 2) comes back reversed as the last (2, 1, 0).
     for (size_t corner = 0; corner < 3; ++corner)
         for (size_t k = 0; k < 3; ++k) EXPECT_EQ(n[corner * 3 + k], n[(5 - corner) * 3 + k]) << corner;
+}
+
+// The tests' process runner ends a child that prints without end or hangs,
+// with whatever it started, and fails the test there: one child may neither
+// fill the memory nor hold up the run.
+TEST(TestRunner, EndsChildrenThatPrintOrHangWithoutEnd) {
+    const struct {
+        const char* name;
+        std::vector<std::string> argv;
+        bool timedOut, overflowed;
+    } rows[] = {
+        {"prints without end", {"/usr/bin/yes"}, false, true},
+        {"sleeps", {"/bin/sleep", "60"}, true, false},
+        {"a shell whose child sleeps", {"/bin/sh", "-c", "sleep 60; echo done"}, true, false},
+        {"a shell whose child prints", {"/bin/sh", "-c", "yes | cat; echo done"}, false, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        RunResult run;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_NONFATAL_FAILURE(run = RunProcess(row.argv, "", 0, 2), row.timedOut ? "ran past" : "printed more");
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+        EXPECT_EQ(run.timedOut, row.timedOut);
+        EXPECT_EQ(run.droppedBytes > 0, row.overflowed);
+        EXPECT_LE(run.output.size(), kMaxKeptOutput + 100);  // plus the note of the signal
+        EXPECT_EQ(run.output.find("done"), std::string::npos);
+    }
 }

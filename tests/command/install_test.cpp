@@ -71,3 +71,19 @@ TEST(Install, DebianPackageHoldsTheToolAndItsDependencies) {
 }
 
 }  // namespace
+
+// `make demo`'s script on this build: the sample as DAE and GLB, and the
+// names of the files to open, each with the packages that read it.
+TEST(Install, DemoWritesTheDaeAndTheGlbAndSaysWhereToOpenThem) {
+    TempFolder work;
+    const RunResult run = RunShell("sh " + ShellQuote(std::string(VORDA_SOURCE_DIR) + "/scripts/demo.sh") + " " +
+                                       ShellQuote(VORDA_BUILD_DIR),
+                                   work.Path(), kToolSeconds);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(ReadText(work.File("out/sample.glb")).compare(0, 4, "glTF"), 0) << run.output;
+    EXPECT_NE(ReadText(work.File("out/sample.dae")).find("<COLLADA"), std::string::npos) << run.output;
+    EXPECT_EQ(CountLines(run.output, "glTF file:    out/sample.glb  (open this in Blender 4.2 or later, Godot, three.js)\n"),
+              1u) << run.output;
+    EXPECT_EQ(CountLines(run.output, "DAE document: out/sample.dae  (for packages that read COLLADA)\n"), 1u)
+        << run.output;
+}

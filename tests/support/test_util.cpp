@@ -1,15 +1,24 @@
 #include "tests/support/test_util.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <mutex>
 #include <random>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -92,6 +101,8 @@ RunResult RunProcess(const std::vector<std::string>& argv, const std::string& fo
     pointers.push_back(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
+        // A group of its own: the time limit ends a shell's children too.
+        setpgid(0, 0);
         dup2(fds[1], 1);
         dup2(fds[1], 2);
         close(fds[0]);
@@ -103,19 +114,48 @@ RunResult RunProcess(const std::vector<std::string>& argv, const std::string& fo
             const rlimit limit{memoryLimit, memoryLimit};
             setrlimit(RLIMIT_AS, &limit);
         }
-        alarm(timeoutSeconds);  // SIGALRM ends a child that hangs
         execv(pointers[0], pointers.data());
         _exit(127);
     }
+    if (pid > 0) setpgid(pid, pid);  // also here: no race with the child's own call
     close(fds[1]);
-    char buffer[4096];
-    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) run.output.append(buffer, size_t(n));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    char buffer[65536];
+    bool ended = false;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                                std::chrono::steady_clock::now());
+        pollfd readable{fds[0], POLLIN, 0};
+        if (left.count() <= 0 || poll(&readable, 1, int(left.count())) == 0) {
+            run.timedOut = true;
+            break;
+        }
+        const ssize_t n = read(fds[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        // The first part is kept; the rest is only counted.
+        const size_t keep = std::min(size_t(n), kMaxKeptOutput - std::min(kMaxKeptOutput, run.output.size()));
+        run.output.append(buffer, keep);
+        run.droppedBytes += size_t(n) - keep;
+        // Past the limit the whole group goes, and what it had written
+        // before it ended is still counted.
+        if (run.droppedBytes && !ended) ended = kill(-pid, SIGKILL) == 0;
+    }
+    // A child that hangs goes with whatever it started.
+    if (run.timedOut) kill(-pid, SIGKILL);
     close(fds[0]);
     int raw = 0;
-    waitpid(pid, &raw, 0);
+    while (waitpid(pid, &raw, 0) < 0 && errno == EINTR) {
+    }
     if (WIFEXITED(raw)) run.status = WEXITSTATUS(raw);
-    run.timedOut = WIFSIGNALED(raw) && WTERMSIG(raw) == SIGALRM;
     if (WIFSIGNALED(raw)) run.output += "\n[killed by signal " + std::to_string(WTERMSIG(raw)) + "]\n";
+    if (run.timedOut)
+        ADD_FAILURE() << argv[0] << " ran past its limit of " << timeoutSeconds << " s and was ended; it printed:\n"
+                      << run.output;
+    if (run.droppedBytes)
+        ADD_FAILURE() << argv[0] << " printed more than " << kMaxKeptOutput << " bytes (" << run.droppedBytes
+                      << " more were dropped) and was ended; it began:\n"
+                      << run.output.substr(0, 2000);
     return run;
 }
 
@@ -126,8 +166,8 @@ RunResult RunTool(const std::vector<std::string>& words, const std::string& fold
     return RunProcess(argv, folder, memoryLimit, timeoutSeconds);
 }
 
-RunResult RunShell(const std::string& command, const std::string& folder) {
-    return RunProcess({"/bin/sh", "-c", command}, folder);
+RunResult RunShell(const std::string& command, const std::string& folder, unsigned timeoutSeconds) {
+    return RunProcess({"/bin/sh", "-c", command}, folder, 0, timeoutSeconds);
 }
 
 std::string ShellQuote(const std::string& text) {
@@ -148,10 +188,32 @@ bool UnderAddressSanitizer() {
 }
 
 std::string RunWords(CommandContext& context, const std::vector<std::string>& words) {
-    CapturedOutput out;
-    for (const std::string& w : words)
-        if (!ProcessArgument(context, w.c_str())) break;
-    return out.Text();
+    // Words that hang in this process cannot be ended alone: past the tool's
+    // limit the whole test executable stops, instead of waiting out ctest's.
+    std::mutex mutex;
+    std::condition_variable doneSignal;
+    bool done = false;
+    std::thread watchdog([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (doneSignal.wait_for(lock, std::chrono::seconds(kToolSeconds), [&] { return done; })) return;
+        std::fprintf(stderr, "FAILED: words run in process took longer than %u s: %s ...\n", kToolSeconds,
+                     words.empty() ? "" : words[0].c_str());
+        std::_Exit(1);
+    });
+    std::string text;
+    {
+        CapturedOutput out;
+        for (const std::string& w : words)
+            if (!ProcessArgument(context, w.c_str())) break;
+        text = out.Text();
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        done = true;
+    }
+    doneSignal.notify_one();
+    watchdog.join();
+    return text;
 }
 
 std::string VariableOrNone(const CommandContext& context, const char* name) {

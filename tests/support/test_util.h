@@ -47,23 +47,30 @@ std::string ReadText(const std::string& path);
 // The lines of text that begin with start (start + "\n" matches whole lines).
 size_t CountLines(const std::string& text, const std::string& start);
 
-// A finished child process: standard output and error together, the exit
-// status (-1 when it did not exit normally), and whether the time limit ended it.
+// A finished child process: standard output and error together (at most
+// kMaxKeptOutput bytes; droppedBytes counts the rest), the exit status (-1
+// when it did not exit normally), and whether the time limit ended it.
 struct RunResult {
     std::string output;
     int status = -1;
     bool timedOut = false;
+    size_t droppedBytes = 0;
 };
+constexpr size_t kMaxKeptOutput = size_t(1) << 20;
+// The limit of every run of the tool, alone or from a shell.
+constexpr unsigned kToolSeconds = 30;
 
 // Runs argv[0] (a path) with its arguments in folder, standard input empty.
-// A non-zero memoryLimit caps the child's address space.
+// A non-zero memoryLimit caps the child's address space. A child that runs
+// past timeoutSeconds or prints more than kMaxKeptOutput bytes is ended with
+// everything it started, and the test fails.
 RunResult RunProcess(const std::vector<std::string>& argv, const std::string& folder = "", size_t memoryLimit = 0,
                      unsigned timeoutSeconds = 120);
 // The built tool with words.
 RunResult RunTool(const std::vector<std::string>& words, const std::string& folder = "", size_t memoryLimit = 0,
-                  unsigned timeoutSeconds = 120);
+                  unsigned timeoutSeconds = kToolSeconds);
 // A command line given to /bin/sh.
-RunResult RunShell(const std::string& command, const std::string& folder = "");
+RunResult RunShell(const std::string& command, const std::string& folder = "", unsigned timeoutSeconds = 120);
 // Single-quotes text for /bin/sh.
 std::string ShellQuote(const std::string& text);
 

@@ -7,6 +7,7 @@
 # - a scan over a tree whose names hold spaces and non-ASCII letters;
 # - a params file and a script written with backslash paths and CRLF lines;
 # - a save into a read-only location fails with the error line;
+# - the reasons of failed reads and scans are Linux's words;
 # - "wait" reads its line from standard input;
 # - the exe imports only system DLLs and the zip holds what it must.
 # Wine runs in a private prefix inside WINDOWS_BUILD with one persistent server.
@@ -132,6 +133,30 @@ both 'params=jobs\run.txt'
 grep -q '^Saving out\\sub dir\\ship.dae$' windows/messages.txt || fail "script: out\\sub dir\\ship.dae not saved"
 [ -f "windows/out/sub dir/ship.dae" ] || fail "script: out/sub dir/ship.dae not written"
 compare_outputs "params file and script with backslash paths and CRLF lines"
+
+# The reasons of failures read as on Linux: a missing file, a missing folder
+# to scan, a folder where a file is expected, a file where a folder is
+# expected, and a file without read access (when Wine is kept out of it:
+# not as root).
+fresh
+for d in linux windows; do
+    mkdir -p $d/dir.zem $d/dir.dae $d/ships && cp in/sample.zem $d/ships/hull.zem && cp in/sample.zem $d/locked.zem &&
+        chmod 000 $d/locked.zem
+done
+# A scan first: an earlier failure must not lend it its reason.
+both scan=nope missing.zem script=nosuch.txt params=no/such.txt dir.zem dir.zem/inner.zem \
+    scan=ships/hull.zem '$CONVERT_IN=ships/hull.zem' '$CONVERT_OUT=dir.dae' do=convert locked.zem
+for line in 'Error - Cannot read model file missing.zem - No such file or directory' \
+    'Error - Cannot scan folder nope - No such file or directory' \
+    'Error - Cannot read model file dir.zem - Is a directory' \
+    'Error - Cannot scan folder ships/hull.zem - Not a directory' \
+    'Error - Cannot write DAE file dir.dae - Is a directory'; do
+    grep -qxF "$line" windows/messages.txt || fail "reasons: no line [$line]"
+done
+grep -q 'locked.zem - Permission denied$' linux/messages.txt &&
+    { grep -q 'locked.zem - Permission denied$' windows/messages.txt || fail "reasons: no access is not Permission denied"; }
+chmod 644 linux/locked.zem windows/locked.zem
+compare_outputs "reasons of failures"
 
 # A save into a read-only location (a folder of /proc, as Wine's drive Z:).
 (cd windows && wine "$EXE" '$CONVERT_IN=..\in\sample.zem' '$CONVERT_OUT=Z:\proc\vorda\ship.dae' do=convert \
