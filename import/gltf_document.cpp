@@ -385,12 +385,12 @@ bool ReadLists(const Value& root, const std::vector<unsigned char>* binChunk, co
             const auto& data = doc.buffers[size_t(view.buffer)].data;
             image.data.assign(data.begin() + long(view.byteOffset), data.begin() + long(view.byteOffset + view.byteLength));
         } else if (v.HasMember("uri")) {
-            std::string file;
-            if (!LoadUri(image.uri, doc.path, at, load, image.data, file, failure)) return false;
-            if (!file.empty()) doc.inputBytes += image.data.size();
+            if (!LoadUri(image.uri, doc.path, at, load, image.data, image.file, failure)) return false;
+            if (!image.file.empty()) doc.inputBytes += image.data.size();
         } else {
             return r.Fail(at, "names neither a file nor a buffer view");
         }
+        if (image.file.empty()) image.file = doc.path;
         doc.images.push_back(std::move(image));
     }
 

@@ -71,6 +71,7 @@ struct GltfImage {
     std::string name, uri, mimeType;
     int bufferView = -1;
     std::vector<unsigned char> data;  // the file's bytes (from the URI or the buffer view)
+    std::string file;                 // where they came from: the picture's file, else the document
 };
 
 struct GltfSampler {
