@@ -230,8 +230,10 @@ private:
         if (!array || Fragment(accessor.attribute("source").value()) != array.attribute("id").value())
             return Fail(at + ": the accessor reads " + Quote(accessor.attribute("source").value()) +
                         ", not the source's own array");
-        // count <= held keeps the product from overflowing.
-        if (s.count > 0 && (offset > held || s.count > held || stride * (s.count - 1) + s.params.size() > held - offset))
+        // Each element reads at least one value; count <= held keeps the
+        // product from overflowing.
+        const uint64_t used = std::max<uint64_t>(s.params.size(), 1);
+        if (s.count > 0 && (offset > held || s.count > held || stride * (s.count - 1) + used > held - offset))
             return Fail(at + ": the accessor reads " + std::to_string(s.count) + " elements of stride " +
                         std::to_string(stride) + " from an array of " + std::to_string(held) + " values");
         if (numbers) {

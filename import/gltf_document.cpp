@@ -46,6 +46,9 @@ std::string JsonText(const Value& v) {
 
 std::string Where(const char* list, size_t index) { return std::string(list) + "[" + std::to_string(index) + "]"; }
 
+// "<where>.<key>", or the key alone at the top level.
+std::string Member(const std::string& where, const char* key) { return where.empty() ? key : where + "." + key; }
+
 // The member readers: each leaves `out` as it was when the key is absent and
 // fails with "<where>.<key> ..." when its value has the wrong form.
 class Reader {
@@ -65,7 +68,7 @@ public:
                const char* what) {
         auto m = obj.FindMember(key);
         if (m == obj.MemberEnd()) return true;
-        return IndexValue(m->value, out, limit, where + "." + key, what);
+        return IndexValue(m->value, out, limit, Member(where, key), what);
     }
     bool IndexValue(const Value& v, int& out, size_t limit, const std::string& where, const char* what) {
         if (!v.IsUint64()) return Fail(where, "not an index");
@@ -132,7 +135,7 @@ public:
         out = nullptr;
         auto m = obj.FindMember(key);
         if (m == obj.MemberEnd()) return true;
-        if (!m->value.IsArray()) return Fail(where.empty() ? key : where + "." + key, "not an array");
+        if (!m->value.IsArray()) return Fail(Member(where, key), "not an array");
         out = &m->value;
         return true;
     }
@@ -720,6 +723,7 @@ bool ReadAccessorFloats(const GltfDocument& doc, int accessor, std::vector<float
         out.assign(size_t(a.count) * size_t(a.components), 0.0f);
         return true;
     }
+    if (a.count == 0) return true;
     // The document reader checked every range this walk reads.
     const GltfBufferView& view = doc.bufferViews[size_t(a.bufferView)];
     const unsigned char* base = doc.buffers[size_t(view.buffer)].data.data() + view.byteOffset + a.byteOffset;
@@ -752,6 +756,7 @@ bool ReadAccessorIndices(const GltfDocument& doc, int accessor, uint64_t limit, 
         out.assign(size_t(a.count), 0);
         return true;
     }
+    if (a.count == 0) return true;
     const GltfBufferView& view = doc.bufferViews[size_t(a.bufferView)];
     const unsigned char* base = doc.buffers[size_t(view.buffer)].data.data() + view.byteOffset + a.byteOffset;
     const size_t size = size_t(ComponentSize(a.componentType));
