@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     static const unsigned char kMarker[6] = {0, 'F', 'I', 'L', 'E', 0};
     const unsigned char* end = data + size;
     const unsigned char* marker = std::search(data, end, kMarker, kMarker + 6);
-    const std::vector<unsigned char> document(data, marker);
+    std::vector<unsigned char> document(data, marker);
     const std::vector<unsigned char> file(marker == end ? end : marker + 6, end);
     const GltfFileLoader load = [&](const std::string&, std::vector<unsigned char>& out, std::string& why) {
         if (marker == end) return why = "no such file", false;
@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     };
     GltfDocument doc;
     ReadFailure failure;
-    if (!ReadGltfBytes(document, "fuzz/d.gltf", load, doc, failure)) {
+    if (!ReadGltfBytes(std::move(document), "fuzz/d.gltf", load, doc, failure)) {
         if (failure.file.empty() || failure.reason.empty()) __builtin_trap();
         return 0;
     }

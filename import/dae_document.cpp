@@ -21,10 +21,12 @@ constexpr int kMaxNodeDepth = 256;
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // Whitespace-separated numbers; false at anything that is not one (text
-// glued to a number, a number out of range, NaN or infinity).
-bool ParseFloats(const char* text, std::vector<float>& out) {
+// glued to a number, a number out of range, NaN or infinity). `expected`
+// (a count the document states) reserves room, at most what the text holds.
+bool ParseFloats(const char* text, std::vector<float>& out, uint64_t expected = 0) {
     const char* p = text;
     const char* end = text + std::strlen(text);
+    out.reserve(size_t(std::min<uint64_t>(expected, uint64_t(end - p) / 2 + 1)));
     for (;;) {
         while (p < end && IsSpace(*p)) ++p;
         if (p == end) return true;
@@ -199,13 +201,13 @@ private:
         size_t held = 0;
         if (array) {
             if (std::strcmp(array.name(), "bool_array") == 0) return Fail(at + ": bool arrays are not read");
-            if (numbers && !ParseFloats(array.child_value(), floats))
+            uint64_t declared = 0;
+            const bool counted = ParseUint(array.attribute("count").value(), declared);
+            if (numbers && !ParseFloats(array.child_value(), floats, counted ? declared : 0))
                 return Fail(at + ": <" + std::string(array.name()) + "> holds something that is not a number");
             if (!numbers) ParseNames(array.child_value(), names);
             held = numbers ? floats.size() : names.size();
-            uint64_t declared = 0;
-            if (array.attribute("count") &&
-                (!ParseUint(array.attribute("count").value(), declared) || declared != held))
+            if (array.attribute("count") && (!counted || declared != held))
                 return Fail(at + ": the array says count=" + Quote(array.attribute("count").value()) + " but holds " +
                             std::to_string(held) + " values");
         }

@@ -275,7 +275,7 @@ bool LoadUri(const std::string& uri, const std::string& docPath, const std::stri
     return true;
 }
 
-bool ReadLists(const Value& root, const std::vector<unsigned char>* binChunk, const GltfFileLoader& load,
+bool ReadLists(const Value& root, const GltfBytes* binChunk, const GltfFileLoader& load,
                GltfDocument& doc, ReadFailure& failure) {
     Reader r(doc.path, failure);
     const Value* list = nullptr;
@@ -302,9 +302,11 @@ bool ReadLists(const Value& root, const std::vector<unsigned char>* binChunk, co
         std::string file;
         if (v.FindMember("uri") == v.MemberEnd()) {
             if (i != 0 || !binChunk) return r.Fail(at, "names no file and the document has no binary chunk");
-            b.data = *binChunk;
-        } else if (!LoadUri(b.uri, doc.path, at, load, b.data, file, failure)) {
-            return false;
+            b.data.View(binChunk->data(), binChunk->size());
+        } else {
+            std::vector<unsigned char> bytes;
+            if (!LoadUri(b.uri, doc.path, at, load, bytes, file, failure)) return false;
+            b.data.Own(std::move(bytes));
         }
         if (b.data.size() < b.byteLength)
             return failure.Set(file.empty() ? doc.path : file, "too short: " + std::to_string(b.data.size()) +
@@ -385,10 +387,11 @@ bool ReadLists(const Value& root, const std::vector<unsigned char>* binChunk, co
             return false;
         if (image.bufferView >= 0) {
             const GltfBufferView& view = doc.bufferViews[size_t(image.bufferView)];
-            const auto& data = doc.buffers[size_t(view.buffer)].data;
-            image.data.assign(data.begin() + long(view.byteOffset), data.begin() + long(view.byteOffset + view.byteLength));
+            image.data.View(doc.buffers[size_t(view.buffer)].data.data() + view.byteOffset, size_t(view.byteLength));
         } else if (v.HasMember("uri")) {
-            if (!LoadUri(image.uri, doc.path, at, load, image.data, image.file, failure)) return false;
+            std::vector<unsigned char> bytes;
+            if (!LoadUri(image.uri, doc.path, at, load, bytes, image.file, failure)) return false;
+            image.data.Own(std::move(bytes));
             if (!image.file.empty()) doc.inputBytes += image.data.size();
         } else {
             return r.Fail(at, "names neither a file nor a buffer view");
@@ -593,7 +596,7 @@ bool ReadLists(const Value& root, const std::vector<unsigned char>* binChunk, co
     return r.Index(root, "scene", doc.scene, doc.scenes.size(), "", "scene");
 }
 
-bool ReadJson(const char* text, size_t length, const std::vector<unsigned char>* binChunk, const GltfFileLoader& load,
+bool ReadJson(const char* text, size_t length, const GltfBytes* binChunk, const GltfFileLoader& load,
               GltfDocument& doc, ReadFailure& failure) {
     rapidjson::Document json;
     json.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag>(text, length);
@@ -606,9 +609,10 @@ bool ReadJson(const char* text, size_t length, const std::vector<unsigned char>*
     return ReadLists(json, binChunk, load, doc, failure);
 }
 
-bool ReadGlb(const std::vector<unsigned char>& bytes, const GltfFileLoader& load, GltfDocument& doc,
-             ReadFailure& failure) {
+// Reads the GLB file the document holds.
+bool ReadGlb(const GltfFileLoader& load, GltfDocument& doc, ReadFailure& failure) {
     const std::string& path = doc.path;
+    const std::vector<unsigned char>& bytes = doc.glb;
     if (bytes.size() < 12) return failure.Set(path, "GLB file cut short in its header");
     const uint32_t version = Le32(&bytes[4]), length = Le32(&bytes[8]);
     if (version != 2) return failure.Set(path, "GLB version " + std::to_string(version) + " is not 2");
@@ -618,7 +622,7 @@ bool ReadGlb(const std::vector<unsigned char>& bytes, const GltfFileLoader& load
     size_t at = 12;
     const unsigned char* json = nullptr;
     size_t jsonLength = 0;
-    std::vector<unsigned char> bin;
+    GltfBytes bin;
     bool haveBin = false;
     for (int chunk = 0; at < bytes.size(); ++chunk) {
         if (bytes.size() - at < 8) return failure.Set(path, "GLB chunk header cut short at byte " + std::to_string(at));
@@ -633,7 +637,7 @@ bool ReadGlb(const std::vector<unsigned char>& bytes, const GltfFileLoader& load
             json = &bytes[at];
             jsonLength = size;
         } else if (chunk == 1 && type == kChunkBin) {
-            bin.assign(bytes.begin() + long(at), bytes.begin() + long(at + size));
+            bin.View(&bytes[at], size);
             haveBin = true;
         } else if (type == kChunkJson || type == kChunkBin) {
             return failure.Set(path, "GLB file with a second JSON or binary chunk");
@@ -646,14 +650,18 @@ bool ReadGlb(const std::vector<unsigned char>& bytes, const GltfFileLoader& load
 
 }  // namespace
 
-bool ReadGltfBytes(const std::vector<unsigned char>& bytes, const std::string& path, const GltfFileLoader& load,
+bool ReadGltfBytes(std::vector<unsigned char> bytes, const std::string& path, const GltfFileLoader& load,
                    GltfDocument& doc, ReadFailure& failure) {
     doc = GltfDocument();
     doc.path = path;
     doc.inputBytes = bytes.size();
-    const bool ok = bytes.size() >= 4 && Le32(bytes.data()) == kGlbMagic
-                        ? ReadGlb(bytes, load, doc, failure)
-                        : ReadJson(reinterpret_cast<const char*>(bytes.data()), bytes.size(), nullptr, load, doc, failure);
+    bool ok = false;
+    if (bytes.size() >= 4 && Le32(bytes.data()) == kGlbMagic) {
+        doc.glb = std::move(bytes);
+        ok = ReadGlb(load, doc, failure);
+    } else {
+        ok = ReadJson(reinterpret_cast<const char*>(bytes.data()), bytes.size(), nullptr, load, doc, failure);
+    }
     if (!ok) {
         const std::string keep = doc.path;
         doc = GltfDocument();
@@ -670,7 +678,7 @@ bool ReadGltfFile(const std::string& path, GltfDocument& doc, ReadFailure& failu
         why = LastErrorText();
         return false;
     };
-    return ReadGltfBytes(bytes, path, load, doc, failure);
+    return ReadGltfBytes(std::move(bytes), path, load, doc, failure);
 }
 
 namespace {

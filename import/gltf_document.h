@@ -24,10 +24,40 @@ enum : int {
     kGltfTriangles = 4,
 };
 
+// The bytes of a buffer or picture: a file of its own, or a range of the
+// GLB file the document keeps, so a GLB is held in memory once. Moves keep
+// the range valid; copies are refused.
+class GltfBytes {
+public:
+    GltfBytes() = default;
+    GltfBytes(GltfBytes&&) = default;
+    GltfBytes& operator=(GltfBytes&&) = default;
+    GltfBytes(const GltfBytes&) = delete;
+    GltfBytes& operator=(const GltfBytes&) = delete;
+
+    void Own(std::vector<unsigned char>&& bytes) {
+        owned_ = std::move(bytes);
+        data_ = owned_.data();
+        size_ = owned_.size();
+    }
+    void View(const unsigned char* data, size_t size) {
+        owned_.clear();
+        data_ = data;
+        size_ = size;
+    }
+    const unsigned char* data() const { return data_; }
+    size_t size() const { return size_; }
+
+private:
+    std::vector<unsigned char> owned_;
+    const unsigned char* data_ = nullptr;
+    size_t size_ = 0;
+};
+
 struct GltfBuffer {
     std::string uri;  // "" for the GLB's own binary chunk
     uint64_t byteLength = 0;
-    std::vector<unsigned char> data;  // at least byteLength bytes
+    GltfBytes data;  // at least byteLength bytes
 };
 
 struct GltfBufferView {
@@ -70,7 +100,7 @@ struct GltfMaterial {
 struct GltfImage {
     std::string name, uri, mimeType;
     int bufferView = -1;
-    std::vector<unsigned char> data;  // the file's bytes (from the URI or the buffer view)
+    GltfBytes data;    // the picture file's bytes (from the URI or the buffer view)
     std::string file;                 // where they came from: the picture's file, else the document
 };
 
@@ -135,6 +165,7 @@ struct GltfScene {
 
 struct GltfDocument {
     std::string path;  // the file read
+    std::vector<unsigned char> glb;  // a GLB's whole file, which buffers and pictures may view
     std::string generator;
     std::string extras;  // the top-level "extras"
     std::vector<GltfBuffer> buffers;
@@ -164,9 +195,10 @@ using GltfFileLoader = std::function<bool(const std::string& path, std::vector<u
 // a document cannot make the tool read files elsewhere. False with the file
 // at fault and the reason.
 bool ReadGltfFile(const std::string& path, GltfDocument& doc, ReadFailure& failure);
-// The same from bytes already read; files the document names come through
-// `load` (the loader of ReadGltfFile reads them from disk).
-bool ReadGltfBytes(const std::vector<unsigned char>& bytes, const std::string& path, const GltfFileLoader& load,
+// The same from bytes already read (a GLB's are kept in the document);
+// files the document names come through `load` (the loader of ReadGltfFile
+// reads them from disk).
+bool ReadGltfBytes(std::vector<unsigned char> bytes, const std::string& path, const GltfFileLoader& load,
                    GltfDocument& doc, ReadFailure& failure);
 
 // The values of an accessor as floats, count * components of them:
