@@ -538,9 +538,19 @@ private:
                 DaeInstanceGeometry g;
                 if (!Resolve(c.attribute("url").value(), "geometry", g.geometry, at + " <instance_geometry>")) return -1;
                 for (xml_node m : c.child("bind_material").child("technique_common").children("instance_material")) {
-                    DaeMaterialBinding b{m.attribute("symbol").value(), -1};
+                    DaeMaterialBinding b{m.attribute("symbol").value(), -1, {}};
                     if (!Resolve(m.attribute("target").value(), "material", b.material, at + " <instance_material>"))
                         return -1;
+                    for (xml_node v : m.children("bind_vertex_input")) {
+                        DaeVertexBinding vb{v.attribute("semantic").value(), v.attribute("input_semantic").value(), 0};
+                        uint64_t set = 0;
+                        if (v.attribute("input_set") && (!ParseUint(v.attribute("input_set").value(), set) || set > 63)) {
+                            Fail(at + ": <bind_vertex_input> input_set is not a count below 64");
+                            return -1;
+                        }
+                        vb.inputSet = int(set);
+                        b.vertexInputs.push_back(vb);
+                    }
                     g.bindings.push_back(b);
                 }
                 doc_.nodes[size_t(self)].geometries.push_back(std::move(g));

@@ -82,9 +82,17 @@ struct DaeTransform {
     float values[16] = {};  // 3, 4, 3, 16 (row by row), 9 or 7 of them
 };
 
+// Which texture coordinate set a material's texcoord name stands for.
+struct DaeVertexBinding {
+    std::string semantic;       // the texcoord name the effect uses ("UV0", "UVMap")
+    std::string inputSemantic;  // "TEXCOORD"
+    int inputSet = 0;
+};
+
 struct DaeMaterialBinding {
     std::string symbol;
     int material = -1;
+    std::vector<DaeVertexBinding> vertexInputs;
 };
 
 struct DaeInstanceGeometry {

@@ -201,6 +201,29 @@ TEST(Import, BadInputsFailWithTheFileAndTheReason) {
     }
 }
 
+// Every polygon form of COLLADA becomes the same kind of triangle list.
+TEST(Import, DaePolygonFormsBecomeTriangleLists) {
+    const std::pair<std::string, std::string> forms[] = {
+        {"<polylist count=\"1\"><input semantic=\"VERTEX\" source=\"#v\" offset=\"0\"/><vcount>4</vcount><p>0 1 2 3</p></polylist>",
+         "0 1 2 0 2 3 "},
+        {"<polygons count=\"1\"><input semantic=\"VERTEX\" source=\"#v\" offset=\"0\"/><p>0 1 2 3</p></polygons>", "0 1 2 0 2 3 "},
+        {"<trifans count=\"1\"><input semantic=\"VERTEX\" source=\"#v\" offset=\"0\"/><p>0 1 2 3</p></trifans>", "0 1 2 0 2 3 "},
+        {"<tristrips count=\"1\"><input semantic=\"VERTEX\" source=\"#v\" offset=\"0\"/><p>0 1 2 3</p></tristrips>", "0 1 2 1 3 2 "},
+    };
+    for (const auto& form : forms) {
+        TempFolder t;
+        const std::string file = t.Write("d.dae", Dae({{"count=\"9\">0 0 0 1 0 0 0 1 0", "count=\"12\">0 0 0 1 0 0 0 1 0 1 1 0"},
+                                                       {"count=\"3\" stride", "count=\"4\" stride"},
+                                                       {"<triangles count=\"1\"><input semantic=\"VERTEX\" source=\"#v\" offset=\"0\"/><p>0 1 2</p></triangles>", form.first}}));
+        DaeDocument dae;
+        ReadFailure failure;
+        ASSERT_TRUE(ReadDaeFile(file, dae, failure)) << failure.Text();
+        std::string indices;
+        for (uint32_t i : dae.geometries.at(0).parts.at(0).indices) indices += std::to_string(i) + " ";
+        EXPECT_EQ(indices, form.second) << form.first;
+    }
+}
+
 // The sample written as DAE, GLB and .gltf reads back whole: the same
 // counts from all three, and every map decodes to its picture.
 TEST(Import, ReadsTheToolsOwnOutputs) {
@@ -222,6 +245,12 @@ TEST(Import, ReadsTheToolsOwnOutputs) {
     EXPECT_EQ(dae.materials.size(), 5u);
     EXPECT_EQ(dae.images.size(), 12u);
     EXPECT_EQ(dae.animations.size(), 7u);
+    // Each effect's maps reach their TGA files through the surface and sampler parameters.
+    std::string maps;
+    for (const DaeEffect& fx : dae.effects)
+        for (const DaeColorOrTexture* slot : {&fx.diffuse, &fx.emission, &fx.specular, &fx.bump})
+            if (slot->image >= 0) maps += dae.images.at(size_t(slot->image)).initFrom + " ";
+    EXPECT_EQ(maps.substr(0, 42), "hull_DIFF.TGA hull_GLOW.TGA hull_SPEC.TGA ") << maps;
 
     std::vector<std::string> counts;
     for (const char* file : {"sample.glb", "sample.gltf"}) {
