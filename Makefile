@@ -30,7 +30,7 @@ build-asan: deps
 	@cmake --build $(ASAN_BUILD) -j $(JOBS) -- --no-print-directory
 
 # vorda.exe and build-windows/vorda-<version>-win64.zip; the first run fetches
-# the Debian sources of TinyXML and libsquish into the build folder.
+# the Debian sources of the libraries (scripts/debian-sources.sh) into the build folder.
 windows: windows-deps
 	@cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(WIN_BUILD) -j $(JOBS) -- --no-print-directory

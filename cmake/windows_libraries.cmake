@@ -1,4 +1,4 @@
-# TinyXML, libsquish, libpng with zlib, and RapidJSON for the Windows build: Debian ships no Windows builds,
+# TinyXML, libsquish, libpng with zlib, RapidJSON and pugixml for the Windows build: Debian ships no Windows builds,
 # so their Debian source packages (the versions the Linux build uses, Debian's
 # patches applied) are fetched into the build folder once and compiled here as
 # static libraries with the options Debian builds them with.
@@ -50,6 +50,14 @@ target_include_directories(vorda_png SYSTEM PUBLIC ${PNG_DIR} ${CMAKE_BINARY_DIR
 target_compile_options(vorda_png PRIVATE -w)
 target_link_libraries(vorda_png PUBLIC vorda_zlib)
 add_library(PkgConfig::PNG ALIAS vorda_png)
+
+# pugixml as its own build makes it: one source file. (Its licence joins the
+# zip's list below when the tool links it; only the readers do so far.)
+set(PUGIXML_DIR ${VORDA_DEBIAN_SOURCES}/pugixml)
+add_library(vorda_pugixml STATIC ${PUGIXML_DIR}/src/pugixml.cpp)
+target_include_directories(vorda_pugixml SYSTEM PUBLIC ${PUGIXML_DIR}/src)
+target_compile_options(vorda_pugixml PRIVATE -w)
+add_library(PkgConfig::PUGIXML ALIAS vorda_pugixml)
 
 # RapidJSON is headers only.
 set(RAPIDJSON_INCLUDE_DIR ${VORDA_DEBIAN_SOURCES}/rapidjson/include)

@@ -1,11 +1,19 @@
 // Writes seed inputs for the fuzz targets: the bundled sample (whole, and
-// without its textures and meshes) through the model writer, command texts
-// and shader map texts:
+// without its textures and meshes) through the model writer, command texts,
+// shader map texts, and the tool's DAE, glTF and PNG outputs of the sample:
 // make_seeds <zem folder> <mad folder> [<convert folder> <command folder>
-// <shader map folder>].
+// <shader map folder> <gltf folder> <dae folder> <png folder>].
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
+#include "collada/document.h"
+#include "core/output.h"
+#include "core/platform.h"
+#include "gltf/gltf_writer.h"
+#include "model/joints.h"
 #include "texture/shader_map.h"
 #include "model/write_model.h"
 #include "sample/sample_model.h"
@@ -44,20 +52,64 @@ const char* const kCommandSeeds[] = {
     "@@@@params=p.txt\nscript=s.csv\nexec=params=p.txt",
 };
 
+// Keeps the sample's textures and its first mesh only.
+void MakeSmall(Model& model) {
+    model.images.clear();
+    model.multiMeshes.resize(1);
+    model.multiMeshes[0]->meshes.resize(1);
+    model.goblinMeshes.clear();
+    model.glows.clear();
+}
+
+bool CopyFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+    std::error_code ec;
+    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
+    if (!ec) return true;
+    std::fprintf(stderr, "cannot copy %s to %s\n", from.string().c_str(), to.string().c_str());
+    return false;
+}
+
+// The tool's outputs of a model as seeds: its DAE, its GLB, its .gltf with
+// the .bin after the glTF target's file marker, and its PNG maps.
+bool OutputSeeds(Model& model, const std::string& name, const std::string& gltf, const std::string& dae,
+                 const std::string& png) {
+    namespace fs = std::filesystem;
+    const fs::path work = fs::temp_directory_path() / ("vorda_seeds_" + std::to_string(::getpid()));
+    fs::create_directories(work);
+    ResolveJoints(model);
+    bool ok = WriteDocument(model, (work / (name + ".dae")).string().c_str(), DaeOptions()) &&
+              CopyFile(work / (name + ".dae"), fs::path(dae) / (name + ".dae"));
+    ok = WriteGltf(model, (gltf + "/" + name + ".glb").c_str()) && ok;
+    std::vector<unsigned char> json, bin;
+    if (WriteGltf(model, (work / (name + ".gltf")).string().c_str()) &&
+        ReadFileBytes((work / (name + ".gltf")).string().c_str(), json) &&
+        ReadFileBytes((work / (name + ".bin")).string().c_str(), bin)) {
+        const unsigned char marker[6] = {0, 'F', 'I', 'L', 'E', 0};
+        json.insert(json.end(), marker, marker + 6);
+        json.insert(json.end(), bin.begin(), bin.end());
+        ok = Save(gltf, (name + "_gltf").c_str(), json) && ok;
+    } else {
+        ok = false;
+    }
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(work, ec))
+        if (entry.path().extension() == ".png") ok = CopyFile(entry.path(), fs::path(png) / entry.path().filename()) && ok;
+    fs::remove_all(work, ec);
+    if (!ok) std::fprintf(stderr, "cannot write the output seeds of %s\n", name.c_str());
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 && argc != 6) {
-        std::fprintf(stderr, "usage: make_seeds <zem folder> <mad folder> [<convert> <command> <shader map>]\n");
+    if (argc != 3 && argc != 9) {
+        std::fprintf(stderr,
+                     "usage: make_seeds <zem folder> <mad folder> [<convert> <command> <shader map> <gltf> <dae> <png>]\n");
         return 2;
     }
     std::unique_ptr<Model> model = BuildSampleModel();
     const std::vector<unsigned char> full = BuildZem(*model);
-    model->images.clear();
-    model->multiMeshes.resize(1);
-    model->multiMeshes[0]->meshes.resize(1);
-    model->goblinMeshes.clear();
-    model->glows.clear();
+    MakeSmall(*model);
     const std::vector<unsigned char> small = BuildZem(*model);
     const std::vector<unsigned char> mad = BuildMad(*BuildSampleAnimation());
     bool ok = Save(argv[1], "full.zem", full);
@@ -77,5 +129,15 @@ int main(int argc, char** argv) {
     ok = Save(argv[5], "small.txt",
               Text("# maps\n+ship,Thruster\n!NoScars\n$diffuse[DXT1] = 0 0 0 1\nDIFF[] = R G B 1\n"
                    "NORM[B] = $glow.R* G.5 B 1\n$glow[8888] = 1 1 1 1\nGLOW = R R R A\n+\n$diffuse\n^\n")) && ok;
+    static FILE* sink = std::fopen("/dev/null", "w");
+    if (sink) SetOutputStream(sink);
+    std::unique_ptr<Model> sample = BuildSampleModel();
+    sample->path.Set("sample.zem");
+    sample->animation = BuildSampleAnimation();
+    ok = OutputSeeds(*sample, "sample", argv[6], argv[7], argv[8]) && ok;
+    std::unique_ptr<Model> trimmed = BuildSampleModel();
+    trimmed->path.Set("small.zem");
+    MakeSmall(*trimmed);
+    ok = OutputSeeds(*trimmed, "small", argv[6], argv[7], argv[8]) && ok;
     return ok ? 0 : 1;
 }

@@ -1,8 +1,8 @@
 #!/bin/sh
 # Fetches Debian's source packages of the libraries the Windows build links
 # (the versions the Linux build uses, Debian's patches applied) into FOLDER:
-# FOLDER/tinyxml, FOLDER/libsquish, FOLDER/libpng1.6, FOLDER/zlib and
-# FOLDER/rapidjson. apt's own client fetches them and checks
+# FOLDER/tinyxml, FOLDER/libsquish, FOLDER/libpng1.6, FOLDER/zlib,
+# FOLDER/rapidjson and FOLDER/pugixml. apt's own client fetches them and checks
 # their signatures, through a private source list and state folder so the
 # machine's apt configuration stays untouched. A second run with the same
 # versions does nothing.
@@ -13,7 +13,8 @@ DEST=$(cd "$DEST" && pwd)
 
 # "package:source package" pairs: the -dev package the Linux build uses names
 # the source package and its version.
-PAIRS="libtinyxml-dev:tinyxml libsquish-dev:libsquish libpng-dev:libpng1.6 zlib1g-dev:zlib rapidjson-dev:rapidjson"
+PAIRS="libtinyxml-dev:tinyxml libsquish-dev:libsquish libpng-dev:libpng1.6 zlib1g-dev:zlib rapidjson-dev:rapidjson
+  libpugixml-dev:pugixml"
 want=""
 for pair in $PAIRS; do
   dev=${pair%%:*}

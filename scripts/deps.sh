@@ -4,7 +4,7 @@
 # For the tests it also installs the Khronos glTF validator from npm into
 # build/node (inside the project, nothing global).
 set -e
-BUILD_PACKAGES="cmake g++ make pkg-config libtinyxml-dev libsquish-dev libgtest-dev libpng-dev rapidjson-dev"
+BUILD_PACKAGES="cmake g++ make pkg-config libtinyxml-dev libsquish-dev libgtest-dev libpng-dev rapidjson-dev libpugixml-dev"
 TEST_PACKAGES="libxml2-utils python3 python3-collada python3-lxml assimp-utils imagemagick parallel blender opencollada-tools gltfpack"
 # The Windows cross build (apt-get source and dpkg-source fetch and unpack the
 # libraries' Debian sources) and Wine to run its tests.

@@ -4,11 +4,11 @@
 # runs each target for SECONDS (default 60), at most JOBS targets at a time.
 # Fails when a target finds a crash, a hang, a leak or an invariant violation.
 # Usage: fuzz.sh [seconds] [target...]
-#   (targets: zem mad convert command shader_map command_text)
+#   (targets: zem mad convert command shader_map command_text gltf dae png)
 set -e
 SECONDS_EACH=${1:-60}
 [ $# -gt 0 ] && shift
-TARGETS=${*:-zem mad convert command shader_map command_text}
+TARGETS=${*:-zem mad convert command shader_map command_text gltf dae png}
 BUILD=${FUZZ_BUILD:-build-fuzz}
 JOBS=${JOBS:-2}
 command -v clang++-14 >/dev/null 2>&1 || { echo "fuzz: clang++-14 not found"; exit 1; }
@@ -20,12 +20,12 @@ SOURCE=$(pwd)
 build_targets="make_seeds"
 for t in $TARGETS; do build_targets="$build_targets fuzz_$t"; done
 cmake --build "$BUILD" -j "$JOBS" --target $build_targets -- --no-print-directory >/dev/null
-for t in zem mad convert command shader_map command_text; do
+for t in zem mad convert command shader_map command_text gltf dae png; do
   mkdir -p "$BUILD/seeds/$t" "$BUILD/corpus/$t"
 done
 mkdir -p "$BUILD/artifacts"
 "$BUILD/fuzz/make_seeds" "$BUILD/seeds/zem" "$BUILD/seeds/mad" "$BUILD/seeds/convert" \
-  "$BUILD/seeds/command" "$BUILD/seeds/shader_map"
+  "$BUILD/seeds/command" "$BUILD/seeds/shader_map" "$BUILD/seeds/gltf" "$BUILD/seeds/dae" "$BUILD/seeds/png"
 printf '$A=x$[B]y\n$B=$[CR]\n$$C=<$[A]>\necho=$[C],exec=$[A$[B]],$[unclosed\n' \
   >"$BUILD/seeds/command_text/words"
 printf '$A=$[A]$[A]\n$[A]\n' >"$BUILD/seeds/command_text/self"

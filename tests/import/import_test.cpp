@@ -1,0 +1,284 @@
+// The document readers over damaged input (each failure names its file) and
+// over the tool's own outputs of the sample.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "gltf/png.h"
+#include "import/dae_document.h"
+#include "import/gltf_document.h"
+#include "import/png_read.h"
+#include "tests/support/test_util.h"
+
+namespace {
+
+// A .gltf of one triangle over m.bin: positions at 0 (36 bytes), indices at
+// 36 (three shorts), a material with a texture of t.png. `edit` pairs replace
+// text in it.
+std::string Gltf(const std::vector<std::pair<std::string, std::string>>& edit = {}) {
+    std::string json = R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0]}],
+"nodes":[{"name":"a","children":[1]},{"name":"b","mesh":0}],
+"meshes":[{"primitives":[{"attributes":{"POSITION":0},"indices":1,"material":0}]}],
+"materials":[{"pbrMetallicRoughness":{"baseColorTexture":{"index":0}}}],
+"textures":[{"source":0}],"images":[{"uri":"t.png"}],
+"accessors":[{"bufferView":0,"componentType":5126,"count":3,"type":"VEC3"},
+{"bufferView":1,"componentType":5123,"count":3,"type":"SCALAR"}],
+"bufferViews":[{"buffer":0,"byteLength":36},{"buffer":0,"byteOffset":36,"byteLength":6}],
+"buffers":[{"uri":"m.bin","byteLength":44}]})";
+    for (const auto& e : edit) {
+        const size_t at = json.find(e.first);
+        EXPECT_NE(at, std::string::npos) << e.first;
+        if (at != std::string::npos) json.replace(at, e.first.size(), e.second);
+    }
+    return json;
+}
+
+Bytes TrianglePng() {
+    PixelImage p;
+    p.width = 2;
+    p.height = 3;
+    for (int i = 0; i < 24; ++i) p.pixels.push_back(static_cast<unsigned char>(i * 10));
+    Bytes png;
+    EXPECT_TRUE(EncodePng(p, true, png));
+    return png;
+}
+
+Bytes Bin(uint16_t lastIndex = 2) {
+    Bytes bin(44, 0);
+    const float positions[9] = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+    const uint16_t indices[3] = {0, 1, lastIndex};
+    std::memcpy(bin.data(), positions, sizeof positions);
+    std::memcpy(bin.data() + 36, indices, sizeof indices);
+    return bin;
+}
+
+// A GLB of the document with its buffer inside.
+Bytes Glb(std::string json, const Bytes& bin) {
+    json.replace(json.find("\"uri\":\"m.bin\","), 14, "");
+    json.resize((json.size() + 3) / 4 * 4, ' ');
+    Bytes out(12, 0);
+    auto put = [&](uint32_t v) { for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i))); };
+    put(uint32_t(json.size()));
+    put(0x4E4F534A);
+    out.insert(out.end(), json.begin(), json.end());
+    put(uint32_t(bin.size()));
+    put(0x004E4942);
+    out.insert(out.end(), bin.begin(), bin.end());
+    const uint32_t head[3] = {0x46546C67, 2, uint32_t(out.size())};
+    std::memcpy(out.data(), head, 12);
+    return out;
+}
+
+// A DAE of one triangle; `edit` pairs replace text in it.
+std::string Dae(const std::vector<std::pair<std::string, std::string>>& edit = {}) {
+    std::string xml = R"(<?xml version="1.0"?><COLLADA version="1.4.1"><library_geometries>
+<geometry id="g"><mesh><source id="p"><float_array id="pa" count="9">0 0 0 1 0 0 0 1 0</float_array>
+<technique_common><accessor source="#pa" count="3" stride="3"><param name="X"/><param name="Y"/><param name="Z"/></accessor></technique_common></source>
+<vertices id="v"><input semantic="POSITION" source="#p"/></vertices>
+<triangles count="1"><input semantic="VERTEX" source="#v" offset="0"/><p>0 1 2</p></triangles></mesh></geometry></library_geometries>
+<library_visual_scenes><visual_scene id="s"><node id="a"><translate>1 2 3</translate><instance_geometry url="#g"/></node></visual_scene></library_visual_scenes>
+<scene><instance_visual_scene url="#s"/></scene></COLLADA>)";
+    for (const auto& e : edit) {
+        const size_t at = xml.find(e.first);
+        EXPECT_NE(at, std::string::npos) << e.first;
+        if (at != std::string::npos) xml.replace(at, e.first.size(), e.second);
+    }
+    return xml;
+}
+
+// Reads `file` as the later scene building will: the document, then every
+// primitive's positions and indices and every picture. The failure text, or
+// "" when everything reads.
+std::string ReadAll(const std::string& file) {
+    ReadFailure failure;
+    const std::string ext = file.substr(file.rfind('.'));
+    if (ext == ".dae") {
+        DaeDocument dae;
+        return ReadDaeFile(file, dae, failure) ? "" : failure.Text();
+    }
+    if (ext == ".png") {
+        const Bytes bytes = ReadBytes(file);
+        PixelImage picture;
+        return DecodePng(bytes.data(), bytes.size(), file, picture, failure) ? "" : failure.Text();
+    }
+    GltfDocument doc;
+    if (!ReadGltfFile(file, doc, failure)) return failure.Text();
+    for (const GltfMesh& mesh : doc.meshes)
+        for (const GltfPrimitive& prim : mesh.primitives) {
+            std::vector<float> positions;
+            std::vector<uint32_t> indices;
+            if (!ReadAccessorFloats(doc, prim.attributes.at("POSITION"), positions, failure) ||
+                !ReadAccessorIndices(doc, prim.indices, positions.size() / 3, indices, failure))
+                return failure.Text();
+        }
+    for (const GltfImage& image : doc.images) {
+        PixelImage picture;
+        if (!DecodePng(image.data.data(), image.data.size(), image.file, picture, failure)) return failure.Text();
+    }
+    return "";
+}
+
+}  // namespace
+
+TEST(Import, BadInputsFailWithTheFileAndTheReason) {
+    const Bytes png = TrianglePng();
+    const Bytes glb = Glb(Gltf(), Bin());
+    Bytes hugePng = png;  // the header claims 16000 x 16000 pixels, its CRC made again
+    const unsigned char side[4] = {0, 0, 0x3E, 0x80};
+    std::memcpy(&hugePng[16], side, 4);
+    std::memcpy(&hugePng[20], side, 4);
+    uint32_t crc = 0xFFFFFFFF;
+    for (size_t i = 12; i < 29; ++i) {
+        crc ^= hugePng[i];
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    crc = ~crc;
+    for (int i = 0; i < 4; ++i) hugePng[29 + size_t(i)] = static_cast<unsigned char>(crc >> (24 - 8 * i));
+    struct Case {
+        const char* name;
+        std::string file;  // written as the document, beside m.bin (Bin()) and t.png
+        Bytes bytes;
+        std::string failFile;  // the file the failure must name
+        std::string reason;    // and a part of its reason
+    };
+    auto text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
+    Bytes cut = glb;
+    cut.resize(cut.size() - 9);
+    const Case cases[] = {
+        {"sound .gltf", "d.gltf", text(Gltf()), "", ""},
+        {"sound GLB", "d.glb", glb, "", ""},
+        {"sound DAE", "d.dae", text(Dae()), "", ""},
+        {"not XML", "d.dae", text("<COLLADA><asset></COLLADA>"), "d.dae", "not XML"},
+        {"XML but not COLLADA", "d.dae", text("<html/>"), "d.dae", "not COLLADA"},
+        {"not JSON", "d.gltf", text("solid cube"), "d.gltf", "not glTF: broken JSON"},
+        {"JSON not an object", "d.gltf", text("[1,2]"), "d.gltf", "not an object"},
+        {"object but not glTF", "d.gltf", text("{\"nodes\":[]}"), "d.gltf", "not a glTF document"},
+        {"GLB cut short", "d.glb", cut, "d.glb", "cut short"},
+        {"missing .bin", "d.gltf", text(Gltf({{"m.bin", "gone.bin"}})), "gone.bin", "No such file"},
+        {"missing PNG", "d.gltf", text(Gltf({{"t.png", "gone.png"}})), "gone.png", "No such file"},
+        {"URI out of the folder", "d.gltf", text(Gltf({{"m.bin", "../m.bin"}})), "d.gltf", "climbs out"},
+        {"too short .bin", "d.gltf", text(Gltf({{"44}]", "400}]"}})), "m.bin", "too short: 44 bytes"},
+        {"view past the buffer", "d.gltf", text(Gltf({{"\"byteOffset\":36", "\"byteOffset\":40"}})), "d.gltf",
+         "past the end of buffer 0"},
+        {"accessor past its view", "d.gltf", text(Gltf({{"\"count\":3,\"type\":\"VEC3\"", "\"count\":4,\"type\":\"VEC3\""}})),
+         "d.gltf", "past the end of buffer view 0"},
+        {"index out of range", "d.glb", Glb(Gltf(), Bin(3)), "d.glb", "index 2 is 3, past the 3 vertices"},
+        {"sparse accessor", "d.gltf", text(Gltf({{"\"count\":3,\"type\":\"VEC3\"", "\"count\":3,\"type\":\"VEC3\",\"sparse\":{}"}})),
+         "d.gltf", "sparse"},
+        {"zeros beyond the file", "d.gltf", text(Gltf({{"\"bufferView\":0,\"componentType\":5126,\"count\":3", "\"componentType\":5126,\"count\":99999999999"}})),
+         "d.gltf", "more memory than the file"},
+        {"node with two parents", "d.gltf", text(Gltf({{"\"mesh\":0}", "\"mesh\":0,\"children\":[1]}"}})), "d.gltf",
+         "has two parents (nodes 0 and 1)"},
+        {"node cycle", "d.gltf", text(Gltf({{"{\"name\":\"a\",\"children\":[1]},{\"name\":\"b\",\"mesh\":0}", "{\"name\":\"a\",\"children\":[1]},{\"name\":\"b\",\"children\":[0]}"}, {"\"nodes\":[0]", "\"nodes\":[]"}})),
+         "d.gltf", "cycle"},
+        {"broken PNG", "d.gltf", text(Gltf({{"t.png", "m.bin"}})), "m.bin", "not a PNG"},
+        {"PNG larger than its file", "big.png", hugePng, "big.png", "cannot be held in a file"},
+        {"PNG cut short", "cut.png", Bytes(png.begin(), png.end() - 20), "cut.png", "not a sound PNG"},
+        {"DAE count beyond its array", "d.dae", text(Dae({{"count=\"3\" stride", "count=\"4\" stride"}})), "d.dae",
+         "reads 4 elements of stride 3 from an array of 9"},
+        {"DAE array count wrong", "d.dae", text(Dae({{"count=\"9\"", "count=\"99999999\""}})), "d.dae", "holds 9 values"},
+        {"DAE garbage number", "d.dae", text(Dae({{"0 1 0<", "0 1 0x<"}})), "d.dae", "not a number"},
+        {"DAE index out of range", "d.dae", text(Dae({{"<p>0 1 2", "<p>0 1 3"}})), "d.dae",
+         "index 3 of input VERTEX is past its 3 elements"},
+        {"DAE triangle count wrong", "d.dae", text(Dae({{"triangles count=\"1\"", "triangles count=\"2\""}})), "d.dae",
+         "count=2 but <p> holds 3 corners"},
+        {"DAE missing reference", "d.dae", text(Dae({{"url=\"#g\"", "url=\"#h\""}})), "d.dae", "names \"#h\""},
+        {"DAE node cycle", "d.dae", text(Dae({{"<instance_geometry", "<instance_node url=\"#a\"/><instance_geometry"}})),
+         "d.dae", "placed inside itself"},
+    };
+    for (const Case& c : cases) {
+        TempFolder t;
+        t.Write("m.bin", Bin());
+        t.Write("t.png", png);
+        t.Write(c.file, c.bytes);
+        const std::string failure = ReadAll(t.File(c.file));
+        if (c.reason.empty()) {
+            EXPECT_EQ(failure, "") << c.name;
+            continue;
+        }
+        EXPECT_EQ(failure.find(t.File(c.failFile) + " - "), 0u) << c.name << ": " << failure;
+        EXPECT_NE(failure.find(c.reason), std::string::npos) << c.name << ": " << failure;
+    }
+}
+
+// Every polygon form of COLLADA becomes the same kind of triangle list.
+TEST(Import, DaePolygonFormsBecomeTriangleLists) {
+    const std::pair<std::string, std::string> forms[] = {
+        {"<polylist count=\"1\"><input semantic=\"VERTEX\" source=\"#v\" offset=\"0\"/><vcount>4</vcount><p>0 1 2 3</p></polylist>",
+         "0 1 2 0 2 3 "},
+        {"<polygons count=\"1\"><input semantic=\"VERTEX\" source=\"#v\" offset=\"0\"/><p>0 1 2 3</p></polygons>", "0 1 2 0 2 3 "},
+        {"<trifans count=\"1\"><input semantic=\"VERTEX\" source=\"#v\" offset=\"0\"/><p>0 1 2 3</p></trifans>", "0 1 2 0 2 3 "},
+        {"<tristrips count=\"1\"><input semantic=\"VERTEX\" source=\"#v\" offset=\"0\"/><p>0 1 2 3</p></tristrips>", "0 1 2 1 3 2 "},
+    };
+    for (const auto& form : forms) {
+        TempFolder t;
+        const std::string file = t.Write("d.dae", Dae({{"count=\"9\">0 0 0 1 0 0 0 1 0", "count=\"12\">0 0 0 1 0 0 0 1 0 1 1 0"},
+                                                       {"count=\"3\" stride", "count=\"4\" stride"},
+                                                       {"<triangles count=\"1\"><input semantic=\"VERTEX\" source=\"#v\" offset=\"0\"/><p>0 1 2</p></triangles>", form.first}}));
+        DaeDocument dae;
+        ReadFailure failure;
+        ASSERT_TRUE(ReadDaeFile(file, dae, failure)) << failure.Text();
+        std::string indices;
+        for (uint32_t i : dae.geometries.at(0).parts.at(0).indices) indices += std::to_string(i) + " ";
+        EXPECT_EQ(indices, form.second) << form.first;
+    }
+}
+
+// The sample written as DAE, GLB and .gltf reads back whole: the same
+// counts from all three, and every map decodes to its picture.
+TEST(Import, ReadsTheToolsOwnOutputs) {
+    TempFolder t;
+    ASSERT_TRUE(WriteSampleModel(t.File("sample.zem")));
+    for (const char* out : {"sample.dae", "sample.glb", "sample.gltf"}) {
+        const RunResult run = RunTool({"$CONVERT_IN=sample.zem", "$CONVERT_OUT=" + std::string(out), "do=convert"}, t.Path());
+        ASSERT_EQ(run.status, 0) << run.output;
+    }
+    ReadFailure failure;
+    DaeDocument dae;
+    ASSERT_TRUE(ReadDaeFile(t.File("sample.dae"), dae, failure)) << failure.Text();
+    uint64_t daeTriangles = 0;
+    for (const DaeGeometry& g : dae.geometries)
+        for (const DaeTriangles& part : g.parts) daeTriangles += part.TriangleCount();
+    EXPECT_EQ(dae.nodes.size(), 95u);
+    EXPECT_EQ(dae.geometries.size(), 12u);
+    EXPECT_EQ(daeTriangles, 90u);
+    EXPECT_EQ(dae.materials.size(), 5u);
+    EXPECT_EQ(dae.images.size(), 12u);
+    EXPECT_EQ(dae.animations.size(), 7u);
+    // Each effect's maps reach their TGA files through the surface and sampler parameters.
+    std::string maps;
+    for (const DaeEffect& fx : dae.effects)
+        for (const DaeColorOrTexture* slot : {&fx.diffuse, &fx.emission, &fx.specular, &fx.bump})
+            if (slot->image >= 0) maps += dae.images.at(size_t(slot->image)).initFrom + " ";
+    EXPECT_EQ(maps.substr(0, 42), "hull_DIFF.TGA hull_GLOW.TGA hull_SPEC.TGA ") << maps;
+
+    std::vector<std::string> counts;
+    for (const char* file : {"sample.glb", "sample.gltf"}) {
+        GltfDocument doc;
+        ASSERT_TRUE(ReadGltfFile(t.File(file), doc, failure)) << failure.Text();
+        uint64_t triangles = 0;
+        for (const GltfMesh& mesh : doc.meshes)
+            for (const GltfPrimitive& prim : mesh.primitives) {
+                std::vector<float> positions;
+                std::vector<uint32_t> indices;
+                ASSERT_TRUE(ReadAccessorFloats(doc, prim.attributes.at("POSITION"), positions, failure)) << failure.Text();
+                ASSERT_TRUE(ReadAccessorIndices(doc, prim.indices, positions.size() / 3, indices, failure)) << failure.Text();
+                triangles += indices.size() / 3;
+            }
+        for (const GltfImage& image : doc.images) {
+            PixelImage picture;
+            ASSERT_TRUE(DecodePng(image.data.data(), image.data.size(), image.file, picture, failure)) << failure.Text();
+            Bytes again;
+            ASSERT_TRUE(EncodePng(picture, true, again));
+            PixelImage back;
+            ASSERT_TRUE(DecodePng(again.data(), again.size(), "again", back, failure));
+            EXPECT_EQ(back.pixels, picture.pixels) << image.uri;
+        }
+        counts.push_back("nodes " + std::to_string(doc.nodes.size()) + ", meshes " + std::to_string(doc.meshes.size()) +
+                         ", triangles " + std::to_string(triangles) + ", materials " + std::to_string(doc.materials.size()) +
+                         ", images " + std::to_string(doc.images.size()) + ", animations " +
+                         std::to_string(doc.animations.size()));
+    }
+    EXPECT_EQ(counts[0], counts[1]);
+    EXPECT_EQ(counts[0], "nodes 95, meshes 12, triangles 90, materials 5, images 12, animations 2");
+}
