@@ -26,6 +26,8 @@
 #include "model/read_model.h"
 #include "sample/sample_model.h"
 #include "scene/check_scene.h"
+#include "scene/layout.h"
+#include "scene/scene_equal.h"
 
 namespace fs = std::filesystem;
 
@@ -33,9 +35,27 @@ namespace {
 
 // Every scene a test builds in its own process is checked against the
 // scene's invariants right after the build.
+// It is also laid out both ways (scene/layout.h): it must be in one of them
+// already, and each layout turned into the other must give that other.
+Scene LaidOut(const Scene& scene, bool deduplicate) {
+    Scene copy = scene;
+    SceneOptions options;
+    options.deduplicate = deduplicate;
+    SetVertexLayout(copy, options);
+    return copy;
+}
+
 void CheckBuiltScene(const Scene& scene) {
     for (const std::string& problem : CheckScene(scene)) ADD_FAILURE() << "scene invariant: " << problem;
+    const Scene shared = LaidOut(scene, true), own = LaidOut(scene, false);
+    if (!SceneDifference(scene, shared).empty() && !SceneDifference(scene, own).empty())
+        ADD_FAILURE() << "scene in neither vertex layout: " << SceneDifference(scene, shared);
+    const std::string toOwn = SceneDifference(own, LaidOut(shared, false));
+    const std::string toShared = SceneDifference(shared, LaidOut(own, true));
+    if (!toOwn.empty()) ADD_FAILURE() << "vertex layout, shared to own: " << toOwn;
+    if (!toShared.empty()) ADD_FAILURE() << "vertex layout, own to shared: " << toShared;
 }
+
 const bool kSceneCheckHooked = (SetSceneBuiltHook(CheckBuiltScene), true);
 
 }  // namespace
