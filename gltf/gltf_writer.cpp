@@ -220,22 +220,14 @@ bool SaveSplit(const Content& content, const Layout& layout, const rapidjson::St
 }  // namespace
 }  // namespace gltf
 
-bool WriteGltf(const Model& model, const char* outputPath) {
-    using namespace gltf;
-    const Target target = ParseTarget(outputPath);
-    MakeFolderTree(target.folder);
-    Out("Saving %s\n", target.shown.c_str());
-    PngSink sink;
-    // glTF indexes whole vertices: the streams need no de-duplication of
-    // their own.
-    SceneOptions options;
-    options.deduplicate = false;
-    const std::unique_ptr<Scene> scene = BuildScene(model, options, sink);
-    if (!scene) return false;
+namespace gltf {
+namespace {
 
+// Encodes a built scene whose maps the sink holds as PNG files.
+bool Encode(const Scene& scene, const PngSink& sink, const Target& target) {
     const std::string binName = ToUtf8(target.name) + ".bin";
     // Animations: one per clip, or one over the whole timeline.
-    const Content content{*scene, sink, target, AnimationRanges(*scene)};
+    const Content content{scene, sink, target, AnimationRanges(scene)};
     Buffer buffer;
     Layout layout;
     Fill(content, buffer, layout);
@@ -254,4 +246,33 @@ bool WriteGltf(const Model& model, const char* outputPath) {
     WriteDocumentJson(json, content, layout, buffer, binName);
     if (target.binary) return SaveGlb(target, text, buffer, writeBuffer);
     return SaveSplit(content, layout, text, buffer, binName, writeBuffer);
+}
+
+}  // namespace
+}  // namespace gltf
+
+bool WriteGltf(const Model& model, const char* outputPath) {
+    using namespace gltf;
+    const Target target = ParseTarget(outputPath);
+    MakeFolderTree(target.folder);
+    Out("Saving %s\n", target.shown.c_str());
+    PngSink sink;
+    // glTF indexes whole vertices: the streams need no de-duplication of
+    // their own.
+    SceneOptions options;
+    options.deduplicate = false;
+    const std::unique_ptr<Scene> scene = BuildScene(model, options, sink);
+    if (!scene) return false;
+    return Encode(*scene, sink, target);
+}
+
+bool WriteGltf(const Scene& scene, const char* outputPath) {
+    using namespace gltf;
+    const Target target = ParseTarget(outputPath);
+    MakeFolderTree(target.folder);
+    Out("Saving %s\n", target.shown.c_str());
+    PngSink sink;
+    for (const SceneImage& image : scene.images)
+        if (image.kind == SceneImageKind::kMap) sink.Map(image, image.picture);
+    return Encode(scene, sink, target);
 }

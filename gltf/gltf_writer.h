@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/model.h"
+#include "scene/scene.h"
 
 // Builds the scene of a model whose joints are resolved and saves it as glTF
 // 2.0: a path ending in ".glb" (any letter case) gets one self-contained
@@ -10,3 +11,7 @@
 // (a failed save prints one "Error - " line; a texture file that cannot be
 // written prints an alert).
 bool WriteGltf(const Model& model, const char* outputPath);
+
+// The same for a scene already built (read back from a document), in the
+// vertex layout of a glTF build (SceneOptions::deduplicate false).
+bool WriteGltf(const Scene& scene, const char* outputPath);

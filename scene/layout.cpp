@@ -26,8 +26,15 @@ Streams StreamsOf(SceneMesh& mesh) {
 template <int N>
 void Deduplicate(std::vector<float>& values, std::vector<SceneTriangles>& lists, int column, int stride) {
     std::vector<float> result;
-    ValueList<N> list(result, true);
     const size_t have = values.size() / N;
+    {
+        // Values each listed once already stay in their order.
+        ValueList<N> once(result, true);
+        for (size_t v = 0; v < have; ++v) once.Find(&values[v * N]);
+        if (once.count == have) return;
+        result.clear();
+    }
+    ValueList<N> list(result, true);
     for (SceneTriangles& triangles : lists)
         for (size_t at = size_t(column); at < triangles.table.size(); at += size_t(stride)) {
             int32_t& entry = triangles.table[at];

@@ -21,9 +21,9 @@ TEST(Convert, MessageTable) {
         {{"do=convert"}, "Error - Conversion Input not specified!\nError - Conversion Output not specified!\n"},
         {{"$CONVERT_OUT=a.dae", "do=convert"}, "Error - Conversion Input not specified!\n"},
         {{"$CONVERT_IN=a.zem", "do=convert"}, "Error - Conversion Output not specified!\n"},
-        {convert("a.mad", "a.dae"), kNotZem + "Error - Not converted: a.mad does not end in .zem\n"},
-        {convert("dir.zem/model", "a.dae"), kNotZem + "Error - Not converted: dir.zem/model does not end in .zem\n"},
-        {convert("model", "a.dae"), kNotZem + "Error - Not converted: model does not end in .zem\n"},
+        {convert("a.mad", "a.dae"), kNotZem + "Error - Not converted: a.mad does not end in .zem, .dae, .glb or .gltf\n"},
+        {convert("dir.zem/model", "a.dae"), kNotZem + "Error - Not converted: dir.zem/model does not end in .zem, .dae, .glb or .gltf\n"},
+        {convert("model", "a.dae"), kNotZem + "Error - Not converted: model does not end in .zem, .dae, .glb or .gltf\n"},
         {convert("a.zem", "a.dae.txt"),
          "Error - Conversion Output must be DAE!\nError - Not converted: a.dae.txt does not end in .dae, .glb or .gltf\n"},
         {convert(old, out), "Converting " + old + "\nDAE not saved to " + out +
