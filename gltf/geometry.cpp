@@ -328,6 +328,25 @@ void WriteMeshesJson(Json& json, const Scene& scene, const std::vector<int>& mes
             json.EndObject();
         }
         json.EndArray();
+        // The scene's triangle lists, each as its material and triangle
+        // count: a primitive holds the lists of its material in this order.
+        const SceneMesh& mesh = scene.meshes[m];
+        Key(json, "extras");
+        json.StartObject();
+        if (mesh.positionsOnly) {
+            Key(json, "positionsOnly");
+            json.Bool(true);
+        }
+        Key(json, "lists");
+        json.StartArray();
+        for (const SceneTriangles& list : mesh.triangles) {
+            json.StartArray();
+            json.Int(list.material);
+            json.Int64(list.count);
+            json.EndArray();
+        }
+        json.EndArray();
+        json.EndObject();
         json.EndObject();
     }
     json.EndArray();
