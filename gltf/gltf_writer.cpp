@@ -7,6 +7,7 @@
 // images, and the animations.
 #include "gltf/gltf_writer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -116,6 +117,14 @@ void WriteSceneJson(Json& json, const Content& content, const Layout& layout) {
     Key(json, "version");
     json.Int(scene.version);
     WriteClipsJson(json, scene, content.ranges, layout.animations);
+    // The meshes glTF leaves out for want of triangles.
+    if (std::count(layout.meshOf.begin(), layout.meshOf.end(), -1) > 0) {
+        Key(json, "meshes");
+        json.StartArray();
+        for (size_t m = 0; m < scene.meshes.size(); ++m)
+            if (layout.meshOf[m] < 0) WriteMeshExtras(json, scene, m);
+        json.EndArray();
+    }
     json.EndObject();
     json.EndObject();
     json.EndArray();

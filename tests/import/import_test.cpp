@@ -4,10 +4,20 @@
 
 #include <cstring>
 
+#include <cmath>
+#include <filesystem>
+
+#include "core/output.h"
+#include "gltf/gltf_writer.h"
 #include "gltf/png.h"
 #include "import/dae_document.h"
 #include "import/gltf_document.h"
+#include "import/gltf_import.h"
 #include "import/png_read.h"
+#include "model/joints.h"
+#include "sample/sample_model.h"
+#include "scene/check_scene.h"
+#include "scene/conventions.h"
 #include "tests/support/test_util.h"
 
 namespace {
@@ -281,4 +291,101 @@ TEST(Import, ReadsTheToolsOwnOutputs) {
     }
     EXPECT_EQ(counts[0], counts[1]);
     EXPECT_EQ(counts[0], "nodes 95, meshes 12, triangles 90, materials 5, images 12, animations 2");
+}
+
+// Every scene the encoder writes comes back from its GLB and .gltf as the
+// same scene: encoded again it gives the same bytes in every file (JSON with
+// its extras, buffer, pictures), and it passes the scene check.
+TEST(GltfImport, TheToolsOwnGltfReadsBackToTheSameScene) {
+    struct Case {
+        const char* name;
+        bool animated;
+    };
+    // (The rich model's scene holds the NaNs of its odd part, which the
+    // scene check refuses.)
+    for (const Case& c : {Case{"sample", true}, Case{"still", false}}) {
+        std::unique_ptr<Model> model = BuildSampleModel();
+        if (c.animated) model->animation = BuildSampleAnimation();
+        ResolveJoints(*model);
+        CapturedOutput quiet;
+        SceneOptions options;
+        options.deduplicate = false;
+        const std::unique_ptr<Scene> built = BuildScene(*model, options);
+        ASSERT_TRUE(built);
+        for (const char* extension : {".glb", ".gltf"}) {
+            SCOPED_TRACE(std::string(c.name) + extension);
+            TempFolder t;
+            const std::string first = t.File(std::string("a/m") + extension);
+            const std::string second = t.File(std::string("b/m") + extension);
+            ASSERT_TRUE(WriteGltfScene(*built, first.c_str()));
+            std::string error;
+            const std::unique_ptr<Scene> read = ImportGltf(first.c_str(), &error);
+            ASSERT_TRUE(read) << error;
+            EXPECT_EQ(CheckScene(*read), std::vector<std::string>());
+            EXPECT_EQ(read->curves.size(), built->curves.size());
+            EXPECT_EQ(read->clipList.size(), built->clipList.size());
+            ASSERT_TRUE(WriteGltfScene(*read, second.c_str()));
+            size_t files = 0;
+            for (const auto& entry : std::filesystem::directory_iterator(t.File("a"))) {
+                const std::string name = entry.path().filename().string();
+                EXPECT_TRUE(ReadBytes(entry.path().string()) == ReadBytes(t.File("b/" + name))) << name;
+                ++files;
+            }
+            EXPECT_EQ(files, std::distance(std::filesystem::directory_iterator(t.File("b")), {}));
+        }
+    }
+}
+
+// A glTF another program wrote is read for what it holds: a tree in metres
+// becomes centimetres, rotations (quaternion or matrix) Euler angles, strips
+// and fans triangle lists, the base colour texture the diffuse map, and a
+// rotation channel three linear curves.
+TEST(GltfImport, ForeignGltfIsReadForWhatItHolds) {
+    struct Row {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> edit;
+        float translation[3], rotation[3];  // node b
+        int64_t triangles;
+    };
+    const float quarter = float(std::acos(-1.0) / 2);
+    const Row rows[] = {
+        {"as written", {}, {0, 0, 0}, {0, 0, 0}, 1},
+        {"translation in metres", {{"\"name\":\"b\"", "\"name\":\"b\",\"translation\":[0.5,0,-1]"}}, {50, 0, -100}, {0, 0, 0}, 1},
+        {"quaternion", {{"\"name\":\"b\"", "\"name\":\"b\",\"rotation\":[0,0,0.70710678,0.70710678]"}}, {0, 0, 0}, {0, 0, quarter}, 1},
+        {"matrix", {{"\"name\":\"b\"", "\"name\":\"b\",\"matrix\":[0,2,0,0,-2,0,0,0,0,0,2,0,1,2,3,1]"}}, {100, 200, 300}, {0, 0, quarter}, 1},
+        {"strip", {{"\"indices\":1,", "\"mode\":5,"}}, {0, 0, 0}, {0, 0, 0}, 1},
+        {"fan", {{"\"indices\":1,", "\"mode\":6,"}}, {0, 0, 0}, {0, 0, 0}, 1},
+        {"points", {{"\"indices\":1,", "\"mode\":0,"}}, {0, 0, 0}, {0, 0, 0}, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TempFolder t;
+        t.Write("m.bin", Bin());
+        t.Write("t.png", TrianglePng());
+        const std::string file = t.Write("m.gltf", Gltf(row.edit));
+        std::string error;
+        const std::unique_ptr<Scene> scene = ImportGltf(file.c_str(), &error);
+        ASSERT_TRUE(scene) << error;
+        EXPECT_EQ(CheckScene(*scene), std::vector<std::string>());
+        ASSERT_EQ(scene->nodes.size(), 2u);
+        const SceneNode& b = scene->nodes[1];
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_NEAR(b.translation[i], row.translation[i], 1e-4) << i;
+            EXPECT_NEAR(b.rotation[i], row.rotation[i], 1e-5) << i;
+        }
+        ASSERT_EQ(b.mesh, 0);
+        const SceneMesh& mesh = scene->meshes[0];
+        int64_t triangles = 0;
+        for (const SceneTriangles& list : mesh.triangles) triangles += list.count;
+        EXPECT_EQ(triangles, row.triangles);
+        if (row.triangles) {
+            EXPECT_EQ(mesh.positions, std::vector<float>({0, 0, 0, 100, 0, 0, 0, 100, 0}));
+            EXPECT_EQ(mesh.triangles[0].corners, std::vector<uint32_t>({0, 1, 2}));
+            EXPECT_EQ(b.materials, std::vector<int32_t>({0}));
+        }
+        ASSERT_EQ(scene->materials.size(), 1u);
+        const SceneMapRef* diffuse = scene->materials[0].Map(kMapDiffuse);
+        ASSERT_TRUE(diffuse);
+        EXPECT_EQ(scene->images[size_t(diffuse->image)].picture.pixels.size(), 24u);
+    }
 }
