@@ -34,7 +34,11 @@ const Value* Member(const Value& v, const char* key) {
     return m == v.MemberEnd() ? nullptr : &m->value;
 }
 
-double Number(const Value* v, double fallback) { return v && v->IsNumber() ? v->GetDouble() : fallback; }
+double Number(const Value* v, double fallback) {
+    return v && v->IsNumber() && std::isfinite(v->GetDouble()) ? v->GetDouble() : fallback;
+}
+// The scene holds finite numbers only: any other read is taken as 0.
+float Finite(double v) { return std::isfinite(float(v)) ? float(v) : 0.0f; }
 int64_t Integer(const Value* v, int64_t fallback) { return v && v->IsInt64() ? v->GetInt64() : fallback; }
 bool Flag(const Value* v) { return v && v->IsBool() && v->GetBool(); }
 std::string Text(const Value* v) { return v && v->IsString() ? std::string(v->GetString(), v->GetStringLength()) : ""; }
@@ -44,7 +48,7 @@ template <typename T>
 void Numbers(const Value* v, T* out, size_t n) {
     if (!v || !v->IsArray()) return;
     for (rapidjson::SizeType i = 0; i < v->Size() && i < n; ++i)
-        if ((*v)[i].IsNumber()) out[i] = T((*v)[i].GetDouble());
+        if ((*v)[i].IsNumber()) out[i] = T(Finite((*v)[i].GetDouble()));
 }
 
 // Indices that must name an entry of a list of `size`: -1 otherwise.
@@ -242,8 +246,8 @@ private:
             SceneMaterial material;
             const Extras extras(gm.extras);
             material.name = gm.name;
-            for (int i = 0; i < 4; ++i) material.diffuse[i] = float(gm.baseColorFactor[i]);
-            for (int i = 0; i < 3; ++i) material.emission[i] = float(gm.emissiveFactor[i]);
+            for (int i = 0; i < 4; ++i) material.diffuse[i] = Finite(gm.baseColorFactor[i]);
+            for (int i = 0; i < 3; ++i) material.emission[i] = Finite(gm.emissiveFactor[i]);
             auto mapOf = [&](const GltfTextureRef& ref, const char* output) {
                 if (ref.texture < 0) return;
                 const int32_t image = doc_.textures[size_t(ref.texture)].source;
@@ -275,11 +279,13 @@ private:
         }
         // The encoders bind meshes by material name: a name given twice (or
         // none) gets the material's number.
+        std::set<std::string> names;
         for (size_t m = 0; m < scene_->materials.size(); ++m) {
             std::string& name = scene_->materials[m].name;
-            bool taken = name.empty();
-            for (size_t k = 0; k < m && !taken; ++k) taken = scene_->materials[k].name == name;
-            if (taken) name += "_" + std::to_string(m);
+            if (!name.empty() && names.insert(name).second) continue;
+            const std::string given = name;
+            for (int n = 0; name.empty() || !names.insert(name).second; ++n)
+                name = given + "_" + std::to_string(m) + (n ? "_" + std::to_string(n) : "");
         }
     }
 
@@ -425,7 +431,9 @@ private:
             const uint32_t base = uint32_t(mesh.positions.size() / 3);
             if (uint64_t(base) + vertices > UINT32_MAX) return failure_.Set(doc_.path, "mesh " + gm.name + " is too large");
             mesh.hasPositions = true;
-            for (float v : values) mesh.positions.push_back(float(v * unit));
+            for (float v : values) mesh.positions.push_back(Finite(v * unit));
+            for (float& v : normals) v = Finite(v);
+            for (float& v : uvs) v = Finite(v);
             if (mesh.hasNormals) {
                 if (normals.empty()) normals.assign(size_t(vertices) * 3, 0.0f);
                 mesh.normals.insert(mesh.normals.end(), normals.begin(), normals.end());
@@ -520,7 +528,7 @@ private:
             if (values && values->IsArray() && k < values->Size()) key.value = Number(&(*values)[rapidjson::SizeType(k)], 0);
             if (tangents && tangents->IsArray() && k * 4 + 3 < tangents->Size()) {
                 float* t[4] = {&key.inTangentX, &key.inTangentY, &key.outTangentX, &key.outTangentY};
-                for (size_t i = 0; i < 4; ++i) *t[i] = float(Number(&(*tangents)[rapidjson::SizeType(k * 4 + i)], 0));
+                for (size_t i = 0; i < 4; ++i) *t[i] = Finite(Number(&(*tangents)[rapidjson::SizeType(k * 4 + i)], 0));
             }
             if (interpolation && interpolation->IsArray() && k < interpolation->Size())
                 key.interpolation = uint32_t(Integer(&(*interpolation)[rapidjson::SizeType(k)], 0));
@@ -613,7 +621,7 @@ private:
                 const float* v = &values[(k * stride + (stride == 3 ? 1 : 0)) * width];
                 float out[3];
                 if (rotation) {
-                    const double q[4] = {v[0], v[1], v[2], v[3]};
+                    const double q[4] = {Finite(v[0]), Finite(v[1]), Finite(v[2]), Finite(v[3])};
                     QuaternionToEuler(q, out);
                     for (int i = 0; i < 3 && k > 0; ++i) {
                         const double turn = 2 * 3.14159265358979323846;
@@ -621,11 +629,11 @@ private:
                     }
                     std::copy(out, out + 3, previous);
                 } else {
-                    for (int i = 0; i < 3; ++i) out[i] = float(v[i] * unit);
+                    for (int i = 0; i < 3; ++i) out[i] = Finite(v[i] * unit);
                 }
                 for (int i = 0; i < 3; ++i) {
                     CurveKey key;
-                    key.time = times[k];
+                    key.time = Finite(times[k]);
                     key.value = std::isfinite(out[i]) ? out[i] : 0;
                     scene_->curves[first + size_t(i)].data.keys.push_back(key);
                 }
