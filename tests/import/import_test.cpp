@@ -293,47 +293,38 @@ TEST(Import, ReadsTheToolsOwnOutputs) {
     EXPECT_EQ(counts[0], "nodes 95, meshes 12, triangles 90, materials 5, images 12, animations 2");
 }
 
-// Every scene the encoder writes comes back from its GLB and .gltf as the
-// same scene: encoded again it gives the same bytes in every file (JSON with
-// its extras, buffer, pictures), and it passes the scene check.
+// Every scene the tool writes as glTF comes back from its GLB and .gltf as
+// the same scene: encoded again it gives the same bytes in every file (JSON
+// with its extras, buffer, pictures), and it passes the scene check.
 TEST(GltfImport, TheToolsOwnGltfReadsBackToTheSameScene) {
-    struct Case {
-        const char* name;
-        bool animated;
-    };
-    // (The rich model's scene holds the NaNs of its odd part, which the
-    // scene check refuses.)
-    for (const Case& c : {Case{"sample", true}, Case{"still", false}}) {
-        std::unique_ptr<Model> model = BuildSampleModel();
-        if (c.animated) model->animation = BuildSampleAnimation();
-        ResolveJoints(*model);
-        CapturedOutput quiet;
-        SceneOptions options;
-        options.deduplicate = false;
-        const std::unique_ptr<Scene> built = BuildScene(*model, options);
-        ASSERT_TRUE(built);
-        for (const char* extension : {".glb", ".gltf"}) {
-            SCOPED_TRACE(std::string(c.name) + extension);
-            TempFolder t;
-            const std::string first = t.File(std::string("a/m") + extension);
-            const std::string second = t.File(std::string("b/m") + extension);
-            ASSERT_TRUE(WriteGltfScene(*built, first.c_str()));
+    TempFolder t;
+    ASSERT_TRUE(WriteSampleModel(t.File("sample.zem")));
+    ASSERT_TRUE(WriteModelFiles(t.File("still.zem"), *BuildSampleModel()));
+    ASSERT_TRUE(WriteModelFiles(t.File("rich.zem"), *RichModel(), BuildSampleAnimation().get()));
+    for (const std::string model : {"sample", "still", "rich"})
+        for (const std::string extension : {".glb", ".gltf"}) {
+            SCOPED_TRACE(model + extension);
+            const std::string a = model + "/a/m" + extension, b = t.File(model + "/b/m" + extension);
+            const RunResult run = RunTool({"$CONVERT_IN=" + model + ".zem", "$CONVERT_OUT=" + a, "do=convert"}, t.Path());
+            // (The rich model is damaged on purpose: converted all the same.)
+            ASSERT_TRUE(std::filesystem::exists(t.File(a))) << run.output;
             std::string error;
-            const std::unique_ptr<Scene> read = ImportGltf(first.c_str(), &error);
+            const std::unique_ptr<Scene> read = ImportGltf(t.File(a).c_str(), &error);
             ASSERT_TRUE(read) << error;
             EXPECT_EQ(CheckScene(*read), std::vector<std::string>());
-            EXPECT_EQ(read->curves.size(), built->curves.size());
-            EXPECT_EQ(read->clipList.size(), built->clipList.size());
-            ASSERT_TRUE(WriteGltfScene(*read, second.c_str()));
+            {
+                CapturedOutput quiet;
+                ASSERT_TRUE(WriteGltfScene(*read, b.c_str()));
+            }
             size_t files = 0;
-            for (const auto& entry : std::filesystem::directory_iterator(t.File("a"))) {
+            for (const auto& entry : std::filesystem::directory_iterator(t.File(model + "/a"))) {
                 const std::string name = entry.path().filename().string();
-                EXPECT_TRUE(ReadBytes(entry.path().string()) == ReadBytes(t.File("b/" + name))) << name;
+                EXPECT_TRUE(ReadBytes(entry.path().string()) == ReadBytes(t.File(model + "/b/" + name))) << name;
                 ++files;
             }
-            EXPECT_EQ(files, std::distance(std::filesystem::directory_iterator(t.File("b")), {}));
+            EXPECT_EQ(files, size_t(std::distance(std::filesystem::directory_iterator(t.File(model + "/b")), {})));
+            std::filesystem::remove_all(t.File(model));
         }
-    }
 }
 
 // A glTF another program wrote is read for what it holds: a tree in metres
