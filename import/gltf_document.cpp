@@ -601,7 +601,8 @@ bool ReadLists(const Value& root, const GltfBytes* binChunk, const GltfFileLoade
 bool ReadJson(const char* text, size_t length, const GltfBytes* binChunk, const GltfFileLoader& load,
               GltfDocument& doc, ReadFailure& failure) {
     rapidjson::Document json;
-    json.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag>(text, length);
+    json.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag | rapidjson::kParseFullPrecisionFlag>(
+        text, length);
     if (json.HasParseError())
         return failure.Set(doc.path, std::string("not glTF: broken JSON at byte ") + std::to_string(json.GetErrorOffset()) +
                                          " (" + rapidjson::GetParseError_En(json.GetParseError()) + ")");

@@ -19,7 +19,10 @@ using rapidjson::Value;
 struct Extras {
     rapidjson::Document doc;
     explicit Extras(const std::string& text) {
-        if (text.empty() || doc.Parse(text.c_str(), text.size()).HasParseError() || !doc.IsObject())
+        if (text.empty() ||
+            doc.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseFullPrecisionFlag>(text.c_str(), text.size())
+                .HasParseError() ||
+            !doc.IsObject())
             doc.SetObject();
     }
     const Value* Get(const char* key) const {
