@@ -70,9 +70,9 @@ void AddGeometry(TiXmlElement* library, const Scene& scene, const SceneMesh& mes
 
     const std::string positionId = name + "-POSITION", normalId = name + "-Normal0", uvId = name + "-UV0";
     const std::string vertexId = name + "-VERTEX";
-    // Every stream with values; a positions-only mesh always lists its
-    // positions, even none.
-    if (mesh.positionsOnly || !mesh.positions.empty()) AddFloatSource(element, mesh.positions, positionId, 3, kXyz);
+    // Every stream with values; the positions always, even none, as the
+    // vertices read them.
+    AddFloatSource(element, mesh.positions, positionId, 3, kXyz);
     if (!mesh.normals.empty()) AddFloatSource(element, mesh.normals, normalId, 3, kXyz);
     if (!mesh.texCoords.empty()) AddFloatSource(element, mesh.texCoords, uvId, 2, kSt);
     TiXmlElement* vertices = AddChildElement(element, "vertices");

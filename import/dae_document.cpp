@@ -21,7 +21,8 @@ constexpr int kMaxNodeDepth = 256;
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // Whitespace-separated numbers; false at anything that is not one (text
-// glued to a number, a number out of range, NaN or infinity). `expected`
+// glued to a number, a number past the double range). "nan" and "inf" are numbers:
+// the writers print a damaged model's non-finite values so. `expected`
 // (a count the document states) reserves room, at most what the text holds.
 bool ParseFloats(const char* text, std::vector<float>& out, uint64_t expected = 0) {
     const char* p = text;
@@ -32,8 +33,15 @@ bool ParseFloats(const char* text, std::vector<float>& out, uint64_t expected = 
         if (p == end) return true;
         if (*p == '+') ++p;
         float v = 0;
-        const auto r = std::from_chars(p, end, v);
-        if (r.ec != std::errc() || (r.ptr < end && !IsSpace(*r.ptr)) || !std::isfinite(v)) return false;
+        auto r = std::from_chars(p, end, v);
+        if (r.ec == std::errc::result_out_of_range) {
+            // Past the float range (a damaged model's curve value, written
+            // from a double): the nearest float, zero or infinity.
+            double wide = 0;
+            r = std::from_chars(p, end, wide);
+            v = float(wide);
+        }
+        if (r.ec != std::errc() || (r.ptr < end && !IsSpace(*r.ptr))) return false;
         out.push_back(v);
         p = r.ptr;
     }
@@ -276,7 +284,11 @@ private:
             if (found != ids_.end() && vertices && found->second == vertices) {
                 input.source = -1;
             } else {
-                for (size_t k = 0; k < sourceNodes.size(); ++k)
+                // The sources beside the input first: a document repeating
+                // an id elsewhere still reads its own.
+                for (size_t k = 0; k < sourceNodes.size() && input.source < 0; ++k)
+                    if (Fragment(url) == sourceNodes[k].attribute("id").value()) input.source = int(k);
+                for (size_t k = 0; k < sourceNodes.size() && input.source < 0; ++k)
                     if (found != ids_.end() && sourceNodes[k] == found->second) input.source = int(k);
                 if (input.source < 0)
                     return Fail(where + ": input " + input.semantic + " reads " + Quote(url) + ", which is no source here");
@@ -630,7 +642,9 @@ private:
             DaeChannel channel;
             const char* url = c.attribute("source").value();
             auto found = ids_.find(Fragment(url));
-            for (size_t k = 0; k < samplerNodes.size(); ++k)
+            for (size_t k = 0; k < samplerNodes.size() && channel.sampler < 0; ++k)
+                if (Fragment(url) == samplerNodes[k].attribute("id").value()) channel.sampler = int(k);
+            for (size_t k = 0; k < samplerNodes.size() && channel.sampler < 0; ++k)
                 if (found != ids_.end() && samplerNodes[k] == found->second) channel.sampler = int(k);
             if (channel.sampler < 0) return Fail(at + ": channel reads " + Quote(url) + ", which is no sampler here");
             channel.target = c.attribute("target").value();

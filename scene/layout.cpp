@@ -1,0 +1,74 @@
+#include "scene/layout.h"
+
+#include <utility>
+
+#include "scene/value_list.h"
+
+namespace {
+
+// The stream numbers of each vertex, visited in table order.
+struct Streams {
+    std::vector<float>* values[3] = {nullptr, nullptr, nullptr};
+    int width[3] = {0, 0, 0};
+    int count = 0;
+};
+
+Streams StreamsOf(SceneMesh& mesh) {
+    Streams s;
+    if (mesh.hasPositions) s.values[s.count] = &mesh.positions, s.width[s.count++] = 3;
+    if (mesh.hasNormals) s.values[s.count] = &mesh.normals, s.width[s.count++] = 3;
+    if (mesh.hasTexCoords) s.values[s.count] = &mesh.texCoords, s.width[s.count++] = 2;
+    return s;
+}
+
+// A table entry naming a value the stream does not hold keeps its number
+// (the scene check reports it) and takes no value along.
+template <int N>
+void Deduplicate(std::vector<float>& values, std::vector<SceneTriangles>& lists, int column, int stride) {
+    std::vector<float> result;
+    ValueList<N> list(result, true);
+    const size_t have = values.size() / N;
+    for (SceneTriangles& triangles : lists)
+        for (size_t at = size_t(column); at < triangles.table.size(); at += size_t(stride)) {
+            int32_t& entry = triangles.table[at];
+            if (entry >= 0 && size_t(entry) < have) entry = list.Find(&values[size_t(entry) * N]);
+        }
+    values.swap(result);
+}
+
+template <int N>
+void Expand(std::vector<float>& values, std::vector<SceneTriangles>& lists, int column, int stride) {
+    std::vector<float> result;
+    const size_t have = values.size() / N;
+    for (SceneTriangles& triangles : lists)
+        for (size_t at = size_t(column); at < triangles.table.size(); at += size_t(stride)) {
+            int32_t& entry = triangles.table[at];
+            if (entry < 0 || size_t(entry) >= have) continue;
+            const float* v = &values[size_t(entry) * N];
+            entry = int32_t(result.size() / N);
+            result.insert(result.end(), v, v + N);
+        }
+    values.swap(result);
+}
+
+}  // namespace
+
+void SetVertexLayout(Scene& scene, const SceneOptions& options) {
+    for (SceneMesh& mesh : scene.meshes) {
+        if (mesh.positionsOnly || mesh.components <= 0) continue;
+        bool tables = false;
+        for (const SceneTriangles& list : mesh.triangles) tables = tables || !list.table.empty();
+        if (!tables) continue;
+        Streams s = StreamsOf(mesh);
+        if (s.count != mesh.components) continue;
+        for (int k = 0; k < s.count; ++k) {
+            if (options.deduplicate) {
+                if (s.width[k] == 3) Deduplicate<3>(*s.values[k], mesh.triangles, k, s.count);
+                else Deduplicate<2>(*s.values[k], mesh.triangles, k, s.count);
+            } else {
+                if (s.width[k] == 3) Expand<3>(*s.values[k], mesh.triangles, k, s.count);
+                else Expand<2>(*s.values[k], mesh.triangles, k, s.count);
+            }
+        }
+    }
+}

@@ -1,0 +1,183 @@
+#include "scene/scene_equal.h"
+
+#include <cstdio>
+#include <cstring>
+#include <type_traits>
+
+namespace {
+
+// Walks both scenes side by side, keeping the first difference found.
+class Compare {
+public:
+    std::string difference;
+
+    bool Done() const { return !difference.empty(); }
+
+    void Text(const std::string& path, const std::string& a, const std::string& b) {
+        if (!Done() && a != b) difference = path + ": \"" + a + "\" != \"" + b + "\"";
+    }
+    void Int(const std::string& path, int64_t a, int64_t b) {
+        if (!Done() && a != b) difference = path + ": " + std::to_string(a) + " != " + std::to_string(b);
+    }
+    void Real(const std::string& path, double a, double b) {
+        if (Done() || std::memcmp(&a, &b, sizeof a) == 0) return;
+        char text[80];
+        std::snprintf(text, sizeof text, "%.17g != %.17g", a, b);
+        difference = path + ": " + text;
+    }
+    void Real(const std::string& path, float a, float b) {
+        if (Done() || std::memcmp(&a, &b, sizeof a) == 0) return;
+        char text[80];
+        std::snprintf(text, sizeof text, "%.9g != %.9g", double(a), double(b));
+        difference = path + ": " + text;
+    }
+    template <typename T>
+    void Array(const std::string& path, const T* a, const T* b, size_t n) {
+        for (size_t i = 0; i < n && !Done(); ++i) Value(path + "[" + std::to_string(i) + "]", a[i], b[i]);
+    }
+    template <typename T>
+    void List(const std::string& path, const std::vector<T>& a, const std::vector<T>& b) {
+        Int(path + ".size()", int64_t(a.size()), int64_t(b.size()));
+        if (!Done()) Array(path, a.data(), b.data(), a.size());
+    }
+    // Byte lists (pixels) are compared at once and the first differing byte named.
+    void Bytes(const std::string& path, const std::vector<unsigned char>& a, const std::vector<unsigned char>& b) {
+        Int(path + ".size()", int64_t(a.size()), int64_t(b.size()));
+        if (Done() || a == b) return;
+        size_t i = 0;
+        while (a[i] == b[i]) ++i;
+        Int(path + "[" + std::to_string(i) + "]", a[i], b[i]);
+    }
+
+    void Value(const std::string& path, float a, float b) { Real(path, a, b); }
+    void Value(const std::string& path, double a, double b) { Real(path, a, b); }
+    template <typename T, typename = std::enable_if_t<std::is_integral<T>::value>>
+    void Value(const std::string& path, T a, T b) {
+        Int(path, int64_t(a), int64_t(b));
+    }
+    void Value(const std::string& path, const SceneNode& a, const SceneNode& b);
+    void Value(const std::string& path, const SceneTriangles& a, const SceneTriangles& b);
+    void Value(const std::string& path, const SceneMesh& a, const SceneMesh& b);
+    void Value(const std::string& path, const SceneMapRef& a, const SceneMapRef& b);
+    void Value(const std::string& path, const SceneMaterial& a, const SceneMaterial& b);
+    void Value(const std::string& path, const SceneImage& a, const SceneImage& b);
+    void Value(const std::string& path, const CurveKey& a, const CurveKey& b);
+    void Value(const std::string& path, const SceneCurve& a, const SceneCurve& b);
+    void Value(const std::string& path, const SceneTrack& a, const SceneTrack& b);
+    void Value(const std::string& path, const SceneClip& a, const SceneClip& b);
+};
+
+void Compare::Value(const std::string& path, const SceneNode& a, const SceneNode& b) {
+    Text(path + ".name", a.name, b.name);
+    Int(path + ".nameOnly", a.nameOnly, b.nameOnly);
+    Array(path + ".translation", a.translation, b.translation, 3);
+    Array(path + ".rotation", a.rotation, b.rotation, 3);
+    Int(path + ".parent", a.parent, b.parent);
+    List(path + ".children", a.children, b.children);
+    Int(path + ".mesh", a.mesh, b.mesh);
+    List(path + ".materials", a.materials, b.materials);
+}
+
+void Compare::Value(const std::string& path, const SceneTriangles& a, const SceneTriangles& b) {
+    Int(path + ".material", a.material, b.material);
+    Int(path + ".count", a.count, b.count);
+    List(path + ".table", a.table, b.table);
+    List(path + ".corners", a.corners, b.corners);
+}
+
+void Compare::Value(const std::string& path, const SceneMesh& a, const SceneMesh& b) {
+    Text(path + ".name", a.name, b.name);
+    Int(path + ".positionsOnly", a.positionsOnly, b.positionsOnly);
+    Int(path + ".hasPositions", a.hasPositions, b.hasPositions);
+    Int(path + ".hasNormals", a.hasNormals, b.hasNormals);
+    Int(path + ".hasTexCoords", a.hasTexCoords, b.hasTexCoords);
+    Int(path + ".components", a.components, b.components);
+    List(path + ".positions", a.positions, b.positions);
+    List(path + ".normals", a.normals, b.normals);
+    List(path + ".texCoords", a.texCoords, b.texCoords);
+    List(path + ".triangles", a.triangles, b.triangles);
+}
+
+void Compare::Value(const std::string& path, const SceneMapRef& a, const SceneMapRef& b) {
+    Text(path + ".output", a.output, b.output);
+    Int(path + ".image", a.image, b.image);
+}
+
+void Compare::Value(const std::string& path, const SceneMaterial& a, const SceneMaterial& b) {
+    Text(path + ".name", a.name, b.name);
+    Int(path + ".glow", a.glow, b.glow);
+    Int(path + ".unmapped", a.unmapped, b.unmapped);
+    Array(path + ".emission", a.emission, b.emission, 4);
+    Array(path + ".ambient", a.ambient, b.ambient, 4);
+    Array(path + ".diffuse", a.diffuse, b.diffuse, 4);
+    Array(path + ".specular", a.specular, b.specular, 4);
+    Real(path + ".transparency", a.transparency, b.transparency);
+    List(path + ".maps", a.maps, b.maps);
+}
+
+void Compare::Value(const std::string& path, const SceneImage& a, const SceneImage& b) {
+    Int(path + ".kind", int(a.kind), int(b.kind));
+    Text(path + ".stem", a.stem, b.stem);
+    Text(path + ".output", a.output, b.output);
+    Text(path + ".key", a.key, b.key);
+    Text(path + ".format", a.format, b.format);
+    Int(path + ".hasAlpha", a.hasAlpha, b.hasAlpha);
+    Int(path + ".topDown", a.topDown, b.topDown);
+    Int(path + ".picture.width", a.picture.width, b.picture.width);
+    Int(path + ".picture.height", a.picture.height, b.picture.height);
+    Bytes(path + ".picture.pixels", a.picture.pixels, b.picture.pixels);
+}
+
+void Compare::Value(const std::string& path, const CurveKey& a, const CurveKey& b) {
+    Real(path + ".time", a.time, b.time);
+    Real(path + ".value", a.value, b.value);
+    Real(path + ".inTangentX", a.inTangentX, b.inTangentX);
+    Real(path + ".inTangentY", a.inTangentY, b.inTangentY);
+    Real(path + ".outTangentX", a.outTangentX, b.outTangentX);
+    Real(path + ".outTangentY", a.outTangentY, b.outTangentY);
+    Int(path + ".interpolation", a.interpolation, b.interpolation);
+}
+
+void Compare::Value(const std::string& path, const SceneCurve& a, const SceneCurve& b) {
+    Text(path + ".data.name", a.data.name.value, b.data.name.value);
+    Int(path + ".data.nameIndex", a.data.nameIndex, b.data.nameIndex);
+    Int(path + ".data.index", a.data.index, b.data.index);
+    Int(path + ".data.flags", a.data.flags, b.data.flags);
+    List(path + ".data.keys", a.data.keys, b.data.keys);
+    Int(path + ".data.trailer1", a.data.trailer1, b.data.trailer1);
+    Int(path + ".data.trailer2", a.data.trailer2, b.data.trailer2);
+    Text(path + ".joint", a.joint, b.joint);
+    Text(path + ".targetName", a.targetName, b.targetName);
+    Int(path + ".node", a.node, b.node);
+    Int(path + ".property", int(a.property), int(b.property));
+}
+
+void Compare::Value(const std::string& path, const SceneTrack& a, const SceneTrack& b) {
+    Text(path + ".name", a.name, b.name);
+    List(path + ".curves", a.curves, b.curves);
+}
+
+void Compare::Value(const std::string& path, const SceneClip& a, const SceneClip& b) {
+    Text(path + ".name", a.name, b.name);
+    Real(path + ".start", a.start, b.start);
+    Real(path + ".end", a.end, b.end);
+    Real(path + ".loopStart", a.loopStart, b.loopStart);
+    Real(path + ".loopEnd", a.loopEnd, b.loopEnd);
+    List(path + ".tracks", a.tracks, b.tracks);
+}
+
+}  // namespace
+
+std::string SceneDifference(const Scene& expected, const Scene& actual) {
+    Compare c;
+    c.List("nodes", expected.nodes, actual.nodes);
+    c.List("roots", expected.roots, actual.roots);
+    c.List("meshes", expected.meshes, actual.meshes);
+    c.List("materials", expected.materials, actual.materials);
+    c.List("images", expected.images, actual.images);
+    c.List("curves", expected.curves, actual.curves);
+    c.List("clipList", expected.clipList, actual.clipList);
+    c.Real("endTime", expected.endTime, actual.endTime);
+    c.Int("version", expected.version, actual.version);
+    return c.difference;
+}
