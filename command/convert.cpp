@@ -8,6 +8,7 @@
 #include "core/platform.h"
 #include "gltf/gltf_writer.h"
 #include "import/dae_scene.h"
+#include "import/gltf_import.h"
 #include "model/joints.h"
 #include "model/read_model.h"
 #include "scene/layout.h"
@@ -66,9 +67,8 @@ InputFormat InputFormatOf(const std::string& path) {
 // A document read back into its scene; null with "<file> - <reason>" in error.
 std::unique_ptr<Scene> ImportDocument(const std::string& path, InputFormat format, std::string& error) {
     ReadFailure failure;
-    std::unique_ptr<Scene> scene;
-    if (format == InputFormat::kDae) scene = ImportDae(path, failure);
-    else failure.Set(path, "glTF input is not yet readable");
+    if (format != InputFormat::kDae) return ImportGltf(path.c_str(), &error);
+    std::unique_ptr<Scene> scene = ImportDae(path, failure);
     if (!scene) error = failure.Text();
     return scene;
 }
@@ -80,7 +80,7 @@ bool SaveScene(Scene& scene, const CommandContext& context, const std::string& i
     SceneOptions options;
     options.deduplicate = format == OutputFormat::kDae;
     SetVertexLayout(scene, options);
-    if (format != OutputFormat::kDae) return WriteGltf(scene, out.c_str());
+    if (format != OutputFormat::kDae) return WriteGltfScene(scene, out.c_str());
     DaeOptions dae = ReadDaeOptions(context);
     dae.model = input;
     Out("Saving %s\n", out.c_str());

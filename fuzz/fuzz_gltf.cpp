@@ -2,13 +2,16 @@
 // "\0FILE\0" marker are what every file the document names reads as, so
 // external buffers and pictures are reached without touching the disk. The
 // reader must stay in bounds; whatever it accepts must read whole: every
-// accessor, every primitive's indices, every picture.
+// accessor, every primitive's indices, every picture; and the scene made of
+// it must pass the scene check.
 #include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "import/gltf_document.h"
+#include "import/gltf_import.h"
 #include "import/png_read.h"
+#include "scene/check_scene.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     static const unsigned char kMarker[6] = {0, 'F', 'I', 'L', 'E', 0};
@@ -48,5 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
             picture.pixels.size() != size_t(picture.width) * size_t(picture.height) * 4)
             __builtin_trap();
     }
+    const std::unique_ptr<Scene> scene = SceneFromGltf(doc, failure);
+    if (scene ? !CheckScene(*scene).empty() : failure.reason.empty()) __builtin_trap();
     return 0;
 }

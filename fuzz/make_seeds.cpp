@@ -77,7 +77,8 @@ bool OutputSeeds(Model& model, const std::string& name, const std::string& gltf,
     const fs::path work = fs::temp_directory_path() / ("vorda_seeds_" + std::to_string(::getpid()));
     fs::create_directories(work);
     ResolveJoints(model);
-    bool ok = WriteDocument(model, (work / (name + ".dae")).string().c_str(), DaeOptions()) &&
+    const std::unique_ptr<Scene> scene = BuildScene(model, SceneOptions());
+    bool ok = scene && WriteDocument(*scene, (work / (name + ".dae")).string().c_str(), DaeOptions()) &&
               CopyFile(work / (name + ".dae"), fs::path(dae) / (name + ".dae"));
     ok = WriteGltf(model, (gltf + "/" + name + ".glb").c_str()) && ok;
     std::vector<unsigned char> json, bin;

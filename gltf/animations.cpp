@@ -19,7 +19,26 @@ void EulerToQuaternion(double x, double y, double z, double q[4]) {
     q[3] = cz * cy * cx + sz * sy * sx;
 }
 
+const char* const kCurvePropertyNames[7] = {"other",   "translateX", "translateY", "translateZ",
+                                            "rotateX", "rotateY",    "rotateZ"};
+
 namespace {
+
+// The scene curves a clip's tracks link, each once in order of first link;
+// every curve without a clip.
+std::vector<int32_t> CarriedCurves(const Scene& scene, const SceneClip* clip) {
+    std::vector<int32_t> out;
+    std::vector<bool> seen(scene.curves.size(), false);
+    for (size_t c = 0; !clip && c < scene.curves.size(); ++c) out.push_back(int32_t(c));
+    if (clip)
+        for (const SceneTrack& track : clip->tracks)
+            for (int32_t c : track.curves)
+                if (c >= 0 && size_t(c) < seen.size() && !seen[size_t(c)]) {
+                    seen[size_t(c)] = true;
+                    out.push_back(c);
+                }
+    return out;
+}
 
 // The curves that drive a node's translation or rotation, by node in order
 // of first appearance: every such curve of the scene, or with a clip only
@@ -56,13 +75,13 @@ std::vector<AnimationRange> AnimationRanges(const Scene& scene) {
     for (const SceneClip& clip : scene.clipList) {
         const double start = std::isfinite(clip.start) ? clip.start : 0.0;
         const double end = std::isfinite(clip.end) && clip.end > clip.start ? clip.end : start;
-        ranges.push_back({clip.name, start, end, &clip, CurvesByNode(scene, &clip)});
+        ranges.push_back({clip.name, start, end, &clip, CurvesByNode(scene, &clip), CarriedCurves(scene, &clip)});
     }
     if (ranges.empty()) {
         std::vector<NodeCurves> all = CurvesByNode(scene, nullptr);
         if (!all.empty())
             ranges.push_back({"Timeline", 0.0, std::isfinite(scene.endTime) ? scene.endTime : 0.0, nullptr,
-                              std::move(all)});
+                              std::move(all), CarriedCurves(scene, nullptr)});
     }
     return ranges;
 }
@@ -143,10 +162,85 @@ void WriteTimes(Json& json, const AnimationRange& range) {
     }
 }
 
+// One scene curve whole: its number in the scene ("index"), the curve's own
+// name, numbers and flags, what it drives, and its keys as parallel lists
+// (tangents four a key: in X, in Y, out X, out Y).
+void WriteCurveJson(Json& json, const Scene& scene, int32_t c) {
+    const SceneCurve& curve = scene.curves[size_t(c)];
+    const AnimationCurve& data = curve.data;
+    json.StartObject();
+    Key(json, "index");
+    json.Int(c);
+    Key(json, "name");
+    String(json, data.name.value);
+    if (data.name.null) {
+        Key(json, "nullName");
+        json.Bool(true);
+    }
+    Key(json, "nameIndex");
+    json.Int(data.nameIndex);
+    Key(json, "curveIndex");
+    json.Int(data.index);
+    Key(json, "flags");
+    json.Uint(data.flags);
+    Key(json, "trailer");
+    json.StartArray();
+    json.Uint(data.trailer1);
+    json.Uint(data.trailer2);
+    json.EndArray();
+    Key(json, "joint");
+    String(json, curve.joint);
+    Key(json, "target");
+    String(json, curve.targetName);
+    Key(json, "node");
+    json.Int(curve.node);
+    Key(json, "property");
+    json.String(kCurvePropertyNames[int(curve.property)]);
+    bool shaped = HasTangents(data);
+    for (const CurveKey& k : data.keys)
+        shaped = shaped || k.interpolation != 0 || k.inTangentX != 0 || k.inTangentY != 0 || k.outTangentX != 0 ||
+                 k.outTangentY != 0;
+    // Times and values exactly as held (the shortest text that reads back
+    // to the same double).
+    Key(json, "times");
+    json.StartArray();
+    for (const CurveKey& k : data.keys) json.Double(k.time);
+    json.EndArray();
+    Key(json, "values");
+    json.StartArray();
+    for (const CurveKey& k : data.keys) json.Double(k.value);
+    json.EndArray();
+    if (shaped) {
+        Key(json, "tangents");
+        json.StartArray();
+        for (const CurveKey& k : data.keys)
+            for (float v : {k.inTangentX, k.inTangentY, k.outTangentX, k.outTangentY}) json.Double(double(v));
+        json.EndArray();
+        Key(json, "interpolation");
+        json.StartArray();
+        for (const CurveKey& k : data.keys) json.Uint(k.interpolation);
+        json.EndArray();
+    }
+    json.EndObject();
+}
+
 }  // namespace
 
-void WriteClipsJson(Json& json, const std::vector<AnimationRange>& ranges,
+void WriteClipsJson(Json& json, const Scene& scene, const std::vector<AnimationRange>& ranges,
                     const std::vector<std::vector<Sampler>>& animations) {
+    // The curves no animation carries.
+    std::vector<bool> carried(scene.curves.size(), false);
+    for (size_t a = 0; a < ranges.size(); ++a)
+        if (!animations[a].empty())
+            for (int32_t c : ranges[a].curves) carried[size_t(c)] = true;
+    const bool allCarried = std::find(carried.begin(), carried.end(), false) == carried.end();
+    if (!allCarried) {
+        Key(json, "curves");
+        json.StartArray();
+        for (size_t c = 0; c < scene.curves.size(); ++c)
+            if (!carried[c]) WriteCurveJson(json, scene, int32_t(c));
+        json.EndArray();
+    }
     if (ranges.empty() || !ranges.front().clip) return;
     Key(json, "clips");
     json.StartArray();
@@ -156,6 +250,19 @@ void WriteClipsJson(Json& json, const std::vector<AnimationRange>& ranges,
         Key(json, "name");
         String(json, ranges[a].name);
         WriteTimes(json, ranges[a]);
+        Key(json, "tracks");
+        json.StartArray();
+        for (const SceneTrack& track : ranges[a].clip->tracks) {
+            json.StartObject();
+            Key(json, "name");
+            String(json, track.name);
+            Key(json, "curves");
+            json.StartArray();
+            for (int32_t c : track.curves) json.Int(c);
+            json.EndArray();
+            json.EndObject();
+        }
+        json.EndArray();
         if (!animations[a].empty()) {
             Key(json, "animation");
             json.Int(animation++);
@@ -165,7 +272,7 @@ void WriteClipsJson(Json& json, const std::vector<AnimationRange>& ranges,
     json.EndArray();
 }
 
-void WriteAnimationsJson(Json& json, const std::vector<AnimationRange>& ranges,
+void WriteAnimationsJson(Json& json, const Scene& scene, const std::vector<AnimationRange>& ranges,
                          const std::vector<std::vector<Sampler>>& animations) {
     bool anyAnimation = false;
     for (const auto& samplers : animations) anyAnimation = anyAnimation || !samplers.empty();
@@ -211,6 +318,10 @@ void WriteAnimationsJson(Json& json, const std::vector<AnimationRange>& ranges,
         Key(json, "extras");
         json.StartObject();
         WriteTimes(json, range);
+        Key(json, "curves");
+        json.StartArray();
+        for (int32_t c : range.curves) WriteCurveJson(json, scene, c);
+        json.EndArray();
         json.EndObject();
         json.EndObject();
     }

@@ -33,8 +33,9 @@ void Walk(const SceneMesh& mesh, const std::vector<const SceneTriangles*>& lists
             if (v < partVertices) {
                 if (number[v] < 0) {
                     number[v] = int32_t(next++);
-                    const int32_t self = int32_t(v);
-                    vertex(l, v, table.empty() ? &self : &table[size_t(v) * width]);
+                    // Without a table the vertex number stands for every stream.
+                    const int32_t self[3] = {int32_t(v), int32_t(v), int32_t(v)};
+                    vertex(l, v, table.empty() ? self : &table[size_t(v) * width]);
                 }
                 corner[filled] = uint32_t(number[v]);
             } else {
@@ -125,7 +126,8 @@ void ForEachVertex(const SceneMesh& mesh, const std::vector<const SceneTriangles
         const std::vector<int32_t>& table = lists[l]->table;
         for (; k < counts.listEnds[l]; ++k) {
             const int32_t v = int32_t(counts.partVertices[k]);
-            fn(table.empty() ? &v : &table[size_t(v) * width]);
+            const int32_t self[3] = {v, v, v};
+            fn(table.empty() ? self : &table[size_t(v) * width]);
         }
     }
 }
@@ -328,9 +330,34 @@ void WriteMeshesJson(Json& json, const Scene& scene, const std::vector<int>& mes
             json.EndObject();
         }
         json.EndArray();
+        Key(json, "extras");
+        WriteMeshExtras(json, scene, m);
         json.EndObject();
     }
     json.EndArray();
+}
+
+void WriteMeshExtras(Json& json, const Scene& scene, size_t m) {
+    const SceneMesh& mesh = scene.meshes[m];
+    json.StartObject();
+    Key(json, "index");
+    json.Int(int(m));
+    Key(json, "name");
+    String(json, mesh.name);
+    if (mesh.positionsOnly) {
+        Key(json, "positionsOnly");
+        json.Bool(true);
+    }
+    Key(json, "lists");
+    json.StartArray();
+    for (const SceneTriangles& list : mesh.triangles) {
+        json.StartArray();
+        json.Int(list.material);
+        json.Int64(list.count);
+        json.EndArray();
+    }
+    json.EndArray();
+    json.EndObject();
 }
 
 }  // namespace gltf

@@ -33,4 +33,9 @@ std::vector<Primitive> AddMesh(Buffer& buffer, const Scene& scene, const SceneMe
 void WriteMeshesJson(Json& json, const Scene& scene, const std::vector<int>& meshOf,
                      const std::vector<std::vector<Primitive>>& meshes);
 
+// A mesh's extras: its number and name in the scene and its triangle lists,
+// each as its material and triangle count (a primitive holds the lists of
+// its material in this order).
+void WriteMeshExtras(Json& json, const Scene& scene, size_t m);
+
 }  // namespace gltf

@@ -7,6 +7,7 @@
 // images, and the animations.
 #include "gltf/gltf_writer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -115,7 +116,15 @@ void WriteSceneJson(Json& json, const Content& content, const Layout& layout) {
     json.Double(std::isfinite(scene.endTime) ? scene.endTime : 0.0);
     Key(json, "version");
     json.Int(scene.version);
-    WriteClipsJson(json, content.ranges, layout.animations);
+    WriteClipsJson(json, scene, content.ranges, layout.animations);
+    // The meshes glTF leaves out for want of triangles.
+    if (std::count(layout.meshOf.begin(), layout.meshOf.end(), -1) > 0) {
+        Key(json, "meshes");
+        json.StartArray();
+        for (size_t m = 0; m < scene.meshes.size(); ++m)
+            if (layout.meshOf[m] < 0) WriteMeshExtras(json, scene, m);
+        json.EndArray();
+    }
     json.EndObject();
     json.EndObject();
     json.EndArray();
@@ -157,6 +166,37 @@ void WriteNodesJson(Json& json, const Scene& scene, const std::vector<int>& mesh
         Key(json, "mesh");
         json.Int(meshOf[size_t(node.mesh)]);
     }
+    // What glTF has no field for: a name-only node, the placement as the
+    // scene holds it (centimetres and Euler angles, exact), the scene's mesh
+    // (also one glTF leaves out for want of triangles) and the materials the
+    // node binds, in order.
+    const bool placed = node.translation[0] != 0 || node.translation[1] != 0 || node.translation[2] != 0 ||
+                        node.rotation[0] != 0 || node.rotation[1] != 0 || node.rotation[2] != 0;
+    if (node.nameOnly || placed || node.mesh >= 0 || !node.materials.empty()) {
+        Key(json, "extras");
+        json.StartObject();
+        if (placed) {
+            const double place[6] = {node.translation[0], node.translation[1], node.translation[2],
+                                     node.rotation[0],    node.rotation[1],    node.rotation[2]};
+            Key(json, "place");
+            WriteNumbers(json, place, 6);
+        }
+        if (node.nameOnly) {
+            Key(json, "nameOnly");
+            json.Bool(true);
+        }
+        if (node.mesh >= 0) {
+            Key(json, "mesh");
+            json.Int(node.mesh);
+        }
+        if (!node.materials.empty()) {
+            Key(json, "materials");
+            json.StartArray();
+            for (int32_t m : node.materials) json.Int(m);
+            json.EndArray();
+        }
+        json.EndObject();
+    }
     json.EndObject();
 }
 json.EndArray();
@@ -171,7 +211,7 @@ void WriteDocumentJson(Json& json, const Content& content, const Layout& layout,
     WriteMeshesJson(json, content.scene, layout.meshOf, layout.meshes);
     WriteMaterialsJson(json, content.scene, layout.images.imageOf);
     WriteImagesJson(json, content.scene, layout.images, content.target.binary);
-    WriteAnimationsJson(json, content.ranges, layout.animations);
+    WriteAnimationsJson(json, content.scene, content.ranges, layout.animations);
     const std::string uri = PercentEncoded(binName);
     WriteBufferJson(json, buffer, content.target.binary ? nullptr : uri.c_str());
     json.EndObject();
@@ -223,8 +263,14 @@ bool SaveSplit(const Content& content, const Layout& layout, const rapidjson::St
 namespace gltf {
 namespace {
 
-// Encodes a built scene whose maps the sink holds as PNG files.
-bool Encode(const Scene& scene, const PngSink& sink, const Target& target) {
+// Saves a built scene; the maps' PNG bytes by scene image (none for a
+// picture that is not a map).
+bool SaveScene(const Scene& scene, const Target& target) {
+    PngSink sink;
+    for (const SceneImage& image : scene.images) {
+        if (image.kind == SceneImageKind::kMap) sink.Map(image, image.picture);
+        else sink.pngs.emplace_back();
+    }
     const std::string binName = ToUtf8(target.name) + ".bin";
     // Animations: one per clip, or one over the whole timeline.
     const Content content{scene, sink, target, AnimationRanges(scene)};
@@ -256,23 +302,19 @@ bool WriteGltf(const Model& model, const char* outputPath) {
     const Target target = ParseTarget(outputPath);
     MakeFolderTree(target.folder);
     Out("Saving %s\n", target.shown.c_str());
-    PngSink sink;
     // glTF indexes whole vertices: the streams need no de-duplication of
     // their own.
     SceneOptions options;
     options.deduplicate = false;
-    const std::unique_ptr<Scene> scene = BuildScene(model, options, sink);
+    const std::unique_ptr<Scene> scene = BuildScene(model, options);
     if (!scene) return false;
-    return Encode(*scene, sink, target);
+    return SaveScene(*scene, target);
 }
 
-bool WriteGltf(const Scene& scene, const char* outputPath) {
+bool WriteGltfScene(const Scene& scene, const char* outputPath) {
     using namespace gltf;
     const Target target = ParseTarget(outputPath);
     MakeFolderTree(target.folder);
     Out("Saving %s\n", target.shown.c_str());
-    PngSink sink;
-    for (const SceneImage& image : scene.images)
-        if (image.kind == SceneImageKind::kMap) sink.Map(image, image.picture);
-    return Encode(scene, sink, target);
+    return SaveScene(scene, target);
 }

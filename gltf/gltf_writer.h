@@ -11,7 +11,6 @@
 // (a failed save prints one "Error - " line; a texture file that cannot be
 // written prints an alert).
 bool WriteGltf(const Model& model, const char* outputPath);
-
-// The same for a scene already built (read back from a document), in the
-// vertex layout of a glTF build (SceneOptions::deduplicate false).
-bool WriteGltf(const Scene& scene, const char* outputPath);
+// The same from a scene already built (with SceneOptions::deduplicate off,
+// as glTF indexes whole vertices) or read back from a document.
+bool WriteGltfScene(const Scene& scene, const char* outputPath);

@@ -92,6 +92,14 @@ void WriteMaterialsJson(Json& json, const Scene& scene, const std::vector<int>& 
             Key(json, "unmapped");
             json.Bool(true);
         }
+        Key(json, "diffuse");
+        WriteColour(json, material.diffuse, 4);
+        Key(json, "emission");
+        WriteColour(json, material.emission, 4);
+        if (material.glow) {
+            Key(json, "glow");
+            json.Bool(true);
+        }
         json.EndObject();
         json.EndObject();
     }
@@ -117,6 +125,28 @@ void WriteImagesJson(Json& json, const Scene& scene, const Images& images, bool 
             Key(json, "uri");
             json.String(PercentEncoded(PngSink::PngName(image)).c_str());
         }
+        // Where the picture came from: its kind, stem, output and the
+        // stored format of its source (DXT1, DXT5, 8888, ...).
+        Key(json, "extras");
+        json.StartObject();
+        Key(json, "kind");
+        json.String(image.kind == SceneImageKind::kMap ? "map"
+                    : image.kind == SceneImageKind::kSourceDump ? "source" : "unused");
+        Key(json, "stem");
+        String(json, image.stem);
+        Key(json, "output");
+        String(json, image.output);
+        Key(json, "format");
+        String(json, image.format);
+        Key(json, "file");
+        String(json, image.file);
+        Key(json, "hasAlpha");
+        json.Bool(image.hasAlpha);
+        if (image.topDown) {
+            Key(json, "topDown");
+            json.Bool(true);
+        }
+        json.EndObject();
         json.EndObject();
     }
     json.EndArray();

@@ -397,6 +397,7 @@ bool ReadLists(const Value& root, const GltfBytes* binChunk, const GltfFileLoade
             return r.Fail(at, "names neither a file nor a buffer view");
         }
         if (image.file.empty()) image.file = doc.path;
+        r.Extras(v, image.extras);
         doc.images.push_back(std::move(image));
     }
 
@@ -591,6 +592,7 @@ bool ReadLists(const Value& root, const GltfBytes* binChunk, const GltfFileLoade
                                                            std::to_string(doc.nodes[size_t(n)].parent));
             scene.nodes.push_back(n);
         }
+        r.Extras(v, scene.extras);
         doc.scenes.push_back(std::move(scene));
     }
     return r.Index(root, "scene", doc.scene, doc.scenes.size(), "", "scene");
@@ -599,7 +601,8 @@ bool ReadLists(const Value& root, const GltfBytes* binChunk, const GltfFileLoade
 bool ReadJson(const char* text, size_t length, const GltfBytes* binChunk, const GltfFileLoader& load,
               GltfDocument& doc, ReadFailure& failure) {
     rapidjson::Document json;
-    json.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag>(text, length);
+    json.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag | rapidjson::kParseFullPrecisionFlag>(
+        text, length);
     if (json.HasParseError())
         return failure.Set(doc.path, std::string("not glTF: broken JSON at byte ") + std::to_string(json.GetErrorOffset()) +
                                          " (" + rapidjson::GetParseError_En(json.GetParseError()) + ")");

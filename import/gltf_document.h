@@ -102,6 +102,7 @@ struct GltfImage {
     int bufferView = -1;
     GltfBytes data;    // the picture file's bytes (from the URI or the buffer view)
     std::string file;                 // where they came from: the picture's file, else the document
+    std::string extras;
 };
 
 struct GltfSampler {
@@ -161,6 +162,7 @@ struct GltfAnimation {
 struct GltfScene {
     std::string name;
     std::vector<int> nodes;
+    std::string extras;
 };
 
 struct GltfDocument {

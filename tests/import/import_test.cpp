@@ -4,10 +4,20 @@
 
 #include <cstring>
 
+#include <cmath>
+#include <filesystem>
+
+#include "core/output.h"
+#include "gltf/gltf_writer.h"
 #include "gltf/png.h"
 #include "import/dae_document.h"
 #include "import/gltf_document.h"
+#include "import/gltf_import.h"
 #include "import/png_read.h"
+#include "model/joints.h"
+#include "sample/sample_model.h"
+#include "scene/check_scene.h"
+#include "scene/conventions.h"
 #include "tests/support/test_util.h"
 
 namespace {
@@ -281,4 +291,133 @@ TEST(Import, ReadsTheToolsOwnOutputs) {
     }
     EXPECT_EQ(counts[0], counts[1]);
     EXPECT_EQ(counts[0], "nodes 95, meshes 12, triangles 90, materials 5, images 12, animations 2");
+}
+
+// Every scene the tool writes as glTF comes back from its GLB and .gltf as
+// the same scene: encoded again it gives the same bytes in every file (JSON
+// with its extras, buffer, pictures), and it passes the scene check.
+TEST(GltfImport, TheToolsOwnGltfReadsBackToTheSameScene) {
+    TempFolder t;
+    ASSERT_TRUE(WriteSampleModel(t.File("sample.zem")));
+    ASSERT_TRUE(WriteModelFiles(t.File("still.zem"), *BuildSampleModel()));
+    ASSERT_TRUE(WriteModelFiles(t.File("rich.zem"), *RichModel(), BuildSampleAnimation().get()));
+    for (const std::string model : {"sample", "still", "rich"})
+        for (const std::string extension : {".glb", ".gltf"}) {
+            SCOPED_TRACE(model + extension);
+            const std::string a = model + "/a/m" + extension, b = t.File(model + "/b/m" + extension);
+            const RunResult run = RunTool({"$CONVERT_IN=" + model + ".zem", "$CONVERT_OUT=" + a, "do=convert"}, t.Path());
+            // (The rich model is damaged on purpose: converted all the same.)
+            ASSERT_TRUE(std::filesystem::exists(t.File(a))) << run.output;
+            std::string error;
+            const std::unique_ptr<Scene> read = ImportGltf(t.File(a).c_str(), &error);
+            ASSERT_TRUE(read) << error;
+            EXPECT_EQ(CheckScene(*read), std::vector<std::string>());
+            {
+                CapturedOutput quiet;
+                ASSERT_TRUE(WriteGltfScene(*read, b.c_str()));
+            }
+            size_t files = 0;
+            for (const auto& entry : std::filesystem::directory_iterator(t.File(model + "/a"))) {
+                const std::string name = entry.path().filename().string();
+                EXPECT_TRUE(ReadBytes(entry.path().string()) == ReadBytes(t.File(model + "/b/" + name))) << name;
+                ++files;
+            }
+            EXPECT_EQ(files, size_t(std::distance(std::filesystem::directory_iterator(t.File(model + "/b")), {})));
+            std::filesystem::remove_all(t.File(model));
+        }
+}
+
+// A glTF another program wrote is read for what it holds: a tree in metres
+// becomes centimetres, rotations (quaternion or matrix) Euler angles, strips
+// and fans triangle lists, the base colour texture the diffuse map, and a
+// rotation channel three linear curves.
+TEST(GltfImport, ForeignGltfIsReadForWhatItHolds) {
+    struct Row {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> edit;
+        float translation[3], rotation[3];  // node b
+        int64_t triangles;
+    };
+    const float quarter = float(std::acos(-1.0) / 2);
+    const Row rows[] = {
+        {"as written", {}, {0, 0, 0}, {0, 0, 0}, 1},
+        {"translation in metres", {{"\"name\":\"b\"", "\"name\":\"b\",\"translation\":[0.5,0,-1]"}}, {50, 0, -100}, {0, 0, 0}, 1},
+        {"quaternion", {{"\"name\":\"b\"", "\"name\":\"b\",\"rotation\":[0,0,0.70710678,0.70710678]"}}, {0, 0, 0}, {0, 0, quarter}, 1},
+        {"matrix", {{"\"name\":\"b\"", "\"name\":\"b\",\"matrix\":[0,2,0,0,-2,0,0,0,0,0,2,0,1,2,3,1]"}}, {100, 200, 300}, {0, 0, quarter}, 1},
+        {"strip", {{"\"indices\":1,", "\"mode\":5,"}}, {0, 0, 0}, {0, 0, 0}, 1},
+        {"fan", {{"\"indices\":1,", "\"mode\":6,"}}, {0, 0, 0}, {0, 0, 0}, 1},
+        {"points", {{"\"indices\":1,", "\"mode\":0,"}}, {0, 0, 0}, {0, 0, 0}, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TempFolder t;
+        t.Write("m.bin", Bin());
+        t.Write("t.png", TrianglePng());
+        const std::string file = t.Write("m.gltf", Gltf(row.edit));
+        std::string error;
+        const std::unique_ptr<Scene> scene = ImportGltf(file.c_str(), &error);
+        ASSERT_TRUE(scene) << error;
+        EXPECT_EQ(CheckScene(*scene), std::vector<std::string>());
+        ASSERT_EQ(scene->nodes.size(), 2u);
+        const SceneNode& b = scene->nodes[1];
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_NEAR(b.translation[i], row.translation[i], 1e-4) << i;
+            EXPECT_NEAR(b.rotation[i], row.rotation[i], 1e-5) << i;
+        }
+        ASSERT_EQ(b.mesh, 0);
+        const SceneMesh& mesh = scene->meshes[0];
+        int64_t triangles = 0;
+        for (const SceneTriangles& list : mesh.triangles) triangles += list.count;
+        EXPECT_EQ(triangles, row.triangles);
+        if (row.triangles) {
+            EXPECT_EQ(mesh.positions, std::vector<float>({0, 0, 0, 100, 0, 0, 0, 100, 0}));
+            EXPECT_EQ(mesh.triangles[0].corners, std::vector<uint32_t>({0, 1, 2}));
+            EXPECT_EQ(b.materials, std::vector<int32_t>({0}));
+        }
+        ASSERT_EQ(scene->materials.size(), 1u);
+        const SceneMapRef* diffuse = scene->materials[0].Map(kMapDiffuse);
+        ASSERT_TRUE(diffuse);
+        EXPECT_EQ(scene->images[size_t(diffuse->image)].picture.pixels.size(), 24u);
+    }
+
+    // An animation turning b a quarter about Z and moving the root a metre.
+    TempFolder t;
+    t.Write("m.bin", Bin());
+    t.Write("t.png", TrianglePng());
+    const std::string file = t.Write("m.gltf", Gltf({
+        {"{\"bufferView\":1,\"componentType\":5123,\"count\":3,\"type\":\"SCALAR\"}",
+         "{\"bufferView\":1,\"componentType\":5123,\"count\":3,\"type\":\"SCALAR\"},"
+         "{\"bufferView\":2,\"componentType\":5126,\"count\":2,\"type\":\"SCALAR\",\"min\":[0],\"max\":[1]},"
+         "{\"bufferView\":2,\"byteOffset\":8,\"componentType\":5126,\"count\":2,\"type\":\"VEC4\"},"
+         "{\"bufferView\":2,\"byteOffset\":40,\"componentType\":5126,\"count\":2,\"type\":\"VEC3\"}"},
+        {"\"byteLength\":6}]", "\"byteLength\":6},{\"buffer\":1,\"byteLength\":64}]"},
+        {"\"byteLength\":44}]", "\"byteLength\":44},{\"byteLength\":64,\"uri\":\"data:application/octet-stream;"
+         "base64,AAAAAAAAgD8AAAAAAAAAAAAAAAAAAIA/AAAAAAAAAADzBDU/8wQ1PwAAAAAAAAAAAAAAAAAAgD8AAAAAAAAAAA==\"}],"
+         "\"animations\":[{\"name\":\"Spin\",\"samplers\":[{\"input\":2,\"output\":3},{\"input\":2,\"output\":4}],"
+         "\"channels\":[{\"sampler\":0,\"target\":{\"node\":1,\"path\":\"rotation\"}},"
+         "{\"sampler\":1,\"target\":{\"node\":0,\"path\":\"translation\"}}]}]"},
+    }));
+    std::string error;
+    const std::unique_ptr<Scene> scene = ImportGltf(file.c_str(), &error);
+    ASSERT_TRUE(scene) << error;
+    EXPECT_EQ(CheckScene(*scene), std::vector<std::string>());
+    ASSERT_EQ(scene->clipList.size(), 1u);
+    EXPECT_EQ(scene->clipList[0].name, "Spin");
+    EXPECT_EQ(scene->clipList[0].end, 1.0);
+    EXPECT_EQ(scene->endTime, 1.0);
+    ASSERT_EQ(scene->curves.size(), 6u);
+    const SceneCurve& turn = scene->curves[2];
+    EXPECT_EQ(turn.node, 1);
+    EXPECT_EQ(turn.property, CurveProperty::kRotateZ);
+    ASSERT_EQ(turn.data.keys.size(), 2u);
+    EXPECT_NEAR(turn.data.keys[1].value, quarter, 1e-5);
+    EXPECT_EQ(scene->curves[3].property, CurveProperty::kTranslateX);
+    EXPECT_NEAR(scene->curves[3].data.keys[1].value, 100, 1e-4);
+    // Written by the tool, it reads back to the same scene.
+    CapturedOutput quiet;
+    ASSERT_TRUE(WriteGltfScene(*scene, t.File("a/m.glb").c_str()));
+    const std::unique_ptr<Scene> again = ImportGltf(t.File("a/m.glb").c_str(), &error);
+    ASSERT_TRUE(again) << error;
+    ASSERT_TRUE(WriteGltfScene(*again, t.File("b/m.glb").c_str()));
+    EXPECT_TRUE(ReadBytes(t.File("a/m.glb")) == ReadBytes(t.File("b/m.glb")));
 }

@@ -1,0 +1,669 @@
+#include "import/gltf_import.h"
+
+#include <rapidjson/document.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <set>
+
+#include "import/png_read.h"
+#include "model/transform.h"
+#include "scene/conventions.h"
+
+namespace {
+
+using rapidjson::Value;
+
+// An "extras" text parsed; an object (empty when absent or not an object).
+struct Extras {
+    rapidjson::Document doc;
+    explicit Extras(const std::string& text) {
+        if (text.empty() ||
+            doc.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseFullPrecisionFlag>(text.c_str(), text.size())
+                .HasParseError() ||
+            !doc.IsObject())
+            doc.SetObject();
+    }
+    const Value* Get(const char* key) const {
+        auto m = doc.FindMember(key);
+        return m == doc.MemberEnd() ? nullptr : &m->value;
+    }
+};
+
+const Value* Member(const Value& v, const char* key) {
+    if (!v.IsObject()) return nullptr;
+    auto m = v.FindMember(key);
+    return m == v.MemberEnd() ? nullptr : &m->value;
+}
+
+double Number(const Value* v, double fallback) {
+    return v && v->IsNumber() && std::isfinite(v->GetDouble()) ? v->GetDouble() : fallback;
+}
+// The scene holds finite numbers only: any other read is taken as 0.
+float Finite(double v) { return std::isfinite(float(v)) ? float(v) : 0.0f; }
+int64_t Integer(const Value* v, int64_t fallback) { return v && v->IsInt64() ? v->GetInt64() : fallback; }
+bool Flag(const Value* v) { return v && v->IsBool() && v->GetBool(); }
+std::string Text(const Value* v) { return v && v->IsString() ? std::string(v->GetString(), v->GetStringLength()) : ""; }
+
+// Up to n numbers of an array into out (those it lacks stay as they are).
+template <typename T>
+void Numbers(const Value* v, T* out, size_t n) {
+    if (!v || !v->IsArray()) return;
+    for (rapidjson::SizeType i = 0; i < v->Size() && i < n; ++i)
+        if ((*v)[i].IsNumber()) out[i] = T(Finite((*v)[i].GetDouble()));
+}
+
+// Indices that must name an entry of a list of `size`: -1 otherwise.
+int32_t IndexIn(const Value* v, size_t size) {
+    const int64_t i = Integer(v, -1);
+    return i >= 0 && uint64_t(i) < size ? int32_t(i) : -1;
+}
+
+// The rotation of a column-major 3 x 3 (columns a, b, c, each unit length)
+// as the scene's Euler angles.
+void ColumnsToEuler(const double* a, const double* b, const double* c, float out[3]) {
+    const float m[9] = {float(a[0]), float(a[1]), float(a[2]), float(b[0]), float(b[1]),
+                        float(b[2]), float(c[0]), float(c[1]), float(c[2])};
+    MatrixToEuler(m, out);
+}
+
+void QuaternionToEuler(const double* q, float out[3]) {
+    double x = q[0], y = q[1], z = q[2], w = q[3];
+    const double n = std::sqrt(x * x + y * y + z * z + w * w);
+    if (!(n > 1e-12) || !std::isfinite(n)) {
+        out[0] = out[1] = out[2] = 0;
+        return;
+    }
+    x /= n, y /= n, z /= n, w /= n;
+    const double a[3] = {1 - 2 * (y * y + z * z), 2 * (x * y + z * w), 2 * (x * z - y * w)};
+    const double b[3] = {2 * (x * y - z * w), 1 - 2 * (x * x + z * z), 2 * (y * z + x * w)};
+    const double c[3] = {2 * (x * z + y * w), 2 * (y * z - x * w), 1 - 2 * (x * x + y * y)};
+    ColumnsToEuler(a, b, c, out);
+}
+
+CurveProperty PropertyNamed(const std::string& name) {
+    static const char* const kNames[7] = {"other", "translateX", "translateY", "translateZ",
+                                          "rotateX", "rotateY", "rotateZ"};
+    for (int i = 0; i < 7; ++i)
+        if (name == kNames[i]) return CurveProperty(i);
+    return CurveProperty::kOther;
+}
+
+class Importer {
+public:
+    Importer(const GltfDocument& doc, ReadFailure& failure) : doc_(doc), failure_(failure) {}
+
+    std::unique_ptr<Scene> Run() {
+        scene_ = std::make_unique<Scene>();
+        const int sceneIndex = doc_.scene >= 0 ? doc_.scene : 0;
+        const GltfScene* gs = size_t(sceneIndex) < doc_.scenes.size() ? &doc_.scenes[size_t(sceneIndex)] : nullptr;
+        const Extras sceneExtras(gs ? gs->extras : "");
+        if (!Images() || !Nodes(gs)) return nullptr;
+        Materials();
+        if (!Meshes(sceneExtras)) return nullptr;
+        if (!Animations(sceneExtras)) return nullptr;
+        scene_->version = int32_t(Integer(sceneExtras.Get("version"), 0));
+        const Value* end = sceneExtras.Get("endTime");
+        if (end && end->IsNumber()) scene_->endTime = end->GetDouble();
+        for (SceneCurve& curve : scene_->curves) curve.curve = &curve.data;
+        return std::move(scene_);
+    }
+
+private:
+    const GltfDocument& doc_;
+    ReadFailure& failure_;
+    std::unique_ptr<Scene> scene_;
+    std::vector<double> unitOf_;  // per node: model units per glTF unit of its tree
+
+    bool Images() {
+        for (const GltfImage& gi : doc_.images) {
+            SceneImage image;
+            const Extras extras(gi.extras);
+            if (!DecodePng(gi.data.data(), gi.data.size(), gi.file, image.picture, failure_)) return false;
+            std::string base = gi.name;
+            if (base.empty()) {
+                base = gi.uri.substr(gi.uri.find_last_of("/\\") + 1);
+                base = base.substr(0, base.rfind('.'));
+            }
+            image.key = base;
+            image.stem = extras.Get("stem") ? Text(extras.Get("stem")) : base;
+            image.output = Text(extras.Get("output"));
+            image.format = extras.Get("format") ? Text(extras.Get("format")) : "8888";
+            image.file = extras.Get("file") ? Text(extras.Get("file")) : base + ".tga";
+            const std::string kind = Text(extras.Get("kind"));
+            image.kind = kind == "source" ? SceneImageKind::kSourceDump
+                         : kind == "unused" ? SceneImageKind::kUnusedDump : SceneImageKind::kMap;
+            image.topDown = Flag(extras.Get("topDown"));
+            if (const Value* alpha = extras.Get("hasAlpha")) {
+                image.hasAlpha = Flag(alpha);
+            } else {
+                image.hasAlpha = false;
+                for (size_t i = 3; i < image.picture.pixels.size(); i += 4)
+                    image.hasAlpha = image.hasAlpha || image.picture.pixels[i] != 255;
+            }
+            scene_->images.push_back(std::move(image));
+        }
+        return true;
+    }
+
+    bool Nodes(const GltfScene* gs) {
+        const size_t count = doc_.nodes.size();
+        scene_->nodes.resize(count);
+        unitOf_.assign(count, 1.0);
+        if (gs) scene_->roots.assign(gs->nodes.begin(), gs->nodes.end());
+        else
+            for (size_t n = 0; n < count; ++n)
+                if (doc_.nodes[n].parent < 0) scene_->roots.push_back(int32_t(n));
+        // Each tree from its root down, so a node learns its tree's unit.
+        std::vector<int32_t> stack(scene_->roots.rbegin(), scene_->roots.rend());
+        std::vector<bool> seen(count, false);
+        while (!stack.empty()) {
+            const size_t n = size_t(stack.back());
+            stack.pop_back();
+            if (seen[n]) return failure_.Set(doc_.path, "node " + std::to_string(n) + " is reached twice");
+            seen[n] = true;
+            const GltfNode& gn = doc_.nodes[n];
+            SceneNode& node = scene_->nodes[n];
+            node.name = gn.name;
+            node.parent = gn.parent;
+            node.children.assign(gn.children.begin(), gn.children.end());
+            Place(gn, n, node);
+            for (auto c = gn.children.rbegin(); c != gn.children.rend(); ++c) {
+                if (*c < 0 || size_t(*c) >= count) continue;
+                unitOf_[size_t(*c)] = unitOf_[n];
+                stack.push_back(*c);
+            }
+        }
+        // Nodes outside the scene's trees are left out of it: kept as
+        // parentless nodes no root lists would break the tree, so they go.
+        for (size_t n = 0; n < count; ++n)
+            if (!seen[n]) return Prune(seen);
+        return true;
+    }
+
+    bool Prune(const std::vector<bool>& kept) {
+        std::vector<int32_t> number(kept.size(), -1);
+        std::vector<SceneNode> nodes;
+        std::vector<double> units;
+        for (size_t n = 0; n < kept.size(); ++n)
+            if (kept[n]) {
+                number[n] = int32_t(nodes.size());
+                nodes.push_back(std::move(scene_->nodes[n]));
+                units.push_back(unitOf_[n]);
+            }
+        for (SceneNode& node : nodes) {
+            if (node.parent >= 0) node.parent = number[size_t(node.parent)];
+            for (int32_t& c : node.children) c = number[size_t(c)];
+        }
+        for (int32_t& r : scene_->roots) r = number[size_t(r)];
+        scene_->nodes = std::move(nodes);
+        unitOf_ = std::move(units);
+        nodeNumber_ = std::move(number);
+        return true;
+    }
+
+    // The node's placement: as the extras hold it, else from its transform.
+    // A root scaled by the tool's 0.01 stands in metres over a tree in
+    // centimetres; any other tree is taken as metres throughout and turned
+    // into centimetres. Other scales have no place in the scene.
+    void Place(const GltfNode& gn, size_t n, SceneNode& node) {
+        const Extras extras(gn.extras);
+        node.nameOnly = Flag(extras.Get("nameOnly"));
+        float place[6] = {0, 0, 0, 0, 0, 0};
+        double t[3] = {gn.translation[0], gn.translation[1], gn.translation[2]};
+        double s[3] = {gn.scale[0], gn.scale[1], gn.scale[2]};
+        if (gn.hasMatrix) {
+            const double* m = gn.matrix;
+            double cols[3][3];
+            for (int c = 0; c < 3; ++c) {
+                const double length = std::sqrt(m[c * 4] * m[c * 4] + m[c * 4 + 1] * m[c * 4 + 1] +
+                                                 m[c * 4 + 2] * m[c * 4 + 2]);
+                s[c] = length;
+                for (int r = 0; r < 3; ++r) cols[c][r] = length > 1e-12 ? m[c * 4 + r] / length : (r == c);
+            }
+            for (int i = 0; i < 3; ++i) t[i] = m[12 + i];
+            ColumnsToEuler(cols[0], cols[1], cols[2], place + 3);
+        } else {
+            QuaternionToEuler(gn.rotation, place + 3);
+        }
+        if (gn.parent < 0) {
+            const bool toolScale = std::fabs(s[0] - kMetresPerUnit) < 1e-9 && std::fabs(s[1] - kMetresPerUnit) < 1e-9 &&
+                                   std::fabs(s[2] - kMetresPerUnit) < 1e-9;
+            unitOf_[n] = 1 / kMetresPerUnit;
+            // The root itself stands in metres either way.
+            for (int i = 0; i < 3; ++i) place[i] = float(t[i] / kMetresPerUnit);
+            if (toolScale) unitOf_[n] = 1.0;
+        } else {
+            for (int i = 0; i < 3; ++i) place[i] = float(t[i] * unitOf_[n]);
+        }
+        Numbers(extras.Get("place"), place, 6);
+        for (int i = 0; i < 3; ++i) {
+            node.translation[i] = std::isfinite(place[i]) ? place[i] : 0;
+            node.rotation[i] = std::isfinite(place[3 + i]) ? place[3 + i] : 0;
+        }
+    }
+
+    void Materials() {
+        for (const GltfMaterial& gm : doc_.materials) {
+            SceneMaterial material;
+            const Extras extras(gm.extras);
+            material.name = gm.name;
+            for (int i = 0; i < 4; ++i) material.diffuse[i] = Finite(gm.baseColorFactor[i]);
+            for (int i = 0; i < 3; ++i) material.emission[i] = Finite(gm.emissiveFactor[i]);
+            auto mapOf = [&](const GltfTextureRef& ref, const char* output) {
+                if (ref.texture < 0) return;
+                const int32_t image = doc_.textures[size_t(ref.texture)].source;
+                if (image >= 0) material.maps.push_back({output, image});
+            };
+            const Value* maps = extras.Get("maps");
+            if (maps && maps->IsObject()) {
+                for (auto m = maps->MemberBegin(); m != maps->MemberEnd(); ++m) {
+                    const int32_t image = IndexIn(&m->value, scene_->images.size());
+                    if (image >= 0) material.maps.push_back({m->name.GetString(), image});
+                }
+            } else {
+                mapOf(gm.baseColorTexture, kMapDiffuse);
+                mapOf(gm.emissiveTexture, kMapGlow);
+                mapOf(gm.normalTexture, kMapNormal);
+                for (SceneMapRef& map : material.maps) {
+                    SceneImage& image = scene_->images[size_t(map.image)];
+                    if (image.output.empty()) image.output = map.output;
+                }
+            }
+            Numbers(extras.Get("ambient"), material.ambient, 4);
+            Numbers(extras.Get("specular"), material.specular, 4);
+            Numbers(extras.Get("diffuse"), material.diffuse, 4);
+            Numbers(extras.Get("emission"), material.emission, 4);
+            material.transparency = Number(extras.Get("transparency"), 0);
+            material.unmapped = Flag(extras.Get("unmapped"));
+            material.glow = Flag(extras.Get("glow"));
+            scene_->materials.push_back(std::move(material));
+        }
+        // The encoders bind meshes by material name: a name given twice (or
+        // none) gets the material's number.
+        std::set<std::string> names;
+        for (size_t m = 0; m < scene_->materials.size(); ++m) {
+            std::string& name = scene_->materials[m].name;
+            if (!name.empty() && names.insert(name).second) continue;
+            const std::string given = name;
+            for (int n = 0; name.empty() || !names.insert(name).second; ++n)
+                name = given + "_" + std::to_string(m) + (n ? "_" + std::to_string(n) : "");
+        }
+    }
+
+    // One primitive's triangles as corners (numbers of its own vertices).
+    bool Corners(const GltfPrimitive& p, uint64_t vertices, std::vector<uint32_t>& corners) {
+        std::vector<uint32_t> index;
+        if (p.indices >= 0) {
+            if (!ReadAccessorIndices(doc_, p.indices, vertices, index, failure_)) return false;
+        } else {
+            index.resize(size_t(vertices));
+            for (size_t i = 0; i < index.size(); ++i) index[i] = uint32_t(i);
+        }
+        const size_t n = index.size();
+        if (p.mode == 4) {
+            corners.assign(index.begin(), index.begin() + long(n / 3 * 3));
+        } else if (p.mode == 5) {
+            for (size_t i = 2; i < n; ++i) {
+                const bool even = i % 2 == 0;
+                for (uint32_t c : {index[i - 2], even ? index[i - 1] : index[i], even ? index[i] : index[i - 1]})
+                    corners.push_back(c);
+            }
+        } else if (p.mode == 6) {
+            for (size_t i = 2; i < n; ++i)
+                for (uint32_t c : {index[0], index[i - 1], index[i]}) corners.push_back(c);
+        }
+        return true;
+    }
+
+    // A scene mesh number the extras give, -1 when none (or one no
+    // document of this size could need).
+    int32_t MeshNumber(const Value* v) const {
+        const int64_t m = Integer(v, -1);
+        return m >= 0 && uint64_t(m) <= doc_.meshes.size() + doc_.inputBytes ? int32_t(m) : -1;
+    }
+
+    bool Meshes(const Extras& sceneExtras) {
+        // Each glTF mesh is the scene mesh its extras number (the tool's
+        // own documents), else the next one; the meshes glTF left out
+        // come from the scene's extras.
+        std::vector<int32_t> sceneMeshOf(doc_.meshes.size(), -1);
+        std::vector<double> unit(doc_.meshes.size(), 1 / kMetresPerUnit);
+        std::vector<int32_t> extrasMesh(scene_->nodes.size(), -1);
+        std::set<int32_t> used;
+        for (size_t m = 0; m < doc_.meshes.size(); ++m) {
+            const Extras extras(doc_.meshes[m].extras);
+            sceneMeshOf[m] = MeshNumber(extras.Get("index"));
+            // The tool's own meshes count in centimetres wherever they are.
+            if (sceneMeshOf[m] >= 0) unit[m] = 1.0;
+            if (!used.insert(sceneMeshOf[m]).second) sceneMeshOf[m] = -1;
+        }
+        const Value* left = sceneExtras.Get("meshes");
+        std::vector<std::pair<int32_t, const Value*>> leftOut;
+        if (left && left->IsArray())
+            for (const Value& v : left->GetArray()) {
+                const int32_t m = MeshNumber(Member(v, "index"));
+                if (m >= 0 && used.insert(m).second) leftOut.push_back({m, &v});
+            }
+        int32_t meshCount = used.empty() ? 0 : std::max(0, *used.rbegin() + 1);
+        std::vector<bool> placed(doc_.meshes.size(), false);
+        for (size_t gn = 0; gn < doc_.nodes.size(); ++gn) {
+            const int32_t n = SceneNodeOf(gn);
+            if (n < 0) continue;
+            const Extras extras(doc_.nodes[gn].extras);
+            extrasMesh[size_t(n)] = MeshNumber(extras.Get("mesh"));
+            const int mesh = doc_.nodes[gn].mesh;
+            if (mesh >= 0 && sceneMeshOf[size_t(mesh)] < 0 && !placed[size_t(mesh)]) {
+                unit[size_t(mesh)] = unitOf_[size_t(n)];
+                placed[size_t(mesh)] = true;
+            }
+        }
+        for (int32_t& m : sceneMeshOf)
+            if (m < 0) m = meshCount++;
+        scene_->meshes.resize(size_t(meshCount));
+        for (size_t m = 0; m < doc_.meshes.size(); ++m)
+            if (!Mesh(doc_.meshes[m], unit[m], scene_->meshes[size_t(sceneMeshOf[m])])) return false;
+        for (const auto& l : leftOut) {
+            SceneMesh& mesh = scene_->meshes[size_t(l.first)];
+            mesh.name = Text(Member(*l.second, "name"));
+            mesh.positionsOnly = Flag(Member(*l.second, "positionsOnly"));
+            mesh.triangles = Lists(Member(*l.second, "lists"));
+        }
+        for (int32_t& m : extrasMesh)
+            if (m >= meshCount) m = -1;
+        // The nodes: their mesh and the materials they bind.
+        for (size_t gn = 0; gn < doc_.nodes.size(); ++gn) {
+            const int32_t n = SceneNodeOf(gn);
+            if (n < 0) continue;
+            SceneNode& node = scene_->nodes[size_t(n)];
+            const int mesh = doc_.nodes[gn].mesh;
+            node.mesh = extrasMesh[size_t(n)] >= 0 ? extrasMesh[size_t(n)] : mesh >= 0 ? sceneMeshOf[size_t(mesh)] : -1;
+            const Extras extras(doc_.nodes[gn].extras);
+            const Value* bound = extras.Get("materials");
+            if (bound && bound->IsArray()) {
+                for (const Value& m : bound->GetArray()) node.materials.push_back(IndexIn(&m, scene_->materials.size()));
+            } else if (node.mesh >= 0 && !extras.Get("mesh")) {
+                for (const SceneTriangles& list : scene_->meshes[size_t(node.mesh)].triangles)
+                    if (std::find(node.materials.begin(), node.materials.end(), list.material) == node.materials.end())
+                        node.materials.push_back(list.material);
+            }
+        }
+        return true;
+    }
+
+    // The triangle lists the extras give, each as material and triangle
+    // count (their corners come from the primitives).
+    std::vector<SceneTriangles> Lists(const Value* given) const {
+        std::vector<SceneTriangles> lists;
+        if (given && given->IsArray())
+            for (const Value& l : given->GetArray()) {
+                SceneTriangles list;
+                if (l.IsArray() && l.Size() == 2) {
+                    list.material = IndexIn(&l[0], scene_->materials.size());
+                    list.count = std::max<int64_t>(0, Integer(&l[1], 0));
+                }
+                lists.push_back(std::move(list));
+            }
+        return lists;
+    }
+
+    bool Mesh(const GltfMesh& gm, double unit, SceneMesh& mesh) {
+        const Extras extras(gm.extras);
+        mesh.name = gm.name;
+        mesh.positionsOnly = Flag(extras.Get("positionsOnly"));
+        for (const GltfPrimitive& p : gm.primitives) {
+            mesh.hasNormals = mesh.hasNormals || p.attributes.count("NORMAL");
+            mesh.hasTexCoords = mesh.hasTexCoords || p.attributes.count("TEXCOORD_0");
+        }
+        std::vector<SceneTriangles> lists = Lists(extras.Get("lists"));
+        const bool ownLists = !lists.empty();
+        for (const GltfPrimitive& p : gm.primitives) {
+            auto position = p.attributes.find("POSITION");
+            if (position == p.attributes.end() || (p.mode != 4 && p.mode != 5 && p.mode != 6)) continue;
+            std::vector<float> values, normals, uvs;
+            if (!ReadAccessorFloats(doc_, position->second, values, failure_)) return false;
+            const uint64_t vertices = doc_.accessors[size_t(position->second)].count;
+            if (doc_.accessors[size_t(position->second)].components != 3)
+                return failure_.Set(doc_.path, "mesh " + gm.name + ": positions are not three numbers each");
+            auto normal = p.attributes.find("NORMAL"), uv = p.attributes.find("TEXCOORD_0");
+            if (normal != p.attributes.end() && !Stream(normal->second, 3, vertices, normals)) return false;
+            if (uv != p.attributes.end() && !Stream(uv->second, 2, vertices, uvs)) return false;
+            std::vector<uint32_t> corners;
+            if (!Corners(p, vertices, corners)) return false;
+            const uint32_t base = uint32_t(mesh.positions.size() / 3);
+            if (uint64_t(base) + vertices > UINT32_MAX) return failure_.Set(doc_.path, "mesh " + gm.name + " is too large");
+            mesh.hasPositions = true;
+            for (float v : values) mesh.positions.push_back(Finite(v * unit));
+            for (float& v : normals) v = Finite(v);
+            for (float& v : uvs) v = Finite(v);
+            if (mesh.hasNormals) {
+                if (normals.empty()) normals.assign(size_t(vertices) * 3, 0.0f);
+                mesh.normals.insert(mesh.normals.end(), normals.begin(), normals.end());
+            }
+            if (mesh.hasTexCoords) {
+                if (uvs.empty()) uvs.assign(size_t(vertices) * 2, 0.0f);
+                // glTF's V runs down the picture, the scene's up.
+                for (size_t i = 1; i < uvs.size(); i += 2) uvs[i] = 1.0f - uvs[i];
+                mesh.texCoords.insert(mesh.texCoords.end(), uvs.begin(), uvs.end());
+            }
+            for (uint32_t& c : corners) c += base;
+            const int32_t material = p.material >= 0 && size_t(p.material) < scene_->materials.size() ? p.material : -1;
+            if (!ownLists) {
+                SceneTriangles list;
+                list.material = material;
+                list.count = int64_t(corners.size() / 3);
+                list.corners = std::move(corners);
+                mesh.triangles.push_back(std::move(list));
+                continue;
+            }
+            // The tool's primitive holds its material's lists in order.
+            size_t at = 0;
+            for (SceneTriangles& list : lists) {
+                if (list.material != material || list.count <= 0 || !list.corners.empty()) continue;
+                const size_t take = std::min(corners.size() - at, size_t(list.count) * 3);
+                list.corners.assign(corners.begin() + long(at), corners.begin() + long(at + take));
+                at += take;
+            }
+        }
+        if (ownLists) {
+            // A list whose triangles the document does not hold has none.
+            for (SceneTriangles& list : lists)
+                if (mesh.hasPositions && list.corners.size() != size_t(list.count) * 3)
+                    list.count = int64_t(list.corners.size() / 3);
+            mesh.triangles = std::move(lists);
+        }
+        mesh.components = mesh.hasPositions ? 1 + int(mesh.hasNormals) + int(mesh.hasTexCoords) : 0;
+        if (!mesh.hasPositions) mesh.hasNormals = mesh.hasTexCoords = false;
+        return true;
+    }
+
+    bool Stream(int accessor, int width, uint64_t vertices, std::vector<float>& out) {
+        if (!ReadAccessorFloats(doc_, accessor, out, failure_)) return false;
+        const GltfAccessor& a = doc_.accessors[size_t(accessor)];
+        if (a.components != width || a.count != vertices)
+            return failure_.Set(doc_.path, "accessor " + std::to_string(accessor) + " does not match its positions");
+        return true;
+    }
+
+    // The scene node of a document node (nodes outside the scene's trees
+    // have none).
+    int32_t SceneNodeOf(size_t gn) const {
+        if (nodeNumber_.empty()) return int32_t(gn);
+        return nodeNumber_[gn];
+    }
+    std::vector<int32_t> nodeNumber_;  // filled when nodes were left out
+
+    // A curve of the extras into the scene at its index.
+    void Curve(const Value& v, std::vector<bool>& have) {
+        const int64_t index = Integer(Member(v, "index"), -1);
+        if (index < 0 || index > 1 << 20) return;
+        if (size_t(index) >= scene_->curves.size()) {
+            scene_->curves.resize(size_t(index) + 1);
+            have.resize(size_t(index) + 1, false);
+        }
+        if (have[size_t(index)]) return;
+        have[size_t(index)] = true;
+        SceneCurve& curve = scene_->curves[size_t(index)];
+        AnimationCurve& data = curve.data;
+        if (Flag(Member(v, "nullName"))) data.name.Set(nullptr);
+        else data.name.Set(Text(Member(v, "name")));
+        data.nameIndex = int32_t(Integer(Member(v, "nameIndex"), -1));
+        data.index = int32_t(Integer(Member(v, "curveIndex"), -1));
+        data.flags = uint16_t(Integer(Member(v, "flags"), 0));
+        uint32_t trailer[2] = {0, 0};
+        Numbers(Member(v, "trailer"), trailer, 2);
+        data.trailer1 = trailer[0];
+        data.trailer2 = trailer[1];
+        curve.joint = Text(Member(v, "joint"));
+        curve.targetName = Text(Member(v, "target"));
+        curve.node = IndexIn(Member(v, "node"), scene_->nodes.size());
+        curve.property = PropertyNamed(Text(Member(v, "property")));
+        const Value* times = Member(v, "times");
+        const Value* values = Member(v, "values");
+        const Value* tangents = Member(v, "tangents");
+        const Value* interpolation = Member(v, "interpolation");
+        const size_t keys = times && times->IsArray() ? times->Size() : 0;
+        data.keys.resize(keys);
+        for (size_t k = 0; k < keys; ++k) {
+            CurveKey& key = data.keys[k];
+            key.time = Number(&(*times)[rapidjson::SizeType(k)], 0);
+            if (values && values->IsArray() && k < values->Size()) key.value = Number(&(*values)[rapidjson::SizeType(k)], 0);
+            if (tangents && tangents->IsArray() && k * 4 + 3 < tangents->Size()) {
+                float* t[4] = {&key.inTangentX, &key.inTangentY, &key.outTangentX, &key.outTangentY};
+                for (size_t i = 0; i < 4; ++i) *t[i] = Finite(Number(&(*tangents)[rapidjson::SizeType(k * 4 + i)], 0));
+            }
+            if (interpolation && interpolation->IsArray() && k < interpolation->Size())
+                key.interpolation = uint32_t(Integer(&(*interpolation)[rapidjson::SizeType(k)], 0));
+        }
+    }
+
+    bool Animations(const Extras& sceneExtras) {
+        std::vector<bool> have;
+        auto curvesOf = [&](const Value* list) {
+            if (list && list->IsArray())
+                for (const Value& c : list->GetArray()) Curve(c, have);
+        };
+        curvesOf(sceneExtras.Get("curves"));
+        bool own = sceneExtras.Get("frameRate") != nullptr;
+        for (const GltfAnimation& a : doc_.animations) {
+            const Extras extras(a.extras);
+            curvesOf(extras.Get("curves"));
+        }
+        own = own && !scene_->curves.empty();
+        const Value* clips = sceneExtras.Get("clips");
+        if (clips && clips->IsArray()) {
+            for (const Value& c : clips->GetArray()) {
+                SceneClip clip;
+                clip.name = Text(Member(c, "name"));
+                clip.start = Number(Member(c, "start"), 0);
+                clip.end = Number(Member(c, "end"), 0);
+                clip.loopStart = Number(Member(c, "loopStart"), 0);
+                clip.loopEnd = Number(Member(c, "loopEnd"), 0);
+                const Value* tracks = Member(c, "tracks");
+                if (tracks && tracks->IsArray())
+                    for (const Value& t : tracks->GetArray()) {
+                        SceneTrack track;
+                        track.name = Text(Member(t, "name"));
+                        const Value* linked = Member(t, "curves");
+                        if (linked && linked->IsArray())
+                            for (const Value& i : linked->GetArray()) {
+                                const int32_t curve = IndexIn(&i, scene_->curves.size());
+                                if (curve >= 0) track.curves.push_back(curve);
+                            }
+                        clip.tracks.push_back(std::move(track));
+                    }
+                scene_->clipList.push_back(std::move(clip));
+            }
+        }
+        if (own || !scene_->clipList.empty()) return true;
+        double last = kFrameSeconds;
+        for (const GltfAnimation& a : doc_.animations)
+            if (!SampledClip(a, last)) return false;
+        scene_->endTime = last;
+        return true;
+    }
+
+    // A foreign animation as a clip of linear curves, three per animated
+    // translation or rotation (the rotations turned to Euler angles, each
+    // key's angles taken nearest the previous key's).
+    bool SampledClip(const GltfAnimation& a, double& last) {
+        SceneClip clip;
+        clip.name = a.name.empty() ? "Animation" + std::to_string(scene_->clipList.size()) : a.name;
+        for (const GltfChannel& channel : a.channels) {
+            if (channel.node < 0 || channel.sampler < 0 || (channel.path != "translation" && channel.path != "rotation")) continue;
+            const int32_t node = SceneNodeOf(size_t(channel.node));
+            if (node < 0) continue;
+            const GltfAnimationSampler& sampler = a.samplers[size_t(channel.sampler)];
+            std::vector<float> times, values;
+            if (!ReadAccessorFloats(doc_, sampler.input, times, failure_) ||
+                !ReadAccessorFloats(doc_, sampler.output, values, failure_))
+                return false;
+            const bool rotation = channel.path == "rotation";
+            const size_t width = rotation ? 4 : 3;
+            // A cubic spline's values come as in-tangent, value, out-tangent.
+            const size_t stride = sampler.interpolation == "CUBICSPLINE" ? 3 : 1;
+            const size_t keys = std::min(times.size(), values.size() / (width * stride));
+            const SceneNode& target = scene_->nodes[size_t(node)];
+            const double unit = target.parent < 0 ? 1 / kMetresPerUnit : unitOf_[size_t(node)];
+            SceneTrack track;
+            track.name = target.name;
+            const size_t first = scene_->curves.size();
+            for (int i = 0; i < 3; ++i) {
+                SceneCurve curve;
+                curve.joint = curve.targetName = target.name;
+                curve.node = node;
+                curve.property = CurveProperty(int(rotation ? CurveProperty::kRotateX : CurveProperty::kTranslateX) + i);
+                curve.data.name.Set(target.name + "." + (rotation ? "rotate" : "translate") + char('X' + i));
+                curve.data.index = int32_t(first) + i;
+                track.curves.push_back(int32_t(first) + i);
+                scene_->curves.push_back(std::move(curve));
+            }
+            float previous[3] = {0, 0, 0};
+            for (size_t k = 0; k < keys; ++k) {
+                const float* v = &values[(k * stride + (stride == 3 ? 1 : 0)) * width];
+                float out[3];
+                if (rotation) {
+                    const double q[4] = {Finite(v[0]), Finite(v[1]), Finite(v[2]), Finite(v[3])};
+                    QuaternionToEuler(q, out);
+                    for (int i = 0; i < 3 && k > 0; ++i) {
+                        const double turn = 2 * 3.14159265358979323846;
+                        out[i] = float(out[i] - turn * std::round((out[i] - previous[i]) / turn));
+                    }
+                    std::copy(out, out + 3, previous);
+                } else {
+                    for (int i = 0; i < 3; ++i) out[i] = Finite(v[i] * unit);
+                }
+                for (int i = 0; i < 3; ++i) {
+                    CurveKey key;
+                    key.time = Finite(times[k]);
+                    key.value = std::isfinite(out[i]) ? out[i] : 0;
+                    scene_->curves[first + size_t(i)].data.keys.push_back(key);
+                }
+                if (std::isfinite(times[k])) {
+                    clip.end = std::max(clip.end, double(times[k]));
+                    last = std::max(last, double(times[k]));
+                }
+            }
+            clip.tracks.push_back(std::move(track));
+        }
+        clip.loopEnd = clip.end;
+        if (!clip.tracks.empty()) scene_->clipList.push_back(std::move(clip));
+        return true;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Scene> SceneFromGltf(const GltfDocument& doc, ReadFailure& failure) {
+    return Importer(doc, failure).Run();
+}
+
+std::unique_ptr<Scene> ImportGltf(const char* path, std::string* error) {
+    GltfDocument doc;
+    ReadFailure failure;
+    std::unique_ptr<Scene> scene;
+    if (ReadGltfFile(path ? path : "", doc, failure)) scene = SceneFromGltf(doc, failure);
+    if (!scene && error) *error = failure.Text();
+    return scene;
+}
