@@ -94,10 +94,10 @@ bool AnyAlpha(const PixelImage& picture) {
 
 // Reads an image's picture: a TGA (rows bottom first, as the scene keeps
 // maps, unless it is an unused image kept as stored) or a PNG.
-bool ReadPicture(const std::string& path, SceneImage& image, ReadFailure& failure) {
+bool ReadPicture(const std::string& path, const std::string& document, SceneImage& image, ReadFailure& failure) {
     std::vector<unsigned char> bytes;
     if (!ReadFileBytes(path.c_str(), bytes))
-        return failure.Set(path, "cannot read the picture the document names - " + LastErrorText());
+        return failure.Set(path, "cannot read this picture named by " + FileNamePart(document) + " - " + LastErrorText());
     std::string lower = path;
     for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
     if (EndsWith(lower, ".png")) return DecodePng(bytes.data(), bytes.size(), path, image.picture, failure);
@@ -250,7 +250,7 @@ struct Import {
                 image.stem = TextureStem(d.initFrom);
                 image.key = image.stem;
             }
-            if (!ReadPicture(PicturePath(doc.path, d.initFrom), image, failure)) return false;
+            if (!ReadPicture(PicturePath(doc.path, d.initFrom), doc.path, image, failure)) return false;
             image.hasAlpha = AnyAlpha(image.picture);
             scene.images.push_back(std::move(image));
         }
