@@ -651,6 +651,11 @@ struct Import {
             clip.start = double(s), clip.end = double(e);
             clip.loopStart = double(s + std::strtof(loopIn.c_str(), nullptr));
             clip.loopEnd = double(e - std::strtof(loopOut.c_str(), nullptr));
+            // The document does not say which curves a clip's tracks link:
+            // the clip plays them all over its time.
+            SceneTrack track;
+            for (size_t c = 0; c < scene.curves.size(); ++c) track.curves.push_back(int32_t(c));
+            clip.tracks.push_back(std::move(track));
             scene.clipList.push_back(std::move(clip));
         }
     }
