@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "command/convert.h"
 
 #include "tests/support/test_util.h"
@@ -212,4 +214,27 @@ TEST(Convert, BadDocumentsWriteNothing) {
     size_t files = 0;
     for (const auto& entry : fs::directory_iterator(t.File("out"))) files += entry.is_regular_file();
     EXPECT_EQ(files, 2u);
+}
+
+// Blender imports the DAE made from a GLB as the DAE made from the model:
+// the same objects, triangles, boxes, materials with their maps and actions.
+TEST(Convert, BlenderImportsADaeMadeFromAGlbAsTheModelsDae) {
+    TempFolder t;
+    ASSERT_TRUE(WriteSampleModel(t.File("sample.zem")));
+    ASSERT_EQ(RunTool({"sample.zem", "a/m.dae", "sample.zem", "a/m.glb", "a/m.glb", "b/m.dae"}, t.Path()).status, 0);
+    auto imported = [&](const std::string& dae) {
+        const RunResult run = RunProcess({"/usr/bin/blender", "-b", "--factory-startup", "--python",
+                                          std::string(VORDA_SOURCE_DIR) + "/tests/support/blender_import_check.py",
+                                          "--", t.File(dae), t.File("a/m.glb")});
+        EXPECT_EQ(run.status, 0) << run.output;
+        EXPECT_EQ(run.output.find("MISSING: "), std::string::npos) << run.output;
+        std::string lines;
+        std::istringstream in(run.output);
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind("dae ", 0) == 0) lines += line + "\n";
+        return lines;
+    };
+    const std::string direct = imported("a/m.dae");
+    EXPECT_NE(direct.find("dae triangles 90"), std::string::npos) << direct;
+    EXPECT_EQ(imported("b/m.dae"), direct);
 }
