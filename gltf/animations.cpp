@@ -53,7 +53,7 @@ std::vector<NodeCurves> CurvesByNode(const Scene& scene, const SceneClip* clip) 
 
 std::vector<AnimationRange> AnimationRanges(const Scene& scene) {
     std::vector<AnimationRange> ranges;
-    for (const SceneClip& clip : scene.clipList) {
+    for (const SceneClip& clip : scene.clips) {
         const double start = std::isfinite(clip.start) ? clip.start : 0.0;
         const double end = std::isfinite(clip.end) && clip.end > clip.start ? clip.end : start;
         ranges.push_back({clip.name, start, end, &clip, CurvesByNode(scene, &clip)});
@@ -61,7 +61,7 @@ std::vector<AnimationRange> AnimationRanges(const Scene& scene) {
     if (ranges.empty()) {
         std::vector<NodeCurves> all = CurvesByNode(scene, nullptr);
         if (!all.empty())
-            ranges.push_back({"Timeline", 0.0, std::isfinite(scene.endTime) ? scene.endTime : 0.0, nullptr,
+            ranges.push_back({"Timeline", 0.0, scene.endTime, nullptr,
                               std::move(all)});
     }
     return ranges;

@@ -35,14 +35,12 @@ struct Target {
     std::string name;      // file name without its extension
 };
 
-Target ParseTarget(const char* outputPath) {
+Target ParseTarget(const char* outputPath, bool binary) {
     Target target;
+    target.binary = binary;
     target.shown = outputPath ? outputPath : "";
     target.folder = FolderPart(target.shown);
     target.name = BaseNamePart(target.shown);
-    const std::string fileName = FileNamePart(target.shown);
-    const size_t dot = fileName.rfind('.');
-    target.binary = dot != std::string::npos && EqualNoCase(fileName.c_str() + dot, ".glb");
     return target;
 }
 
@@ -220,22 +218,16 @@ bool SaveSplit(const Content& content, const Layout& layout, const rapidjson::St
 }  // namespace
 }  // namespace gltf
 
-bool WriteGltf(const Model& model, const char* outputPath) {
+bool WriteGltf(const Scene& scene, const char* outputPath, bool binary) {
     using namespace gltf;
-    const Target target = ParseTarget(outputPath);
+    const Target target = ParseTarget(outputPath, binary);
+    // A folder that cannot be made shows up as a failed save, reported once.
     MakeFolderTree(target.folder);
-    Out("Saving %s\n", target.shown.c_str());
-    PngSink sink;
-    // glTF indexes whole vertices: the streams need no de-duplication of
-    // their own.
-    SceneOptions options;
-    options.deduplicate = false;
-    const std::unique_ptr<Scene> scene = BuildScene(model, options, sink);
-    if (!scene) return false;
+    const PngSink sink(scene);
 
     const std::string binName = ToUtf8(target.name) + ".bin";
     // Animations: one per clip, or one over the whole timeline.
-    const Content content{*scene, sink, target, AnimationRanges(*scene)};
+    const Content content{scene, sink, target, AnimationRanges(scene)};
     Buffer buffer;
     Layout layout;
     Fill(content, buffer, layout);
