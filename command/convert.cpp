@@ -80,10 +80,10 @@ bool SaveScene(Scene& scene, const CommandContext& context, const std::string& i
     SceneOptions options;
     options.deduplicate = format == OutputFormat::kDae;
     SetVertexLayout(scene, options);
-    if (format != OutputFormat::kDae) return WriteGltfScene(scene, out.c_str());
+    Out("Saving %s\n", out.c_str());
+    if (format != OutputFormat::kDae) return WriteGltf(scene, out.c_str(), format == OutputFormat::kGlb);
     DaeOptions dae = ReadDaeOptions(context);
     dae.model = input;
-    Out("Saving %s\n", out.c_str());
     return WriteDocument(scene, out.c_str(), dae);
 }
 
@@ -98,14 +98,22 @@ bool SaveAs(Model& model, const CommandContext& context, const std::string& out,
         return false;
     }
     ResolveJoints(model);
-    if (format != OutputFormat::kDae) return WriteGltf(model, out.c_str());
-    DaeOptions dae = ReadDaeOptions(context);
-    dae.model = model.path.value;
     SceneOptions options;
-    options.verboseTextures = dae.verboseTextures;
+    DaeOptions dae;
+    if (format == OutputFormat::kDae) {
+        dae = ReadDaeOptions(context);
+        dae.model = model.path.value;
+        options.verboseTextures = dae.verboseTextures;
+    } else {
+        // glTF indexes whole vertices: the streams need no de-duplication
+        // of their own.
+        options.deduplicate = false;
+    }
     Out("Saving %s\n", out.c_str());
     const std::unique_ptr<Scene> scene = BuildScene(model, options);
-    return scene && WriteDocument(*scene, out.c_str(), dae);
+    if (!scene) return false;
+    if (format == OutputFormat::kDae) return WriteDocument(*scene, out.c_str(), dae);
+    return WriteGltf(*scene, out.c_str(), format == OutputFormat::kGlb);
 }
 
 }  // namespace

@@ -238,12 +238,10 @@ struct Import {
                 if (FileNamePart(d.initFrom) == UnusedDumpFileName(key, format)) {
                     image.kind = SceneImageKind::kUnusedDump;
                     image.stem = key;
-                    image.file = UnusedDumpFileName(key, format);
                 } else {
                     const size_t cut = key.rfind('_');
                     image.stem = cut == std::string::npos ? key : key.substr(0, cut);
                     image.output = cut == std::string::npos ? std::string() : key.substr(cut + 1);
-                    image.file = OutputFileName(image.stem, image.output);
                 }
             } else {
                 encoderNames = false;
@@ -314,10 +312,7 @@ struct Import {
                     images.push_back(image);
                     if (encoderNames) continue;
                     SceneImage& picture = scene.images[size_t(image)];
-                    if (picture.output.empty()) {
-                        picture.output = map.second;
-                        picture.file = OutputFileName(picture.stem, picture.output);
-                    }
+                    if (picture.output.empty()) picture.output = map.second;
                     material.maps.push_back({map.second, image});
                 }
             }
@@ -613,7 +608,6 @@ struct Import {
                 scene.curves.push_back(std::move(curve));
             }
         }
-        for (SceneCurve& curve : scene.curves) curve.curve = &curve.data;
         return true;
     }
 
@@ -656,7 +650,7 @@ struct Import {
             SceneTrack track;
             for (size_t c = 0; c < scene.curves.size(); ++c) track.curves.push_back(int32_t(c));
             clip.tracks.push_back(std::move(track));
-            scene.clipList.push_back(std::move(clip));
+            scene.clips.push_back(std::move(clip));
         }
     }
 };

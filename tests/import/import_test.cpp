@@ -314,7 +314,7 @@ TEST(GltfImport, TheToolsOwnGltfReadsBackToTheSameScene) {
             EXPECT_EQ(CheckScene(*read), std::vector<std::string>());
             {
                 CapturedOutput quiet;
-                ASSERT_TRUE(WriteGltfScene(*read, b.c_str()));
+                ASSERT_TRUE(WriteGltf(*read, b.c_str(), extension == ".glb"));
             }
             size_t files = 0;
             for (const auto& entry : std::filesystem::directory_iterator(t.File(model + "/a"))) {
@@ -401,9 +401,9 @@ TEST(GltfImport, ForeignGltfIsReadForWhatItHolds) {
     const std::unique_ptr<Scene> scene = ImportGltf(file.c_str(), &error);
     ASSERT_TRUE(scene) << error;
     EXPECT_EQ(CheckScene(*scene), std::vector<std::string>());
-    ASSERT_EQ(scene->clipList.size(), 1u);
-    EXPECT_EQ(scene->clipList[0].name, "Spin");
-    EXPECT_EQ(scene->clipList[0].end, 1.0);
+    ASSERT_EQ(scene->clips.size(), 1u);
+    EXPECT_EQ(scene->clips[0].name, "Spin");
+    EXPECT_EQ(scene->clips[0].end, 1.0);
     EXPECT_EQ(scene->endTime, 1.0);
     ASSERT_EQ(scene->curves.size(), 6u);
     const SceneCurve& turn = scene->curves[2];
@@ -415,9 +415,9 @@ TEST(GltfImport, ForeignGltfIsReadForWhatItHolds) {
     EXPECT_NEAR(scene->curves[3].data.keys[1].value, 100, 1e-4);
     // Written by the tool, it reads back to the same scene.
     CapturedOutput quiet;
-    ASSERT_TRUE(WriteGltfScene(*scene, t.File("a/m.glb").c_str()));
+    ASSERT_TRUE(WriteGltf(*scene, t.File("a/m.glb").c_str(), true));
     const std::unique_ptr<Scene> again = ImportGltf(t.File("a/m.glb").c_str(), &error);
     ASSERT_TRUE(again) << error;
-    ASSERT_TRUE(WriteGltfScene(*again, t.File("b/m.glb").c_str()));
+    ASSERT_TRUE(WriteGltf(*again, t.File("b/m.glb").c_str(), true));
     EXPECT_TRUE(ReadBytes(t.File("a/m.glb")) == ReadBytes(t.File("b/m.glb")));
 }
