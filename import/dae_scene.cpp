@@ -489,9 +489,13 @@ struct Import {
 
     // --- nodes ---
 
-    void Node(int index, int32_t parent) {
+    // Nodes placed by instance_node chain deeper than the document's own
+    // nesting; past this depth they are left out.
+    static constexpr int kMaxDepth = 1024;
+
+    void Node(int index, int32_t parent, int depth) {
         const DaeNode& d = doc.nodes[size_t(index)];
-        if (nodeOf[size_t(index)] >= 0) return;  // placed once
+        if (nodeOf[size_t(index)] >= 0 || depth > kMaxDepth) return;  // placed once
         SceneNode node;
         node.name = d.name.empty() ? d.id : d.name;
         node.parent = parent;
@@ -514,11 +518,14 @@ struct Import {
         scene.nodes.push_back(std::move(node));
         if (parent >= 0) scene.nodes[size_t(parent)].children.push_back(self);
         else scene.roots.push_back(self);
-        for (int child : d.children) Node(child, self);
-        for (int placed : d.instanceNodes) Node(placed, self);
+        for (int child : d.children) Node(child, self, depth + 1);
+        for (int placed : d.instanceNodes) Node(placed, self, depth + 1);
     }
 
     // --- animations ---
+
+    // Value k of a source's numbers; 0 past them (a list of names holds none).
+    static float At(const DaeSource& source, size_t k) { return k < source.floats.size() ? source.floats[k] : 0.0f; }
 
     static const DaeSource* Input(const DaeAnimation& a, const DaeSampler& s, const char* semantic) {
         for (const DaeInput& in : s.inputs)
@@ -591,13 +598,14 @@ struct Import {
                 if (tangents) curve.data.flags = kCurveTangents;
                 for (size_t k = 0; k < keys; ++k) {
                     CurveKey key;
-                    key.time = double(input->floats[k * input->stride]);
-                    key.value = double(output->floats[k]) / factor;
+                    key.time = double(At(*input, k * input->stride));
+                    key.value = double(At(*output, k)) / factor;
                     if (tangents) {
-                        const float* in = &inTangent->floats[k * inTangent->stride];
-                        const float* out = &outTangent->floats[k * outTangent->stride];
-                        key.inTangentX = in[0], key.inTangentY = float(double(in[1]) / factor);
-                        key.outTangentX = out[0], key.outTangentY = float(double(out[1]) / factor);
+                        const size_t in = k * inTangent->stride, out = k * outTangent->stride;
+                        key.inTangentX = At(*inTangent, in);
+                        key.inTangentY = float(double(At(*inTangent, in + 1)) / factor);
+                        key.outTangentX = At(*outTangent, out);
+                        key.outTangentY = float(double(At(*outTangent, out + 1)) / factor);
                         key.interpolation = interpolation && k < interpolation->names.size() &&
                                                     interpolation->names[k] == "BEZIER"
                                                 ? 1
@@ -666,7 +674,7 @@ std::unique_ptr<Scene> SceneFromDae(const DaeDocument& doc, ReadFailure& failure
     im.Materials(encoderNames);
     for (size_t g = 0; g < doc.geometries.size(); ++g)
         if (!im.Mesh(g)) return nullptr;
-    for (int root : doc.roots) im.Node(root, -1);
+    for (int root : doc.roots) im.Node(root, -1, 0);
     if (!im.Curves()) return nullptr;
     im.Timeline();
     return scene;
