@@ -558,6 +558,47 @@ struct Import {
         return CurveProperty::kOther;
     }
 
+    // The joint a curve's target node stands for: the bracketed joint name,
+    // "Root" for the top level, else the node's name.
+    static std::string JointOf(const std::string& target) {
+        if (StartsWith(target, "JNT[") && EndsWith(target, "]")) return target.substr(4, target.size() - 5);
+        if (target == LodRootName(0)) return "Root";
+        return target;
+    }
+
+    // A channel of whole matrices (as other programs sample a node's
+    // transform): one linear curve per translation and Euler angle.
+    void MatrixCurves(const DaeChannel& channel, const DaeSource& input, const DaeSource& output) {
+        static const char* const kPropertyNames[7] = {"", "translateX", "translateY", "translateZ",
+                                                      "rotateX", "rotateY", "rotateZ"};
+        const int32_t node = channel.node >= 0 ? nodeOf[size_t(channel.node)] : -1;
+        if (node < 0) return;
+        const size_t keys = size_t(std::min(input.count, output.count));
+        std::vector<float> values(keys * 6);
+        for (size_t k = 0; k < keys; ++k) {
+            Matrix m;
+            for (int r = 0; r < 4; ++r)
+                for (int c = 0; c < 4; ++c) m[r][c] = double(At(output, k * 16 + size_t(r * 4 + c)));
+            Decompose(m, &values[k * 6], &values[k * 6 + 3]);
+        }
+        for (int p = 0; p < 6; ++p) {
+            SceneCurve curve;
+            curve.property = CurveProperty(p + 1);
+            curve.node = node;
+            curve.targetName = scene.nodes[size_t(node)].name;
+            curve.joint = JointOf(curve.targetName);
+            curve.data.name.Set(curve.joint + "_" + kPropertyNames[p + 1]);
+            curve.data.index = int32_t(scene.curves.size());
+            for (size_t k = 0; k < keys; ++k) {
+                CurveKey key;
+                key.time = double(At(input, k * input.stride));
+                key.value = double(values[k * 6 + size_t(p)]);
+                curve.data.keys.push_back(key);
+            }
+            scene.curves.push_back(std::move(curve));
+        }
+    }
+
     bool Curves() {
         static const char* const kPropertyNames[7] = {"", "translateX", "translateY", "translateZ",
                                                       "rotateX", "rotateY", "rotateZ"};
@@ -572,8 +613,13 @@ struct Import {
                 const DaeSampler& sampler = a.samplers[size_t(channel.sampler)];
                 const DaeSource* input = Input(a, sampler, "INPUT");
                 const DaeSource* output = Input(a, sampler, "OUTPUT");
-                if (!input || !output || output->stride != 1) continue;
+                if (!input || !output) continue;
                 const size_t slash = channel.target.find('/');
+                if (output->stride == 16) {
+                    MatrixCurves(channel, *input, *output);
+                    continue;
+                }
+                if (output->stride != 1) continue;
                 SceneCurve curve;
                 double factor = 1;
                 curve.property = PropertyOf(slash == std::string::npos ? "" : channel.target.substr(slash + 1), factor);
@@ -581,11 +627,9 @@ struct Import {
                 curve.node = channel.node >= 0 ? nodeOf[size_t(channel.node)] : -1;
                 curve.targetName = curve.node >= 0 ? scene.nodes[size_t(curve.node)].name
                                                    : channel.target.substr(0, slash);
-                if (!marker.empty() && AnimationTargetName(marker) == curve.targetName) curve.joint = marker;
-                else if (StartsWith(curve.targetName, "JNT[") && EndsWith(curve.targetName, "]"))
-                    curve.joint = curve.targetName.substr(4, curve.targetName.size() - 5);
-                else if (curve.targetName == LodRootName(0)) curve.joint = "Root";
-                else curve.joint = curve.targetName;
+                curve.joint = !marker.empty() && AnimationTargetName(marker) == curve.targetName
+                                  ? marker
+                                  : JointOf(curve.targetName);
                 marker.clear();
                 curve.data.name.Set(curve.joint + "_" + kPropertyNames[int(curve.property)]);
                 curve.data.index = int32_t(scene.curves.size());

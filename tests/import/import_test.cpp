@@ -11,6 +11,7 @@
 #include "gltf/gltf_writer.h"
 #include "gltf/png.h"
 #include "import/dae_document.h"
+#include "import/dae_scene.h"
 #include "import/gltf_document.h"
 #include "import/gltf_import.h"
 #include "import/png_read.h"
@@ -19,6 +20,7 @@
 #include "scene/check_scene.h"
 #include "scene/conventions.h"
 #include "tests/support/test_util.h"
+#include "texture/tga_writer.h"
 
 namespace {
 
@@ -420,4 +422,72 @@ TEST(GltfImport, ForeignGltfIsReadForWhatItHolds) {
     ASSERT_TRUE(again) << error;
     ASSERT_TRUE(WriteGltf(*again, t.File("b/m.glb").c_str(), true));
     EXPECT_TRUE(ReadBytes(t.File("a/m.glb")) == ReadBytes(t.File("b/m.glb")));
+}
+
+// Another program's DAE: the node's transforms become the scene's placement,
+// a whole-matrix animation one curve per translation and angle, and a
+// texture its TGA file's pixels.
+TEST(DaeImport, ForeignDaeIsReadForWhatItHolds) {
+    const std::string animation = R"(<library_animations><animation id="n"><source id="i">
+<float_array id="ia" count="2">0 1</float_array><technique_common><accessor source="#ia" count="2"><param name="TIME" type="float"/></accessor></technique_common></source>
+<source id="o"><float_array id="oa" count="32">1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1 0 -1 0 5 1 0 0 0 0 0 1 0 0 0 0 1</float_array>
+<technique_common><accessor source="#oa" count="2" stride="16"><param name="TRANSFORM" type="float4x4"/></accessor></technique_common></source>
+<sampler id="smp"><input semantic="INPUT" source="#i"/><input semantic="OUTPUT" source="#o"/></sampler>
+<channel source="#smp" target="a/transform"/></animation></library_animations><library_visual_scenes>)";
+    const std::string material = R"(<library_images><image id="im"><init_from>pic.tga</init_from></image></library_images>
+<library_effects><effect id="fx"><profile_COMMON><technique sid="t"><lambert><diffuse><texture texture="im" texcoord="UV"/></diffuse></lambert></technique></profile_COMMON></effect></library_effects>
+<library_materials><material id="m" name="Paint"><instance_effect url="#fx"/></material></library_materials><library_geometries>)";
+    struct Row {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> edit;
+        float translation[3], rotation[3];
+        size_t curves, materials;
+    };
+    const float quarter = float(std::acos(-1.0) / 2);
+    const Row rows[] = {
+        {"translate", {}, {1, 2, 3}, {0, 0, 0}, 0, 0},
+        {"rotate", {{"<translate>1 2 3</translate>", "<rotate>0 0 1 90</rotate>"}}, {0, 0, 0}, {0, 0, quarter}, 0, 0},
+        {"matrix and scale",
+         {{"<translate>1 2 3</translate>", "<matrix>0 -2 0 4 2 0 0 5 0 0 2 6 0 0 0 1</matrix><scale>3 3 3</scale>"}},
+         {4, 5, 6}, {0, 0, quarter}, 0, 0},
+        {"matrix animation", {{"<library_visual_scenes>", animation}}, {1, 2, 3}, {0, 0, 0}, 6, 0},
+        {"textured material",
+         {{"<library_geometries>", material},
+          {"<triangles count=\"1\">", "<triangles count=\"1\" material=\"x\">"},
+          {"<instance_geometry url=\"#g\"/>", "<instance_geometry url=\"#g\"><bind_material><technique_common>"
+                                               "<instance_material symbol=\"x\" target=\"#m\"/></technique_common>"
+                                               "</bind_material></instance_geometry>"}},
+         {1, 2, 3}, {0, 0, 0}, 0, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TempFolder t;
+        const unsigned char pixels[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+        ASSERT_TRUE(WriteTga(t.File("pic.tga"), 1, -2, pixels, sizeof pixels));
+        ReadFailure failure;
+        const std::unique_ptr<Scene> scene = ImportDae(t.Write("m.dae", Dae(row.edit)), failure);
+        ASSERT_TRUE(scene) << failure.Text();
+        ASSERT_EQ(scene->nodes.size(), 1u);
+        const SceneNode& node = scene->nodes[0];
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_NEAR(node.translation[i], row.translation[i], 1e-5) << i;
+            EXPECT_NEAR(node.rotation[i], row.rotation[i], 1e-5) << i;
+        }
+        ASSERT_EQ(scene->meshes.size(), 1u);
+        EXPECT_EQ(scene->meshes[0].triangles[0].count, 1);
+        ASSERT_EQ(scene->curves.size(), row.curves);
+        if (row.curves) {
+            EXPECT_EQ(scene->curves[0].data.keys[1].value, 5.0);  // translate X of the second key
+            EXPECT_NEAR(scene->curves[5].data.keys[1].value, quarter, 1e-6);  // rotate Z
+        }
+        ASSERT_EQ(scene->materials.size(), row.materials);
+        if (row.materials) {
+            EXPECT_EQ(scene->materials[0].name, "Paint");
+            EXPECT_EQ(scene->meshes[0].triangles[0].material, 0);
+            ASSERT_EQ(scene->materials[0].maps.size(), 1u);
+            const SceneImage& image = scene->images[size_t(scene->materials[0].maps[0].image)];
+            EXPECT_EQ(image.output, "DIFF");
+            EXPECT_EQ(image.picture.pixels, Bytes(pixels, pixels + 8));
+        }
+    }
 }
