@@ -185,6 +185,7 @@ Primitive AddPrimitive(Buffer& buffer, const SceneMesh& mesh, int material, bool
     Primitive primitive;
     primitive.material = material;
     const bool writing = buffer.measured && buffer.nextCounts < buffer.measured->counts.size();
+    primitive.counts = writing ? buffer.nextCounts : buffer.counts.size();
     const PrimitiveCounts& counts = writing ? buffer.measured->counts[buffer.nextCounts++] : Measure(buffer, mesh, lists);
     const size_t vertices = counts.vertices, corners = counts.corners;
     if (corners == 0) return primitive;
@@ -291,7 +292,7 @@ std::vector<Primitive> AddMesh(Buffer& buffer, const Scene& scene, const SceneMe
 }
 
 void WriteMeshesJson(Json& json, const Scene& scene, const std::vector<int>& meshOf,
-                     const std::vector<std::vector<Primitive>>& meshes) {
+                     const std::vector<std::vector<Primitive>>& meshes, const Buffer& measured) {
     if (meshes.empty()) return;
     Key(json, "meshes");
     json.StartArray();
@@ -331,13 +332,67 @@ void WriteMeshesJson(Json& json, const Scene& scene, const std::vector<int>& mes
         }
         json.EndArray();
         Key(json, "extras");
-        WriteMeshExtras(json, scene, m);
+        WriteMeshExtras(json, scene, m, &meshes[size_t(meshOf[m])], &measured);
         json.EndObject();
     }
     json.EndArray();
 }
 
-void WriteMeshExtras(Json& json, const Scene& scene, size_t m) {
+namespace {
+
+// The vertices of list l as its primitive numbers them: each glTF vertex's
+// part vertex (runs of start and length), the part's vertex count, and the
+// values of the part vertices no triangle uses.
+void WriteListVertices(Json& json, const SceneMesh& mesh, size_t l, const std::vector<Primitive>& primitives,
+                       const Buffer& measured) {
+    const SceneTriangles& list = mesh.triangles[l];
+    const Primitive* primitive = nullptr;
+    for (const Primitive& p : primitives)
+        if (p.material == list.material) primitive = &p;
+    if (!primitive || list.count <= 0 || primitive->counts >= measured.counts.size()) return;
+    size_t k = 0;  // the list's place among its primitive's
+    for (size_t i = 0; i < l; ++i) k += mesh.triangles[i].material == list.material && mesh.triangles[i].count > 0;
+    const PrimitiveCounts& counts = measured.counts[primitive->counts];
+    if (k >= counts.listEnds.size()) return;
+    const size_t begin = k ? counts.listEnds[k - 1] : 0, end = counts.listEnds[k];
+    const size_t width = size_t(mesh.components);
+    const size_t partVertices = list.table.empty() ? mesh.positions.size() / 3 : list.table.size() / width;
+    json.Uint64(partVertices);
+    json.StartArray();
+    std::vector<bool> used(partVertices, false);
+    for (size_t i = begin; i < end;) {
+        size_t run = 1;
+        while (i + run < end && counts.partVertices[i + run] == counts.partVertices[i] + run) ++run;
+        json.Uint(counts.partVertices[i]);
+        json.Uint64(run);
+        for (size_t r = 0; r < run; ++r) used[counts.partVertices[i] + r] = true;
+        i += run;
+    }
+    json.EndArray();
+    json.StartArray();
+    const std::vector<float>* streams[3] = {&mesh.positions, &mesh.normals, &mesh.texCoords};
+    const bool have[3] = {true, mesh.hasNormals, mesh.hasTexCoords};
+    const size_t widths[3] = {3, 3, 2};
+    for (size_t v = 0; v < partVertices; ++v) {
+        if (used[v]) continue;
+        size_t column = 0;
+        for (int s = 0; s < 3; ++s) {
+            if (!have[s]) continue;
+            const size_t number = list.table.empty() ? v : size_t(list.table[v * width + column]);
+            ++column;
+            for (size_t i = 0; i < widths[s]; ++i) {
+                const size_t at = number * widths[s] + i;
+                json.Double(at < streams[s]->size() && std::isfinite((*streams[s])[at]) ? (*streams[s])[at] : 0.0);
+            }
+        }
+    }
+    json.EndArray();
+}
+
+}  // namespace
+
+void WriteMeshExtras(Json& json, const Scene& scene, size_t m, const std::vector<Primitive>* primitives,
+                     const Buffer* measured) {
     const SceneMesh& mesh = scene.meshes[m];
     json.StartObject();
     Key(json, "index");
@@ -350,10 +405,12 @@ void WriteMeshExtras(Json& json, const Scene& scene, size_t m) {
     }
     Key(json, "lists");
     json.StartArray();
-    for (const SceneTriangles& list : mesh.triangles) {
+    for (size_t l = 0; l < mesh.triangles.size(); ++l) {
+        const SceneTriangles& list = mesh.triangles[l];
         json.StartArray();
         json.Int(list.material);
         json.Int64(list.count);
+        if (primitives) WriteListVertices(json, mesh, l, *primitives, *measured);
         json.EndArray();
     }
     json.EndArray();

@@ -237,6 +237,8 @@ private:
         } else {
             for (int i = 0; i < 3; ++i) place[i] = float(t[i] * unitOf_[n]);
         }
+        // (An angle of -0 from the decomposition is the scene's 0.)
+        for (float& v : place) v += 0.0f;
         Numbers(extras.Get("place"), place, 6);
         for (int i = 0; i < 3; ++i) {
             node.translation[i] = std::isfinite(place[i]) ? place[i] : 0;
@@ -394,12 +396,13 @@ private:
 
     // The triangle lists the extras give, each as material and triangle
     // count (their corners come from the primitives).
-    std::vector<SceneTriangles> Lists(const Value* given) const {
+    std::vector<SceneTriangles> Lists(const Value* given, std::vector<const Value*>* entries = nullptr) const {
         std::vector<SceneTriangles> lists;
         if (given && given->IsArray())
             for (const Value& l : given->GetArray()) {
                 SceneTriangles list;
-                if (l.IsArray() && l.Size() == 2) {
+                if (entries) entries->push_back(&l);
+                if (l.IsArray() && l.Size() >= 2) {
                     list.material = IndexIn(&l[0], scene_->materials.size());
                     list.count = std::max<int64_t>(0, Integer(&l[1], 0));
                 }
@@ -407,6 +410,16 @@ private:
             }
         return lists;
     }
+
+    // A primitive's vertices as the scene holds values.
+    struct PrimitiveData {
+        std::vector<float> positions, normals, texCoords;
+    };
+    // Where a list's vertices are: a range of one primitive's.
+    struct Part {
+        size_t primitive = 0;
+        uint32_t start = 0, end = 0;
+    };
 
     bool Mesh(const GltfMesh& gm, double unit, SceneMesh& mesh) {
         const Extras extras(gm.extras);
@@ -416,65 +429,155 @@ private:
             mesh.hasNormals = mesh.hasNormals || p.attributes.count("NORMAL");
             mesh.hasTexCoords = mesh.hasTexCoords || p.attributes.count("TEXCOORD_0");
         }
-        std::vector<SceneTriangles> lists = Lists(extras.Get("lists"));
+        std::vector<const Value*> entries;
+        std::vector<SceneTriangles> lists = Lists(extras.Get("lists"), &entries);
         const bool ownLists = !lists.empty();
+        std::vector<Part> parts(lists.size());
+        std::vector<PrimitiveData> data;
         for (const GltfPrimitive& p : gm.primitives) {
             auto position = p.attributes.find("POSITION");
             if (position == p.attributes.end() || (p.mode != 4 && p.mode != 5 && p.mode != 6)) continue;
-            std::vector<float> values, normals, uvs;
-            if (!ReadAccessorFloats(doc_, position->second, values, failure_)) return false;
+            PrimitiveData d;
+            if (!ReadAccessorFloats(doc_, position->second, d.positions, failure_)) return false;
             const uint64_t vertices = doc_.accessors[size_t(position->second)].count;
             if (doc_.accessors[size_t(position->second)].components != 3)
                 return failure_.Set(doc_.path, "mesh " + gm.name + ": positions are not three numbers each");
             auto normal = p.attributes.find("NORMAL"), uv = p.attributes.find("TEXCOORD_0");
-            if (normal != p.attributes.end() && !Stream(normal->second, 3, vertices, normals)) return false;
-            if (uv != p.attributes.end() && !Stream(uv->second, 2, vertices, uvs)) return false;
+            if (normal != p.attributes.end() && !Stream(normal->second, 3, vertices, d.normals)) return false;
+            if (uv != p.attributes.end() && !Stream(uv->second, 2, vertices, d.texCoords)) return false;
             std::vector<uint32_t> corners;
             if (!Corners(p, vertices, corners)) return false;
-            const uint32_t base = uint32_t(mesh.positions.size() / 3);
-            if (uint64_t(base) + vertices > UINT32_MAX) return failure_.Set(doc_.path, "mesh " + gm.name + " is too large");
             mesh.hasPositions = true;
-            for (float v : values) mesh.positions.push_back(Finite(v * unit));
-            for (float& v : normals) v = Finite(v);
-            for (float& v : uvs) v = Finite(v);
-            if (mesh.hasNormals) {
-                if (normals.empty()) normals.assign(size_t(vertices) * 3, 0.0f);
-                mesh.normals.insert(mesh.normals.end(), normals.begin(), normals.end());
-            }
-            if (mesh.hasTexCoords) {
-                if (uvs.empty()) uvs.assign(size_t(vertices) * 2, 0.0f);
-                // glTF's V runs down the picture, the scene's up.
-                for (size_t i = 1; i < uvs.size(); i += 2) uvs[i] = 1.0f - uvs[i];
-                mesh.texCoords.insert(mesh.texCoords.end(), uvs.begin(), uvs.end());
-            }
-            for (uint32_t& c : corners) c += base;
+            for (float& v : d.positions) v = Finite(v * unit);
+            for (float& v : d.normals) v = Finite(v);
+            for (float& v : d.texCoords) v = Finite(v);
+            if (mesh.hasNormals && d.normals.empty()) d.normals.assign(size_t(vertices) * 3, 0.0f);
+            if (mesh.hasTexCoords && d.texCoords.empty()) d.texCoords.assign(size_t(vertices) * 2, 0.0f);
+            // glTF's V runs down the picture, the scene's up.
+            for (size_t i = 1; i < d.texCoords.size(); i += 2) d.texCoords[i] = 1.0f - d.texCoords[i];
             const int32_t material = p.material >= 0 && size_t(p.material) < scene_->materials.size() ? p.material : -1;
+            const size_t primitive = data.size();
+            data.push_back(std::move(d));
             if (!ownLists) {
                 SceneTriangles list;
                 list.material = material;
                 list.count = int64_t(corners.size() / 3);
                 list.corners = std::move(corners);
-                mesh.triangles.push_back(std::move(list));
+                lists.push_back(std::move(list));
+                parts.push_back({primitive, 0, uint32_t(vertices)});
                 continue;
             }
-            // The tool's primitive holds its material's lists in order.
+            // The tool's primitive holds its material's lists in order, each
+            // list's vertices after the last list's (numbered by first use).
             size_t at = 0;
-            for (SceneTriangles& list : lists) {
+            uint32_t start = 0;
+            for (size_t l = 0; l < lists.size(); ++l) {
+                SceneTriangles& list = lists[l];
                 if (list.material != material || list.count <= 0 || !list.corners.empty()) continue;
                 const size_t take = std::min(corners.size() - at, size_t(list.count) * 3);
                 list.corners.assign(corners.begin() + long(at), corners.begin() + long(at + take));
                 at += take;
+                uint32_t end = start;
+                for (uint32_t c : list.corners) end = std::max(end, c + 1);
+                parts[l] = {primitive, start, end};
+                start = end;
             }
         }
-        if (ownLists) {
-            // A list whose triangles the document does not hold has none.
-            for (SceneTriangles& list : lists)
-                if (mesh.hasPositions && list.corners.size() != size_t(list.count) * 3)
-                    list.count = int64_t(list.corners.size() / 3);
-            mesh.triangles = std::move(lists);
-        }
+        // A list whose triangles the document does not hold has none.
+        for (SceneTriangles& list : lists)
+            if (mesh.hasPositions && list.corners.size() != size_t(list.count) * 3)
+                list.count = int64_t(list.corners.size() / 3);
         mesh.components = mesh.hasPositions ? 1 + int(mesh.hasNormals) + int(mesh.hasTexCoords) : 0;
         if (!mesh.hasPositions) mesh.hasNormals = mesh.hasTexCoords = false;
+        // Every vertex of a list its own values, numbered in order (the
+        // layout glTF is written from); a positions-only mesh numbers its
+        // corners by the values themselves.
+        for (size_t l = 0; l < lists.size(); ++l) {
+            SceneTriangles& list = lists[l];
+            if (list.corners.empty()) continue;
+            const Part& part = parts[l];
+            const PrimitiveData& d = data[part.primitive];
+            const uint32_t base = uint32_t(mesh.positions.size() / 3);
+            if (uint64_t(base) + (part.end - part.start) > INT32_MAX)
+                return failure_.Set(doc_.path, "mesh " + gm.name + " is too large");
+            if (l < entries.size() && PartOrder(*entries[l], mesh, d, part, base, list)) continue;
+            mesh.positions.insert(mesh.positions.end(), d.positions.begin() + long(part.start) * 3,
+                                  d.positions.begin() + long(part.end) * 3);
+            if (mesh.hasNormals)
+                mesh.normals.insert(mesh.normals.end(), d.normals.begin() + long(part.start) * 3,
+                                    d.normals.begin() + long(part.end) * 3);
+            if (mesh.hasTexCoords)
+                mesh.texCoords.insert(mesh.texCoords.end(), d.texCoords.begin() + long(part.start) * 2,
+                                      d.texCoords.begin() + long(part.end) * 2);
+            if (mesh.positionsOnly) {
+                for (uint32_t& c : list.corners) c = c - part.start + base;
+                continue;
+            }
+            for (uint32_t& c : list.corners) c -= part.start;
+            for (uint32_t v = part.start; v < part.end; ++v)
+                for (int k = 0; k < mesh.components; ++k) list.table.push_back(int32_t(base + v - part.start));
+        }
+        mesh.triangles = std::move(lists);
+        return true;
+    }
+
+    // A list of the tool's own with its part's vertices in the extras: the
+    // part vertex count, the part vertex of each glTF vertex (runs of start
+    // and length) and the values of the unused ones. Lays the part out as it
+    // was, its values after the mesh's; false (nothing changed) when the
+    // extras do not fit the primitive.
+    bool PartOrder(const Value& entry, SceneMesh& mesh, const PrimitiveData& d, const Part& part, uint32_t base,
+                   SceneTriangles& list) {
+        if (!entry.IsArray() || entry.Size() < 5 || !entry[2].IsUint() || !entry[3].IsArray() || !entry[4].IsArray())
+            return false;
+        const size_t used = part.end - part.start;
+        const size_t width = 3 + (mesh.hasNormals ? 3 : 0) + (mesh.hasTexCoords ? 2 : 0);
+        const size_t count = entry[2].GetUint();
+        const Value& runs = entry[3];
+        const Value& unused = entry[4];
+        if (count < used || (count - used) * width != unused.Size() || runs.Size() % 2 != 0 ||
+            uint64_t(base) + count > INT32_MAX)
+            return false;
+        std::vector<uint32_t> order;
+        std::vector<bool> taken(count, false);
+        for (rapidjson::SizeType r = 0; r < runs.Size(); r += 2) {
+            if (!runs[r].IsUint() || !runs[r + 1].IsUint()) return false;
+            const uint64_t start = runs[r].GetUint(), length = runs[r + 1].GetUint();
+            if (length > used - order.size() || start + length > count) return false;
+            for (uint64_t v = start; v < start + length; ++v) {
+                if (taken[size_t(v)]) return false;
+                taken[size_t(v)] = true;
+                order.push_back(uint32_t(v));
+            }
+        }
+        if (order.size() != used) return false;
+        for (rapidjson::SizeType i = 0; i < unused.Size(); ++i)
+            if (!unused[i].IsNumber()) return false;
+        // The part's values in part order, the unused ones from the extras.
+        std::vector<float> values(count * width);
+        for (size_t j = 0; j < used; ++j) {
+            float* out = &values[order[j] * width];
+            const size_t g = part.start + j;
+            for (size_t i = 0; i < 3; ++i) *out++ = d.positions[g * 3 + i];
+            if (mesh.hasNormals)
+                for (size_t i = 0; i < 3; ++i) *out++ = d.normals[g * 3 + i];
+            if (mesh.hasTexCoords)
+                for (size_t i = 0; i < 2; ++i) *out++ = d.texCoords[g * 2 + i];
+        }
+        rapidjson::SizeType next = 0;
+        for (size_t v = 0; v < count; ++v)
+            if (!taken[v])
+                for (size_t i = 0; i < width; ++i) values[v * width + i] = Finite(unused[next++].GetDouble());
+        for (size_t v = 0; v < count; ++v) {
+            const float* in = &values[v * width];
+            mesh.positions.insert(mesh.positions.end(), in, in + 3);
+            in += 3;
+            if (mesh.hasNormals) mesh.normals.insert(mesh.normals.end(), in, in + 3), in += 3;
+            if (mesh.hasTexCoords) mesh.texCoords.insert(mesh.texCoords.end(), in, in + 2);
+            // (A positions-only mesh numbers its corners by the values.)
+            for (int k = 0; k < mesh.components && !mesh.positionsOnly; ++k) list.table.push_back(int32_t(base + v));
+        }
+        for (uint32_t& c : list.corners) c = order[c - part.start] + (mesh.positionsOnly ? base : 0);
         return true;
     }
 

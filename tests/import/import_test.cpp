@@ -18,6 +18,7 @@
 #include "sample/sample_model.h"
 #include "scene/check_scene.h"
 #include "scene/conventions.h"
+#include "scene/scene_equal.h"
 #include "tests/support/test_util.h"
 
 namespace {
@@ -312,6 +313,15 @@ TEST(GltfImport, TheToolsOwnGltfReadsBackToTheSameScene) {
             const std::unique_ptr<Scene> read = ImportGltf(t.File(a).c_str(), &error);
             ASSERT_TRUE(read) << error;
             EXPECT_EQ(CheckScene(*read), std::vector<std::string>());
+            if (model != "rich") {
+                std::unique_ptr<Model> built = BuildSampleModel();
+                if (model == "sample") built->animation = BuildSampleAnimation();
+                ResolveJoints(*built);
+                CapturedOutput quiet;
+                SceneOptions options;
+                options.deduplicate = false;
+                EXPECT_EQ(SceneDifference(*BuildScene(*built, options), *read), "");
+            }
             {
                 CapturedOutput quiet;
                 ASSERT_TRUE(WriteGltfScene(*read, b.c_str()));
