@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "scene/conventions.h"
 
@@ -385,6 +386,38 @@ void WriteListVertices(Json& json, const SceneMesh& mesh, size_t l, const std::v
                 json.Double(at < streams[s]->size() && std::isfinite((*streams[s])[at]) ? (*streams[s])[at] : 0.0);
             }
         }
+    }
+    json.EndArray();
+    // The used vertices whose values glTF does not give back as held (a
+    // normal not of unit length, a V the flip rounds): each as its part
+    // vertex and its values.
+    json.StartArray();
+    auto same = [](float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    for (size_t i = begin; i < end; ++i) {
+        const size_t v = counts.partVertices[i];
+        const int32_t self[3] = {int32_t(v), int32_t(v), int32_t(v)};
+        const int32_t* numbers = list.table.empty() ? self : &list.table[v * width];
+        float raw[8], written[8];
+        size_t n = 0;
+        bool kept = true;
+        for (int s = 0; s < 3; ++s) {
+            if (!have[s]) continue;
+            const size_t number = size_t(numbers[n == 0 ? 0 : (s == 2 && mesh.hasNormals ? 2 : 1)]);
+            float out[3];
+            if (s == 0) PositionOf(mesh, numbers, out);
+            else if (s == 1) NormalOf(mesh, numbers, out);
+            else TexCoordOf(mesh, numbers, out), out[1] = 1.0f - out[1];
+            for (size_t c = 0; c < widths[s]; ++c) {
+                const size_t at = number * widths[s] + c;
+                raw[n] = at < streams[s]->size() ? (*streams[s])[at] : 0.0f;
+                written[n] = out[c];
+                kept = kept && (same(raw[n], written[n]) || !std::isfinite(raw[n]));
+                ++n;
+            }
+        }
+        if (kept) continue;
+        json.Uint64(v);
+        for (size_t c = 0; c < n; ++c) json.Double(std::isfinite(raw[c]) ? raw[c] : 0.0);
     }
     json.EndArray();
 }

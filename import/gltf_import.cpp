@@ -568,6 +568,15 @@ private:
         for (size_t v = 0; v < count; ++v)
             if (!taken[v])
                 for (size_t i = 0; i < width; ++i) values[v * width + i] = Finite(unused[next++].GetDouble());
+        // Used vertices whose values glTF does not give back as held.
+        if (entry.Size() > 5 && entry[5].IsArray() && entry[5].Size() % (width + 1) == 0) {
+            const Value& kept = entry[5];
+            for (rapidjson::SizeType at = 0; at < kept.Size(); at += rapidjson::SizeType(width + 1)) {
+                if (!kept[at].IsUint() || kept[at].GetUint() >= count) continue;
+                for (size_t i = 0; i < width; ++i)
+                    values[kept[at].GetUint() * width + i] = Finite(Number(&kept[at + 1 + rapidjson::SizeType(i)], 0));
+            }
+        }
         for (size_t v = 0; v < count; ++v) {
             const float* in = &values[v * width];
             mesh.positions.insert(mesh.positions.end(), in, in + 3);
