@@ -319,11 +319,12 @@ private:
         return true;
     }
 
-    // A scene mesh number the extras give, -1 when none (or one no
-    // document of this size could need).
+    // A scene mesh number the extras give, -1 when none (or past the
+    // meshes the document holds and lists).
+    size_t meshLimit_ = 0;
     int32_t MeshNumber(const Value* v) const {
         const int64_t m = Integer(v, -1);
-        return m >= 0 && uint64_t(m) <= doc_.meshes.size() + doc_.inputBytes ? int32_t(m) : -1;
+        return m >= 0 && uint64_t(m) < meshLimit_ ? int32_t(m) : -1;
     }
 
     bool Meshes(const Extras& sceneExtras) {
@@ -334,6 +335,8 @@ private:
         std::vector<double> unit(doc_.meshes.size(), 1 / kMetresPerUnit);
         std::vector<int32_t> extrasMesh(scene_->nodes.size(), -1);
         std::set<int32_t> used;
+        const Value* left = sceneExtras.Get("meshes");
+        meshLimit_ = doc_.meshes.size() + (left && left->IsArray() ? left->Size() : 0);
         for (size_t m = 0; m < doc_.meshes.size(); ++m) {
             const Extras extras(doc_.meshes[m].extras);
             sceneMeshOf[m] = MeshNumber(extras.Get("index"));
@@ -341,7 +344,6 @@ private:
             if (sceneMeshOf[m] >= 0) unit[m] = 1.0;
             if (!used.insert(sceneMeshOf[m]).second) sceneMeshOf[m] = -1;
         }
-        const Value* left = sceneExtras.Get("meshes");
         std::vector<std::pair<int32_t, const Value*>> leftOut;
         if (left && left->IsArray())
             for (const Value& v : left->GetArray()) {
@@ -609,7 +611,8 @@ private:
     // A curve of the extras into the scene at its index.
     void Curve(const Value& v, std::vector<bool>& have) {
         const int64_t index = Integer(Member(v, "index"), -1);
-        if (index < 0 || index > 1 << 20) return;
+        // (An index past the curves the extras hold names none.)
+        if (index < 0 || uint64_t(index) >= curveLimit_) return;
         if (size_t(index) >= scene_->curves.size()) {
             scene_->curves.resize(size_t(index) + 1);
             have.resize(size_t(index) + 1, false);
@@ -650,18 +653,22 @@ private:
         }
     }
 
+    size_t curveLimit_ = 0;
+
     bool Animations(const Extras& sceneExtras) {
         std::vector<bool> have;
+        std::vector<Extras> animationExtras;
+        for (const GltfAnimation& a : doc_.animations) animationExtras.emplace_back(a.extras);
+        auto countOf = [](const Value* list) { return list && list->IsArray() ? size_t(list->Size()) : 0; };
+        curveLimit_ = countOf(sceneExtras.Get("curves"));
+        for (const Extras& extras : animationExtras) curveLimit_ += countOf(extras.Get("curves"));
         auto curvesOf = [&](const Value* list) {
             if (list && list->IsArray())
                 for (const Value& c : list->GetArray()) Curve(c, have);
         };
         curvesOf(sceneExtras.Get("curves"));
         bool own = sceneExtras.Get("frameRate") != nullptr;
-        for (const GltfAnimation& a : doc_.animations) {
-            const Extras extras(a.extras);
-            curvesOf(extras.Get("curves"));
-        }
+        for (const Extras& extras : animationExtras) curvesOf(extras.Get("curves"));
         own = own && !scene_->curves.empty();
         const Value* clips = sceneExtras.Get("clips");
         if (clips && clips->IsArray()) {
