@@ -367,7 +367,7 @@ private:
             if (m < 0) m = meshCount++;
         scene_->meshes.resize(size_t(meshCount));
         for (size_t m = 0; m < doc_.meshes.size(); ++m)
-            if (!Mesh(doc_.meshes[m], unit[m], scene_->meshes[size_t(sceneMeshOf[m])])) return false;
+            if (!Mesh(doc_.meshes[m], m, unit[m], scene_->meshes[size_t(sceneMeshOf[m])])) return false;
         for (const auto& l : leftOut) {
             SceneMesh& mesh = scene_->meshes[size_t(l.first)];
             mesh.name = Text(Member(*l.second, "name"));
@@ -423,7 +423,8 @@ private:
         uint32_t start = 0, end = 0;
     };
 
-    bool Mesh(const GltfMesh& gm, double unit, SceneMesh& mesh) {
+    bool Mesh(const GltfMesh& gm, size_t index, double unit, SceneMesh& mesh) {
+        const std::string where = "meshes[" + std::to_string(index) + "]";
         const Extras extras(gm.extras);
         mesh.name = gm.name;
         mesh.positionsOnly = Flag(extras.Get("positionsOnly"));
@@ -443,7 +444,7 @@ private:
             if (!ReadAccessorFloats(doc_, position->second, d.positions, failure_)) return false;
             const uint64_t vertices = doc_.accessors[size_t(position->second)].count;
             if (doc_.accessors[size_t(position->second)].components != 3)
-                return failure_.Set(doc_.path, "mesh " + gm.name + ": positions are not three numbers each");
+                return failure_.Set(doc_.path, where + ": positions are not three numbers each");
             auto normal = p.attributes.find("NORMAL"), uv = p.attributes.find("TEXCOORD_0");
             if (normal != p.attributes.end() && !Stream(normal->second, 3, vertices, d.normals)) return false;
             if (uv != p.attributes.end() && !Stream(uv->second, 2, vertices, d.texCoords)) return false;
@@ -501,7 +502,7 @@ private:
             const PrimitiveData& d = data[part.primitive];
             const uint32_t base = uint32_t(mesh.positions.size() / 3);
             if (uint64_t(base) + (part.end - part.start) > INT32_MAX)
-                return failure_.Set(doc_.path, "mesh " + gm.name + " is too large");
+                return failure_.Set(doc_.path, where + " is too large");
             if (l < entries.size() && PartOrder(*entries[l], mesh, d, part, base, list)) continue;
             mesh.positions.insert(mesh.positions.end(), d.positions.begin() + long(part.start) * 3,
                                   d.positions.begin() + long(part.end) * 3);

@@ -97,8 +97,8 @@ std::string Dae(const std::vector<std::pair<std::string, std::string>>& edit = {
     return xml;
 }
 
-// Reads `file` as the later scene building will: the document, then every
-// primitive's positions and indices and every picture. The failure text, or
+// Reads `file` as the scene building does: a glTF into a scene (every
+// primitive's positions and indices, every picture). The failure text, or
 // "" when everything reads.
 std::string ReadAll(const std::string& file) {
     ReadFailure failure;
@@ -112,21 +112,10 @@ std::string ReadAll(const std::string& file) {
         PixelImage picture;
         return DecodePng(bytes.data(), bytes.size(), file, picture, failure) ? "" : failure.Text();
     }
-    GltfDocument doc;
-    if (!ReadGltfFile(file, doc, failure)) return failure.Text();
-    for (const GltfMesh& mesh : doc.meshes)
-        for (const GltfPrimitive& prim : mesh.primitives) {
-            std::vector<float> positions;
-            std::vector<uint32_t> indices;
-            if (!ReadAccessorFloats(doc, prim.attributes.at("POSITION"), positions, failure) ||
-                !ReadAccessorIndices(doc, prim.indices, positions.size() / 3, indices, failure))
-                return failure.Text();
-        }
-    for (const GltfImage& image : doc.images) {
-        PixelImage picture;
-        if (!DecodePng(image.data.data(), image.data.size(), image.file, picture, failure)) return failure.Text();
-    }
-    return "";
+    // A glTF as the importer reads it into a scene.
+    std::string error;
+    const std::unique_ptr<Scene> scene = ImportGltf(file.c_str(), &error);
+    return scene ? "" : error;
 }
 
 }  // namespace
@@ -183,6 +172,8 @@ TEST(Import, BadInputsFailWithTheFileAndTheReason) {
         {"node cycle", "d.gltf", text(Gltf({{"{\"name\":\"a\",\"children\":[1]},{\"name\":\"b\",\"mesh\":0}", "{\"name\":\"a\",\"children\":[1]},{\"name\":\"b\",\"children\":[0]}"}, {"\"nodes\":[0]", "\"nodes\":[]"}})),
          "d.gltf", "cycle"},
         {"broken PNG", "d.gltf", text(Gltf({{"t.png", "m.bin"}})), "m.bin", "not a PNG"},
+        {"positions of two numbers", "d.gltf", text(Gltf({{"\"count\":3,\"type\":\"VEC3\"", "\"count\":3,\"type\":\"VEC2\""}})),
+         "d.gltf", "positions are not three numbers each"},
         {"PNG larger than its file", "big.png", hugePng, "big.png", "cannot be held in a file"},
         {"PNG cut short", "cut.png", Bytes(png.begin(), png.end() - 20), "cut.png", "not a sound PNG"},
         {"DAE count beyond its array", "d.dae", text(Dae({{"count=\"3\" stride", "count=\"4\" stride"}})), "d.dae",
