@@ -116,21 +116,29 @@ private:
     std::unique_ptr<Scene> scene_;
     std::vector<double> unitOf_;  // per node: model units per glTF unit of its tree
 
+    // A name the encoders make file names of: its last path part only, so
+    // no document can place a file outside the output's folder.
+    static std::string FilePart(std::string name) {
+        name = name.substr(name.find_last_of("/\\:") + 1);
+        return name == "." || name == ".." ? "" : name;
+    }
+
     bool Images() {
         for (const GltfImage& gi : doc_.images) {
             SceneImage image;
             const Extras extras(gi.extras);
             if (!DecodePng(gi.data.data(), gi.data.size(), gi.file, image.picture, failure_)) return false;
-            std::string base = gi.name;
+            std::string base = FilePart(gi.name);
             if (base.empty()) {
-                base = gi.uri.substr(gi.uri.find_last_of("/\\") + 1);
+                base = FilePart(gi.uri);
                 base = base.substr(0, base.rfind('.'));
             }
+            if (base.empty()) base = "image" + std::to_string(scene_->images.size());
             image.key = base;
-            image.stem = extras.Get("stem") ? Text(extras.Get("stem")) : base;
-            image.output = Text(extras.Get("output"));
+            image.stem = extras.Get("stem") ? FilePart(Text(extras.Get("stem"))) : base;
+            image.output = FilePart(Text(extras.Get("output")));
             image.format = extras.Get("format") ? Text(extras.Get("format")) : "8888";
-            image.file = extras.Get("file") ? Text(extras.Get("file")) : base + ".tga";
+            image.file = extras.Get("file") ? FilePart(Text(extras.Get("file"))) : base + ".tga";
             const std::string kind = Text(extras.Get("kind"));
             image.kind = kind == "source" ? SceneImageKind::kSourceDump
                          : kind == "unused" ? SceneImageKind::kUnusedDump : SceneImageKind::kMap;

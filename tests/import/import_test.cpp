@@ -384,7 +384,8 @@ TEST(GltfImport, ForeignGltfIsReadForWhatItHolds) {
         EXPECT_EQ(scene->images[size_t(diffuse->image)].picture.pixels.size(), 24u);
     }
 
-    // An animation turning b a quarter about Z and moving the root a metre.
+    // An animation turning b a quarter about Z and moving the root a metre;
+    // a picture whose name climbs out of the folder is named by its last part.
     TempFolder t;
     t.Write("m.bin", Bin());
     t.Write("t.png", TrianglePng());
@@ -400,11 +401,14 @@ TEST(GltfImport, ForeignGltfIsReadForWhatItHolds) {
          "\"animations\":[{\"name\":\"Spin\",\"samplers\":[{\"input\":2,\"output\":3},{\"input\":2,\"output\":4}],"
          "\"channels\":[{\"sampler\":0,\"target\":{\"node\":1,\"path\":\"rotation\"}},"
          "{\"sampler\":1,\"target\":{\"node\":0,\"path\":\"translation\"}}]}]"},
+        {"{\"uri\":\"t.png\"}", "{\"name\":\"../../up/evil\",\"uri\":\"t.png\"}"},
     }));
     std::string error;
     const std::unique_ptr<Scene> scene = ImportGltf(file.c_str(), &error);
     ASSERT_TRUE(scene) << error;
     EXPECT_EQ(CheckScene(*scene), std::vector<std::string>());
+    ASSERT_EQ(scene->images.size(), 1u);
+    EXPECT_EQ(scene->images[0].file, "evil.tga");
     ASSERT_EQ(scene->clipList.size(), 1u);
     EXPECT_EQ(scene->clipList[0].name, "Spin");
     EXPECT_EQ(scene->clipList[0].end, 1.0);
