@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <set>
 
@@ -313,7 +315,7 @@ private:
         }
         const size_t n = index.size();
         if (p.mode == 4) {
-            corners.assign(index.begin(), index.begin() + long(n / 3 * 3));
+            corners.assign(index.begin(), index.begin() + ptrdiff_t(n / 3 * 3));
         } else if (p.mode == 5) {
             for (size_t i = 2; i < n; ++i) {
                 const bool even = i % 2 == 0;
@@ -486,7 +488,7 @@ private:
                 SceneTriangles& list = lists[l];
                 if (list.material != material || list.count <= 0 || !list.corners.empty()) continue;
                 const size_t take = std::min(corners.size() - at, size_t(list.count) * 3);
-                list.corners.assign(corners.begin() + long(at), corners.begin() + long(at + take));
+                list.corners.assign(corners.begin() + ptrdiff_t(at), corners.begin() + ptrdiff_t(at + take));
                 at += take;
                 uint32_t end = start;
                 for (uint32_t c : list.corners) end = std::max(end, c + 1);
@@ -512,14 +514,14 @@ private:
             if (uint64_t(base) + (part.end - part.start) > INT32_MAX)
                 return failure_.Set(doc_.path, where + " is too large");
             if (l < entries.size() && PartOrder(*entries[l], mesh, d, part, base, list)) continue;
-            mesh.positions.insert(mesh.positions.end(), d.positions.begin() + long(part.start) * 3,
-                                  d.positions.begin() + long(part.end) * 3);
+            mesh.positions.insert(mesh.positions.end(), d.positions.begin() + ptrdiff_t(part.start) * 3,
+                                  d.positions.begin() + ptrdiff_t(part.end) * 3);
             if (mesh.hasNormals)
-                mesh.normals.insert(mesh.normals.end(), d.normals.begin() + long(part.start) * 3,
-                                    d.normals.begin() + long(part.end) * 3);
+                mesh.normals.insert(mesh.normals.end(), d.normals.begin() + ptrdiff_t(part.start) * 3,
+                                    d.normals.begin() + ptrdiff_t(part.end) * 3);
             if (mesh.hasTexCoords)
-                mesh.texCoords.insert(mesh.texCoords.end(), d.texCoords.begin() + long(part.start) * 2,
-                                      d.texCoords.begin() + long(part.end) * 2);
+                mesh.texCoords.insert(mesh.texCoords.end(), d.texCoords.begin() + ptrdiff_t(part.start) * 2,
+                                      d.texCoords.begin() + ptrdiff_t(part.end) * 2);
             if (mesh.positionsOnly) {
                 for (uint32_t& c : list.corners) c = c - part.start + base;
                 continue;
