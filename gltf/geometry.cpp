@@ -344,35 +344,40 @@ namespace {
 // The vertices of list l as its primitive numbers them: each glTF vertex's
 // part vertex (runs of start and length), the part's vertex count, and the
 // values of the part vertices no triangle uses.
-void WriteListVertices(Json& json, const SceneMesh& mesh, size_t l, const std::vector<Primitive>& primitives,
-                       const Buffer& measured) {
+// A list no primitive holds (no triangles, or a mesh glTF leaves out) gives
+// all its part's vertices as unused ones.
+void WriteListVertices(Json& json, const SceneMesh& mesh, size_t l, const std::vector<Primitive>* primitives,
+                       const Buffer* measured) {
     const SceneTriangles& list = mesh.triangles[l];
     const Primitive* primitive = nullptr;
-    for (const Primitive& p : primitives)
-        if (p.material == list.material) primitive = &p;
-    if (!primitive || list.count <= 0 || primitive->counts >= measured.counts.size()) return;
+    if (primitives && list.count > 0)
+        for (const Primitive& p : *primitives)
+            if (p.material == list.material) primitive = &p;
     size_t k = 0;  // the list's place among its primitive's
     for (size_t i = 0; i < l; ++i) k += mesh.triangles[i].material == list.material && mesh.triangles[i].count > 0;
-    const PrimitiveCounts& counts = measured.counts[primitive->counts];
-    if (k >= counts.listEnds.size()) return;
-    const size_t begin = k ? counts.listEnds[k - 1] : 0, end = counts.listEnds[k];
-    const size_t width = size_t(mesh.components);
+    const PrimitiveCounts* counts = primitive && primitive->counts < measured->counts.size()
+                                        ? &measured->counts[primitive->counts] : nullptr;
+    if (counts && k >= counts->listEnds.size()) counts = nullptr;
+    const size_t begin = counts && k ? counts->listEnds[k - 1] : 0, end = counts ? counts->listEnds[k] : 0;
+    static const std::vector<uint32_t> kNone;
+    const std::vector<uint32_t>& partOf = counts ? counts->partVertices : kNone;
+    const size_t width = size_t(std::max(mesh.components, 1));
     const size_t partVertices = list.table.empty() ? mesh.positions.size() / 3 : list.table.size() / width;
     json.Uint64(partVertices);
     json.StartArray();
     std::vector<bool> used(partVertices, false);
     for (size_t i = begin; i < end;) {
         size_t run = 1;
-        while (i + run < end && counts.partVertices[i + run] == counts.partVertices[i] + run) ++run;
-        json.Uint(counts.partVertices[i]);
+        while (i + run < end && partOf[i + run] == partOf[i] + run) ++run;
+        json.Uint(partOf[i]);
         json.Uint64(run);
-        for (size_t r = 0; r < run; ++r) used[counts.partVertices[i] + r] = true;
+        for (size_t r = 0; r < run; ++r) used[partOf[i] + r] = true;
         i += run;
     }
     json.EndArray();
     json.StartArray();
     const std::vector<float>* streams[3] = {&mesh.positions, &mesh.normals, &mesh.texCoords};
-    const bool have[3] = {true, mesh.hasNormals, mesh.hasTexCoords};
+    const bool have[3] = {mesh.hasPositions, mesh.hasNormals, mesh.hasTexCoords};
     const size_t widths[3] = {3, 3, 2};
     for (size_t v = 0; v < partVertices; ++v) {
         if (used[v]) continue;
@@ -394,7 +399,7 @@ void WriteListVertices(Json& json, const SceneMesh& mesh, size_t l, const std::v
     json.StartArray();
     auto same = [](float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; };
     for (size_t i = begin; i < end; ++i) {
-        const size_t v = counts.partVertices[i];
+        const size_t v = partOf[i];
         const int32_t self[3] = {int32_t(v), int32_t(v), int32_t(v)};
         const int32_t* numbers = list.table.empty() ? self : &list.table[v * width];
         float raw[8], written[8];
@@ -436,6 +441,13 @@ void WriteMeshExtras(Json& json, const Scene& scene, size_t m, const std::vector
         Key(json, "positionsOnly");
         json.Bool(true);
     }
+    // The streams it has and the numbers a vertex takes (a mesh glTF has
+    // no primitive for may still hold values).
+    Key(json, "streams");
+    json.StartArray();
+    for (bool has : {mesh.hasPositions, mesh.hasNormals, mesh.hasTexCoords}) json.Bool(has);
+    json.Int(mesh.components);
+    json.EndArray();
     Key(json, "lists");
     json.StartArray();
     for (size_t l = 0; l < mesh.triangles.size(); ++l) {
@@ -443,7 +455,7 @@ void WriteMeshExtras(Json& json, const Scene& scene, size_t m, const std::vector
         json.StartArray();
         json.Int(list.material);
         json.Int64(list.count);
-        if (primitives) WriteListVertices(json, mesh, l, *primitives, *measured);
+        WriteListVertices(json, mesh, l, primitives, measured);
         json.EndArray();
     }
     json.EndArray();

@@ -382,7 +382,11 @@ private:
             SceneMesh& mesh = scene_->meshes[size_t(l.first)];
             mesh.name = Text(Member(*l.second, "name"));
             mesh.positionsOnly = Flag(Member(*l.second, "positionsOnly"));
-            mesh.triangles = Lists(Member(*l.second, "lists"));
+            std::vector<const Value*> entries;
+            std::vector<SceneTriangles> lists = Lists(Member(*l.second, "lists"), &entries);
+            Streams(Member(*l.second, "streams"), mesh);
+            for (size_t k = 0; k < lists.size(); ++k) PartOrder(*entries[k], mesh, nullptr, Part(), Values(mesh), lists[k]);
+            mesh.triangles = std::move(lists);
         }
         for (int32_t& m : extrasMesh)
             if (m >= meshCount) m = -1;
@@ -502,18 +506,23 @@ private:
                 list.count = int64_t(list.corners.size() / 3);
         mesh.components = mesh.hasPositions ? 1 + int(mesh.hasNormals) + int(mesh.hasTexCoords) : 0;
         if (!mesh.hasPositions) mesh.hasNormals = mesh.hasTexCoords = false;
+        if (ownLists && !Streams(extras.Get("streams"), mesh, true)) return failure_.Set(doc_.path, where + ": streams do not match its primitives");
         // Every vertex of a list its own values, numbered in order (the
         // layout glTF is written from); a positions-only mesh numbers its
         // corners by the values themselves.
         for (size_t l = 0; l < lists.size(); ++l) {
             SceneTriangles& list = lists[l];
-            if (list.corners.empty()) continue;
+            const uint32_t base = Values(mesh);
+            if (list.corners.empty()) {
+                // A part without triangles keeps its values from the extras.
+                if (l < entries.size()) PartOrder(*entries[l], mesh, nullptr, Part(), base, list);
+                continue;
+            }
             const Part& part = parts[l];
             const PrimitiveData& d = data[part.primitive];
-            const uint32_t base = uint32_t(mesh.positions.size() / 3);
             if (uint64_t(base) + (part.end - part.start) > INT32_MAX)
                 return failure_.Set(doc_.path, where + " is too large");
-            if (l < entries.size() && PartOrder(*entries[l], mesh, d, part, base, list)) continue;
+            if (l < entries.size() && PartOrder(*entries[l], mesh, &d, part, base, list)) continue;
             mesh.positions.insert(mesh.positions.end(), d.positions.begin() + ptrdiff_t(part.start) * 3,
                                   d.positions.begin() + ptrdiff_t(part.end) * 3);
             if (mesh.hasNormals)
@@ -539,12 +548,35 @@ private:
     // and length) and the values of the unused ones. Lays the part out as it
     // was, its values after the mesh's; false (nothing changed) when the
     // extras do not fit the primitive.
-    bool PartOrder(const Value& entry, SceneMesh& mesh, const PrimitiveData& d, const Part& part, uint32_t base,
+    // How many values each stream of the mesh holds (as many each).
+    static uint32_t Values(const SceneMesh& mesh) {
+        return uint32_t(mesh.hasPositions ? mesh.positions.size() / 3
+                        : mesh.hasNormals ? mesh.normals.size() / 3 : mesh.texCoords.size() / 2);
+    }
+
+    // The streams a mesh of the tool's own has ([positions, normals, texture
+    // coordinates, components]); with `check`, false when they differ from
+    // what its primitives gave.
+    static bool Streams(const Value* streams, SceneMesh& mesh, bool check = false) {
+        if (!streams || !streams->IsArray() || streams->Size() != 4 || !(*streams)[3].IsInt()) return true;
+        const bool has[3] = {Flag(&(*streams)[0]), Flag(&(*streams)[1]), Flag(&(*streams)[2])};
+        const int components = (*streams)[3].GetInt();
+        if (check && mesh.hasPositions && (has[0] != mesh.hasPositions || has[1] != mesh.hasNormals ||
+                                           has[2] != mesh.hasTexCoords || components != mesh.components))
+            return false;
+        if (components < 0 || components > 3) return true;
+        mesh.hasPositions = has[0], mesh.hasNormals = has[1], mesh.hasTexCoords = has[2];
+        mesh.components = components;
+        return true;
+    }
+
+    bool PartOrder(const Value& entry, SceneMesh& mesh, const PrimitiveData* d, const Part& part, uint32_t base,
                    SceneTriangles& list) {
         if (!entry.IsArray() || entry.Size() < 5 || !entry[2].IsUint() || !entry[3].IsArray() || !entry[4].IsArray())
             return false;
-        const size_t used = part.end - part.start;
-        const size_t width = 3 + (mesh.hasNormals ? 3 : 0) + (mesh.hasTexCoords ? 2 : 0);
+        const size_t used = d ? part.end - part.start : 0;
+        const size_t width = (mesh.hasPositions ? 3 : 0) + (mesh.hasNormals ? 3 : 0) + (mesh.hasTexCoords ? 2 : 0);
+        if (width == 0) return false;
         const size_t count = entry[2].GetUint();
         const Value& runs = entry[3];
         const Value& unused = entry[4];
@@ -571,11 +603,11 @@ private:
         for (size_t j = 0; j < used; ++j) {
             float* out = &values[order[j] * width];
             const size_t g = part.start + j;
-            for (size_t i = 0; i < 3; ++i) *out++ = d.positions[g * 3 + i];
+            for (size_t i = 0; i < 3; ++i) *out++ = d->positions[g * 3 + i];
             if (mesh.hasNormals)
-                for (size_t i = 0; i < 3; ++i) *out++ = d.normals[g * 3 + i];
+                for (size_t i = 0; i < 3; ++i) *out++ = d->normals[g * 3 + i];
             if (mesh.hasTexCoords)
-                for (size_t i = 0; i < 2; ++i) *out++ = d.texCoords[g * 2 + i];
+                for (size_t i = 0; i < 2; ++i) *out++ = d->texCoords[g * 2 + i];
         }
         rapidjson::SizeType next = 0;
         for (size_t v = 0; v < count; ++v)
@@ -592,8 +624,7 @@ private:
         }
         for (size_t v = 0; v < count; ++v) {
             const float* in = &values[v * width];
-            mesh.positions.insert(mesh.positions.end(), in, in + 3);
-            in += 3;
+            if (mesh.hasPositions) mesh.positions.insert(mesh.positions.end(), in, in + 3), in += 3;
             if (mesh.hasNormals) mesh.normals.insert(mesh.normals.end(), in, in + 3), in += 3;
             if (mesh.hasTexCoords) mesh.texCoords.insert(mesh.texCoords.end(), in, in + 2);
             // (A positions-only mesh numbers its corners by the values.)
