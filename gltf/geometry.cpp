@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "scene/conventions.h"
 
@@ -185,6 +186,7 @@ Primitive AddPrimitive(Buffer& buffer, const SceneMesh& mesh, int material, bool
     Primitive primitive;
     primitive.material = material;
     const bool writing = buffer.measured && buffer.nextCounts < buffer.measured->counts.size();
+    primitive.counts = writing ? buffer.nextCounts : buffer.counts.size();
     const PrimitiveCounts& counts = writing ? buffer.measured->counts[buffer.nextCounts++] : Measure(buffer, mesh, lists);
     const size_t vertices = counts.vertices, corners = counts.corners;
     if (corners == 0) return primitive;
@@ -291,7 +293,7 @@ std::vector<Primitive> AddMesh(Buffer& buffer, const Scene& scene, const SceneMe
 }
 
 void WriteMeshesJson(Json& json, const Scene& scene, const std::vector<int>& meshOf,
-                     const std::vector<std::vector<Primitive>>& meshes) {
+                     const std::vector<std::vector<Primitive>>& meshes, const Buffer& measured) {
     if (meshes.empty()) return;
     Key(json, "meshes");
     json.StartArray();
@@ -331,13 +333,104 @@ void WriteMeshesJson(Json& json, const Scene& scene, const std::vector<int>& mes
         }
         json.EndArray();
         Key(json, "extras");
-        WriteMeshExtras(json, scene, m);
+        WriteMeshExtras(json, scene, m, &meshes[size_t(meshOf[m])], &measured);
         json.EndObject();
     }
     json.EndArray();
 }
 
-void WriteMeshExtras(Json& json, const Scene& scene, size_t m) {
+namespace {
+
+// The vertices of list l as its primitive numbers them: each glTF vertex's
+// part vertex (runs of start and length), the part's vertex count, and the
+// values of the part vertices no triangle uses.
+// A list no primitive holds (no triangles, or a mesh glTF leaves out) gives
+// all its part's vertices as unused ones.
+void WriteListVertices(Json& json, const SceneMesh& mesh, size_t l, const std::vector<Primitive>* primitives,
+                       const Buffer* measured) {
+    const SceneTriangles& list = mesh.triangles[l];
+    const Primitive* primitive = nullptr;
+    if (primitives && list.count > 0)
+        for (const Primitive& p : *primitives)
+            if (p.material == list.material) primitive = &p;
+    size_t k = 0;  // the list's place among its primitive's
+    for (size_t i = 0; i < l; ++i) k += mesh.triangles[i].material == list.material && mesh.triangles[i].count > 0;
+    const PrimitiveCounts* counts = primitive && primitive->counts < measured->counts.size()
+                                        ? &measured->counts[primitive->counts] : nullptr;
+    if (counts && k >= counts->listEnds.size()) counts = nullptr;
+    const size_t begin = counts && k ? counts->listEnds[k - 1] : 0, end = counts ? counts->listEnds[k] : 0;
+    static const std::vector<uint32_t> kNone;
+    const std::vector<uint32_t>& partOf = counts ? counts->partVertices : kNone;
+    const size_t width = size_t(std::max(mesh.components, 1));
+    const size_t partVertices = list.table.empty() ? mesh.positions.size() / 3 : list.table.size() / width;
+    json.Uint64(partVertices);
+    json.StartArray();
+    std::vector<bool> used(partVertices, false);
+    for (size_t i = begin; i < end;) {
+        size_t run = 1;
+        while (i + run < end && partOf[i + run] == partOf[i] + run) ++run;
+        json.Uint(partOf[i]);
+        json.Uint64(run);
+        for (size_t r = 0; r < run; ++r) used[partOf[i] + r] = true;
+        i += run;
+    }
+    json.EndArray();
+    json.StartArray();
+    const std::vector<float>* streams[3] = {&mesh.positions, &mesh.normals, &mesh.texCoords};
+    const bool have[3] = {mesh.hasPositions, mesh.hasNormals, mesh.hasTexCoords};
+    const size_t widths[3] = {3, 3, 2};
+    for (size_t v = 0; v < partVertices; ++v) {
+        if (used[v]) continue;
+        size_t column = 0;
+        for (int s = 0; s < 3; ++s) {
+            if (!have[s]) continue;
+            const size_t number = list.table.empty() ? v : size_t(list.table[v * width + column]);
+            ++column;
+            for (size_t i = 0; i < widths[s]; ++i) {
+                const size_t at = number * widths[s] + i;
+                json.Double(at < streams[s]->size() && std::isfinite((*streams[s])[at]) ? (*streams[s])[at] : 0.0);
+            }
+        }
+    }
+    json.EndArray();
+    // The used vertices whose values glTF does not give back as held (a
+    // normal not of unit length, a V the flip rounds): each as its part
+    // vertex and its values.
+    json.StartArray();
+    auto same = [](float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    for (size_t i = begin; i < end; ++i) {
+        const size_t v = partOf[i];
+        const int32_t self[3] = {int32_t(v), int32_t(v), int32_t(v)};
+        const int32_t* numbers = list.table.empty() ? self : &list.table[v * width];
+        float raw[8], written[8];
+        size_t n = 0;
+        bool kept = true;
+        for (int s = 0; s < 3; ++s) {
+            if (!have[s]) continue;
+            const size_t number = size_t(numbers[n == 0 ? 0 : (s == 2 && mesh.hasNormals ? 2 : 1)]);
+            float out[3];
+            if (s == 0) PositionOf(mesh, numbers, out);
+            else if (s == 1) NormalOf(mesh, numbers, out);
+            else TexCoordOf(mesh, numbers, out), out[1] = 1.0f - out[1];
+            for (size_t c = 0; c < widths[s]; ++c) {
+                const size_t at = number * widths[s] + c;
+                raw[n] = at < streams[s]->size() ? (*streams[s])[at] : 0.0f;
+                written[n] = out[c];
+                kept = kept && (same(raw[n], written[n]) || !std::isfinite(raw[n]));
+                ++n;
+            }
+        }
+        if (kept) continue;
+        json.Uint64(v);
+        for (size_t c = 0; c < n; ++c) json.Double(std::isfinite(raw[c]) ? raw[c] : 0.0);
+    }
+    json.EndArray();
+}
+
+}  // namespace
+
+void WriteMeshExtras(Json& json, const Scene& scene, size_t m, const std::vector<Primitive>* primitives,
+                     const Buffer* measured) {
     const SceneMesh& mesh = scene.meshes[m];
     json.StartObject();
     Key(json, "index");
@@ -348,12 +441,21 @@ void WriteMeshExtras(Json& json, const Scene& scene, size_t m) {
         Key(json, "positionsOnly");
         json.Bool(true);
     }
+    // The streams it has and the numbers a vertex takes (a mesh glTF has
+    // no primitive for may still hold values).
+    Key(json, "streams");
+    json.StartArray();
+    for (bool has : {mesh.hasPositions, mesh.hasNormals, mesh.hasTexCoords}) json.Bool(has);
+    json.Int(mesh.components);
+    json.EndArray();
     Key(json, "lists");
     json.StartArray();
-    for (const SceneTriangles& list : mesh.triangles) {
+    for (size_t l = 0; l < mesh.triangles.size(); ++l) {
+        const SceneTriangles& list = mesh.triangles[l];
         json.StartArray();
         json.Int(list.material);
         json.Int64(list.count);
+        WriteListVertices(json, mesh, l, primitives, measured);
         json.EndArray();
     }
     json.EndArray();

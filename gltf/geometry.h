@@ -13,6 +13,7 @@ namespace gltf {
 
 struct Primitive {
     int material;
+    size_t counts = 0;  // its entry in the measuring buffer's counts
     int position = -1, normal = -1, texCoord = -1, tangent = -1, indices = -1;
 };
 
@@ -31,11 +32,14 @@ std::vector<Primitive> AddMesh(Buffer& buffer, const Scene& scene, const SceneMe
 // "meshes": each scene mesh m with meshOf[m] >= 0 and its primitives
 // meshes[meshOf[m]]; nothing when there are none.
 void WriteMeshesJson(Json& json, const Scene& scene, const std::vector<int>& meshOf,
-                     const std::vector<std::vector<Primitive>>& meshes);
+                     const std::vector<std::vector<Primitive>>& meshes, const Buffer& measured);
 
 // A mesh's extras: its number and name in the scene and its triangle lists,
 // each as its material and triangle count (a primitive holds the lists of
-// its material in this order).
-void WriteMeshExtras(Json& json, const Scene& scene, size_t m);
+// its material in this order); with the mesh's primitives, also each list's
+// vertex count, the vertex each of its glTF vertices is (runs of start and
+// length) and the values of those no triangle uses, as the scene holds them.
+void WriteMeshExtras(Json& json, const Scene& scene, size_t m, const std::vector<Primitive>* primitives = nullptr,
+                     const Buffer* measured = nullptr);
 
 }  // namespace gltf

@@ -168,8 +168,10 @@ void WriteNodesJson(Json& json, const Scene& scene, const std::vector<int>& mesh
     // scene holds it (centimetres and Euler angles, exact), the scene's mesh
     // (also one glTF leaves out for want of triangles) and the materials the
     // node binds, in order.
-    const bool placed = node.translation[0] != 0 || node.translation[1] != 0 || node.translation[2] != 0 ||
-                        node.rotation[0] != 0 || node.rotation[1] != 0 || node.rotation[2] != 0;
+    bool placed = false;  // (a -0 counts: it is kept as held)
+    for (int i = 0; i < 3; ++i)
+        placed = placed || node.translation[i] != 0 || node.rotation[i] != 0 || std::signbit(node.translation[i]) ||
+                 std::signbit(node.rotation[i]);
     if (node.nameOnly || placed || node.mesh >= 0 || !node.materials.empty()) {
         Key(json, "extras");
         json.StartObject();
@@ -206,7 +208,7 @@ void WriteDocumentJson(Json& json, const Content& content, const Layout& layout,
     json.StartObject();
     WriteSceneJson(json, content, layout);
     WriteNodesJson(json, content.scene, layout.meshOf);
-    WriteMeshesJson(json, content.scene, layout.meshOf, layout.meshes);
+    WriteMeshesJson(json, content.scene, layout.meshOf, layout.meshes, buffer);
     WriteMaterialsJson(json, content.scene, layout.images.imageOf);
     WriteImagesJson(json, content.scene, layout.images, content.target.binary);
     WriteAnimationsJson(json, content.scene, content.ranges, layout.animations);

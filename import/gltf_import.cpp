@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <set>
 
@@ -115,19 +117,27 @@ private:
     std::unique_ptr<Scene> scene_;
     std::vector<double> unitOf_;  // per node: model units per glTF unit of its tree
 
+    // A name the encoders make file names of: its last path part only, so
+    // no document can place a file outside the output's folder.
+    static std::string FilePart(std::string name) {
+        name = name.substr(name.find_last_of("/\\:") + 1);
+        return name == "." || name == ".." ? "" : name;
+    }
+
     bool Images() {
         for (const GltfImage& gi : doc_.images) {
             SceneImage image;
             const Extras extras(gi.extras);
             if (!DecodePng(gi.data.data(), gi.data.size(), gi.file, image.picture, failure_)) return false;
-            std::string base = gi.name;
+            std::string base = FilePart(gi.name);
             if (base.empty()) {
-                base = gi.uri.substr(gi.uri.find_last_of("/\\") + 1);
+                base = FilePart(gi.uri);
                 base = base.substr(0, base.rfind('.'));
             }
+            if (base.empty()) base = "image" + std::to_string(scene_->images.size());
             image.key = base;
-            image.stem = extras.Get("stem") ? Text(extras.Get("stem")) : base;
-            image.output = Text(extras.Get("output"));
+            image.stem = extras.Get("stem") ? FilePart(Text(extras.Get("stem"))) : base;
+            image.output = FilePart(Text(extras.Get("output")));
             image.format = extras.Get("format") ? Text(extras.Get("format")) : "8888";
             const std::string kind = Text(extras.Get("kind"));
             image.kind = kind == "source" ? SceneImageKind::kSourceDump
@@ -235,6 +245,8 @@ private:
         } else {
             for (int i = 0; i < 3; ++i) place[i] = float(t[i] * unitOf_[n]);
         }
+        // (An angle of -0 from the decomposition is the scene's 0.)
+        for (float& v : place) v += 0.0f;
         Numbers(extras.Get("place"), place, 6);
         for (int i = 0; i < 3; ++i) {
             node.translation[i] = std::isfinite(place[i]) ? place[i] : 0;
@@ -301,7 +313,7 @@ private:
         }
         const size_t n = index.size();
         if (p.mode == 4) {
-            corners.assign(index.begin(), index.begin() + long(n / 3 * 3));
+            corners.assign(index.begin(), index.begin() + ptrdiff_t(n / 3 * 3));
         } else if (p.mode == 5) {
             for (size_t i = 2; i < n; ++i) {
                 const bool even = i % 2 == 0;
@@ -315,11 +327,12 @@ private:
         return true;
     }
 
-    // A scene mesh number the extras give, -1 when none (or one no
-    // document of this size could need).
+    // A scene mesh number the extras give, -1 when none (or past the
+    // meshes the document holds and lists).
+    size_t meshLimit_ = 0;
     int32_t MeshNumber(const Value* v) const {
         const int64_t m = Integer(v, -1);
-        return m >= 0 && uint64_t(m) <= doc_.meshes.size() + doc_.inputBytes ? int32_t(m) : -1;
+        return m >= 0 && uint64_t(m) < meshLimit_ ? int32_t(m) : -1;
     }
 
     bool Meshes(const Extras& sceneExtras) {
@@ -330,6 +343,8 @@ private:
         std::vector<double> unit(doc_.meshes.size(), 1 / kMetresPerUnit);
         std::vector<int32_t> extrasMesh(scene_->nodes.size(), -1);
         std::set<int32_t> used;
+        const Value* left = sceneExtras.Get("meshes");
+        meshLimit_ = doc_.meshes.size() + (left && left->IsArray() ? left->Size() : 0);
         for (size_t m = 0; m < doc_.meshes.size(); ++m) {
             const Extras extras(doc_.meshes[m].extras);
             sceneMeshOf[m] = MeshNumber(extras.Get("index"));
@@ -337,7 +352,6 @@ private:
             if (sceneMeshOf[m] >= 0) unit[m] = 1.0;
             if (!used.insert(sceneMeshOf[m]).second) sceneMeshOf[m] = -1;
         }
-        const Value* left = sceneExtras.Get("meshes");
         std::vector<std::pair<int32_t, const Value*>> leftOut;
         if (left && left->IsArray())
             for (const Value& v : left->GetArray()) {
@@ -361,12 +375,16 @@ private:
             if (m < 0) m = meshCount++;
         scene_->meshes.resize(size_t(meshCount));
         for (size_t m = 0; m < doc_.meshes.size(); ++m)
-            if (!Mesh(doc_.meshes[m], unit[m], scene_->meshes[size_t(sceneMeshOf[m])])) return false;
+            if (!Mesh(doc_.meshes[m], m, unit[m], scene_->meshes[size_t(sceneMeshOf[m])])) return false;
         for (const auto& l : leftOut) {
             SceneMesh& mesh = scene_->meshes[size_t(l.first)];
             mesh.name = Text(Member(*l.second, "name"));
             mesh.positionsOnly = Flag(Member(*l.second, "positionsOnly"));
-            mesh.triangles = Lists(Member(*l.second, "lists"));
+            std::vector<const Value*> entries;
+            std::vector<SceneTriangles> lists = Lists(Member(*l.second, "lists"), &entries);
+            Streams(Member(*l.second, "streams"), mesh);
+            for (size_t k = 0; k < lists.size(); ++k) PartOrder(*entries[k], mesh, nullptr, Part(), Values(mesh), lists[k]);
+            mesh.triangles = std::move(lists);
         }
         for (int32_t& m : extrasMesh)
             if (m >= meshCount) m = -1;
@@ -392,12 +410,13 @@ private:
 
     // The triangle lists the extras give, each as material and triangle
     // count (their corners come from the primitives).
-    std::vector<SceneTriangles> Lists(const Value* given) const {
+    std::vector<SceneTriangles> Lists(const Value* given, std::vector<const Value*>* entries = nullptr) const {
         std::vector<SceneTriangles> lists;
         if (given && given->IsArray())
             for (const Value& l : given->GetArray()) {
                 SceneTriangles list;
-                if (l.IsArray() && l.Size() == 2) {
+                if (entries) entries->push_back(&l);
+                if (l.IsArray() && l.Size() >= 2) {
                     list.material = IndexIn(&l[0], scene_->materials.size());
                     list.count = std::max<int64_t>(0, Integer(&l[1], 0));
                 }
@@ -406,7 +425,18 @@ private:
         return lists;
     }
 
-    bool Mesh(const GltfMesh& gm, double unit, SceneMesh& mesh) {
+    // A primitive's vertices as the scene holds values.
+    struct PrimitiveData {
+        std::vector<float> positions, normals, texCoords;
+    };
+    // Where a list's vertices are: a range of one primitive's.
+    struct Part {
+        size_t primitive = 0;
+        uint32_t start = 0, end = 0;
+    };
+
+    bool Mesh(const GltfMesh& gm, size_t index, double unit, SceneMesh& mesh) {
+        const std::string where = "meshes[" + std::to_string(index) + "]";
         const Extras extras(gm.extras);
         mesh.name = gm.name;
         mesh.positionsOnly = Flag(extras.Get("positionsOnly"));
@@ -414,65 +444,191 @@ private:
             mesh.hasNormals = mesh.hasNormals || p.attributes.count("NORMAL");
             mesh.hasTexCoords = mesh.hasTexCoords || p.attributes.count("TEXCOORD_0");
         }
-        std::vector<SceneTriangles> lists = Lists(extras.Get("lists"));
+        std::vector<const Value*> entries;
+        std::vector<SceneTriangles> lists = Lists(extras.Get("lists"), &entries);
         const bool ownLists = !lists.empty();
+        std::vector<Part> parts(lists.size());
+        std::vector<PrimitiveData> data;
         for (const GltfPrimitive& p : gm.primitives) {
             auto position = p.attributes.find("POSITION");
             if (position == p.attributes.end() || (p.mode != 4 && p.mode != 5 && p.mode != 6)) continue;
-            std::vector<float> values, normals, uvs;
-            if (!ReadAccessorFloats(doc_, position->second, values, failure_)) return false;
+            PrimitiveData d;
+            if (!ReadAccessorFloats(doc_, position->second, d.positions, failure_)) return false;
             const uint64_t vertices = doc_.accessors[size_t(position->second)].count;
             if (doc_.accessors[size_t(position->second)].components != 3)
-                return failure_.Set(doc_.path, "mesh " + gm.name + ": positions are not three numbers each");
+                return failure_.Set(doc_.path, where + ": positions are not three numbers each");
             auto normal = p.attributes.find("NORMAL"), uv = p.attributes.find("TEXCOORD_0");
-            if (normal != p.attributes.end() && !Stream(normal->second, 3, vertices, normals)) return false;
-            if (uv != p.attributes.end() && !Stream(uv->second, 2, vertices, uvs)) return false;
+            if (normal != p.attributes.end() && !Stream(normal->second, 3, vertices, d.normals)) return false;
+            if (uv != p.attributes.end() && !Stream(uv->second, 2, vertices, d.texCoords)) return false;
             std::vector<uint32_t> corners;
             if (!Corners(p, vertices, corners)) return false;
-            const uint32_t base = uint32_t(mesh.positions.size() / 3);
-            if (uint64_t(base) + vertices > UINT32_MAX) return failure_.Set(doc_.path, "mesh " + gm.name + " is too large");
             mesh.hasPositions = true;
-            for (float v : values) mesh.positions.push_back(Finite(v * unit));
-            for (float& v : normals) v = Finite(v);
-            for (float& v : uvs) v = Finite(v);
-            if (mesh.hasNormals) {
-                if (normals.empty()) normals.assign(size_t(vertices) * 3, 0.0f);
-                mesh.normals.insert(mesh.normals.end(), normals.begin(), normals.end());
-            }
-            if (mesh.hasTexCoords) {
-                if (uvs.empty()) uvs.assign(size_t(vertices) * 2, 0.0f);
-                // glTF's V runs down the picture, the scene's up.
-                for (size_t i = 1; i < uvs.size(); i += 2) uvs[i] = 1.0f - uvs[i];
-                mesh.texCoords.insert(mesh.texCoords.end(), uvs.begin(), uvs.end());
-            }
-            for (uint32_t& c : corners) c += base;
+            for (float& v : d.positions) v = Finite(v * unit);
+            for (float& v : d.normals) v = Finite(v);
+            for (float& v : d.texCoords) v = Finite(v);
+            if (mesh.hasNormals && d.normals.empty()) d.normals.assign(size_t(vertices) * 3, 0.0f);
+            if (mesh.hasTexCoords && d.texCoords.empty()) d.texCoords.assign(size_t(vertices) * 2, 0.0f);
+            // glTF's V runs down the picture, the scene's up.
+            for (size_t i = 1; i < d.texCoords.size(); i += 2) d.texCoords[i] = 1.0f - d.texCoords[i];
             const int32_t material = p.material >= 0 && size_t(p.material) < scene_->materials.size() ? p.material : -1;
+            const size_t primitive = data.size();
+            data.push_back(std::move(d));
             if (!ownLists) {
                 SceneTriangles list;
                 list.material = material;
                 list.count = int64_t(corners.size() / 3);
                 list.corners = std::move(corners);
-                mesh.triangles.push_back(std::move(list));
+                lists.push_back(std::move(list));
+                parts.push_back({primitive, 0, uint32_t(vertices)});
                 continue;
             }
-            // The tool's primitive holds its material's lists in order.
+            // The tool's primitive holds its material's lists in order, each
+            // list's vertices after the last list's (numbered by first use).
             size_t at = 0;
-            for (SceneTriangles& list : lists) {
+            uint32_t start = 0;
+            for (size_t l = 0; l < lists.size(); ++l) {
+                SceneTriangles& list = lists[l];
                 if (list.material != material || list.count <= 0 || !list.corners.empty()) continue;
                 const size_t take = std::min(corners.size() - at, size_t(list.count) * 3);
-                list.corners.assign(corners.begin() + long(at), corners.begin() + long(at + take));
+                list.corners.assign(corners.begin() + ptrdiff_t(at), corners.begin() + ptrdiff_t(at + take));
                 at += take;
+                uint32_t end = start;
+                for (uint32_t c : list.corners) end = std::max(end, c + 1);
+                parts[l] = {primitive, start, end};
+                start = end;
             }
         }
-        if (ownLists) {
-            // A list whose triangles the document does not hold has none.
-            for (SceneTriangles& list : lists)
-                if (mesh.hasPositions && list.corners.size() != size_t(list.count) * 3)
-                    list.count = int64_t(list.corners.size() / 3);
-            mesh.triangles = std::move(lists);
-        }
+        // A list whose triangles the document does not hold has none.
+        for (SceneTriangles& list : lists)
+            if (mesh.hasPositions && list.corners.size() != size_t(list.count) * 3)
+                list.count = int64_t(list.corners.size() / 3);
         mesh.components = mesh.hasPositions ? 1 + int(mesh.hasNormals) + int(mesh.hasTexCoords) : 0;
         if (!mesh.hasPositions) mesh.hasNormals = mesh.hasTexCoords = false;
+        if (ownLists && !Streams(extras.Get("streams"), mesh, true)) return failure_.Set(doc_.path, where + ": streams do not match its primitives");
+        // Every vertex of a list its own values, numbered in order (the
+        // layout glTF is written from); a positions-only mesh numbers its
+        // corners by the values themselves.
+        for (size_t l = 0; l < lists.size(); ++l) {
+            SceneTriangles& list = lists[l];
+            const uint32_t base = Values(mesh);
+            if (list.corners.empty()) {
+                // A part without triangles keeps its values from the extras.
+                if (l < entries.size()) PartOrder(*entries[l], mesh, nullptr, Part(), base, list);
+                continue;
+            }
+            const Part& part = parts[l];
+            const PrimitiveData& d = data[part.primitive];
+            if (uint64_t(base) + (part.end - part.start) > INT32_MAX)
+                return failure_.Set(doc_.path, where + " is too large");
+            if (l < entries.size() && PartOrder(*entries[l], mesh, &d, part, base, list)) continue;
+            mesh.positions.insert(mesh.positions.end(), d.positions.begin() + ptrdiff_t(part.start) * 3,
+                                  d.positions.begin() + ptrdiff_t(part.end) * 3);
+            if (mesh.hasNormals)
+                mesh.normals.insert(mesh.normals.end(), d.normals.begin() + ptrdiff_t(part.start) * 3,
+                                    d.normals.begin() + ptrdiff_t(part.end) * 3);
+            if (mesh.hasTexCoords)
+                mesh.texCoords.insert(mesh.texCoords.end(), d.texCoords.begin() + ptrdiff_t(part.start) * 2,
+                                      d.texCoords.begin() + ptrdiff_t(part.end) * 2);
+            if (mesh.positionsOnly) {
+                for (uint32_t& c : list.corners) c = c - part.start + base;
+                continue;
+            }
+            for (uint32_t& c : list.corners) c -= part.start;
+            for (uint32_t v = part.start; v < part.end; ++v)
+                for (int k = 0; k < mesh.components; ++k) list.table.push_back(int32_t(base + v - part.start));
+        }
+        mesh.triangles = std::move(lists);
+        return true;
+    }
+
+    // A list of the tool's own with its part's vertices in the extras: the
+    // part vertex count, the part vertex of each glTF vertex (runs of start
+    // and length) and the values of the unused ones. Lays the part out as it
+    // was, its values after the mesh's; false (nothing changed) when the
+    // extras do not fit the primitive.
+    // How many values each stream of the mesh holds (as many each).
+    static uint32_t Values(const SceneMesh& mesh) {
+        return uint32_t(mesh.hasPositions ? mesh.positions.size() / 3
+                        : mesh.hasNormals ? mesh.normals.size() / 3 : mesh.texCoords.size() / 2);
+    }
+
+    // The streams a mesh of the tool's own has ([positions, normals, texture
+    // coordinates, components]); with `check`, false when they differ from
+    // what its primitives gave.
+    static bool Streams(const Value* streams, SceneMesh& mesh, bool check = false) {
+        if (!streams || !streams->IsArray() || streams->Size() != 4 || !(*streams)[3].IsInt()) return true;
+        const bool has[3] = {Flag(&(*streams)[0]), Flag(&(*streams)[1]), Flag(&(*streams)[2])};
+        const int components = (*streams)[3].GetInt();
+        if (check && mesh.hasPositions && (has[0] != mesh.hasPositions || has[1] != mesh.hasNormals ||
+                                           has[2] != mesh.hasTexCoords || components != mesh.components))
+            return false;
+        if (components < 0 || components > 3) return true;
+        mesh.hasPositions = has[0], mesh.hasNormals = has[1], mesh.hasTexCoords = has[2];
+        mesh.components = components;
+        return true;
+    }
+
+    bool PartOrder(const Value& entry, SceneMesh& mesh, const PrimitiveData* d, const Part& part, uint32_t base,
+                   SceneTriangles& list) {
+        if (!entry.IsArray() || entry.Size() < 5 || !entry[2].IsUint() || !entry[3].IsArray() || !entry[4].IsArray())
+            return false;
+        const size_t used = d ? part.end - part.start : 0;
+        const size_t width = (mesh.hasPositions ? 3 : 0) + (mesh.hasNormals ? 3 : 0) + (mesh.hasTexCoords ? 2 : 0);
+        if (width == 0) return false;
+        const size_t count = entry[2].GetUint();
+        const Value& runs = entry[3];
+        const Value& unused = entry[4];
+        if (count < used || (count - used) * width != unused.Size() || runs.Size() % 2 != 0 ||
+            uint64_t(base) + count > INT32_MAX)
+            return false;
+        std::vector<uint32_t> order;
+        std::vector<bool> taken(count, false);
+        for (rapidjson::SizeType r = 0; r < runs.Size(); r += 2) {
+            if (!runs[r].IsUint() || !runs[r + 1].IsUint()) return false;
+            const uint64_t start = runs[r].GetUint(), length = runs[r + 1].GetUint();
+            if (length > used - order.size() || start + length > count) return false;
+            for (uint64_t v = start; v < start + length; ++v) {
+                if (taken[size_t(v)]) return false;
+                taken[size_t(v)] = true;
+                order.push_back(uint32_t(v));
+            }
+        }
+        if (order.size() != used) return false;
+        for (rapidjson::SizeType i = 0; i < unused.Size(); ++i)
+            if (!unused[i].IsNumber()) return false;
+        // The part's values in part order, the unused ones from the extras.
+        std::vector<float> values(count * width);
+        for (size_t j = 0; j < used; ++j) {
+            float* out = &values[order[j] * width];
+            const size_t g = part.start + j;
+            for (size_t i = 0; i < 3; ++i) *out++ = d->positions[g * 3 + i];
+            if (mesh.hasNormals)
+                for (size_t i = 0; i < 3; ++i) *out++ = d->normals[g * 3 + i];
+            if (mesh.hasTexCoords)
+                for (size_t i = 0; i < 2; ++i) *out++ = d->texCoords[g * 2 + i];
+        }
+        rapidjson::SizeType next = 0;
+        for (size_t v = 0; v < count; ++v)
+            if (!taken[v])
+                for (size_t i = 0; i < width; ++i) values[v * width + i] = Finite(unused[next++].GetDouble());
+        // Used vertices whose values glTF does not give back as held.
+        if (entry.Size() > 5 && entry[5].IsArray() && entry[5].Size() % (width + 1) == 0) {
+            const Value& kept = entry[5];
+            for (rapidjson::SizeType at = 0; at < kept.Size(); at += rapidjson::SizeType(width + 1)) {
+                if (!kept[at].IsUint() || kept[at].GetUint() >= count) continue;
+                for (size_t i = 0; i < width; ++i)
+                    values[kept[at].GetUint() * width + i] = Finite(Number(&kept[at + 1 + rapidjson::SizeType(i)], 0));
+            }
+        }
+        for (size_t v = 0; v < count; ++v) {
+            const float* in = &values[v * width];
+            if (mesh.hasPositions) mesh.positions.insert(mesh.positions.end(), in, in + 3), in += 3;
+            if (mesh.hasNormals) mesh.normals.insert(mesh.normals.end(), in, in + 3), in += 3;
+            if (mesh.hasTexCoords) mesh.texCoords.insert(mesh.texCoords.end(), in, in + 2);
+            // (A positions-only mesh numbers its corners by the values.)
+            for (int k = 0; k < mesh.components && !mesh.positionsOnly; ++k) list.table.push_back(int32_t(base + v));
+        }
+        for (uint32_t& c : list.corners) c = order[c - part.start] + (mesh.positionsOnly ? base : 0);
         return true;
     }
 
@@ -495,7 +651,8 @@ private:
     // A curve of the extras into the scene at its index.
     void Curve(const Value& v, std::vector<bool>& have) {
         const int64_t index = Integer(Member(v, "index"), -1);
-        if (index < 0 || index > 1 << 20) return;
+        // (An index past the curves the extras hold names none.)
+        if (index < 0 || uint64_t(index) >= curveLimit_) return;
         if (size_t(index) >= scene_->curves.size()) {
             scene_->curves.resize(size_t(index) + 1);
             have.resize(size_t(index) + 1, false);
@@ -536,18 +693,22 @@ private:
         }
     }
 
+    size_t curveLimit_ = 0;
+
     bool Animations(const Extras& sceneExtras) {
         std::vector<bool> have;
+        std::vector<Extras> animationExtras;
+        for (const GltfAnimation& a : doc_.animations) animationExtras.emplace_back(a.extras);
+        auto countOf = [](const Value* list) { return list && list->IsArray() ? size_t(list->Size()) : 0; };
+        curveLimit_ = countOf(sceneExtras.Get("curves"));
+        for (const Extras& extras : animationExtras) curveLimit_ += countOf(extras.Get("curves"));
         auto curvesOf = [&](const Value* list) {
             if (list && list->IsArray())
                 for (const Value& c : list->GetArray()) Curve(c, have);
         };
         curvesOf(sceneExtras.Get("curves"));
         bool own = sceneExtras.Get("frameRate") != nullptr;
-        for (const GltfAnimation& a : doc_.animations) {
-            const Extras extras(a.extras);
-            curvesOf(extras.Get("curves"));
-        }
+        for (const Extras& extras : animationExtras) curvesOf(extras.Get("curves"));
         own = own && !scene_->curves.empty();
         const Value* clips = sceneExtras.Get("clips");
         if (clips && clips->IsArray()) {

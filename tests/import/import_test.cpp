@@ -5,9 +5,12 @@
 #include <cstring>
 
 #include <cmath>
+#include <map>
+#include <set>
 #include <filesystem>
 
 #include "core/output.h"
+#include "gltf/animations.h"
 #include "gltf/gltf_writer.h"
 #include "gltf/png.h"
 #include "import/dae_document.h"
@@ -19,6 +22,7 @@
 #include "sample/sample_model.h"
 #include "scene/check_scene.h"
 #include "scene/conventions.h"
+#include "scene/scene_equal.h"
 #include "tests/support/test_util.h"
 #include "texture/tga_writer.h"
 
@@ -98,8 +102,8 @@ std::string Dae(const std::vector<std::pair<std::string, std::string>>& edit = {
     return xml;
 }
 
-// Reads `file` as the later scene building will: the document, then every
-// primitive's positions and indices and every picture. The failure text, or
+// Reads `file` as the scene building does: a glTF into a scene (every
+// primitive's positions and indices, every picture). The failure text, or
 // "" when everything reads.
 std::string ReadAll(const std::string& file) {
     ReadFailure failure;
@@ -113,21 +117,10 @@ std::string ReadAll(const std::string& file) {
         PixelImage picture;
         return DecodePng(bytes.data(), bytes.size(), file, picture, failure) ? "" : failure.Text();
     }
-    GltfDocument doc;
-    if (!ReadGltfFile(file, doc, failure)) return failure.Text();
-    for (const GltfMesh& mesh : doc.meshes)
-        for (const GltfPrimitive& prim : mesh.primitives) {
-            std::vector<float> positions;
-            std::vector<uint32_t> indices;
-            if (!ReadAccessorFloats(doc, prim.attributes.at("POSITION"), positions, failure) ||
-                !ReadAccessorIndices(doc, prim.indices, positions.size() / 3, indices, failure))
-                return failure.Text();
-        }
-    for (const GltfImage& image : doc.images) {
-        PixelImage picture;
-        if (!DecodePng(image.data.data(), image.data.size(), image.file, picture, failure)) return failure.Text();
-    }
-    return "";
+    // A glTF as the importer reads it into a scene.
+    std::string error;
+    const std::unique_ptr<Scene> scene = ImportGltf(file.c_str(), &error);
+    return scene ? "" : error;
 }
 
 }  // namespace
@@ -184,6 +177,8 @@ TEST(Import, BadInputsFailWithTheFileAndTheReason) {
         {"node cycle", "d.gltf", text(Gltf({{"{\"name\":\"a\",\"children\":[1]},{\"name\":\"b\",\"mesh\":0}", "{\"name\":\"a\",\"children\":[1]},{\"name\":\"b\",\"children\":[0]}"}, {"\"nodes\":[0]", "\"nodes\":[]"}})),
          "d.gltf", "cycle"},
         {"broken PNG", "d.gltf", text(Gltf({{"t.png", "m.bin"}})), "m.bin", "not a PNG"},
+        {"positions of two numbers", "d.gltf", text(Gltf({{"\"count\":3,\"type\":\"VEC3\"", "\"count\":3,\"type\":\"VEC2\""}})),
+         "d.gltf", "positions are not three numbers each"},
         {"PNG larger than its file", "big.png", hugePng, "big.png", "cannot be held in a file"},
         {"PNG cut short", "cut.png", Bytes(png.begin(), png.end() - 20), "cut.png", "not a sound PNG"},
         {"DAE count beyond its array", "d.dae", text(Dae({{"count=\"3\" stride", "count=\"4\" stride"}})), "d.dae",
@@ -314,6 +309,15 @@ TEST(GltfImport, TheToolsOwnGltfReadsBackToTheSameScene) {
             const std::unique_ptr<Scene> read = ImportGltf(t.File(a).c_str(), &error);
             ASSERT_TRUE(read) << error;
             EXPECT_EQ(CheckScene(*read), std::vector<std::string>());
+            if (model != "rich") {
+                std::unique_ptr<Model> built = BuildSampleModel();
+                if (model == "sample") built->animation = BuildSampleAnimation();
+                ResolveJoints(*built);
+                CapturedOutput quiet;
+                SceneOptions options;
+                options.deduplicate = false;
+                EXPECT_EQ(SceneDifference(*BuildScene(*built, options), *read), "");
+            }
             {
                 CapturedOutput quiet;
                 ASSERT_TRUE(WriteGltf(*read, b.c_str(), extension == ".glb"));
@@ -382,7 +386,8 @@ TEST(GltfImport, ForeignGltfIsReadForWhatItHolds) {
         EXPECT_EQ(scene->images[size_t(diffuse->image)].picture.pixels.size(), 24u);
     }
 
-    // An animation turning b a quarter about Z and moving the root a metre.
+    // An animation turning b a quarter about Z and moving the root a metre;
+    // a picture whose name climbs out of the folder is named by its last part.
     TempFolder t;
     t.Write("m.bin", Bin());
     t.Write("t.png", TrianglePng());
@@ -398,11 +403,16 @@ TEST(GltfImport, ForeignGltfIsReadForWhatItHolds) {
          "\"animations\":[{\"name\":\"Spin\",\"samplers\":[{\"input\":2,\"output\":3},{\"input\":2,\"output\":4}],"
          "\"channels\":[{\"sampler\":0,\"target\":{\"node\":1,\"path\":\"rotation\"}},"
          "{\"sampler\":1,\"target\":{\"node\":0,\"path\":\"translation\"}}]}]"},
+        {"{\"uri\":\"t.png\"}", "{\"name\":\"../../up/evil\",\"uri\":\"t.png\"}"},
     }));
     std::string error;
     const std::unique_ptr<Scene> scene = ImportGltf(file.c_str(), &error);
     ASSERT_TRUE(scene) << error;
     EXPECT_EQ(CheckScene(*scene), std::vector<std::string>());
+    ASSERT_EQ(scene->clips.size(), 1u);
+    EXPECT_EQ(scene->clips[0].name, "Spin");
+    EXPECT_EQ(scene->clips[0].end, 1.0);
+    ASSERT_EQ(scene->images.size(), 1u);
     ASSERT_EQ(scene->clips.size(), 1u);
     EXPECT_EQ(scene->clips[0].name, "Spin");
     EXPECT_EQ(scene->clips[0].end, 1.0);
@@ -490,4 +500,65 @@ TEST(DaeImport, ForeignDaeIsReadForWhatItHolds) {
             EXPECT_EQ(image.picture.pixels, Bytes(pixels, pixels + 8));
         }
     }
+}
+
+// The sample's GLB re-exported by Blender (no extras) reads for what it
+// holds: the same nodes and placements, triangles, materials with their
+// maps and clips as the tool's own GLB.
+TEST(GltfImport, BlenderReExportReadsLikeTheToolsOwn) {
+    TempFolder t;
+    ASSERT_TRUE(WriteSampleModel(t.File("sample.zem")));
+    const RunResult run = RunTool({"$CONVERT_IN=sample.zem", "$CONVERT_OUT=sample.glb", "do=convert"}, t.Path());
+    ASSERT_EQ(run.status, 0) << run.output;
+    const RunResult blender = RunProcess(
+        {"/usr/bin/blender", "-b", "--factory-startup", "--python-expr",
+         "import numpy\nif 'bool' not in numpy.__dict__: numpy.bool = bool\nimport bpy\n"
+         "bpy.ops.wm.read_factory_settings(use_empty=True)\n"
+         "bpy.ops.import_scene.gltf(filepath='sample.glb')\n"
+         "bpy.ops.export_scene.gltf(filepath='blender.glb', export_format='GLB')\n"},
+        t.Path());
+    ASSERT_EQ(blender.status, 0) << blender.output;
+    std::string error;
+    const std::unique_ptr<Scene> own = ImportGltf(t.File("sample.glb").c_str(), &error);
+    const std::unique_ptr<Scene> other = ImportGltf(t.File("blender.glb").c_str(), &error);
+    ASSERT_TRUE(own && other) << error;
+    EXPECT_EQ(CheckScene(*other), std::vector<std::string>());
+    auto byName = [](const Scene& scene) {
+        std::map<std::string, std::vector<float>> places;
+        for (const SceneNode& node : scene.nodes)
+            places[node.name] = {node.translation[0], node.translation[1], node.translation[2],
+                                 node.rotation[0],    node.rotation[1],    node.rotation[2]};
+        return places;
+    };
+    // (Blender numbers names given twice, "SUB_PARAMS.001": those are
+    // counted, the others compared by name.)
+    EXPECT_EQ(other->nodes.size(), own->nodes.size());
+    const auto ownPlaces = byName(*own), otherPlaces = byName(*other);
+    // Blender places an animated node as its clip's first frame has it.
+    std::set<std::string> animated;
+    for (const SceneCurve& curve : own->curves) animated.insert(curve.targetName);
+    for (const auto& place : ownPlaces) {
+        if (place.first.rfind("SUB_PARAMS", 0) == 0 || animated.count(place.first)) continue;
+        ASSERT_EQ(otherPlaces.count(place.first), 1u) << place.first;
+        const std::vector<float>& p = otherPlaces.at(place.first);
+        for (size_t i = 0; i < 3; ++i) EXPECT_NEAR(p[i], place.second[i], 1e-4) << place.first << " " << i;
+        // The same turn, whichever angles give it.
+        double q[4], r[4];
+        gltf::EulerToQuaternion(p[3], p[4], p[5], q);
+        gltf::EulerToQuaternion(place.second[3], place.second[4], place.second[5], r);
+        EXPECT_NEAR(std::fabs(q[0] * r[0] + q[1] * r[1] + q[2] * r[2] + q[3] * r[3]), 1.0, 1e-6) << place.first;
+    }
+    auto triangles = [](const Scene& scene) {
+        int64_t n = 0;
+        for (const SceneMesh& mesh : scene.meshes)
+            for (const SceneTriangles& list : mesh.triangles) n += list.count;
+        return n;
+    };
+    EXPECT_EQ(triangles(*other), 90);
+    std::set<std::string> ownMaterials, otherMaterials, clips;
+    for (const SceneMaterial& m : own->materials) ownMaterials.insert(m.name + (m.Map(kMapDiffuse) ? " DIFF" : ""));
+    for (const SceneMaterial& m : other->materials) otherMaterials.insert(m.name + (m.Map(kMapDiffuse) ? " DIFF" : ""));
+    EXPECT_EQ(otherMaterials, ownMaterials);
+    for (const SceneClip& clip : other->clips) clips.insert(clip.name);
+    EXPECT_EQ(clips, (std::set<std::string>{"Deploy", "Fire"}));
 }

@@ -23,7 +23,10 @@
 #include <gtest/gtest.h>
 
 #include "collada/document.h"
+#include "core/str.h"
+#include "gltf/gltf_writer.h"
 #include "import/dae_scene.h"
+#include "import/gltf_import.h"
 #include "model/check_model.h"
 #include "model/read_model.h"
 #include "sample/sample_model.h"
@@ -92,6 +95,56 @@ void CheckDaeRoundTrip(const Scene& scene) {
     if (!difference.empty()) ADD_FAILURE() << "DAE read back twice: " << difference;
 }
 
+// True when every name of the scene is UTF-8 already (glTF holds UTF-8: a
+// byte that is not comes back as its Windows-1252 character).
+bool Utf8Names(const Scene& scene) {
+    auto plain = [](const std::string& text) { return ToUtf8(text) == text; };
+    bool all = true;
+    for (const SceneNode& n : scene.nodes) all = all && plain(n.name);
+    for (const SceneMesh& m : scene.meshes) all = all && plain(m.name);
+    for (const SceneMaterial& m : scene.materials) all = all && plain(m.name);
+    for (const SceneImage& i : scene.images) all = all && plain(i.key) && plain(i.stem);
+    for (const SceneCurve& c : scene.curves)
+        all = all && plain(c.data.name.value) && plain(c.joint) && plain(c.targetName);
+    for (const SceneClip& c : scene.clips) {
+        all = all && plain(c.name);
+        for (const SceneTrack& t : c.tracks) all = all && plain(t.name);
+    }
+    return all;
+}
+
+// The scene laid out as glTF takes it, written as GLB and as .gltf and read
+// back: each reading is that scene (names UTF-8 already), and written again
+// gives the same files and the same scene.
+void CheckGltfRoundTrip(const Scene& scene) {
+    if (!CheckScene(scene).empty()) return;  // (reported above; JSON holds no NaN)
+    const Scene own = LaidOut(scene, false);
+    for (const char* name : {"m.glb", "m.gltf"}) {
+        TempFolder first, second;
+        const std::string one = first.File(name), two = second.File(name);
+        CapturedOutput quiet;
+        const bool binary = std::string(name) == "m.glb";
+        if (!WriteGltf(own, one.c_str(), binary)) return;
+        std::string error;
+        const std::unique_ptr<Scene> read = ImportGltf(one.c_str(), &error);
+        if (!read) {
+            ADD_FAILURE() << "glTF read back: " << error;
+            return;
+        }
+        const std::string difference = Utf8Names(own) ? SceneDifference(own, *read) : "";
+        if (!difference.empty()) ADD_FAILURE() << name << " read back: " << difference;
+        if (!WriteGltf(*read, two.c_str(), binary)) return;
+        const std::unique_ptr<Scene> again = ImportGltf(two.c_str(), &error);
+        if (!again || !SceneDifference(*read, *again).empty())
+            ADD_FAILURE() << name << " read back twice: " << (again ? SceneDifference(*read, *again) : error);
+        for (const auto& entry : fs::directory_iterator(first.Path())) {
+            const std::string file = entry.path().filename().string();
+            if (ReadBytes(entry.path().string()) != ReadBytes(second.File(file)))
+                ADD_FAILURE() << "glTF written from its own reading differs: " << file;
+        }
+    }
+}
+
 void CheckBuiltScene(const Scene& scene) {
     for (const std::string& problem : CheckScene(scene)) ADD_FAILURE() << "scene invariant: " << problem;
     const Scene shared = LaidOut(scene, true), own = LaidOut(scene, false);
@@ -102,6 +155,7 @@ void CheckBuiltScene(const Scene& scene) {
     if (!toOwn.empty()) ADD_FAILURE() << "vertex layout, shared to own: " << toOwn;
     if (!toShared.empty()) ADD_FAILURE() << "vertex layout, own to shared: " << toShared;
     CheckDaeRoundTrip(scene);
+    CheckGltfRoundTrip(scene);
 }
 
 const bool kSceneCheckHooked = (SetSceneBuiltHook(CheckBuiltScene), true);
