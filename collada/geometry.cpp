@@ -1,5 +1,7 @@
 #include "collada/geometry.h"
 
+#include <algorithm>
+
 #include "collada/ids.h"
 #include "collada/xml_blocks.h"
 
@@ -43,7 +45,8 @@ void AddIndexText(TiXmlElement* triangles, const SceneMesh& mesh, const SceneTri
         const size_t width = size_t(owner->components);
         ForEachCorner(*source, [&](uint32_t vertex) {
             if (table.empty()) {
-                out.IntSpace(vertex);
+                // The vertex number stands for every stream.
+                for (size_t k = 0; k < std::max<size_t>(width, 1); ++k) out.IntSpace(vertex);
                 return;
             }
             const size_t at = size_t(vertex) * width;

@@ -15,10 +15,7 @@ bool IsBarePath(const std::string& word) {
     return first != '-' && first != '$' && first != '#' && first != '!';
 }
 
-bool IsShorthandModel(const std::string& word) {
-    const size_t dot = word.rfind('.');
-    return IsBarePath(word) && dot != std::string::npos && EqualNoCase(word.c_str() + dot, ".zem");
-}
+bool IsShorthandModel(const std::string& word) { return IsBarePath(word) && IsInputPath(word); }
 
 // Any output the convert action writes: the shorthand follows its list.
 bool IsShorthandOutput(const std::string& word) { return IsBarePath(word) && IsOutputPath(word); }
@@ -36,7 +33,7 @@ int RunCommandLine(const std::vector<std::string>& words) {
     for (size_t i = 0; i < words.size(); ++i) {
         if (IsShorthandModel(words[i])) {
             const std::string& input = words[i];
-            std::string output = input.substr(0, input.rfind('.')) + ".dae";
+            std::string output = ShorthandOutput(input);
             if (i + 1 < words.size() && IsShorthandOutput(words[i + 1])) output = words[++i];
             ConvertFiles(context, input, output);
             continue;

@@ -15,9 +15,9 @@ constexpr int kExitUsage = 255;
 // Runs the words (the arguments after the program name) and returns the
 // exit status. Without words it prints the usage lines and a pointer to
 // `vorda help`. A shorthand model ("vorda hull.zem [out/hull.dae]": a bare
-// path ending in ".zem", any case, with no "=" and not starting with "-",
-// "$", "#" or "!", which no command word can be) converts to the bare
-// ".dae" path after it, or to the same path ending in ".dae"; every other
+// path ending in an input extension (IsInputPath), any case, with no "=" and
+// not starting with "-", "$", "#" or "!", which no command word can be)
+// converts to the bare output path after it, or to ShorthandOutput; every other
 // word goes to ProcessArgument, and "!" stops. A run with more than one
 // conversion ends with the summary line.
 [[nodiscard]] int RunCommandLine(const std::vector<std::string>& words);

@@ -7,8 +7,11 @@
 #include "core/output.h"
 #include "core/platform.h"
 #include "gltf/gltf_writer.h"
+#include "import/dae_scene.h"
+#include "import/gltf_import.h"
 #include "model/joints.h"
 #include "model/read_model.h"
+#include "scene/layout.h"
 
 namespace {
 
@@ -40,6 +43,50 @@ OutputFormat FormatOf(const std::string& path) {
     return OutputFormat::kNone;
 }
 
+// The inputs: the game's model, or a document the tool writes (read back
+// into its scene).
+enum class InputFormat { kNone, kZem, kDae, kGltf };
+
+const struct {
+    const char* extension;
+    InputFormat format;
+} kInputs[] = {
+    {".zem", InputFormat::kZem},
+    {".dae", InputFormat::kDae},
+    {".glb", InputFormat::kGltf},
+    {".gltf", InputFormat::kGltf},
+};
+
+InputFormat InputFormatOf(const std::string& path) {
+    const char* extension = Extension(path);
+    for (const auto& input : kInputs)
+        if (EqualNoCase(extension, input.extension)) return input.format;
+    return InputFormat::kNone;
+}
+
+// A document read back into its scene; null with "<file> - <reason>" in error.
+std::unique_ptr<Scene> ImportDocument(const std::string& path, InputFormat format, std::string& error) {
+    ReadFailure failure;
+    if (format != InputFormat::kDae) return ImportGltf(path.c_str(), &error);
+    std::unique_ptr<Scene> scene = ImportDae(path, failure);
+    if (!scene) error = failure.Text();
+    return scene;
+}
+
+// A scene read back, saved in the format decided: laid out as a direct
+// conversion to that format builds it, then encoded.
+bool SaveScene(Scene& scene, const CommandContext& context, const std::string& input, const std::string& out,
+               OutputFormat format) {
+    SceneOptions options;
+    options.deduplicate = format == OutputFormat::kDae;
+    SetVertexLayout(scene, options);
+    Out("Saving %s\n", out.c_str());
+    if (format != OutputFormat::kDae) return WriteGltf(scene, out.c_str(), format == OutputFormat::kGlb);
+    DaeOptions dae = ReadDaeOptions(context);
+    dae.model = input;
+    return WriteDocument(scene, out.c_str(), dae);
+}
+
 // SaveModel in the format decided: the format decides the scene's options,
 // the scene is built once, and that format's encoder writes it as it is.
 bool SaveAs(Model& model, const CommandContext& context, const std::string& out, OutputFormat format) {
@@ -51,19 +98,44 @@ bool SaveAs(Model& model, const CommandContext& context, const std::string& out,
         return false;
     }
     ResolveJoints(model);
-    if (format != OutputFormat::kDae) return WriteGltf(model, out.c_str());
-    DaeOptions dae = ReadDaeOptions(context);
-    dae.model = model.path.value;
     SceneOptions options;
-    options.verboseTextures = dae.verboseTextures;
+    DaeOptions dae;
+    if (format == OutputFormat::kDae) {
+        dae = ReadDaeOptions(context);
+        dae.model = model.path.value;
+        options.verboseTextures = dae.verboseTextures;
+    } else {
+        // glTF indexes whole vertices: the streams need no de-duplication
+        // of their own.
+        options.deduplicate = false;
+    }
     Out("Saving %s\n", out.c_str());
     const std::unique_ptr<Scene> scene = BuildScene(model, options);
-    return scene && WriteDocument(*scene, out.c_str(), dae);
+    if (!scene) return false;
+    if (format == OutputFormat::kDae) return WriteDocument(*scene, out.c_str(), dae);
+    return WriteGltf(*scene, out.c_str(), format == OutputFormat::kGlb);
 }
 
 }  // namespace
 
 bool IsOutputPath(const std::string& path) { return FormatOf(path) != OutputFormat::kNone; }
+
+bool IsInputPath(const std::string& path) { return InputFormatOf(path) != InputFormat::kNone; }
+
+std::string InputExtensions(const char* lastJoin) {
+    std::string list;
+    const size_t count = sizeof kInputs / sizeof kInputs[0];
+    for (size_t i = 0; i < count; ++i) {
+        if (i) list += i + 1 == count ? lastJoin : ", ";
+        list += kInputs[i].extension;
+    }
+    return list;
+}
+
+std::string ShorthandOutput(const std::string& input) {
+    const std::string base = input.substr(0, input.rfind('.'));
+    return base + (InputFormatOf(input) == InputFormat::kDae ? ".glb" : ".dae");
+}
 
 std::string OutputExtensions(const char* lastJoin) {
     std::string list;
@@ -165,9 +237,10 @@ bool ConvertAndSave(CommandContext& context, const std::string& input, const std
         return false;
     }
     if (input.empty()) return false;
-    if (!EqualNoCase(Extension(input), ".ZEM")) {
+    const InputFormat inputFormat = InputFormatOf(input);
+    if (inputFormat == InputFormat::kNone) {
         OutProblem(Problem::kFailure, "Error - Conversion Input must be ZEM!\n");
-        Out("Error - Not converted: %s does not end in .zem\n", input.c_str());
+        Out("Error - Not converted: %s does not end in %s\n", input.c_str(), InputExtensions(" or ").c_str());
         return false;
     }
     const OutputFormat format = FormatOf(output);
@@ -175,6 +248,18 @@ bool ConvertAndSave(CommandContext& context, const std::string& input, const std
         OutProblem(Problem::kFailure, "Error - Conversion Output must be DAE!\n");
         Out("Error - Not converted: %s does not end in %s\n", output.c_str(), OutputExtensions(" or ").c_str());
         return false;
+    }
+    if (inputFormat != InputFormat::kZem) {
+        // Read whole before anything is written: a bad document leaves the
+        // output as it was.
+        Out("Converting %s\n", input.c_str());
+        std::string error;
+        std::unique_ptr<Scene> scene = ImportDocument(input, inputFormat, error);
+        if (!scene) {
+            OutProblem(Problem::kFailure, "Error - Cannot read %s\n", error.c_str());
+            return false;
+        }
+        return SaveScene(*scene, context, input, output, format);
     }
     std::unique_ptr<Model> model = LoadModel(input.c_str());
     if (!model) return false;

@@ -1,8 +1,10 @@
-// The convert action: CONVERT_IN (a ZEM model) becomes CONVERT_OUT, in the
-// format its extension names: a DAE document with TGA textures beside it
+// The convert action: CONVERT_IN (a ZEM model, or a DAE, GLB or .gltf the
+// tool or another program wrote) becomes CONVERT_OUT, in the format its
+// extension names: a DAE document with TGA textures beside it
 // (".dae"), or glTF 2.0 as one binary file (".glb") or as JSON with its
 // buffer and PNG textures beside it (".gltf"). The action decides the format,
-// builds the one scene of the model and hands it to that format's encoder.
+// builds the one scene of the model (or reads the document's scene) and
+// hands it to that format's encoder.
 #pragma once
 
 #include <memory>
@@ -64,6 +66,15 @@ void PrintRunSummary(const CommandContext& context);
 
 // Those extensions as a list for people: ".dae, .glb" + lastJoin + ".gltf".
 [[nodiscard]] std::string OutputExtensions(const char* lastJoin);
+
+// True when the path ends in an extension the convert action reads: ".zem"
+// (a model), or ".dae", ".glb", ".gltf" (a document read back), any case.
+[[nodiscard]] bool IsInputPath(const std::string& path);
+// Those as a list for people: ".zem, .dae, .glb" + lastJoin + ".gltf".
+[[nodiscard]] std::string InputExtensions(const char* lastJoin);
+// The shorthand's output when none is given: beside the input, a DAE, or a
+// GLB for a DAE input.
+[[nodiscard]] std::string ShorthandOutput(const std::string& input);
 
 // The MAD file name for a model path: the text from the path's last "." is
 // replaced by ".MAD" (appended when there is no dot).

@@ -173,10 +173,11 @@ void PrintVersion() { Out("VORDA 1.0\n"); }
 void PrintHelp() {
     PrintUsage();
     const std::string outputs = OutputExtensions(", ");
+    const std::string inputs = InputExtensions(", ");
     Out("Words (names are case-insensitive; one leading \"-\" is allowed):\n"
         "  $NAME=text        set variable NAME to text as written (empty text removes it)\n"
         "  $$NAME=text       set variable NAME to the expanded text\n"
-        "  do=convert        convert $[CONVERT_IN] (.zem) to $[CONVERT_OUT] (%s) now\n"
+        "  do=convert        convert $[CONVERT_IN] (%s) to $[CONVERT_OUT] (%s) now\n"
         "  action=convert    convert after every script data row (action=null: stop)\n"
         "  params=file       run the words of a file, one per line\n"
         "  script=file       run a script file (@header, data rows, =word, ^ end)\n"
@@ -195,6 +196,7 @@ void PrintHelp() {
         "  vorda '$CONVERT_IN=ships/hull.zem' '$CONVERT_OUT=out/hull.dae' do=convert\n"
         "Shorthand: vorda ships/hull.zem [out/hull.dae]   (output beside the model when not given)\n"
         "  the output may end in any of %s, e.g. vorda ships/hull.zem out/hull.glb\n"
+        "  the input may be a document the tool wrote, e.g. vorda out/hull.glb out/hull.dae (a .dae alone gives .glb)\n"
         "Exit status: 0 all went well, 1 something failed or was damaged, 255 no words.\n",
-        outputs.c_str(), outputs.c_str());
+        inputs.c_str(), outputs.c_str(), outputs.c_str());
 }

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "import/dae_document.h"
+#include "import/dae_scene.h"
+#include "scene/layout.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     std::vector<unsigned char> bytes(data, data + size);
@@ -30,6 +32,20 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
             if (c < 0 || size_t(c) >= doc.nodes.size() || doc.nodes[size_t(c)].parent < 0) __builtin_trap();
         for (const DaeInstanceGeometry& g : n.geometries)
             if (g.geometry < 0 || size_t(g.geometry) >= doc.geometries.size()) __builtin_trap();
+    }
+    // Its scene, without pictures (they would be files beside it), laid out
+    // both ways.
+    doc.images.clear();
+    for (DaeEffect& fx : doc.effects)
+        for (DaeColorOrTexture* c : {&fx.emission, &fx.ambient, &fx.diffuse, &fx.specular, &fx.reflective,
+                                     &fx.transparent, &fx.bump})
+            c->image = -1;
+    std::unique_ptr<Scene> scene = SceneFromDae(doc, failure);
+    if (!scene) return 0;
+    SceneOptions options;
+    for (bool deduplicate : {false, true, false}) {
+        options.deduplicate = deduplicate;
+        SetVertexLayout(*scene, options);
     }
     return 0;
 }

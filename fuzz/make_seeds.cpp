@@ -80,9 +80,12 @@ bool OutputSeeds(Model& model, const std::string& name, const std::string& gltf,
     const std::unique_ptr<Scene> scene = BuildScene(model, SceneOptions());
     bool ok = scene && WriteDocument(*scene, (work / (name + ".dae")).string().c_str(), DaeOptions()) &&
               CopyFile(work / (name + ".dae"), fs::path(dae) / (name + ".dae"));
-    ok = WriteGltf(model, (gltf + "/" + name + ".glb").c_str()) && ok;
+    SceneOptions whole;
+    whole.deduplicate = false;
+    const std::unique_ptr<Scene> vertices = BuildScene(model, whole);
+    ok = vertices && WriteGltf(*vertices, (gltf + "/" + name + ".glb").c_str(), true) && ok;
     std::vector<unsigned char> json, bin;
-    if (WriteGltf(model, (work / (name + ".gltf")).string().c_str()) &&
+    if (vertices && WriteGltf(*vertices, (work / (name + ".gltf")).string().c_str(), false) &&
         ReadFileBytes((work / (name + ".gltf")).string().c_str(), json) &&
         ReadFileBytes((work / (name + ".bin")).string().c_str(), bin)) {
         const unsigned char marker[6] = {0, 'F', 'I', 'L', 'E', 0};

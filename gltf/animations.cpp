@@ -72,7 +72,7 @@ std::vector<NodeCurves> CurvesByNode(const Scene& scene, const SceneClip* clip) 
 
 std::vector<AnimationRange> AnimationRanges(const Scene& scene) {
     std::vector<AnimationRange> ranges;
-    for (const SceneClip& clip : scene.clipList) {
+    for (const SceneClip& clip : scene.clips) {
         const double start = std::isfinite(clip.start) ? clip.start : 0.0;
         const double end = std::isfinite(clip.end) && clip.end > clip.start ? clip.end : start;
         ranges.push_back({clip.name, start, end, &clip, CurvesByNode(scene, &clip), CarriedCurves(scene, &clip)});

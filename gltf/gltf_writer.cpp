@@ -36,14 +36,12 @@ struct Target {
     std::string name;      // file name without its extension
 };
 
-Target ParseTarget(const char* outputPath) {
+Target ParseTarget(const char* outputPath, bool binary) {
     Target target;
+    target.binary = binary;
     target.shown = outputPath ? outputPath : "";
     target.folder = FolderPart(target.shown);
     target.name = BaseNamePart(target.shown);
-    const std::string fileName = FileNamePart(target.shown);
-    const size_t dot = fileName.rfind('.');
-    target.binary = dot != std::string::npos && EqualNoCase(fileName.c_str() + dot, ".glb");
     return target;
 }
 
@@ -262,17 +260,13 @@ bool SaveSplit(const Content& content, const Layout& layout, const rapidjson::St
 }  // namespace
 }  // namespace gltf
 
-namespace gltf {
-namespace {
+bool WriteGltf(const Scene& scene, const char* outputPath, bool binary) {
+    using namespace gltf;
+    const Target target = ParseTarget(outputPath, binary);
+    // A folder that cannot be made shows up as a failed save, reported once.
+    MakeFolderTree(target.folder);
+    const PngSink sink(scene);
 
-// Saves a built scene; the maps' PNG bytes by scene image (none for a
-// picture that is not a map).
-bool SaveScene(const Scene& scene, const Target& target) {
-    PngSink sink;
-    for (const SceneImage& image : scene.images) {
-        if (image.kind == SceneImageKind::kMap) sink.Map(image, image.picture);
-        else sink.pngs.emplace_back();
-    }
     const std::string binName = ToUtf8(target.name) + ".bin";
     // Animations: one per clip, or one over the whole timeline.
     const Content content{scene, sink, target, AnimationRanges(scene)};
@@ -294,29 +288,4 @@ bool SaveScene(const Scene& scene, const Target& target) {
     WriteDocumentJson(json, content, layout, buffer, binName);
     if (target.binary) return SaveGlb(target, text, buffer, writeBuffer);
     return SaveSplit(content, layout, text, buffer, binName, writeBuffer);
-}
-
-}  // namespace
-}  // namespace gltf
-
-bool WriteGltf(const Model& model, const char* outputPath) {
-    using namespace gltf;
-    const Target target = ParseTarget(outputPath);
-    MakeFolderTree(target.folder);
-    Out("Saving %s\n", target.shown.c_str());
-    // glTF indexes whole vertices: the streams need no de-duplication of
-    // their own.
-    SceneOptions options;
-    options.deduplicate = false;
-    const std::unique_ptr<Scene> scene = BuildScene(model, options);
-    if (!scene) return false;
-    return SaveScene(*scene, target);
-}
-
-bool WriteGltfScene(const Scene& scene, const char* outputPath) {
-    using namespace gltf;
-    const Target target = ParseTarget(outputPath);
-    MakeFolderTree(target.folder);
-    Out("Saving %s\n", target.shown.c_str());
-    return SaveScene(scene, target);
 }

@@ -10,14 +10,17 @@
 
 namespace gltf {
 
-void PngSink::Map(const SceneImage& image, const PixelImage& picture) {
-    pngs.emplace_back();
-    if (!EncodePng(picture, image.hasAlpha, pngs.back()))
-        OutProblem(Problem::kFailure, "ALERT: Unable to write texture file [%s]\n", PngName(image).c_str());
+PngSink::PngSink(const Scene& scene) {
+    for (const SceneImage& image : scene.images) {
+        pngs.emplace_back();
+        if (image.kind != SceneImageKind::kMap) continue;
+        if (!EncodePng(image.picture, image.hasAlpha, pngs.back()))
+            OutProblem(Problem::kFailure, "ALERT: Unable to write texture file [%s]\n", PngName(image).c_str());
+    }
 }
 
 std::string PngSink::PngName(const SceneImage& image) {
-    std::string name = ToUtf8(image.file);
+    std::string name = ToUtf8(OutputFileName(image.stem, image.output));
     const size_t dot = name.rfind('.');
     if (dot != std::string::npos) name.resize(dot);
     return name + ".png";
@@ -138,8 +141,11 @@ void WriteImagesJson(Json& json, const Scene& scene, const Images& images, bool 
         String(json, image.output);
         Key(json, "format");
         String(json, image.format);
+        // The TGA file name the DAE gives a map or an unused image.
         Key(json, "file");
-        String(json, image.file);
+        String(json, image.kind == SceneImageKind::kMap          ? OutputFileName(image.stem, image.output)
+                     : image.kind == SceneImageKind::kUnusedDump ? UnusedDumpFileName(image.key, image.format)
+                                                                 : std::string());
         Key(json, "hasAlpha");
         json.Bool(image.hasAlpha);
         if (image.topDown) {

@@ -12,12 +12,13 @@
 
 namespace gltf {
 
-// Holds every map as PNG bytes, in the order the scene lists its images.
-class PngSink : public TextureSink {
+// Every map of the scene as PNG bytes, in the order the scene lists its
+// images (a picture that is no map, or failed to encode, holds none).
+class PngSink {
 public:
     std::vector<std::vector<unsigned char>> pngs;
-    void Map(const SceneImage& image, const PixelImage& picture) override;
-    // The PNG file name of an image: its file name with ".png" for its extension.
+    explicit PngSink(const Scene& scene);
+    // The PNG file name of a map: "<stem>_<output>.png".
     static std::string PngName(const SceneImage& image);
 };
 

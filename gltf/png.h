@@ -7,4 +7,4 @@
 // The picture as PNG bytes (8 bits per channel; RGBA when withAlpha, else
 // RGB), rows in reverse order: the last decoded row is the top of the PNG, so
 // the picture shows as its TGA file does. False when libpng fails.
-bool EncodePng(const PixelImage& picture, bool withAlpha, std::vector<unsigned char>& out);
+[[nodiscard]] bool EncodePng(const PixelImage& picture, bool withAlpha, std::vector<unsigned char>& out);

@@ -94,10 +94,10 @@ bool AnyAlpha(const PixelImage& picture) {
 
 // Reads an image's picture: a TGA (rows bottom first, as the scene keeps
 // maps, unless it is an unused image kept as stored) or a PNG.
-bool ReadPicture(const std::string& path, SceneImage& image, ReadFailure& failure) {
+bool ReadPicture(const std::string& path, const std::string& document, SceneImage& image, ReadFailure& failure) {
     std::vector<unsigned char> bytes;
     if (!ReadFileBytes(path.c_str(), bytes))
-        return failure.Set(path, "cannot read the picture the document names - " + LastErrorText());
+        return failure.Set(path, "cannot read this picture named by " + FileNamePart(document) + " - " + LastErrorText());
     std::string lower = path;
     for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
     if (EndsWith(lower, ".png")) return DecodePng(bytes.data(), bytes.size(), path, image.picture, failure);
@@ -238,19 +238,17 @@ struct Import {
                 if (FileNamePart(d.initFrom) == UnusedDumpFileName(key, format)) {
                     image.kind = SceneImageKind::kUnusedDump;
                     image.stem = key;
-                    image.file = UnusedDumpFileName(key, format);
                 } else {
                     const size_t cut = key.rfind('_');
                     image.stem = cut == std::string::npos ? key : key.substr(0, cut);
                     image.output = cut == std::string::npos ? std::string() : key.substr(cut + 1);
-                    image.file = OutputFileName(image.stem, image.output);
                 }
             } else {
                 encoderNames = false;
                 image.stem = TextureStem(d.initFrom);
                 image.key = image.stem;
             }
-            if (!ReadPicture(PicturePath(doc.path, d.initFrom), image, failure)) return false;
+            if (!ReadPicture(PicturePath(doc.path, d.initFrom), doc.path, image, failure)) return false;
             image.hasAlpha = AnyAlpha(image.picture);
             scene.images.push_back(std::move(image));
         }
@@ -314,10 +312,7 @@ struct Import {
                     images.push_back(image);
                     if (encoderNames) continue;
                     SceneImage& picture = scene.images[size_t(image)];
-                    if (picture.output.empty()) {
-                        picture.output = map.second;
-                        picture.file = OutputFileName(picture.stem, picture.output);
-                    }
+                    if (picture.output.empty()) picture.output = map.second;
                     material.maps.push_back({map.second, image});
                 }
             }
@@ -494,9 +489,13 @@ struct Import {
 
     // --- nodes ---
 
-    void Node(int index, int32_t parent) {
+    // Nodes placed by instance_node chain deeper than the document's own
+    // nesting; past this depth they are left out.
+    static constexpr int kMaxDepth = 1024;
+
+    void Node(int index, int32_t parent, int depth) {
         const DaeNode& d = doc.nodes[size_t(index)];
-        if (nodeOf[size_t(index)] >= 0) return;  // placed once
+        if (nodeOf[size_t(index)] >= 0 || depth > kMaxDepth) return;  // placed once
         SceneNode node;
         node.name = d.name.empty() ? d.id : d.name;
         node.parent = parent;
@@ -519,11 +518,14 @@ struct Import {
         scene.nodes.push_back(std::move(node));
         if (parent >= 0) scene.nodes[size_t(parent)].children.push_back(self);
         else scene.roots.push_back(self);
-        for (int child : d.children) Node(child, self);
-        for (int placed : d.instanceNodes) Node(placed, self);
+        for (int child : d.children) Node(child, self, depth + 1);
+        for (int placed : d.instanceNodes) Node(placed, self, depth + 1);
     }
 
     // --- animations ---
+
+    // Value k of a source's numbers; 0 past them (a list of names holds none).
+    static float At(const DaeSource& source, size_t k) { return k < source.floats.size() ? source.floats[k] : 0.0f; }
 
     static const DaeSource* Input(const DaeAnimation& a, const DaeSampler& s, const char* semantic) {
         for (const DaeInput& in : s.inputs)
@@ -556,6 +558,47 @@ struct Import {
         return CurveProperty::kOther;
     }
 
+    // The joint a curve's target node stands for: the bracketed joint name,
+    // "Root" for the top level, else the node's name.
+    static std::string JointOf(const std::string& target) {
+        if (StartsWith(target, "JNT[") && EndsWith(target, "]")) return target.substr(4, target.size() - 5);
+        if (target == LodRootName(0)) return "Root";
+        return target;
+    }
+
+    // A channel of whole matrices (as other programs sample a node's
+    // transform): one linear curve per translation and Euler angle.
+    void MatrixCurves(const DaeChannel& channel, const DaeSource& input, const DaeSource& output) {
+        static const char* const kPropertyNames[7] = {"", "translateX", "translateY", "translateZ",
+                                                      "rotateX", "rotateY", "rotateZ"};
+        const int32_t node = channel.node >= 0 ? nodeOf[size_t(channel.node)] : -1;
+        if (node < 0) return;
+        const size_t keys = size_t(std::min(input.count, output.count));
+        std::vector<float> values(keys * 6);
+        for (size_t k = 0; k < keys; ++k) {
+            Matrix m;
+            for (int r = 0; r < 4; ++r)
+                for (int c = 0; c < 4; ++c) m[r][c] = double(At(output, k * 16 + size_t(r * 4 + c)));
+            Decompose(m, &values[k * 6], &values[k * 6 + 3]);
+        }
+        for (int p = 0; p < 6; ++p) {
+            SceneCurve curve;
+            curve.property = CurveProperty(p + 1);
+            curve.node = node;
+            curve.targetName = scene.nodes[size_t(node)].name;
+            curve.joint = JointOf(curve.targetName);
+            curve.data.name.Set(curve.joint + "_" + kPropertyNames[p + 1]);
+            curve.data.index = int32_t(scene.curves.size());
+            for (size_t k = 0; k < keys; ++k) {
+                CurveKey key;
+                key.time = double(At(input, k * input.stride));
+                key.value = double(values[k * 6 + size_t(p)]);
+                curve.data.keys.push_back(key);
+            }
+            scene.curves.push_back(std::move(curve));
+        }
+    }
+
     bool Curves() {
         static const char* const kPropertyNames[7] = {"", "translateX", "translateY", "translateZ",
                                                       "rotateX", "rotateY", "rotateZ"};
@@ -570,8 +613,13 @@ struct Import {
                 const DaeSampler& sampler = a.samplers[size_t(channel.sampler)];
                 const DaeSource* input = Input(a, sampler, "INPUT");
                 const DaeSource* output = Input(a, sampler, "OUTPUT");
-                if (!input || !output || output->stride != 1) continue;
+                if (!input || !output) continue;
                 const size_t slash = channel.target.find('/');
+                if (output->stride == 16) {
+                    MatrixCurves(channel, *input, *output);
+                    continue;
+                }
+                if (output->stride != 1) continue;
                 SceneCurve curve;
                 double factor = 1;
                 curve.property = PropertyOf(slash == std::string::npos ? "" : channel.target.substr(slash + 1), factor);
@@ -579,11 +627,9 @@ struct Import {
                 curve.node = channel.node >= 0 ? nodeOf[size_t(channel.node)] : -1;
                 curve.targetName = curve.node >= 0 ? scene.nodes[size_t(curve.node)].name
                                                    : channel.target.substr(0, slash);
-                if (!marker.empty() && AnimationTargetName(marker) == curve.targetName) curve.joint = marker;
-                else if (StartsWith(curve.targetName, "JNT[") && EndsWith(curve.targetName, "]"))
-                    curve.joint = curve.targetName.substr(4, curve.targetName.size() - 5);
-                else if (curve.targetName == LodRootName(0)) curve.joint = "Root";
-                else curve.joint = curve.targetName;
+                curve.joint = !marker.empty() && AnimationTargetName(marker) == curve.targetName
+                                  ? marker
+                                  : JointOf(curve.targetName);
                 marker.clear();
                 curve.data.name.Set(curve.joint + "_" + kPropertyNames[int(curve.property)]);
                 curve.data.index = int32_t(scene.curves.size());
@@ -596,13 +642,14 @@ struct Import {
                 if (tangents) curve.data.flags = kCurveTangents;
                 for (size_t k = 0; k < keys; ++k) {
                     CurveKey key;
-                    key.time = double(input->floats[k * input->stride]);
-                    key.value = double(output->floats[k]) / factor;
+                    key.time = double(At(*input, k * input->stride));
+                    key.value = double(At(*output, k)) / factor;
                     if (tangents) {
-                        const float* in = &inTangent->floats[k * inTangent->stride];
-                        const float* out = &outTangent->floats[k * outTangent->stride];
-                        key.inTangentX = in[0], key.inTangentY = float(double(in[1]) / factor);
-                        key.outTangentX = out[0], key.outTangentY = float(double(out[1]) / factor);
+                        const size_t in = k * inTangent->stride, out = k * outTangent->stride;
+                        key.inTangentX = At(*inTangent, in);
+                        key.inTangentY = float(double(At(*inTangent, in + 1)) / factor);
+                        key.outTangentX = At(*outTangent, out);
+                        key.outTangentY = float(double(At(*outTangent, out + 1)) / factor);
                         key.interpolation = interpolation && k < interpolation->names.size() &&
                                                     interpolation->names[k] == "BEZIER"
                                                 ? 1
@@ -613,7 +660,6 @@ struct Import {
                 scene.curves.push_back(std::move(curve));
             }
         }
-        for (SceneCurve& curve : scene.curves) curve.curve = &curve.data;
         return true;
     }
 
@@ -651,7 +697,12 @@ struct Import {
             clip.start = double(s), clip.end = double(e);
             clip.loopStart = double(s + std::strtof(loopIn.c_str(), nullptr));
             clip.loopEnd = double(e - std::strtof(loopOut.c_str(), nullptr));
-            scene.clipList.push_back(std::move(clip));
+            // The document does not say which curves a clip's tracks link:
+            // the clip plays them all over its time.
+            SceneTrack track;
+            for (size_t c = 0; c < scene.curves.size(); ++c) track.curves.push_back(int32_t(c));
+            clip.tracks.push_back(std::move(track));
+            scene.clips.push_back(std::move(clip));
         }
     }
 };
@@ -667,7 +718,7 @@ std::unique_ptr<Scene> SceneFromDae(const DaeDocument& doc, ReadFailure& failure
     im.Materials(encoderNames);
     for (size_t g = 0; g < doc.geometries.size(); ++g)
         if (!im.Mesh(g)) return nullptr;
-    for (int root : doc.roots) im.Node(root, -1);
+    for (int root : doc.roots) im.Node(root, -1, 0);
     if (!im.Curves()) return nullptr;
     im.Timeline();
     return scene;

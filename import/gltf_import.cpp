@@ -108,7 +108,6 @@ public:
         scene_->version = int32_t(Integer(sceneExtras.Get("version"), 0));
         const Value* end = sceneExtras.Get("endTime");
         if (end && end->IsNumber()) scene_->endTime = end->GetDouble();
-        for (SceneCurve& curve : scene_->curves) curve.curve = &curve.data;
         return std::move(scene_);
     }
 
@@ -140,7 +139,6 @@ private:
             image.stem = extras.Get("stem") ? FilePart(Text(extras.Get("stem"))) : base;
             image.output = FilePart(Text(extras.Get("output")));
             image.format = extras.Get("format") ? Text(extras.Get("format")) : "8888";
-            image.file = extras.Get("file") ? FilePart(Text(extras.Get("file"))) : base + ".tga";
             const std::string kind = Text(extras.Get("kind"));
             image.kind = kind == "source" ? SceneImageKind::kSourceDump
                          : kind == "unused" ? SceneImageKind::kUnusedDump : SceneImageKind::kMap;
@@ -734,10 +732,10 @@ private:
                             }
                         clip.tracks.push_back(std::move(track));
                     }
-                scene_->clipList.push_back(std::move(clip));
+                scene_->clips.push_back(std::move(clip));
             }
         }
-        if (own || !scene_->clipList.empty()) return true;
+        if (own || !scene_->clips.empty()) return true;
         double last = kFrameSeconds;
         for (const GltfAnimation& a : doc_.animations)
             if (!SampledClip(a, last)) return false;
@@ -750,7 +748,7 @@ private:
     // key's angles taken nearest the previous key's).
     bool SampledClip(const GltfAnimation& a, double& last) {
         SceneClip clip;
-        clip.name = a.name.empty() ? "Animation" + std::to_string(scene_->clipList.size()) : a.name;
+        clip.name = a.name.empty() ? "Animation" + std::to_string(scene_->clips.size()) : a.name;
         for (const GltfChannel& channel : a.channels) {
             if (channel.node < 0 || channel.sampler < 0 || (channel.path != "translation" && channel.path != "rotation")) continue;
             const int32_t node = SceneNodeOf(size_t(channel.node));
@@ -809,7 +807,7 @@ private:
             clip.tracks.push_back(std::move(track));
         }
         clip.loopEnd = clip.end;
-        if (!clip.tracks.empty()) scene_->clipList.push_back(std::move(clip));
+        if (!clip.tracks.empty()) scene_->clips.push_back(std::move(clip));
         return true;
     }
 };

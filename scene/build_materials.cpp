@@ -140,7 +140,6 @@ struct MaterialStep {
                 image.output = outputName;
                 image.key = stem + "_" + outputName;
                 image.format = format;
-                image.file = OutputFileName(stem, outputName);
                 image.hasAlpha = AnyAlpha(picture);
                 image.picture = picture;
                 build.scene.images.push_back(std::move(image));
@@ -196,7 +195,6 @@ void BuildMaterials(SceneBuild& build, const SceneOptions& options, const Shader
         unused.stem = TextureStem(image->name.value);
         unused.key = unused.stem;
         unused.format = image->format.value;
-        unused.file = UnusedDumpFileName(unused.key, unused.format);
         // A raw image keeps its stored rows; a block image is decoded like a map.
         unused.topDown = FormatFlag(image->format.CStr()) == 0;
         if (picture) unused.picture = std::move(*picture);

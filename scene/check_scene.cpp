@@ -144,8 +144,8 @@ void CheckAnimations(Checker& c, const Scene& scene) {
             CheckFinite(c, values, 6, "curve", i);
         }
     }
-    for (size_t i = 0; i < scene.clipList.size(); ++i) {
-        const SceneClip& clip = scene.clipList[i];
+    for (size_t i = 0; i < scene.clips.size(); ++i) {
+        const SceneClip& clip = scene.clips[i];
         const double times[4] = {clip.start, clip.end, clip.loopStart, clip.loopEnd};
         CheckFinite(c, times, 4, "clip", i);
         for (const SceneTrack& track : clip.tracks)

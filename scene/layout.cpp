@@ -1,5 +1,7 @@
 #include "scene/layout.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 
 #include "scene/value_list.h"
@@ -26,8 +28,15 @@ Streams StreamsOf(SceneMesh& mesh) {
 template <int N>
 void Deduplicate(std::vector<float>& values, std::vector<SceneTriangles>& lists, int column, int stride) {
     std::vector<float> result;
-    ValueList<N> list(result, true);
     const size_t have = values.size() / N;
+    {
+        // Values each listed once already stay in their order.
+        ValueList<N> once(result, true);
+        for (size_t v = 0; v < have; ++v) once.Find(&values[v * N]);
+        if (once.count == have) return;
+        result.clear();
+    }
+    ValueList<N> list(result, true);
     for (SceneTriangles& triangles : lists)
         for (size_t at = size_t(column); at < triangles.table.size(); at += size_t(stride)) {
             int32_t& entry = triangles.table[at];
@@ -51,11 +60,32 @@ void Expand(std::vector<float>& values, std::vector<SceneTriangles>& lists, int 
     values.swap(result);
 }
 
+// Lists whose vertex number stands for every stream get a table: each list
+// the run of mesh vertices from where the one before ended (or its lowest
+// corner) to its highest corner, in order, so the values are met in the
+// order the vertices hold them.
+void GiveTables(SceneMesh& mesh) {
+    uint32_t end = 0;
+    const size_t width = size_t(mesh.components);
+    for (SceneTriangles& list : mesh.triangles) {
+        if (!list.table.empty() || list.corners.empty()) continue;
+        uint32_t low = UINT32_MAX, high = 0;
+        for (uint32_t c : list.corners) low = std::min(low, c), high = std::max(high, c);
+        const uint32_t first = std::min(end, low);
+        list.table.reserve(size_t(high - first + 1) * width);
+        for (uint32_t v = first; v <= high; ++v)
+            for (size_t k = 0; k < width; ++k) list.table.push_back(int32_t(v));
+        for (uint32_t& c : list.corners) c -= first;
+        end = high + 1;
+    }
+}
+
 }  // namespace
 
 void SetVertexLayout(Scene& scene, const SceneOptions& options) {
     for (SceneMesh& mesh : scene.meshes) {
         if (mesh.positionsOnly || mesh.components <= 0) continue;
+        if (options.deduplicate) GiveTables(mesh);
         bool tables = false;
         for (const SceneTriangles& list : mesh.triangles) tables = tables || !list.table.empty();
         if (!tables) continue;

@@ -5,9 +5,12 @@
 
 #include "scene/scene.h"
 
-// De-duplicated: each stream's values listed once, in order of first use
-// along the parts' tables (what BuildScene gives with deduplicate). Otherwise
+// De-duplicated: each stream's values listed once (what BuildScene gives
+// with deduplicate); a stream listing a value twice is renumbered in order of
+// first use along the parts' tables, one listing each once is kept. Otherwise
 // every vertex of a part gets its own values, numbered in order. Either step
-// leaves a scene already in that layout as it is. Meshes whose corners are
-// the vertex numbers themselves (an empty table) are left alone.
+// leaves a scene already in that layout as it is. A list whose vertex number
+// stands for every stream (an empty table, as a glTF read back has) gets a
+// table for the de-duplicated layout and is left alone by the other.
+// Positions-only meshes are left alone.
 void SetVertexLayout(Scene& scene, const SceneOptions& options);

@@ -48,8 +48,6 @@ void BuildAnimationNodes(SceneBuild& build) {
         for (const auto& clip : set->clips)
             if (clip) build.scene.AddNode(hold, ClipName(*clip), kZero, kZero);
     }
-    for (const auto& clip : set->clips)
-        if (clip) build.scene.clips.push_back(clip.get());
     // Scene curve i is the set's curve i (null slots none, which a read set never has).
     std::vector<int32_t> curveOf(set->curves.size(), -1);
     for (size_t i = 0, n = 0; i < set->curves.size(); ++i)
@@ -72,7 +70,7 @@ void BuildAnimationNodes(SceneBuild& build) {
             }
             copy.tracks.push_back(std::move(t));
         }
-        build.scene.clipList.push_back(std::move(copy));
+        build.scene.clips.push_back(std::move(copy));
     }
 
     static const char* const kProperties[7] = {"", "translateX", "translateY", "translateZ",
@@ -97,7 +95,6 @@ void BuildAnimationNodes(SceneBuild& build) {
         else scene.node = build.JointNode(FindJoint(build.model, scene.joint.c_str()));
         build.scene.curves.push_back(std::move(scene));
     }
-    for (SceneCurve& curve : build.scene.curves) curve.curve = &curve.data;
 }
 
 double EndTime(const Model& model) {
@@ -131,14 +128,6 @@ SceneBuiltHook g_sceneBuilt = nullptr;
 }  // namespace
 
 void SetSceneBuiltHook(SceneBuiltHook hook) { g_sceneBuilt = hook; }
-
-std::unique_ptr<Scene> BuildScene(const Model& model, const SceneOptions& options, TextureSink& sink) {
-    std::unique_ptr<Scene> scene = BuildScene(model, options);
-    if (scene)
-        for (const SceneImage& image : scene->images)
-            if (image.kind == SceneImageKind::kMap) sink.Map(image, image.picture);
-    return scene;
-}
 
 std::unique_ptr<Scene> BuildScene(const Model& model, const SceneOptions& options) {
     std::unique_ptr<ShaderMapSet> shaderMaps = ParseShaderMaps();

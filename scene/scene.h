@@ -91,7 +91,6 @@ struct SceneImage {
     std::string output;  // a map's output ("DIFF", ...); a source dump's map name
     std::string key;     // "<stem>_<output>" for a map, "<stem>" for an unused image
     std::string format;  // the stored format code of its source
-    std::string file;    // (being retired: the TGA file name, for the glTF writer)
     bool hasAlpha = true;
     // Rows top row first as stored (an unused "8888" image); every other
     // picture holds its decoded rows, which viewers show bottom row first.
@@ -125,7 +124,6 @@ enum class CurveProperty { kOther, kTranslateX, kTranslateY, kTranslateZ, kRotat
 // copy (name, index in the animation file, flags, keys).
 struct SceneCurve {
     AnimationCurve data;
-    const AnimationCurve* curve = nullptr;  // (being retired) &data
     std::string joint;       // the joint part of the curve name
     std::string targetName;  // the name of the node it drives (as joint nodes are named)
     int32_t node = -1;       // that node in Scene::nodes, -1 when the model has none
@@ -152,19 +150,11 @@ struct Scene {
     std::vector<SceneMaterial> materials;
     std::vector<SceneImage> images;
     std::vector<SceneCurve> curves;
-    std::vector<SceneClip> clipList;
-    std::vector<const AnimationClip*> clips;  // (being retired) the model's clips
+    std::vector<SceneClip> clips;
     double endTime = 0;  // seconds: the last clip end or key time, at least one frame
     int32_t version = 0;
 
     int32_t AddNode(int32_t parent, const std::string& name, const float* translation, const float* rotation);
-};
-
-// (Being retired.) Receives every texture map of a built scene, in order.
-class TextureSink {
-public:
-    virtual ~TextureSink() = default;
-    virtual void Map(const SceneImage& image, const PixelImage& picture) = 0;
 };
 
 struct SceneOptions {
@@ -179,8 +169,6 @@ struct SceneOptions {
 // Texture alerts are printed while the maps are composed. Null when the
 // shader maps cannot be read.
 std::unique_ptr<Scene> BuildScene(const Model& model, const SceneOptions& options);
-// (Being retired.) The same, then every map handed to the sink in order.
-std::unique_ptr<Scene> BuildScene(const Model& model, const SceneOptions& options, TextureSink& sink);
 
 // Called with every scene BuildScene makes, before it is returned: the tests
 // and the fuzz targets run the invariant check (scene/check_scene.h) there.

@@ -176,7 +176,7 @@ std::string SceneDifference(const Scene& expected, const Scene& actual) {
     c.List("materials", expected.materials, actual.materials);
     c.List("images", expected.images, actual.images);
     c.List("curves", expected.curves, actual.curves);
-    c.List("clipList", expected.clipList, actual.clipList);
+    c.List("clips", expected.clips, actual.clips);
     c.Real("endTime", expected.endTime, actual.endTime);
     c.Int("version", expected.version, actual.version);
     return c.difference;

@@ -8,7 +8,5 @@
 
 // Empty when the scenes are equal; otherwise the first difference as text,
 // the field's path and both values: "meshes[3].positions[17]: 1.5 != 1.25".
-// Floats compare bit for bit (a NaN equals a NaN of the same bits). The
-// fields being retired (SceneImage::file, SceneCurve::curve, Scene::clips)
-// are not compared.
+// Floats compare bit for bit (a NaN equals a NaN of the same bits).
 std::string SceneDifference(const Scene& expected, const Scene& actual);

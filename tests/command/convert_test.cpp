@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "command/convert.h"
 
 #include "tests/support/test_util.h"
@@ -21,9 +23,9 @@ TEST(Convert, MessageTable) {
         {{"do=convert"}, "Error - Conversion Input not specified!\nError - Conversion Output not specified!\n"},
         {{"$CONVERT_OUT=a.dae", "do=convert"}, "Error - Conversion Input not specified!\n"},
         {{"$CONVERT_IN=a.zem", "do=convert"}, "Error - Conversion Output not specified!\n"},
-        {convert("a.mad", "a.dae"), kNotZem + "Error - Not converted: a.mad does not end in .zem\n"},
-        {convert("dir.zem/model", "a.dae"), kNotZem + "Error - Not converted: dir.zem/model does not end in .zem\n"},
-        {convert("model", "a.dae"), kNotZem + "Error - Not converted: model does not end in .zem\n"},
+        {convert("a.mad", "a.dae"), kNotZem + "Error - Not converted: a.mad does not end in .zem, .dae, .glb or .gltf\n"},
+        {convert("dir.zem/model", "a.dae"), kNotZem + "Error - Not converted: dir.zem/model does not end in .zem, .dae, .glb or .gltf\n"},
+        {convert("model", "a.dae"), kNotZem + "Error - Not converted: model does not end in .zem, .dae, .glb or .gltf\n"},
         {convert("a.zem", "a.dae.txt"),
          "Error - Conversion Output must be DAE!\nError - Not converted: a.dae.txt does not end in .dae, .glb or .gltf\n"},
         {convert(old, out), "Converting " + old + "\nDAE not saved to " + out +
@@ -82,4 +84,157 @@ TEST(ReadDaeOptions, VerboseWhenAWordBeginsVerboseTextures) {
         SetVariable(c, "DAE_OUT_OPT", r.first, false);  // "" leaves it undefined
         EXPECT_EQ(ReadDaeOptions(c).verboseTextures, r.second);
     }
+}
+
+namespace {
+
+// A document's bytes; a DAE without its build-date line.
+Bytes Comparable(const std::string& path) {
+    Bytes bytes = ReadBytes(path);
+    if (path.size() < 4 || path.compare(path.size() - 4, 4, ".dae") != 0) return bytes;
+    std::string text(bytes.begin(), bytes.end());
+    const size_t at = text.find("<authoring_tool>");
+    if (at != std::string::npos) text.erase(at, text.find('\n', at) - at);
+    return Bytes(text.begin(), text.end());
+}
+
+}  // namespace
+
+// Every format pair through the built tool, for the sample and the rich
+// model: the model converted to X and X converted to Y gives the maps of the
+// model converted to Y, and, where the formats carry all of it, the same
+// document. A DAE holds numbers as "%f" texts and the triangles' corners
+// without the model's vertex numbering, so a glTF made from it is not the
+// glTF made from the model; neither does the glTF yet carry the vertex order
+// a DAE's value lists follow.
+TEST(Convert, NineFormatPairs) {
+    TempFolder t;
+    ASSERT_TRUE(WriteSampleModel(t.File("sample.zem")));
+    ASSERT_TRUE(WriteModelFiles(t.File("rich.zem"), *RichModel(), BuildSampleAnimation().get()));
+    const char* const kFormats[] = {"dae", "glb", "gltf"};
+    const struct {
+        const char* from;
+        const char* to;
+        bool sameDocument;
+    } rows[] = {
+        {"dae", "dae", true},   {"dae", "glb", false},  {"dae", "gltf", false},
+        {"glb", "dae", false},  {"glb", "glb", true},   {"glb", "gltf", true},
+        {"gltf", "dae", false}, {"gltf", "glb", true},  {"gltf", "gltf", true},
+    };
+    for (const char* model : {"sample", "rich"}) {
+        for (const char* format : kFormats) {
+            const std::string out = std::string("direct/") + format + "/" + model + "." + format;
+            RunTool({std::string(model) + ".zem", out}, t.Path());  // the rich model has alerts
+            ASSERT_TRUE(fs::exists(t.File(out))) << out;
+        }
+        for (const auto& r : rows) {
+            SCOPED_TRACE(std::string(model) + " " + r.from + " -> " + r.to);
+            const std::string name = std::string(model) + "." + r.to;
+            const std::string in = std::string("direct/") + r.from + "/" + model + "." + r.from;
+            const std::string folder = std::string(r.from) + "-" + r.to;
+            const RunResult run = RunTool({"$CONVERT_IN=" + in, "$CONVERT_OUT=" + folder + "/" + name, "do=convert"},
+                                          t.Path());
+            ASSERT_EQ(run.status, 0) << run.output;
+            EXPECT_EQ(run.output, "Converting " + in + "\nSaving " + folder + "/" + name + "\n");
+            const std::string direct = t.File(std::string("direct/") + r.to);
+            for (const auto& entry : fs::directory_iterator(direct)) {
+                const std::string file = entry.path().filename().string();
+                const bool document = file.find(model) == 0;
+                if (document && !r.sameDocument) continue;
+                EXPECT_TRUE(Comparable(entry.path().string()) == Comparable(t.File(folder + "/" + file))) << file;
+            }
+        }
+        // A scan picks documents by mask (any case) like models.
+        const RunResult run = RunTool({"setmask=*.GLB;*.gltf", "$SCAN_PARAMS=$CONVERT_IN=$[SCAN_FULL_PATH],"
+                                       "$CONVERT_OUT=scan/$[SCAN_REL_PATH]/$[SCAN_FILE].dae,do=convert",
+                                       "scan=direct"},
+                                      t.Path());
+        EXPECT_NE(run.output.find("Summary - 2 models: 2 converted, 0 damaged, 0 failed\n"), std::string::npos)
+            << run.output;
+        for (const char* from : {"glb", "gltf"})
+            EXPECT_EQ(ReadBytes(t.File(std::string("scan/") + from + "/" + model + ".dae")),
+                      ReadBytes(t.File(std::string(from) + "-dae/" + model + ".dae")));
+        fs::remove_all(t.File("direct"));
+    }
+}
+
+// Documents that cannot be read: one "Error - " line naming the file and the
+// reason, exit status 1, and the output already there left as it was.
+TEST(Convert, BadDocumentsWriteNothing) {
+    TempFolder t;
+    ASSERT_TRUE(WriteSampleModel(t.File("sample.zem")));
+    for (const char* out : {"good/m.dae", "good/m.glb", "good/m.gltf"})
+        ASSERT_EQ(RunTool({"sample.zem", out}, t.Path()).status, 0);
+    const Bytes glb = ReadBytes(t.File("good/m.glb"));
+    const std::string gltf = ReadText(t.File("good/m.gltf")), dae = ReadText(t.File("good/m.dae"));
+    auto edited = [](std::string text, const std::string& from, const std::string& to) {
+        const size_t at = text.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return at == std::string::npos ? text : text.replace(at, from.size(), to);
+    };
+    t.Write("bad/text.dae", "no XML here");
+    t.Write("bad/other.dae", "<?xml version=\"1.0\"?><svg/>");
+    t.Write("bad/cut.glb", Bytes(glb.begin(), glb.begin() + 100));
+    t.Write("bad/array.gltf", "[1, 2]");
+    t.Write("bad/nojson.gltf", "{\"asset\": ");
+    t.Write("bad/nomaps.dae", dae);  // its TGA files are not beside it
+    t.Write("bad/nobin.gltf", gltf);  // neither its .bin
+    fs::copy_file(t.File("good/m.bin"), t.File("bad/short.bin"));
+    fs::resize_file(t.File("bad/short.bin"), 64);
+    t.Write("bad/short.gltf", edited(gltf, "\"m.bin\"", "\"short.bin\""));
+    const struct {
+        const char* input;
+        const char* file;  // the file the line names
+        const char* reason;
+    } rows[] = {
+        {"bad/text.dae", "bad/text.dae", "not XML"},
+        {"bad/other.dae", "bad/other.dae", "not COLLADA"},
+        {"bad/cut.glb", "bad/cut.glb", "cut short"},
+        {"bad/array.gltf", "bad/array.gltf", "not an object"},
+        {"bad/nojson.gltf", "bad/nojson.gltf", "broken JSON"},
+        {"bad/nomaps.dae", "bad/hull_DIFF.TGA", "named by nomaps.dae"},
+        {"bad/nobin.gltf", "bad/m.bin", "named by nobin.gltf"},
+        {"bad/short.gltf", "bad/short.bin", "too short"},
+        {"bad/missing.glb", "bad/missing.glb", "cannot read the file"},
+    };
+    t.Write("out/kept.glb", "kept");
+    t.Write("out/kept.dae", "kept");
+    for (const auto& r : rows) {
+        for (const char* out : {"out/kept.glb", "out/kept.dae"}) {
+            SCOPED_TRACE(std::string(r.input) + " -> " + out);
+            const RunResult run = RunTool({r.input, out}, t.Path());
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(run.output.find("Converting " + std::string(r.input) + "\nError - "), 0u) << run.output;
+            EXPECT_NE(run.output.find(r.file), std::string::npos) << run.output;
+            EXPECT_NE(run.output.find(r.reason), std::string::npos) << run.output;
+            EXPECT_EQ(run.output.find("Saving"), std::string::npos) << run.output;
+            EXPECT_EQ(ReadText(t.File(out)), "kept");
+        }
+    }
+    size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(t.File("out"))) files += entry.is_regular_file();
+    EXPECT_EQ(files, 2u);
+}
+
+// Blender imports the DAE made from a GLB as the DAE made from the model:
+// the same objects, triangles, boxes, materials with their maps and actions.
+TEST(Convert, BlenderImportsADaeMadeFromAGlbAsTheModelsDae) {
+    TempFolder t;
+    ASSERT_TRUE(WriteSampleModel(t.File("sample.zem")));
+    ASSERT_EQ(RunTool({"sample.zem", "a/m.dae", "sample.zem", "a/m.glb", "a/m.glb", "b/m.dae"}, t.Path()).status, 0);
+    auto imported = [&](const std::string& dae) {
+        const RunResult run = RunProcess({"/usr/bin/blender", "-b", "--factory-startup", "--python",
+                                          std::string(VORDA_SOURCE_DIR) + "/tests/support/blender_import_check.py",
+                                          "--", t.File(dae), t.File("a/m.glb")});
+        EXPECT_EQ(run.status, 0) << run.output;
+        EXPECT_EQ(run.output.find("MISSING: "), std::string::npos) << run.output;
+        std::string lines;
+        std::istringstream in(run.output);
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind("dae ", 0) == 0) lines += line + "\n";
+        return lines;
+    };
+    const std::string direct = imported("a/m.dae");
+    EXPECT_NE(direct.find("dae triangles 90"), std::string::npos) << direct;
+    EXPECT_EQ(imported("b/m.dae"), direct);
 }

@@ -362,7 +362,7 @@ TEST(SceneCheck, FindsEachBrokenInvariant) {
         {"picture_of_the_wrong_size", [](Scene& s) { s.images[0].picture.pixels.pop_back(); }},
         {"position_not_finite", [](Scene& s) { s.meshes[0].positions[0] = std::nanf(""); }},
         {"curve_key_not_finite", [](Scene& s) { s.curves[0].data.keys[0].value = INFINITY; }},
-        {"track_naming_no_curve", [](Scene& s) { s.clipList[0].tracks[0].curves.push_back(99999); }},
+        {"track_naming_no_curve", [](Scene& s) { s.clips[0].tracks[0].curves.push_back(99999); }},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

@@ -14,6 +14,7 @@
 #include "gltf/gltf_writer.h"
 #include "gltf/png.h"
 #include "import/dae_document.h"
+#include "import/dae_scene.h"
 #include "import/gltf_document.h"
 #include "import/gltf_import.h"
 #include "import/png_read.h"
@@ -23,6 +24,7 @@
 #include "scene/conventions.h"
 #include "scene/scene_equal.h"
 #include "tests/support/test_util.h"
+#include "texture/tga_writer.h"
 
 namespace {
 
@@ -318,7 +320,7 @@ TEST(GltfImport, TheToolsOwnGltfReadsBackToTheSameScene) {
             }
             {
                 CapturedOutput quiet;
-                ASSERT_TRUE(WriteGltfScene(*read, b.c_str()));
+                ASSERT_TRUE(WriteGltf(*read, b.c_str(), extension == ".glb"));
             }
             size_t files = 0;
             for (const auto& entry : std::filesystem::directory_iterator(t.File(model + "/a"))) {
@@ -408,10 +410,10 @@ TEST(GltfImport, ForeignGltfIsReadForWhatItHolds) {
     ASSERT_TRUE(scene) << error;
     EXPECT_EQ(CheckScene(*scene), std::vector<std::string>());
     ASSERT_EQ(scene->images.size(), 1u);
-    EXPECT_EQ(scene->images[0].file, "evil.tga");
-    ASSERT_EQ(scene->clipList.size(), 1u);
-    EXPECT_EQ(scene->clipList[0].name, "Spin");
-    EXPECT_EQ(scene->clipList[0].end, 1.0);
+    EXPECT_EQ(scene->images[0].stem, "evil");
+    ASSERT_EQ(scene->clips.size(), 1u);
+    EXPECT_EQ(scene->clips[0].name, "Spin");
+    EXPECT_EQ(scene->clips[0].end, 1.0);
     EXPECT_EQ(scene->endTime, 1.0);
     ASSERT_EQ(scene->curves.size(), 6u);
     const SceneCurve& turn = scene->curves[2];
@@ -423,10 +425,10 @@ TEST(GltfImport, ForeignGltfIsReadForWhatItHolds) {
     EXPECT_NEAR(scene->curves[3].data.keys[1].value, 100, 1e-4);
     // Written by the tool, it reads back to the same scene.
     CapturedOutput quiet;
-    ASSERT_TRUE(WriteGltfScene(*scene, t.File("a/m.glb").c_str()));
+    ASSERT_TRUE(WriteGltf(*scene, t.File("a/m.glb").c_str(), true));
     const std::unique_ptr<Scene> again = ImportGltf(t.File("a/m.glb").c_str(), &error);
     ASSERT_TRUE(again) << error;
-    ASSERT_TRUE(WriteGltfScene(*again, t.File("b/m.glb").c_str()));
+    ASSERT_TRUE(WriteGltf(*again, t.File("b/m.glb").c_str(), true));
     EXPECT_TRUE(ReadBytes(t.File("a/m.glb")) == ReadBytes(t.File("b/m.glb")));
 }
 
@@ -487,6 +489,74 @@ TEST(GltfImport, BlenderReExportReadsLikeTheToolsOwn) {
     for (const SceneMaterial& m : own->materials) ownMaterials.insert(m.name + (m.Map(kMapDiffuse) ? " DIFF" : ""));
     for (const SceneMaterial& m : other->materials) otherMaterials.insert(m.name + (m.Map(kMapDiffuse) ? " DIFF" : ""));
     EXPECT_EQ(otherMaterials, ownMaterials);
-    for (const SceneClip& clip : other->clipList) clips.insert(clip.name);
+    for (const SceneClip& clip : other->clips) clips.insert(clip.name);
     EXPECT_EQ(clips, (std::set<std::string>{"Deploy", "Fire"}));
+}
+
+// Another program's DAE: the node's transforms become the scene's placement,
+// a whole-matrix animation one curve per translation and angle, and a
+// texture its TGA file's pixels.
+TEST(DaeImport, ForeignDaeIsReadForWhatItHolds) {
+    const std::string animation = R"(<library_animations><animation id="n"><source id="i">
+<float_array id="ia" count="2">0 1</float_array><technique_common><accessor source="#ia" count="2"><param name="TIME" type="float"/></accessor></technique_common></source>
+<source id="o"><float_array id="oa" count="32">1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1 0 -1 0 5 1 0 0 0 0 0 1 0 0 0 0 1</float_array>
+<technique_common><accessor source="#oa" count="2" stride="16"><param name="TRANSFORM" type="float4x4"/></accessor></technique_common></source>
+<sampler id="smp"><input semantic="INPUT" source="#i"/><input semantic="OUTPUT" source="#o"/></sampler>
+<channel source="#smp" target="a/transform"/></animation></library_animations><library_visual_scenes>)";
+    const std::string material = R"(<library_images><image id="im"><init_from>pic.tga</init_from></image></library_images>
+<library_effects><effect id="fx"><profile_COMMON><technique sid="t"><lambert><diffuse><texture texture="im" texcoord="UV"/></diffuse></lambert></technique></profile_COMMON></effect></library_effects>
+<library_materials><material id="m" name="Paint"><instance_effect url="#fx"/></material></library_materials><library_geometries>)";
+    struct Row {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> edit;
+        float translation[3], rotation[3];
+        size_t curves, materials;
+    };
+    const float quarter = float(std::acos(-1.0) / 2);
+    const Row rows[] = {
+        {"translate", {}, {1, 2, 3}, {0, 0, 0}, 0, 0},
+        {"rotate", {{"<translate>1 2 3</translate>", "<rotate>0 0 1 90</rotate>"}}, {0, 0, 0}, {0, 0, quarter}, 0, 0},
+        {"matrix and scale",
+         {{"<translate>1 2 3</translate>", "<matrix>0 -2 0 4 2 0 0 5 0 0 2 6 0 0 0 1</matrix><scale>3 3 3</scale>"}},
+         {4, 5, 6}, {0, 0, quarter}, 0, 0},
+        {"matrix animation", {{"<library_visual_scenes>", animation}}, {1, 2, 3}, {0, 0, 0}, 6, 0},
+        {"textured material",
+         {{"<library_geometries>", material},
+          {"<triangles count=\"1\">", "<triangles count=\"1\" material=\"x\">"},
+          {"<instance_geometry url=\"#g\"/>", "<instance_geometry url=\"#g\"><bind_material><technique_common>"
+                                               "<instance_material symbol=\"x\" target=\"#m\"/></technique_common>"
+                                               "</bind_material></instance_geometry>"}},
+         {1, 2, 3}, {0, 0, 0}, 0, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TempFolder t;
+        const unsigned char pixels[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+        ASSERT_TRUE(WriteTga(t.File("pic.tga"), 1, -2, pixels, sizeof pixels));
+        ReadFailure failure;
+        const std::unique_ptr<Scene> scene = ImportDae(t.Write("m.dae", Dae(row.edit)), failure);
+        ASSERT_TRUE(scene) << failure.Text();
+        ASSERT_EQ(scene->nodes.size(), 1u);
+        const SceneNode& node = scene->nodes[0];
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_NEAR(node.translation[i], row.translation[i], 1e-5) << i;
+            EXPECT_NEAR(node.rotation[i], row.rotation[i], 1e-5) << i;
+        }
+        ASSERT_EQ(scene->meshes.size(), 1u);
+        EXPECT_EQ(scene->meshes[0].triangles[0].count, 1);
+        ASSERT_EQ(scene->curves.size(), row.curves);
+        if (row.curves) {
+            EXPECT_EQ(scene->curves[0].data.keys[1].value, 5.0);  // translate X of the second key
+            EXPECT_NEAR(scene->curves[5].data.keys[1].value, quarter, 1e-6);  // rotate Z
+        }
+        ASSERT_EQ(scene->materials.size(), row.materials);
+        if (row.materials) {
+            EXPECT_EQ(scene->materials[0].name, "Paint");
+            EXPECT_EQ(scene->meshes[0].triangles[0].material, 0);
+            ASSERT_EQ(scene->materials[0].maps.size(), 1u);
+            const SceneImage& image = scene->images[size_t(scene->materials[0].maps[0].image)];
+            EXPECT_EQ(image.output, "DIFF");
+            EXPECT_EQ(image.picture.pixels, Bytes(pixels, pixels + 8));
+        }
+    }
 }
