@@ -23,6 +23,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -112,7 +113,10 @@ void ResetFolder() {
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(".", ec))
         std::filesystem::remove_all(entry.path(), ec);
-    SaveBytes("m.zem", ModelBytes());
+    if (!SaveBytes("m.zem", ModelBytes())) {
+        std::fprintf(stderr, "cannot write m.zem in the fuzz folder\n");
+        std::abort();
+    }
 }
 
 bool WriteText(const char* path, const unsigned char* data, size_t size) {
