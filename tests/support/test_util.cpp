@@ -123,7 +123,8 @@ void CheckGltfRoundTrip(const Scene& scene) {
         TempFolder first, second;
         const std::string one = first.File(name), two = second.File(name);
         CapturedOutput quiet;
-        if (!WriteGltf(own, one.c_str(), std::string(name) == "m.glb")) return;
+        const bool binary = std::string(name) == "m.glb";
+        if (!WriteGltf(own, one.c_str(), binary)) return;
         std::string error;
         const std::unique_ptr<Scene> read = ImportGltf(one.c_str(), &error);
         if (!read) {
@@ -132,7 +133,7 @@ void CheckGltfRoundTrip(const Scene& scene) {
         }
         const std::string difference = Utf8Names(own) ? SceneDifference(own, *read) : "";
         if (!difference.empty()) ADD_FAILURE() << name << " read back: " << difference;
-        if (!WriteGltf(*read, two.c_str(), std::string(name) == "m.glb")) return;
+        if (!WriteGltf(*read, two.c_str(), binary)) return;
         const std::unique_ptr<Scene> again = ImportGltf(two.c_str(), &error);
         if (!again || !SceneDifference(*read, *again).empty())
             ADD_FAILURE() << name << " read back twice: " << (again ? SceneDifference(*read, *again) : error);
