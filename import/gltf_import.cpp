@@ -383,7 +383,10 @@ private:
             std::vector<const Value*> entries;
             std::vector<SceneTriangles> lists = Lists(Member(*l.second, "lists"), &entries);
             Streams(Member(*l.second, "streams"), mesh);
-            for (size_t k = 0; k < lists.size(); ++k) PartOrder(*entries[k], mesh, nullptr, Part(), Values(mesh), lists[k]);
+            for (size_t k = 0; k < lists.size(); ++k) {
+                PartOrder(*entries[k], mesh, nullptr, Part(), Values(mesh), lists[k]);
+                if (mesh.hasPositions) lists[k].count = 0;  // (its triangles are nowhere)
+            }
             mesh.triangles = std::move(lists);
         }
         for (int32_t& m : extrasMesh)
@@ -498,13 +501,14 @@ private:
                 start = end;
             }
         }
+        mesh.components = mesh.hasPositions ? 1 + int(mesh.hasNormals) + int(mesh.hasTexCoords) : 0;
+        if (!mesh.hasPositions) mesh.hasNormals = mesh.hasTexCoords = false;
+        if (ownLists && !Streams(extras.Get("streams"), mesh, true))
+            return failure_.Set(doc_.path, where + ": streams do not match its primitives");
         // A list whose triangles the document does not hold has none.
         for (SceneTriangles& list : lists)
             if (mesh.hasPositions && list.corners.size() != size_t(list.count) * 3)
                 list.count = int64_t(list.corners.size() / 3);
-        mesh.components = mesh.hasPositions ? 1 + int(mesh.hasNormals) + int(mesh.hasTexCoords) : 0;
-        if (!mesh.hasPositions) mesh.hasNormals = mesh.hasTexCoords = false;
-        if (ownLists && !Streams(extras.Get("streams"), mesh, true)) return failure_.Set(doc_.path, where + ": streams do not match its primitives");
         // Every vertex of a list its own values, numbered in order (the
         // layout glTF is written from); a positions-only mesh numbers its
         // corners by the values themselves.
