@@ -54,8 +54,8 @@ std::vector<NodeCurves> CurvesByNode(const Scene& scene, const SceneClip* clip) 
 std::vector<AnimationRange> AnimationRanges(const Scene& scene) {
     std::vector<AnimationRange> ranges;
     for (const SceneClip& clip : scene.clips) {
-        const double start = std::isfinite(clip.start) ? clip.start : 0.0;
-        const double end = std::isfinite(clip.end) && clip.end > clip.start ? clip.end : start;
+        const double start = clip.start;
+        const double end = clip.end > clip.start ? clip.end : start;
         ranges.push_back({clip.name, start, end, &clip, CurvesByNode(scene, &clip)});
     }
     if (ranges.empty()) {
@@ -137,9 +137,9 @@ void WriteTimes(Json& json, const AnimationRange& range) {
     if (range.clip) {
         const double loop[2] = {range.clip->loopStart, range.clip->loopEnd};
         Key(json, "loopStart");
-        json.Double(std::isfinite(loop[0]) ? loop[0] : 0.0);
+        json.Double(loop[0]);
         Key(json, "loopEnd");
-        json.Double(std::isfinite(loop[1]) ? loop[1] : 0.0);
+        json.Double(loop[1]);
     }
 }
 
