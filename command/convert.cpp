@@ -87,19 +87,25 @@ bool SaveScene(Scene& scene, const CommandContext& context, const std::string& i
     return WriteDocument(scene, out.c_str(), dae);
 }
 
-// SaveModel in the format decided: the format decides the scene's options,
-// the scene is built once, and that format's encoder writes it as it is.
-bool SaveAs(Model& model, const CommandContext& context, const std::string& out, OutputFormat format) {
-    if (format == OutputFormat::kNone) return false;
+// What a conversion hands its encoder: the scene, built once with the
+// options of the format decided, and the DAE writer's options.
+struct PreparedScene {
+    std::unique_ptr<Scene> scene;  // null: nothing to write (reported)
+    DaeOptions dae;
+};
+
+PreparedScene Prepare(Model& model, const CommandContext& context, const std::string& out, OutputFormat format) {
+    PreparedScene prepared;
+    if (format == OutputFormat::kNone) return prepared;
     if (model.version != 512 || model.type != 0) {
         OutProblem(Problem::kFailure, "DAE not saved to %s\n", out.c_str());
         Out(" - Unknown type: %s\n", model.typeName.CStr());
         Out(" - Unknown version: %08X\n", model.version);
-        return false;
+        return prepared;
     }
     ResolveJoints(model);
     SceneOptions options;
-    DaeOptions dae;
+    DaeOptions& dae = prepared.dae;
     if (format == OutputFormat::kDae) {
         dae = ReadDaeOptions(context);
         dae.model = model.path.value;
@@ -110,10 +116,19 @@ bool SaveAs(Model& model, const CommandContext& context, const std::string& out,
         options.deduplicate = false;
     }
     Out("Saving %s\n", out.c_str());
-    const std::unique_ptr<Scene> scene = BuildScene(model, options);
-    if (!scene) return false;
-    if (format == OutputFormat::kDae) return WriteDocument(*scene, out.c_str(), dae);
-    return WriteGltf(*scene, out.c_str(), format == OutputFormat::kGlb);
+    prepared.scene = BuildScene(model, options);
+    return prepared;
+}
+
+// The encoder of the format decided writes the scene as it is.
+bool Encode(const PreparedScene& prepared, const std::string& out, OutputFormat format) {
+    if (!prepared.scene) return false;
+    if (format == OutputFormat::kDae) return WriteDocument(*prepared.scene, out.c_str(), prepared.dae);
+    return WriteGltf(*prepared.scene, out.c_str(), format == OutputFormat::kGlb);
+}
+
+bool SaveAs(Model& model, const CommandContext& context, const std::string& out, OutputFormat format) {
+    return Encode(Prepare(model, context, out, format), out, format);
 }
 
 }  // namespace
@@ -274,7 +289,11 @@ bool ConvertAndSave(CommandContext& context, const std::string& input, const std
                    model->animation->path.CStr());
         PrintDamagedParts(model->animation->damage);
     }
-    return SaveAs(*model, context, output, format);
+    PreparedScene prepared = Prepare(*model, context, output, format);
+    // The scene holds all it needs: the model goes before the encoder runs,
+    // so a conversion's peak memory is the larger of the two, not their sum.
+    model.reset();
+    return Encode(prepared, output, format);
 }
 
 }  // namespace

@@ -81,3 +81,12 @@ void ReportFailedWrite(const char* kind, const std::string& path) {
         OutProblem(Problem::kFailure, "Error - Cannot write %s\n", path.c_str());
     Out("Error - Cannot write %s file %s - %s\n", kind, path.c_str(), reason.c_str());
 }
+
+void ProblemList::Add(const char* format, ...) {
+    char text[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    problems.push_back(text);
+}

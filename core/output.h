@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #if defined(__GNUC__)
 #ifdef __MINGW32__
@@ -52,6 +53,12 @@ public:
 private:
     ProblemTally* outer_;
     ProblemCounts counts_;
+};
+
+// Problems found by a check of invariants, one formatted line each.
+struct ProblemList {
+    std::vector<std::string> problems;
+    void Add(const char* format, ...) VORDA_PRINTF(2, 3);
 };
 
 // Raw text, no formatting.

@@ -10,8 +10,6 @@ namespace gltf {
 
 namespace {
 
-float Finite(float v) { return std::isfinite(v) ? v : 0.0f; }
-
 // One glTF vertex per part vertex the triangles use, numbered in order of
 // first use: vertex(list, part vertex, its stream numbers) at each first
 // use, index(number) for each corner of every triangle whose three vertices
@@ -55,11 +53,12 @@ void Walk(const SceneMesh& mesh, const std::vector<const SceneTriangles*>& lists
 // then normals, then texture coordinates, as the mesh has them): positions
 // as stored, unit normals (a zero normal points along Z), texture
 // coordinates with V turned (glTF's V runs down the picture, the stored V
-// up). A number out of range gives the default.
+// up). A number out of range gives the default; the numbers themselves are
+// finite, as the model reader leaves every number it keeps.
 void PositionOf(const SceneMesh& mesh, const int32_t* numbers, float* out) {
     const size_t p = size_t(numbers[0]);
     if (p * 3 + 2 < mesh.positions.size())
-        for (size_t i = 0; i < 3; ++i) out[i] = Finite(mesh.positions[p * 3 + i]);
+        for (size_t i = 0; i < 3; ++i) out[i] = mesh.positions[p * 3 + i];
     else
         out[0] = out[1] = out[2] = 0;
 }
@@ -68,8 +67,7 @@ void NormalOf(const SceneMesh& mesh, const int32_t* numbers, float* out) {
     out[0] = out[1] = 0, out[2] = 1;
     const size_t q = size_t(numbers[1]);
     if (q * 3 + 2 >= mesh.normals.size()) return;
-    const double x = Finite(mesh.normals[q * 3]), y = Finite(mesh.normals[q * 3 + 1]),
-                 z = Finite(mesh.normals[q * 3 + 2]);
+    const double x = mesh.normals[q * 3], y = mesh.normals[q * 3 + 1], z = mesh.normals[q * 3 + 2];
     const double length = std::sqrt(x * x + y * y + z * z);
     if (!(length > 1e-12)) return;
     out[0] = float(x / length);
@@ -81,8 +79,8 @@ void TexCoordOf(const SceneMesh& mesh, const int32_t* numbers, float* out) {
     const size_t t = size_t(numbers[mesh.hasNormals ? 2 : 1]);
     out[0] = 0, out[1] = 1;
     if (t * 2 + 1 >= mesh.texCoords.size()) return;
-    out[0] = Finite(mesh.texCoords[t * 2]);
-    out[1] = 1.0f - Finite(mesh.texCoords[t * 2 + 1]);
+    out[0] = mesh.texCoords[t * 2];
+    out[1] = 1.0f - mesh.texCoords[t * 2 + 1];
 }
 
 // What the measuring run learns of a primitive: its vertices, corners and

@@ -111,7 +111,7 @@ void WriteSceneJson(Json& json, const Content& content, const Layout& layout) {
     Key(json, "frameRate");
     json.Int(int(kFramesPerSecond));
     Key(json, "endTime");
-    json.Double(std::isfinite(scene.endTime) ? scene.endTime : 0.0);
+    json.Double(scene.endTime);
     Key(json, "version");
     json.Int(scene.version);
     WriteClipsJson(json, scene, content.ranges, layout.animations);

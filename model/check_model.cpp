@@ -1,6 +1,5 @@
 #include "model/check_model.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <unordered_set>
 
@@ -10,24 +9,12 @@
 
 namespace {
 
-struct Checker {
-    std::vector<std::string> problems;
-};
-
-VORDA_PRINTF(2, 3)
-void Fail(Checker& c, const char* format, ...) {
-    char text[256];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    c.problems.push_back(text);
-}
+using Checker = ProblemList;
 
 template <typename S>
 void CheckText(Checker& c, const S& s, const char* what) {
-    if (s.null) Fail(c, "%s: null text", what);
-    else if (s.value.find('\0') != std::string::npos) Fail(c, "%s: zero byte inside the text", what);
+    if (s.null) c.Add("%s: null text", what);
+    else if (s.value.find('\0') != std::string::npos) c.Add("%s: zero byte inside the text", what);
 }
 
 void CheckName(Checker& c, const Core_QStr& s, const char* what) {
@@ -36,14 +23,14 @@ void CheckName(Checker& c, const Core_QStr& s, const char* what) {
     // name carries the hash of its text.
     bool neverSet = s.value.empty() && s.hash == 0;
     if (!s.null && !neverSet && s.hash != NameHash(s.value.c_str(), s.value.size()))
-        Fail(c, "%s: stale hash", what);
+        c.Add("%s: stale hash", what);
 }
 
 template <typename T>
 bool CheckList(Checker& c, const OwnedList<T>& list, const char* what) {
     for (size_t i = 0; i < list.size(); ++i)
         if (!list[i]) {
-            Fail(c, "%s[%zu]: null slot", what, i);
+            c.Add("%s[%zu]: null slot", what, i);
             return false;
         }
     return true;
@@ -52,26 +39,26 @@ bool CheckList(Checker& c, const OwnedList<T>& list, const char* what) {
 // A negative LOD number is replaced when the mesh is placed: by its position
 // in a multi mesh, by the glow's own LOD for a glow's mesh.
 void CheckMesh(Checker& c, const Mesh& mesh, const char* what) {
-    if (mesh.lod < 0) Fail(c, "%s: negative lod %d", what, mesh.lod);
+    if (mesh.lod < 0) c.Add("%s: negative lod %d", what, mesh.lod);
     for (size_t p = 0; p < mesh.parts.size(); ++p) {
         const MeshPart& part = mesh.parts[p];
-        if (part.index != int32_t(p)) Fail(c, "%s part %zu: index %d", what, p, part.index);
+        if (part.index != int32_t(p)) c.Add("%s part %zu: index %d", what, p, part.index);
         if (part.stride != VertexLayout(part.format).stride)
-            Fail(c, "%s part %zu: stride %d for format 0x%x", what, p, part.stride, part.format);
-        if (part.format & 0x0070) Fail(c, "%s part %zu: unfolded format 0x%x", what, p, part.format);
-        if (part.vertexCount < 0) Fail(c, "%s part %zu: negative vertex count", what, p);
+            c.Add("%s part %zu: stride %d for format 0x%x", what, p, part.stride, part.format);
+        if (part.format & 0x0070) c.Add("%s part %zu: unfolded format 0x%x", what, p, part.format);
+        if (part.vertexCount < 0) c.Add("%s part %zu: negative vertex count", what, p);
         else if (part.vertices.size() != size_t(part.vertexCount) * size_t(part.stride < 0 ? 0 : part.stride))
-            Fail(c, "%s part %zu: %zu floats for %d vertices of stride %d", what, p, part.vertices.size(),
+            c.Add("%s part %zu: %zu floats for %d vertices of stride %d", what, p, part.vertices.size(),
                  part.vertexCount, part.stride);
         for (size_t g = 0; g < part.groups.size(); ++g) {
             const PrimitiveGroup& group = part.groups[g];
-            if (group.index != int32_t(g)) Fail(c, "%s part %zu group %zu: index %d", what, p, g, group.index);
+            if (group.index != int32_t(g)) c.Add("%s part %zu group %zu: index %d", what, p, g, group.index);
             if (group.indexCount < 0 || size_t(group.indexCount) != group.indices.size())
-                Fail(c, "%s part %zu group %zu: count %d, %zu indices", what, p, g, group.indexCount,
+                c.Add("%s part %zu group %zu: count %d, %zu indices", what, p, g, group.indexCount,
                      group.indices.size());
             for (uint16_t index : group.indices)
                 if (int32_t(index) >= part.vertexCount) {
-                    Fail(c, "%s part %zu group %zu: index %u of %d vertices", what, p, g, index, part.vertexCount);
+                    c.Add("%s part %zu group %zu: index %u of %d vertices", what, p, g, index, part.vertexCount);
                     break;
                 }
         }
@@ -81,7 +68,7 @@ void CheckMesh(Checker& c, const Mesh& mesh, const char* what) {
 void CheckMultiMeshes(Checker& c, const OwnedList<MultiMesh>& list, uint8_t kind, const char* what) {
     if (!CheckList(c, list, what)) return;
     for (const auto& mm : list) {
-        if (mm->kind != kind) Fail(c, "%s: kind %u", what, mm->kind);
+        if (mm->kind != kind) c.Add("%s: kind %u", what, mm->kind);
         CheckName(c, mm->name, what);
         CheckName(c, mm->parentName, what);
         if (!CheckList(c, mm->meshes, what)) continue;
@@ -90,8 +77,8 @@ void CheckMultiMeshes(Checker& c, const OwnedList<MultiMesh>& list, uint8_t kind
 }
 
 void CheckFloats(Checker& c, int32_t count, size_t floats, const char* what, size_t i) {
-    if (count < 0) Fail(c, "%s[%zu]: negative vertex count", what, i);
-    else if (floats != size_t(count) * 3) Fail(c, "%s[%zu]: %zu floats for %d vertices", what, i, floats, count);
+    if (count < 0) c.Add("%s[%zu]: negative vertex count", what, i);
+    else if (floats != size_t(count) * 3) c.Add("%s[%zu]: %zu floats for %d vertices", what, i, floats, count);
 }
 
 }  // namespace
@@ -100,11 +87,11 @@ std::vector<std::string> CheckAnimationSet(const AnimationSet& set) {
     Checker c;
     CheckName(c, set.path, "animation path");
     CheckText(c, set.formatName, "animation format name");
-    if (!set.stringTable.empty() && set.stringTable.back() != 0) Fail(c, "string table not zero-terminated");
+    if (!set.stringTable.empty() && set.stringTable.back() != 0) c.Add("string table not zero-terminated");
     if (set.clipCount != int32_t(set.clips.size()))
-        Fail(c, "clipCount %d, %zu clips", set.clipCount, set.clips.size());
+        c.Add("clipCount %d, %zu clips", set.clipCount, set.clips.size());
     if (set.curveCount != int32_t(set.curves.size()))
-        Fail(c, "curveCount %d, %zu curves", set.curveCount, set.curves.size());
+        c.Add("curveCount %d, %zu curves", set.curveCount, set.curves.size());
 
     std::unordered_set<std::string> distinct;
     for (const AnimationName& n : set.names) {
@@ -112,13 +99,13 @@ std::vector<std::string> CheckAnimationSet(const AnimationSet& set) {
         std::string key = n.name.value;
         for (char& ch : key)
             if (ch >= 'A' && ch <= 'Z') ch = char(ch + 32);
-        if (!distinct.insert(key).second) Fail(c, "name \"%s\" interned twice", n.name.CStr());
+        if (!distinct.insert(key).second) c.Add("name \"%s\" interned twice", n.name.CStr());
     }
     auto checkIndex = [&](int32_t index, const Core_QStr& name, const char* what) {
         CheckName(c, name, what);
-        if (index < 0 || size_t(index) >= set.names.size()) Fail(c, "%s: name index %d", what, index);
+        if (index < 0 || size_t(index) >= set.names.size()) c.Add("%s: name index %d", what, index);
         else if (!NameMatch(set.names[size_t(index)].name, name))
-            Fail(c, "%s: name index %d holds another name", what, index);
+            c.Add("%s: name index %d holds another name", what, index);
     };
     if (!CheckList(c, set.clips, "clips") || !CheckList(c, set.curves, "curves")) return c.problems;
     for (const auto& clip : set.clips) {
@@ -127,7 +114,7 @@ std::vector<std::string> CheckAnimationSet(const AnimationSet& set) {
         for (const auto& track : clip->tracks) {
             checkIndex(track->nameIndex, track->name, "track");
             if (track->links.size() != track->curveIndices.size()) {
-                Fail(c, "track: %zu links for %zu indices", track->links.size(), track->curveIndices.size());
+                c.Add("track: %zu links for %zu indices", track->links.size(), track->curveIndices.size());
                 continue;
             }
             for (size_t i = 0; i < track->links.size(); ++i) {
@@ -135,40 +122,40 @@ std::vector<std::string> CheckAnimationSet(const AnimationSet& set) {
                 const CurveLink& link = track->links[i];
                 CheckName(c, link.curveName, "link");
                 bool inRange = ci >= 0 && size_t(ci) < set.curves.size();
-                if (link.connected != (inRange ? 1u : 0u)) Fail(c, "link to %d: connected %u", ci, link.connected);
+                if (link.connected != (inRange ? 1u : 0u)) c.Add("link to %d: connected %u", ci, link.connected);
                 else if (inRange && link.curveName.value != set.curves[size_t(ci)]->name.value)
-                    Fail(c, "link to %d: name differs from the curve's", ci);
+                    c.Add("link to %d: name differs from the curve's", ci);
                 else if (!inRange && link.curveName.value != "DISCONNECTED")
-                    Fail(c, "link to %d: not DISCONNECTED", ci);
+                    c.Add("link to %d: not DISCONNECTED", ci);
             }
         }
     }
     for (size_t i = 0; i < set.curves.size(); ++i) {
         const AnimationCurve& curve = *set.curves[i];
-        if (curve.index != int32_t(i)) Fail(c, "curve %zu: index %d", i, curve.index);
+        if (curve.index != int32_t(i)) c.Add("curve %zu: index %d", i, curve.index);
         checkIndex(curve.nameIndex, curve.name, "curve");
-        if (curve.keys.size() > 65535) Fail(c, "curve %zu: %zu keys", i, curve.keys.size());
+        if (curve.keys.size() > 65535) c.Add("curve %zu: %zu keys", i, curve.keys.size());
         for (const CurveKey& key : curve.keys)
             if (!(curve.flags & kCurveTangents) && key.interpolation != 0) {
-                Fail(c, "curve %zu: interpolation word without flag", i);
+                c.Add("curve %zu: interpolation word without flag", i);
                 break;
             }
     }
     const std::string notFinite = FirstNonFiniteNumber(set);
-    if (!notFinite.empty()) Fail(c, "%s: a number that is not finite", notFinite.c_str());
+    if (!notFinite.empty()) c.Add("%s: a number that is not finite", notFinite.c_str());
     return c.problems;
 }
 
 std::vector<std::string> CheckModel(const Model& model) {
     Checker c;
-    if (model.type != -1 && model.type != 0) Fail(c, "type %d", model.type);
+    if (model.type != -1 && model.type != 0) c.Add("type %d", model.type);
     CheckText(c, model.path, "path");
     CheckText(c, model.typeName, "typeName");
 
     if (CheckList(c, model.materials, "materials"))
         for (size_t i = 0; i < model.materials.size(); ++i) {
             const Material& m = *model.materials[i];
-            if (m.index != int32_t(i)) Fail(c, "material %zu: index %d", i, m.index);
+            if (m.index != int32_t(i)) c.Add("material %zu: index %d", i, m.index);
             CheckName(c, m.name, "material name");
             CheckName(c, m.shader, "material shader");
             for (const MaterialParam& p : m.params) CheckName(c, p.name, "parameter name");
@@ -176,14 +163,14 @@ std::vector<std::string> CheckModel(const Model& model) {
     if (CheckList(c, model.images, "images"))
         for (size_t i = 0; i < model.images.size(); ++i) {
             const TextureImage& image = *model.images[i];
-            if (image.index != int32_t(i)) Fail(c, "image %zu: index %d", i, image.index);
+            if (image.index != int32_t(i)) c.Add("image %zu: index %d", i, image.index);
             CheckName(c, image.name, "image name");
             CheckName(c, image.format, "image format");
-            if (image.format.value.size() > 4) Fail(c, "image %zu: format longer than 4", i);
+            if (image.format.value.size() > 4) c.Add("image %zu: format longer than 4", i);
             for (size_t l = 0; l < image.levels.size(); ++l) {
                 const MipLevel& level = image.levels[l];
                 if (level.size < 0 || level.data.size() > size_t(level.size))
-                    Fail(c, "image %zu level %zu: %zu bytes, size %d", i, l, level.data.size(), level.size);
+                    c.Add("image %zu level %zu: %zu bytes, size %d", i, l, level.data.size(), level.size);
             }
         }
     CheckMultiMeshes(c, model.multiMeshes, 0, "multi mesh");
@@ -197,7 +184,7 @@ std::vector<std::string> CheckModel(const Model& model) {
     if (CheckList(c, model.engineShapes, "engine shapes"))
         for (size_t i = 0; i < model.engineShapes.size(); ++i) {
             const EngineShape& s = *model.engineShapes[i];
-            if (s.index != int32_t(i)) Fail(c, "engine shape %zu: index %d", i, s.index);
+            if (s.index != int32_t(i)) c.Add("engine shape %zu: index %d", i, s.index);
             CheckName(c, s.name, "engine shape name");
             CheckName(c, s.parentName, "engine shape parent");
             CheckFloats(c, s.vertexCount, s.vertices.size(), "engine shape", i);
@@ -205,17 +192,17 @@ std::vector<std::string> CheckModel(const Model& model) {
     if (CheckList(c, model.engineBurns, "engine burns"))
         for (size_t i = 0; i < model.engineBurns.size(); ++i) {
             const EngineBurn& b = *model.engineBurns[i];
-            if (b.index != int32_t(i)) Fail(c, "engine burn %zu: index %d", i, b.index);
+            if (b.index != int32_t(i)) c.Add("engine burn %zu: index %d", i, b.index);
             CheckName(c, b.name, "engine burn name");
             CheckName(c, b.parentName, "engine burn parent");
             CheckFloats(c, b.vertexCount, b.vertices.size(), "engine burn", i);
             if (b.vertexCount >= 0 && uint64_t(b.vertexCount) > uint64_t(b.divisions) * b.flameCount)
-                Fail(c, "engine burn %zu: more vertices than divisions x flames", i);
+                c.Add("engine burn %zu: more vertices than divisions x flames", i);
         }
     if (CheckList(c, model.glows, "glows"))
         for (size_t i = 0; i < model.glows.size(); ++i) {
             const Glow& g = *model.glows[i];
-            if (g.index != int32_t(i)) Fail(c, "glow %zu: index %d", i, g.index);
+            if (g.index != int32_t(i)) c.Add("glow %zu: index %d", i, g.index);
             CheckName(c, g.name, "glow name");
             CheckName(c, g.parentName, "glow parent");
             if (g.mesh) CheckMesh(c, *g.mesh, "glow mesh");
@@ -232,28 +219,28 @@ std::vector<std::string> CheckModel(const Model& model) {
             CheckText(c, d->family, "dock family");
             CheckText(c, d->link, "dock link");
             if (d->segmentCount < 0 || size_t(d->segmentCount) != d->segments.size())
-                Fail(c, "dock path: segmentCount %d, %zu segments", d->segmentCount, d->segments.size());
+                c.Add("dock path: segmentCount %d, %zu segments", d->segmentCount, d->segments.size());
             for (size_t s = 0; s < d->segments.size(); ++s)
-                if (d->segments[s].index != int32_t(s)) Fail(c, "dock segment %zu: index %d", s, d->segments[s].index);
+                if (d->segments[s].index != int32_t(s)) c.Add("dock segment %zu: index %d", s, d->segments[s].index);
         }
     if (CheckList(c, model.markers, "markers"))
         for (size_t i = 0; i < model.markers.size(); ++i) {
             const Marker& m = *model.markers[i];
-            if (m.index != int32_t(i)) Fail(c, "marker %zu: index %d", i, m.index);
+            if (m.index != int32_t(i)) c.Add("marker %zu: index %d", i, m.index);
             CheckName(c, m.name, "marker name");
             CheckName(c, m.parentName, "marker parent");
         }
     if (CheckList(c, model.collisionMeshes, "collision meshes"))
         for (size_t i = 0; i < model.collisionMeshes.size(); ++i) {
             const CollisionMesh& m = *model.collisionMeshes[i];
-            if (m.index != int32_t(i)) Fail(c, "collision mesh %zu: index %d", i, m.index);
+            if (m.index != int32_t(i)) c.Add("collision mesh %zu: index %d", i, m.index);
             CheckName(c, m.parentName, "collision parent");
             CheckFloats(c, m.vertexCount, m.vertices.size(), "collision mesh", i);
             if (m.indexCount < 0 || size_t(m.indexCount) != m.indices.size())
-                Fail(c, "collision mesh %zu: count %d, %zu indices", i, m.indexCount, m.indices.size());
+                c.Add("collision mesh %zu: count %d, %zu indices", i, m.indexCount, m.indices.size());
             for (uint16_t index : m.indices)
                 if (int32_t(index) >= m.vertexCount) {
-                    Fail(c, "collision mesh %zu: index %u of %d vertices", i, index, m.vertexCount);
+                    c.Add("collision mesh %zu: index %u of %d vertices", i, index, m.vertexCount);
                     break;
                 }
         }
@@ -263,7 +250,7 @@ std::vector<std::string> CheckModel(const Model& model) {
             CheckName(c, e->value, "info value");
         }
     const std::string notFinite = FirstNonFiniteNumber(model);
-    if (!notFinite.empty()) Fail(c, "%s: a number that is not finite", notFinite.c_str());
+    if (!notFinite.empty()) c.Add("%s: a number that is not finite", notFinite.c_str());
     if (model.animation)
         for (std::string& p : CheckAnimationSet(*model.animation)) c.problems.push_back("animation: " + p);
     return c.problems;
