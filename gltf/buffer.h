@@ -39,11 +39,38 @@ struct PrimitiveCounts {
     std::vector<size_t> listEnds;
 };
 
+// A triangle list's vertex data too long for the mesh's extras, as
+// accessors of the buffer (-1: it stays in the extras): the runs of part
+// vertices (start, length pairs), the unused part vertices' values per
+// stream (positions, normals, texture coordinates), and the used part
+// vertices glTF does not give back as held with their values, only for the
+// streams that differ somewhere.
+struct ListAccessors {
+    int runs = -1;
+    int unused[3] = {-1, -1, -1};
+    int held = -1;
+    int heldValues[3] = {-1, -1, -1};
+    bool Any() const {
+        return runs >= 0 || held >= 0 || unused[0] >= 0 || unused[1] >= 0 || unused[2] >= 0;
+    }
+};
+
+// What the measuring run learns of a triangle list: the used part vertices
+// glTF does not give back as held (bit s of heldStreams: stream s differs
+// somewhere), and where its data went.
+struct ListCounts {
+    std::vector<uint32_t> held;
+    int heldStreams = 0;
+    ListAccessors at;
+};
+
 struct Buffer {
     FILE* file = nullptr;  // null: measure only
     const struct Buffer* measured = nullptr;  // the writing run: the measuring run
     std::vector<PrimitiveCounts> counts;      // the measuring run's, in primitive order
     size_t nextCounts = 0;
+    std::vector<std::vector<ListCounts>> lists;  // the measuring run's, per mesh added
+    size_t nextLists = 0;
     bool ok = true;
     size_t size = 0;  // bytes so far
     std::vector<View> views;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 #include "scene/conventions.h"
 
@@ -210,6 +211,222 @@ Primitive AddPrimitive(Buffer& buffer, const SceneMesh& mesh, int material, bool
     return primitive;
 }
 
+std::vector<Primitive> AddPrimitives(Buffer& buffer, const Scene& scene, const SceneMesh& mesh) {
+    std::vector<Primitive> primitives;
+    if (!mesh.hasPositions || mesh.components < 1) return primitives;
+    std::vector<int32_t> order;
+    for (const SceneTriangles& list : mesh.triangles) {
+        if (list.count <= 0) continue;
+        bool seen = false;
+        for (int32_t m : order) seen = seen || m == list.material;
+        if (!seen) order.push_back(list.material);
+    }
+    for (int32_t material : order) {
+        std::vector<const SceneTriangles*> lists;
+        for (const SceneTriangles& list : mesh.triangles)
+            if (list.material == material && list.count > 0) lists.push_back(&list);
+        // A normal map needs tangents beside the normals.
+        const bool normalMap = material >= 0 && size_t(material) < scene.materials.size() &&
+                               scene.materials[size_t(material)].Map(kMapNormal);
+        Primitive primitive = AddPrimitive(buffer, mesh, material, normalMap, lists);
+        if (primitive.indices >= 0) primitives.push_back(primitive);
+    }
+    return primitives;
+}
+
+
+// The values of part vertex v of a list for stream s (0 positions, 1
+// normals, 2 texture coordinates) as the scene holds them.
+const size_t kStreamWidths[3] = {3, 3, 2};
+const char* const kStreamTypes[3] = {"VEC3", "VEC3", "VEC2"};
+
+bool HasStream(const SceneMesh& mesh, int s) {
+    return s == 0 ? mesh.hasPositions : s == 1 ? mesh.hasNormals : mesh.hasTexCoords;
+}
+
+// The numbers a part vertex gives for all its values.
+size_t VertexWidth(const SceneMesh& mesh) {
+    size_t width = 0;
+    for (int s = 0; s < 3; ++s) width += HasStream(mesh, s) ? kStreamWidths[s] : 0;
+    return width;
+}
+
+void RawValues(const SceneMesh& mesh, const SceneTriangles& list, size_t v, int s, float* out) {
+    const std::vector<float>& stream = s == 0 ? mesh.positions : s == 1 ? mesh.normals : mesh.texCoords;
+    size_t column = 0;
+    for (int before = 0; before < s; ++before) column += HasStream(mesh, before);
+    const size_t width = size_t(std::max(mesh.components, 1));
+    const size_t number = list.table.empty() ? v : size_t(list.table[v * width + column]);
+    for (size_t i = 0; i < kStreamWidths[s]; ++i) {
+        const size_t at = number * kStreamWidths[s] + i;
+        out[i] = at < stream.size() && std::isfinite(stream[at]) ? stream[at] : 0.0f;
+    }
+}
+
+// Where list l's glTF vertices are among its primitive's: partOf[begin,
+// end) gives the part vertex of each; partVertices, how many its part has.
+// A list no primitive holds (no triangles, or a mesh glTF leaves out) uses
+// none of its part's vertices.
+struct ListRange {
+    const std::vector<uint32_t>* partOf = nullptr;
+    size_t begin = 0, end = 0, partVertices = 0;
+};
+
+ListRange RangeOf(const SceneMesh& mesh, size_t l, const std::vector<Primitive>* primitives,
+                  const std::vector<PrimitiveCounts>* all) {
+    const SceneTriangles& list = mesh.triangles[l];
+    ListRange range;
+    const size_t width = size_t(std::max(mesh.components, 1));
+    range.partVertices = list.table.empty() ? mesh.positions.size() / 3 : list.table.size() / width;
+    const Primitive* primitive = nullptr;
+    if (primitives && all && list.count > 0)
+        for (const Primitive& p : *primitives)
+            if (p.material == list.material) primitive = &p;
+    if (!primitive || primitive->counts >= all->size()) return range;
+    const PrimitiveCounts& counts = (*all)[primitive->counts];
+    size_t k = 0;  // the list's place among its primitive's
+    for (size_t i = 0; i < l; ++i) k += mesh.triangles[i].material == list.material && mesh.triangles[i].count > 0;
+    if (k >= counts.listEnds.size()) return range;
+    range.partOf = &counts.partVertices;
+    range.begin = k ? counts.listEnds[k - 1] : 0;
+    range.end = counts.listEnds[k];
+    return range;
+}
+
+// The used vertices whose values glTF does not give back as held (a normal
+// not of unit length, a V the flip rounds), and the streams that differ.
+void FindHeld(const SceneMesh& mesh, const SceneTriangles& list, const ListRange& range, ListCounts& out) {
+    if (!mesh.hasPositions) return;
+    const size_t width = size_t(std::max(mesh.components, 1));
+    auto same = [](float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0 || !std::isfinite(a); };
+    for (size_t i = range.begin; i < range.end; ++i) {
+        const size_t v = (*range.partOf)[i];
+        const int32_t self[3] = {int32_t(v), int32_t(v), int32_t(v)};
+        const int32_t* numbers = list.table.empty() ? self : &list.table[v * width];
+        int differ = 0;
+        for (int s = 0; s < 3; ++s) {
+            if (!HasStream(mesh, s)) continue;
+            float raw[3], written[3];
+            RawValues(mesh, list, v, s, raw);
+            if (s == 0) PositionOf(mesh, numbers, written);
+            else if (s == 1) NormalOf(mesh, numbers, written);
+            else TexCoordOf(mesh, numbers, written), written[1] = 1.0f - written[1];
+            for (size_t c = 0; c < kStreamWidths[s]; ++c)
+                if (!same(raw[c], written[c])) differ |= 1 << s;
+        }
+        if (!differ) continue;
+        out.held.push_back(uint32_t(v));
+        out.heldStreams |= differ;
+    }
+}
+
+// More numbers than this in one array of a list's extras go into the
+// buffer instead.
+const size_t kInlineNumbers = 64;
+
+// The part vertex runs (start, length) of a list's glTF vertices.
+template <typename Fn>
+void ForEachRun(const ListRange& range, Fn&& fn) {
+    for (size_t i = range.begin; i < range.end;) {
+        const std::vector<uint32_t>& partOf = *range.partOf;
+        size_t run = 1;
+        while (i + run < range.end && partOf[i + run] == partOf[i] + run) ++run;
+        fn(partOf[i], run);
+        i += run;
+    }
+}
+
+// Floats of stream s for each of `vertices` part vertices as a view and
+// accessor; vertex(i) gives the i-th part vertex.
+template <typename VertexFn>
+int AddStreamValues(Buffer& buffer, const SceneMesh& mesh, const SceneTriangles& list, int s, size_t vertices,
+                    VertexFn&& vertex) {
+    const int view = buffer.BeginView(0);
+    if (!buffer.file) {
+        buffer.Put(nullptr, vertices * kStreamWidths[s] * sizeof(float));
+    } else {
+        Block<float> block(buffer);
+        for (size_t i = 0; i < vertices; ++i) {
+            float values[3];
+            RawValues(mesh, list, vertex(i), s, values);
+            for (size_t c = 0; c < kStreamWidths[s]; ++c) block.Add(values[c]);
+        }
+    }
+    return buffer.AddAccessor(view, kFloat, vertices, kStreamTypes[s]);
+}
+
+int AddNumbers(Buffer& buffer, size_t count, const std::function<void(Block<uint32_t>&)>& fill) {
+    const int view = buffer.BeginView(0);
+    if (!buffer.file) {
+        buffer.Put(nullptr, count * sizeof(uint32_t));
+    } else {
+        Block<uint32_t> block(buffer);
+        fill(block);
+    }
+    return buffer.AddAccessor(view, kUnsignedInt, count, "SCALAR");
+}
+
+// The list's data too long for the extras, into the buffer.
+ListAccessors AddListData(Buffer& buffer, const SceneMesh& mesh, const SceneTriangles& list, const ListRange& range,
+                          const ListCounts& counts) {
+    ListAccessors at;
+    const size_t width = VertexWidth(mesh);
+    size_t runs = 0;
+    ForEachRun(range, [&](uint32_t, size_t) { ++runs; });
+    if (runs * 2 > kInlineNumbers)
+        at.runs = AddNumbers(buffer, runs * 2, [&](Block<uint32_t>& block) {
+            ForEachRun(range, [&](uint32_t start, size_t length) {
+                block.Add(start);
+                block.Add(uint32_t(length));
+            });
+        });
+    const size_t unused = range.partVertices - (range.end - range.begin);
+    if (unused * width > kInlineNumbers) {
+        std::vector<uint32_t> vertices;
+        if (buffer.file) {
+            std::vector<bool> used(range.partVertices, false);
+            for (size_t i = range.begin; i < range.end; ++i) used[(*range.partOf)[i]] = true;
+            vertices.reserve(unused);
+            for (size_t v = 0; v < range.partVertices; ++v)
+                if (!used[v]) vertices.push_back(uint32_t(v));
+        }
+        for (int s = 0; s < 3; ++s)
+            if (HasStream(mesh, s))
+                at.unused[s] = AddStreamValues(buffer, mesh, list, s, unused, [&](size_t i) { return vertices[i]; });
+    }
+    const std::vector<uint32_t>& held = counts.held;
+    if (held.size() * (width + 1) > kInlineNumbers) {
+        at.held = AddNumbers(buffer, held.size(), [&](Block<uint32_t>& block) {
+            for (uint32_t v : held) block.Add(v);
+        });
+        for (int s = 0; s < 3; ++s)
+            if (counts.heldStreams & (1 << s))
+                at.heldValues[s] =
+                    AddStreamValues(buffer, mesh, list, s, held.size(), [&](size_t i) { return held[i]; });
+    }
+    return at;
+}
+
+// Each list's data too long for the extras: the measuring run finds the
+// held vertices and keeps them for the writing run.
+void AddLists(Buffer& buffer, const SceneMesh& mesh, const std::vector<Primitive>& primitives) {
+    const bool writing = buffer.measured && buffer.nextLists < buffer.measured->lists.size();
+    const std::vector<PrimitiveCounts>& all = writing ? buffer.measured->counts : buffer.counts;
+    if (writing) {
+        const std::vector<ListCounts>& lists = buffer.measured->lists[buffer.nextLists++];
+        for (size_t l = 0; l < lists.size() && l < mesh.triangles.size(); ++l)
+            AddListData(buffer, mesh, mesh.triangles[l], RangeOf(mesh, l, &primitives, &all), lists[l]);
+        return;
+    }
+    std::vector<ListCounts> lists(mesh.triangles.size());
+    for (size_t l = 0; l < lists.size(); ++l) {
+        const ListRange range = RangeOf(mesh, l, &primitives, &all);
+        FindHeld(mesh, mesh.triangles[l], range, lists[l]);
+        lists[l].at = AddListData(buffer, mesh, mesh.triangles[l], range, lists[l]);
+    }
+    buffer.lists.push_back(std::move(lists));
+}
+
 }  // namespace
 
 std::vector<float> Tangents(const std::vector<float>& positions, const std::vector<float>& normals,
@@ -268,25 +485,8 @@ std::vector<float> Tangents(const std::vector<float>& positions, const std::vect
 }
 
 std::vector<Primitive> AddMesh(Buffer& buffer, const Scene& scene, const SceneMesh& mesh) {
-    std::vector<Primitive> primitives;
-    if (!mesh.hasPositions || mesh.components < 1) return primitives;
-    std::vector<int32_t> order;
-    for (const SceneTriangles& list : mesh.triangles) {
-        if (list.count <= 0) continue;
-        bool seen = false;
-        for (int32_t m : order) seen = seen || m == list.material;
-        if (!seen) order.push_back(list.material);
-    }
-    for (int32_t material : order) {
-        std::vector<const SceneTriangles*> lists;
-        for (const SceneTriangles& list : mesh.triangles)
-            if (list.material == material && list.count > 0) lists.push_back(&list);
-        // A normal map needs tangents beside the normals.
-        const bool normalMap = material >= 0 && size_t(material) < scene.materials.size() &&
-                               scene.materials[size_t(material)].Map(kMapNormal);
-        Primitive primitive = AddPrimitive(buffer, mesh, material, normalMap, lists);
-        if (primitive.indices >= 0) primitives.push_back(primitive);
-    }
+    std::vector<Primitive> primitives = AddPrimitives(buffer, scene, mesh);
+    AddLists(buffer, mesh, primitives);
     return primitives;
 }
 
@@ -339,88 +539,95 @@ void WriteMeshesJson(Json& json, const Scene& scene, const std::vector<int>& mes
 
 namespace {
 
-// The vertices of list l as its primitive numbers them: each glTF vertex's
-// part vertex (runs of start and length), the part's vertex count, and the
-// values of the part vertices no triangle uses.
-// A list no primitive holds (no triangles, or a mesh glTF leaves out) gives
-// all its part's vertices as unused ones.
+// The vertices of list l as its primitive numbers them: the part's vertex
+// count, each glTF vertex's part vertex (runs of start and length), the
+// values of the part vertices no triangle uses, and the used vertices glTF
+// does not give back as held, each as its part vertex and its values.
+// Each of the last three is empty where the buffer holds it.
 void WriteListVertices(Json& json, const SceneMesh& mesh, size_t l, const std::vector<Primitive>* primitives,
-                       const Buffer* measured) {
+                       const Buffer* measured, const ListCounts* counts) {
     const SceneTriangles& list = mesh.triangles[l];
-    const Primitive* primitive = nullptr;
-    if (primitives && list.count > 0)
-        for (const Primitive& p : *primitives)
-            if (p.material == list.material) primitive = &p;
-    size_t k = 0;  // the list's place among its primitive's
-    for (size_t i = 0; i < l; ++i) k += mesh.triangles[i].material == list.material && mesh.triangles[i].count > 0;
-    const PrimitiveCounts* counts = primitive && primitive->counts < measured->counts.size()
-                                        ? &measured->counts[primitive->counts] : nullptr;
-    if (counts && k >= counts->listEnds.size()) counts = nullptr;
-    const size_t begin = counts && k ? counts->listEnds[k - 1] : 0, end = counts ? counts->listEnds[k] : 0;
-    static const std::vector<uint32_t> kNone;
-    const std::vector<uint32_t>& partOf = counts ? counts->partVertices : kNone;
-    const size_t width = size_t(std::max(mesh.components, 1));
-    const size_t partVertices = list.table.empty() ? mesh.positions.size() / 3 : list.table.size() / width;
-    json.Uint64(partVertices);
+    const ListRange range = RangeOf(mesh, l, primitives, measured ? &measured->counts : nullptr);
+    static const ListCounts kNone;
+    const ListCounts& data = counts ? *counts : kNone;
+    json.Uint64(range.partVertices);
     json.StartArray();
-    std::vector<bool> used(partVertices, false);
-    for (size_t i = begin; i < end;) {
-        size_t run = 1;
-        while (i + run < end && partOf[i + run] == partOf[i] + run) ++run;
-        json.Uint(partOf[i]);
-        json.Uint64(run);
-        for (size_t r = 0; r < run; ++r) used[partOf[i] + r] = true;
-        i += run;
-    }
+    if (data.at.runs < 0)
+        ForEachRun(range, [&](uint32_t start, size_t length) {
+            json.Uint(start);
+            json.Uint64(length);
+        });
     json.EndArray();
     json.StartArray();
-    const std::vector<float>* streams[3] = {&mesh.positions, &mesh.normals, &mesh.texCoords};
-    const bool have[3] = {mesh.hasPositions, mesh.hasNormals, mesh.hasTexCoords};
-    const size_t widths[3] = {3, 3, 2};
-    for (size_t v = 0; v < partVertices; ++v) {
-        if (used[v]) continue;
-        size_t column = 0;
-        for (int s = 0; s < 3; ++s) {
-            if (!have[s]) continue;
-            const size_t number = list.table.empty() ? v : size_t(list.table[v * width + column]);
-            ++column;
-            for (size_t i = 0; i < widths[s]; ++i) {
-                const size_t at = number * widths[s] + i;
-                json.Double(at < streams[s]->size() && std::isfinite((*streams[s])[at]) ? (*streams[s])[at] : 0.0);
+    if (data.at.unused[0] < 0 && data.at.unused[1] < 0 && data.at.unused[2] < 0) {
+        std::vector<bool> used(range.partVertices, false);
+        for (size_t i = range.begin; i < range.end; ++i) used[(*range.partOf)[i]] = true;
+        for (size_t v = 0; v < range.partVertices; ++v) {
+            if (used[v]) continue;
+            for (int s = 0; s < 3; ++s) {
+                if (!HasStream(mesh, s)) continue;
+                float values[3];
+                RawValues(mesh, list, v, s, values);
+                for (size_t i = 0; i < kStreamWidths[s]; ++i) json.Double(values[i]);
             }
         }
     }
     json.EndArray();
-    // The used vertices whose values glTF does not give back as held (a
-    // normal not of unit length, a V the flip rounds): each as its part
-    // vertex and its values.
     json.StartArray();
-    auto same = [](float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; };
-    for (size_t i = begin; i < end; ++i) {
-        const size_t v = partOf[i];
-        const int32_t self[3] = {int32_t(v), int32_t(v), int32_t(v)};
-        const int32_t* numbers = list.table.empty() ? self : &list.table[v * width];
-        float raw[8], written[8];
-        size_t n = 0;
-        bool kept = true;
-        for (int s = 0; s < 3; ++s) {
-            if (!have[s]) continue;
-            const size_t number = size_t(numbers[n == 0 ? 0 : (s == 2 && mesh.hasNormals ? 2 : 1)]);
-            float out[3];
-            if (s == 0) PositionOf(mesh, numbers, out);
-            else if (s == 1) NormalOf(mesh, numbers, out);
-            else TexCoordOf(mesh, numbers, out), out[1] = 1.0f - out[1];
-            for (size_t c = 0; c < widths[s]; ++c) {
-                const size_t at = number * widths[s] + c;
-                raw[n] = at < streams[s]->size() ? (*streams[s])[at] : 0.0f;
-                written[n] = out[c];
-                kept = kept && (same(raw[n], written[n]) || !std::isfinite(raw[n]));
-                ++n;
+    if (data.at.held < 0)
+        for (uint32_t v : data.held) {
+            json.Uint(v);
+            for (int s = 0; s < 3; ++s) {
+                if (!HasStream(mesh, s)) continue;
+                float values[3];
+                RawValues(mesh, list, v, s, values);
+                for (size_t i = 0; i < kStreamWidths[s]; ++i) json.Double(values[i]);
             }
         }
-        if (kept) continue;
-        json.Uint64(v);
-        for (size_t c = 0; c < n; ++c) json.Double(std::isfinite(raw[c]) ? raw[c] : 0.0);
+    json.EndArray();
+}
+
+// Stream accessors as {"positions": a, "normals": a, "texCoords": a}, only
+// those given.
+void WriteStreamAccessors(Json& json, const int* accessors) {
+    static const char* const kNames[3] = {"positions", "normals", "texCoords"};
+    json.StartObject();
+    for (int s = 0; s < 3; ++s)
+        if (accessors[s] >= 0) {
+            Key(json, kNames[s]);
+            json.Int(accessors[s]);
+        }
+    json.EndObject();
+}
+
+// Per list, the accessors of the data the buffer holds for it: "runs",
+// "unused", "held" and "heldValues" (each only when there); nothing when
+// no list has any.
+void WriteListData(Json& json, const std::vector<ListCounts>* lists) {
+    bool any = false;
+    if (lists)
+        for (const ListCounts& list : *lists) any = any || list.at.Any();
+    if (!any) return;
+    Key(json, "listData");
+    json.StartArray();
+    for (const ListCounts& list : *lists) {
+        const ListAccessors& at = list.at;
+        json.StartObject();
+        if (at.runs >= 0) {
+            Key(json, "runs");
+            json.Int(at.runs);
+        }
+        if (at.unused[0] >= 0 || at.unused[1] >= 0 || at.unused[2] >= 0) {
+            Key(json, "unused");
+            WriteStreamAccessors(json, at.unused);
+        }
+        if (at.held >= 0) {
+            Key(json, "held");
+            json.Int(at.held);
+            Key(json, "heldValues");
+            WriteStreamAccessors(json, at.heldValues);
+        }
+        json.EndObject();
     }
     json.EndArray();
 }
@@ -446,6 +653,9 @@ void WriteMeshExtras(Json& json, const Scene& scene, size_t m, const std::vector
     for (bool has : {mesh.hasPositions, mesh.hasNormals, mesh.hasTexCoords}) json.Bool(has);
     json.Int(mesh.components);
     json.EndArray();
+    const std::vector<ListCounts>* lists =
+        measured && m < measured->lists.size() && measured->lists[m].size() == mesh.triangles.size()
+            ? &measured->lists[m] : nullptr;
     Key(json, "lists");
     json.StartArray();
     for (size_t l = 0; l < mesh.triangles.size(); ++l) {
@@ -453,10 +663,11 @@ void WriteMeshExtras(Json& json, const Scene& scene, size_t m, const std::vector
         json.StartArray();
         json.Int(list.material);
         json.Int64(list.count);
-        WriteListVertices(json, mesh, l, primitives, measured);
+        WriteListVertices(json, mesh, l, primitives, measured, lists ? &(*lists)[l] : nullptr);
         json.EndArray();
     }
     json.EndArray();
+    WriteListData(json, lists);
     json.EndObject();
 }
 

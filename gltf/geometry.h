@@ -26,7 +26,9 @@ std::vector<float> Tangents(const std::vector<float>& positions, const std::vect
                             const std::vector<float>& texCoords, const std::vector<uint32_t>& indices);
 
 // One primitive per material of the mesh, in the order the materials first
-// appear; none without positions or triangles.
+// appear (none without positions or triangles), then whatever of its lists'
+// vertex data is too long for the extras. Called for every scene mesh in
+// order, also those without primitives.
 std::vector<Primitive> AddMesh(Buffer& buffer, const Scene& scene, const SceneMesh& mesh);
 
 // "meshes": each scene mesh m with meshOf[m] >= 0 and its primitives
@@ -38,7 +40,10 @@ void WriteMeshesJson(Json& json, const Scene& scene, const std::vector<int>& mes
 // each as its material and triangle count (a primitive holds the lists of
 // its material in this order); with the mesh's primitives, also each list's
 // vertex count, the vertex each of its glTF vertices is (runs of start and
-// length) and the values of those no triangle uses, as the scene holds them.
+// length), the values of those no triangle uses, as the scene holds them,
+// and those of the used ones glTF does not give back as held; with the
+// measuring buffer, whichever of the last three is long is left to the
+// buffer, and "listData" names its accessors.
 void WriteMeshExtras(Json& json, const Scene& scene, size_t m, const std::vector<Primitive>* primitives = nullptr,
                      const Buffer* measured = nullptr);
 

@@ -84,7 +84,7 @@ void Fill(const Content& content, Buffer& buffer, Layout& layout) {
 
 // "asset", "scene" and "scenes": the one scene, named as the file, holding
 // the root nodes.
-void WriteSceneJson(Json& json, const Content& content, const Layout& layout) {
+void WriteSceneJson(Json& json, const Content& content, const Layout& layout, const Buffer& buffer) {
     const Scene& scene = content.scene;
     Key(json, "asset");
     json.StartObject();
@@ -120,7 +120,7 @@ void WriteSceneJson(Json& json, const Content& content, const Layout& layout) {
         Key(json, "meshes");
         json.StartArray();
         for (size_t m = 0; m < scene.meshes.size(); ++m)
-            if (layout.meshOf[m] < 0) WriteMeshExtras(json, scene, m);
+            if (layout.meshOf[m] < 0) WriteMeshExtras(json, scene, m, nullptr, &buffer);
         json.EndArray();
     }
     json.EndObject();
@@ -206,7 +206,7 @@ json.EndArray();
 void WriteDocumentJson(Json& json, const Content& content, const Layout& layout, const Buffer& buffer,
                        const std::string& binName) {
     json.StartObject();
-    WriteSceneJson(json, content, layout);
+    WriteSceneJson(json, content, layout, buffer);
     WriteNodesJson(json, content.scene, layout.meshOf);
     WriteMeshesJson(json, content.scene, layout.meshOf, layout.meshes, buffer);
     WriteMaterialsJson(json, content.scene, layout.images.imageOf);

@@ -384,7 +384,8 @@ private:
             std::vector<SceneTriangles> lists = Lists(Member(*l.second, "lists"), &entries);
             Streams(Member(*l.second, "streams"), mesh);
             for (size_t k = 0; k < lists.size(); ++k) {
-                PartOrder(*entries[k], mesh, nullptr, Part(), Values(mesh), lists[k]);
+                PartOrder(*entries[k], ListData(Member(*l.second, "listData"), k), mesh, nullptr, Part(), Values(mesh),
+                          lists[k]);
                 if (mesh.hasPositions) lists[k].count = 0;  // (its triangles are nowhere)
             }
             mesh.triangles = std::move(lists);
@@ -426,6 +427,12 @@ private:
                 lists.push_back(std::move(list));
             }
         return lists;
+    }
+
+    // The buffered data of list l ("listData"), null when none.
+    static const Value* ListData(const Value* given, size_t l) {
+        return given && given->IsArray() && l < given->Size() && (*given)[rapidjson::SizeType(l)].IsObject()
+                   ? &(*given)[rapidjson::SizeType(l)] : nullptr;
     }
 
     // A primitive's vertices as the scene holds values.
@@ -517,14 +524,16 @@ private:
             const uint32_t base = Values(mesh);
             if (list.corners.empty()) {
                 // A part without triangles keeps its values from the extras.
-                if (l < entries.size()) PartOrder(*entries[l], mesh, nullptr, Part(), base, list);
+                if (l < entries.size())
+                    PartOrder(*entries[l], ListData(extras.Get("listData"), l), mesh, nullptr, Part(), base, list);
                 continue;
             }
             const Part& part = parts[l];
             const PrimitiveData& d = data[part.primitive];
             if (uint64_t(base) + (part.end - part.start) > INT32_MAX)
                 return failure_.Set(doc_.path, where + " is too large");
-            if (l < entries.size() && PartOrder(*entries[l], mesh, &d, part, base, list)) continue;
+            const Value* listData = ListData(extras.Get("listData"), l);
+            if (l < entries.size() && PartOrder(*entries[l], listData, mesh, &d, part, base, list)) continue;
             mesh.positions.insert(mesh.positions.end(), d.positions.begin() + ptrdiff_t(part.start) * 3,
                                   d.positions.begin() + ptrdiff_t(part.end) * 3);
             if (mesh.hasNormals)
@@ -572,24 +581,69 @@ private:
         return true;
     }
 
-    bool PartOrder(const Value& entry, SceneMesh& mesh, const PrimitiveData* d, const Part& part, uint32_t base,
-                   SceneTriangles& list) {
+    // An accessor the list data names: its values as floats, `tuples` of
+    // `width` each, or as whole numbers below `limit`; false when it names
+    // none or holds anything else.
+    bool ListFloats(const Value* v, size_t width, size_t tuples, std::vector<float>& out) const {
+        const int32_t a = IndexIn(v, doc_.accessors.size());
+        if (a < 0 || size_t(doc_.accessors[size_t(a)].components) != width || doc_.accessors[size_t(a)].count != tuples)
+            return false;
+        ReadFailure ignored;
+        return ReadAccessorFloats(doc_, a, out, ignored);
+    }
+    bool ListNumbers(const Value* v, uint64_t limit, std::vector<uint32_t>& out) const {
+        const int32_t a = IndexIn(v, doc_.accessors.size());
+        ReadFailure ignored;
+        return a >= 0 && ReadAccessorIndices(doc_, a, limit, out, ignored);
+    }
+
+    // The streams of the list data, by the names the writer gives them.
+    static constexpr const char* kStreamNames[3] = {"positions", "normals", "texCoords"};
+
+    bool PartOrder(const Value& entry, const Value* data, SceneMesh& mesh, const PrimitiveData* d, const Part& part,
+                   uint32_t base, SceneTriangles& list) {
         if (!entry.IsArray() || entry.Size() < 5 || !entry[2].IsUint() || !entry[3].IsArray() || !entry[4].IsArray())
             return false;
         const size_t used = d ? part.end - part.start : 0;
-        const size_t width = (mesh.hasPositions ? 3 : 0) + (mesh.hasNormals ? 3 : 0) + (mesh.hasTexCoords ? 2 : 0);
+        const bool has[3] = {mesh.hasPositions, mesh.hasNormals, mesh.hasTexCoords};
+        const size_t widths[3] = {3, 3, 2};
+        size_t offsets[3], width = 0;
+        for (int s = 0; s < 3; ++s) offsets[s] = width, width += has[s] ? widths[s] : 0;
         if (width == 0) return false;
         const size_t count = entry[2].GetUint();
-        const Value& runs = entry[3];
+        if (count < used || uint64_t(base) + count > INT32_MAX) return false;
+        // Runs, unused values and held values each come from the extras or
+        // from the buffer where the list data names them.
+        const Value* runsAt = data ? Member(*data, "runs") : nullptr;
+        const Value* unusedAt = data ? Member(*data, "unused") : nullptr;
+        const Value* heldAt = data ? Member(*data, "held") : nullptr;
+        std::vector<uint32_t> runs;
+        if (runsAt) {
+            if (entry[3].Size() != 0 || !ListNumbers(runsAt, uint64_t(count) + 1, runs)) return false;
+        } else {
+            for (const Value& r : entry[3].GetArray()) {
+                if (!r.IsUint()) return false;
+                runs.push_back(r.GetUint());
+            }
+        }
         const Value& unused = entry[4];
-        if (count < used || (count - used) * width != unused.Size() || runs.Size() % 2 != 0 ||
-            uint64_t(base) + count > INT32_MAX)
-            return false;
+        std::vector<float> unusedValues[3];
+        if (unusedAt) {
+            if (unused.Size() != 0) return false;
+            for (int s = 0; s < 3; ++s)
+                if (has[s] && !ListFloats(Member(*unusedAt, kStreamNames[s]), widths[s], count - used, unusedValues[s]))
+                    return false;
+        } else {
+            if ((count - used) * width != unused.Size()) return false;
+            for (rapidjson::SizeType i = 0; i < unused.Size(); ++i)
+                if (!unused[i].IsNumber()) return false;
+        }
+        if (runs.size() % 2 != 0) return false;
         std::vector<uint32_t> order;
+        order.reserve(used);
         std::vector<bool> taken(count, false);
-        for (rapidjson::SizeType r = 0; r < runs.Size(); r += 2) {
-            if (!runs[r].IsUint() || !runs[r + 1].IsUint()) return false;
-            const uint64_t start = runs[r].GetUint(), length = runs[r + 1].GetUint();
+        for (size_t r = 0; r < runs.size(); r += 2) {
+            const uint64_t start = runs[r], length = runs[r + 1];
             if (length > used - order.size() || start + length > count) return false;
             for (uint64_t v = start; v < start + length; ++v) {
                 if (taken[size_t(v)]) return false;
@@ -598,8 +652,6 @@ private:
             }
         }
         if (order.size() != used) return false;
-        for (rapidjson::SizeType i = 0; i < unused.Size(); ++i)
-            if (!unused[i].IsNumber()) return false;
         // The part's values in part order, the unused ones from the extras.
         std::vector<float> values(count * width);
         for (size_t j = 0; j < used; ++j) {
@@ -611,12 +663,36 @@ private:
             if (mesh.hasTexCoords)
                 for (size_t i = 0; i < 2; ++i) *out++ = d->texCoords[g * 2 + i];
         }
-        rapidjson::SizeType next = 0;
-        for (size_t v = 0; v < count; ++v)
-            if (!taken[v])
-                for (size_t i = 0; i < width; ++i) values[v * width + i] = Finite(unused[next++].GetDouble());
-        // Used vertices whose values glTF does not give back as held.
-        if (entry.Size() > 5 && entry[5].IsArray() && entry[5].Size() % (width + 1) == 0) {
+        size_t next = 0;
+        for (size_t v = 0; v < count; ++v) {
+            if (taken[v]) continue;
+            float* out = &values[v * width];
+            if (unusedAt) {
+                for (int s = 0; s < 3; ++s)
+                    for (size_t i = 0; has[s] && i < widths[s]; ++i)
+                        out[offsets[s] + i] = Finite(unusedValues[s][next * widths[s] + i]);
+                ++next;
+            } else {
+                for (size_t i = 0; i < width; ++i) out[i] = Finite(unused[rapidjson::SizeType(next++)].GetDouble());
+            }
+        }
+        // Used vertices whose values glTF does not give back as held: all
+        // their values in the extras, or in the buffer those of the streams
+        // that differ.
+        if (heldAt) {
+            std::vector<uint32_t> held;
+            const Value* streams = Member(*data, "heldValues");
+            if (!ListNumbers(heldAt, count, held) || !streams || !streams->IsObject()) return false;
+            for (int s = 0; s < 3; ++s) {
+                const Value* at = Member(*streams, kStreamNames[s]);
+                if (!at) continue;
+                std::vector<float> given;
+                if (!has[s] || !ListFloats(at, widths[s], held.size(), given)) return false;
+                for (size_t h = 0; h < held.size(); ++h)
+                    for (size_t i = 0; i < widths[s]; ++i)
+                        values[held[h] * width + offsets[s] + i] = Finite(given[h * widths[s] + i]);
+            }
+        } else if (entry.Size() > 5 && entry[5].IsArray() && entry[5].Size() % (width + 1) == 0) {
             const Value& kept = entry[5];
             for (rapidjson::SizeType at = 0; at < kept.Size(); at += rapidjson::SizeType(width + 1)) {
                 if (!kept[at].IsUint() || kept[at].GetUint() >= count) continue;

@@ -333,6 +333,73 @@ TEST(GltfImport, TheToolsOwnGltfReadsBackToTheSameScene) {
         }
 }
 
+// Vertex data too long for a mesh's extras travels in the buffer: a list's
+// part vertex runs, its unused vertices, and the used ones glTF does not
+// give back as held (normals not of unit length, V values the flip rounds),
+// also for a mesh glTF leaves out for want of triangles. The scene reads
+// back the same, short lists keep their data in the extras, and the file
+// stays validator-clean.
+TEST(GltfImport, LongVertexDataTravelsInTheBuffer) {
+    Scene scene;
+    const float zero[3] = {0, 0, 0};
+    const int32_t root = scene.AddNode(-1, "long", zero, zero);
+    scene.materials.emplace_back().name = "plain";
+    // Each list its own part: its vertices numbered after the last part's.
+    auto part = [](SceneMesh& mesh, SceneTriangles list, uint32_t vertices) {
+        const uint32_t base = uint32_t(mesh.positions.size() / 3);
+        for (uint32_t v = 0; v < vertices; ++v) {
+            const float n = v % 2 ? 1.0f : 2.5f;
+            for (float x : {float(v), float(v % 7), 1.0f}) mesh.positions.push_back(x);
+            for (float x : {0.0f, 0.0f, n}) mesh.normals.push_back(x);
+            for (float x : {0.25f, 0.1f * float(v % 10)}) mesh.texCoords.push_back(x);
+            for (int k = 0; k < 3; ++k) list.table.push_back(int32_t(base + v));
+        }
+        mesh.triangles.push_back(std::move(list));
+    };
+    for (const bool drawn : {true, false}) {
+        SceneMesh mesh;
+        mesh.name = drawn ? "drawn" : "undrawn";
+        mesh.hasPositions = mesh.hasNormals = mesh.hasTexCoords = true;
+        mesh.components = 3;
+        SceneTriangles list;
+        list.material = 0;
+        // Every other vertex of 300, in 150 runs of one.
+        if (drawn) {
+            list.count = 50;
+            for (uint32_t t = 0; t < 50; ++t)
+                for (uint32_t c : {6 * t, 6 * t + 2, 6 * t + 4}) list.corners.push_back(c);
+        }
+        part(mesh, list, 300);
+        // A short list: all in the extras.
+        list.corners = {0, 1, 2};
+        list.count = drawn ? 1 : 0;
+        if (!drawn) list.corners.clear();
+        part(mesh, list, 4);
+        const int32_t node = scene.AddNode(root, mesh.name, zero, zero);
+        scene.nodes[size_t(node)].mesh = int32_t(scene.meshes.size());
+        scene.nodes[size_t(node)].materials = {0};
+        scene.meshes.push_back(std::move(mesh));
+    }
+    CheckBuiltScene(scene);
+    TempFolder t;
+    {
+        CapturedOutput quiet;
+        ASSERT_TRUE(WriteGltf(scene, t.File("m.gltf").c_str(), false));
+        ASSERT_TRUE(WriteGltf(scene, t.File("m.glb").c_str(), true));
+    }
+    const std::string json = ReadText(t.File("m.gltf"));
+    // Runs, unused and held of the drawn mesh's long list, unused of the
+    // undrawn one's; the short lists have none.
+    for (const char* text : {R"("listData":[{"runs":)", R"("held":)", R"("heldValues":{"normals":)",
+                             R"(},{}])", R"("listData":[{"unused":{"positions":)"})
+        EXPECT_NE(json.find(text), std::string::npos) << text;
+    EXPECT_EQ(json.find(R"("heldValues":{"positions")"), std::string::npos);
+    const RunResult validated =
+        RunShell("NODE_PATH=" + ShellQuote(std::string(VORDA_SOURCE_DIR) + "/build/node/node_modules") + " node " +
+                 ShellQuote(std::string(VORDA_SOURCE_DIR) + "/scripts/gltf_validate.js") + " m.glb m.gltf", t.Path());
+    EXPECT_EQ(validated.status, 0) << validated.output;
+}
+
 // A glTF another program wrote is read for what it holds: a tree in metres
 // becomes centimetres, rotations (quaternion or matrix) Euler angles, strips
 // and fans triangle lists, the base colour texture the diffuse map, and a

@@ -145,6 +145,8 @@ void CheckGltfRoundTrip(const Scene& scene) {
     }
 }
 
+}  // namespace
+
 void CheckBuiltScene(const Scene& scene) {
     for (const std::string& problem : CheckScene(scene)) ADD_FAILURE() << "scene invariant: " << problem;
     const Scene shared = LaidOut(scene, true), own = LaidOut(scene, false);
@@ -157,6 +159,8 @@ void CheckBuiltScene(const Scene& scene) {
     CheckDaeRoundTrip(scene);
     CheckGltfRoundTrip(scene);
 }
+
+namespace {
 
 const bool kSceneCheckHooked = (SetSceneBuiltHook(CheckBuiltScene), true);
 

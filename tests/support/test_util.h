@@ -110,6 +110,12 @@ void Chunk(ByteWriter& w, size_t at, Fill&& fill) {
     EndChunk(w, at);
 }
 
+// The checks every scene a test builds passes (a failure each): the scene's
+// invariants, one of the two vertex layouts, and the DAE and glTF round
+// trips.
+struct Scene;
+void CheckBuiltScene(const Scene& scene);
+
 // Saves a model as the convert action does (the format by the extension of
 // path: the scene built once, then encoded); false when nothing was saved.
 // Every scene built in a test process passes the scene check, or the test fails.
