@@ -33,6 +33,35 @@ std::string NativePath(const char* path) {
 FILE* OpenFile(const char* path, const char* mode) { return std::fopen(NativePath(path).c_str(), mode); }
 #endif
 
+namespace {
+
+bool SeekTo(FILE* file, uint64_t offset, int whence) {
+#ifdef _WIN32
+    return _fseeki64(file, int64_t(offset), whence) == 0;
+#else
+    return fseeko(file, off_t(offset), whence) == 0;
+#endif
+}
+
+}  // namespace
+
+bool FileLength(FILE* file, uint64_t& length) {
+    if (!file || !SeekTo(file, 0, SEEK_END)) return false;
+#ifdef _WIN32
+    const int64_t at = _ftelli64(file);
+#else
+    const int64_t at = int64_t(ftello(file));
+#endif
+    if (at < 0) return false;
+    length = uint64_t(at);
+    return true;
+}
+
+bool ReadFileAt(FILE* file, uint64_t offset, size_t length, unsigned char* out) {
+    if (!file || offset > uint64_t(INT64_MAX) || !SeekTo(file, offset, SEEK_SET)) return false;
+    return length == 0 || std::fread(out, 1, length, file) == length;
+}
+
 bool ReadFileBytes(const char* path, std::vector<unsigned char>& out) {
     out.clear();
     if (!path) return false;

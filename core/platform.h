@@ -24,6 +24,12 @@ FILE* OpenFile(const char* path, const char* mode);
 // folder cannot be read: LastErrorText then says so).
 bool ReadFileBytes(const char* path, std::vector<unsigned char>& out);
 
+// The length of an open file, and `length` bytes of it from `offset` into
+// out (offsets past 2 GB too). False when the length cannot be told or the
+// file gives fewer bytes.
+bool FileLength(FILE* file, uint64_t& length);
+bool ReadFileAt(FILE* file, uint64_t offset, size_t length, unsigned char* out);
+
 // The operating system's words for why the last failed call of this module
 // failed ("No such file or directory", "Is a directory", "Permission
 // denied", "No space left on device", ...). Read it right after the failure.

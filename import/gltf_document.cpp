@@ -5,7 +5,10 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "core/paths.h"
 #include "core/platform.h"
@@ -302,7 +305,7 @@ bool ReadLists(const Value& root, const GltfBytes* binChunk, const GltfFileLoade
         std::string file;
         if (v.FindMember("uri") == v.MemberEnd()) {
             if (i != 0 || !binChunk) return r.Fail(at, "names no file and the document has no binary chunk");
-            b.data.View(binChunk->data(), binChunk->size());
+            b.data.Part(*binChunk, 0, binChunk->size());
         } else {
             std::vector<unsigned char> bytes;
             if (!LoadUri(b.uri, doc.path, at, load, bytes, file, failure)) return false;
@@ -386,8 +389,14 @@ bool ReadLists(const Value& root, const GltfBytes* binChunk, const GltfFileLoade
             !r.Index(v, "bufferView", image.bufferView, doc.bufferViews.size(), at, "buffer view"))
             return false;
         if (image.bufferView >= 0) {
+            // (A picture in a file's range is read whole: the decoder wants it so.)
             const GltfBufferView& view = doc.bufferViews[size_t(image.bufferView)];
-            image.data.View(doc.buffers[size_t(view.buffer)].data.data() + view.byteOffset, size_t(view.byteLength));
+            const GltfBytes& buffer = doc.buffers[size_t(view.buffer)].data;
+            std::vector<unsigned char> bytes;
+            const unsigned char* p = buffer.Get(view.byteOffset, size_t(view.byteLength), bytes);
+            if (!p) return failure.Set(doc.path, "cannot read " + at + "'s picture: the file changed while it was read");
+            if (buffer.InMemory()) image.data.View(p, size_t(view.byteLength));
+            else image.data.Own(std::move(bytes));
         } else if (v.HasMember("uri")) {
             std::vector<unsigned char> bytes;
             if (!LoadUri(image.uri, doc.path, at, load, bytes, image.file, failure)) return false;
@@ -612,42 +621,56 @@ bool ReadJson(const char* text, size_t length, const GltfBytes* binChunk, const 
     return ReadLists(json, binChunk, load, doc, failure);
 }
 
-// Reads the GLB file the document holds.
-bool ReadGlb(const GltfFileLoader& load, GltfDocument& doc, ReadFailure& failure) {
+// Reads a GLB from its bytes (held or in its file): the JSON chunk into
+// memory, the binary chunk left where it is.
+bool ReadGlb(const GltfBytes& whole, const GltfFileLoader& load, GltfDocument& doc, ReadFailure& failure) {
     const std::string& path = doc.path;
-    const std::vector<unsigned char>& bytes = doc.glb;
-    if (bytes.size() < 12) return failure.Set(path, "GLB file cut short in its header");
-    const uint32_t version = Le32(&bytes[4]), length = Le32(&bytes[8]);
+    const size_t total = whole.size();
+    std::vector<unsigned char> scratch;
+    auto get = [&](size_t at, size_t length) {
+        const unsigned char* p = whole.Get(at, length, scratch);
+        if (!p) failure.Set(path, "cannot read bytes " + std::to_string(at) + " to " + std::to_string(at + length) +
+                                      ": the file changed while it was read");
+        return p;
+    };
+    if (total < 12) return failure.Set(path, "GLB file cut short in its header");
+    const unsigned char* header = get(0, 12);
+    if (!header) return false;
+    const uint32_t version = Le32(&header[4]), length = Le32(&header[8]);
     if (version != 2) return failure.Set(path, "GLB version " + std::to_string(version) + " is not 2");
-    if (length != bytes.size())
-        return failure.Set(path, (length > bytes.size() ? "GLB file cut short: its header says " : "GLB file of the wrong size: its header says ") +
-                                     std::to_string(length) + " bytes, the file has " + std::to_string(bytes.size()));
-    size_t at = 12;
-    const unsigned char* json = nullptr;
-    size_t jsonLength = 0;
+    if (length != total)
+        return failure.Set(path, (length > total ? "GLB file cut short: its header says " : "GLB file of the wrong size: its header says ") +
+                                     std::to_string(length) + " bytes, the file has " + std::to_string(total));
+    size_t at = 12, jsonAt = 0, jsonLength = 0;
+    bool haveJson = false;
     GltfBytes bin;
     bool haveBin = false;
-    for (int chunk = 0; at < bytes.size(); ++chunk) {
-        if (bytes.size() - at < 8) return failure.Set(path, "GLB chunk header cut short at byte " + std::to_string(at));
-        const uint32_t size = Le32(&bytes[at]), type = Le32(&bytes[at + 4]);
+    for (int chunk = 0; at < total; ++chunk) {
+        if (total - at < 8) return failure.Set(path, "GLB chunk header cut short at byte " + std::to_string(at));
+        const unsigned char* head = get(at, 8);
+        if (!head) return false;
+        const uint32_t size = Le32(&head[0]), type = Le32(&head[4]);
         at += 8;
-        if (size > bytes.size() - at)
+        if (size > total - at)
             return failure.Set(path, "GLB chunk " + std::to_string(chunk) + " of " + std::to_string(size) +
                                          " bytes runs past the end of the file");
         if (size % 4 != 0) return failure.Set(path, "GLB chunk " + std::to_string(chunk) + " is not padded to 4 bytes");
         if (chunk == 0) {
             if (type != kChunkJson) return failure.Set(path, "GLB file whose first chunk is not JSON");
-            json = &bytes[at];
+            jsonAt = at;
             jsonLength = size;
+            haveJson = true;
         } else if (chunk == 1 && type == kChunkBin) {
-            bin.View(&bytes[at], size);
+            bin.Part(whole, at, size);
             haveBin = true;
         } else if (type == kChunkJson || type == kChunkBin) {
             return failure.Set(path, "GLB file with a second JSON or binary chunk");
         }
         at += size;
     }
-    if (!json) return failure.Set(path, "GLB file without its JSON chunk");
+    if (!haveJson) return failure.Set(path, "GLB file without its JSON chunk");
+    const unsigned char* json = get(jsonAt, jsonLength);
+    if (!json) return false;
     return ReadJson(reinterpret_cast<const char*>(json), jsonLength, haveBin ? &bin : nullptr, load, doc, failure);
 }
 
@@ -661,7 +684,9 @@ bool ReadGltfBytes(std::vector<unsigned char> bytes, const std::string& path, co
     bool ok = false;
     if (bytes.size() >= 4 && Le32(bytes.data()) == kGlbMagic) {
         doc.glb = std::move(bytes);
-        ok = ReadGlb(load, doc, failure);
+        GltfBytes whole;
+        whole.View(doc.glb.data(), doc.glb.size());
+        ok = ReadGlb(whole, load, doc, failure);
     } else {
         ok = ReadJson(reinterpret_cast<const char*>(bytes.data()), bytes.size(), nullptr, load, doc, failure);
     }
@@ -674,17 +699,65 @@ bool ReadGltfBytes(std::vector<unsigned char> bytes, const std::string& path, co
 }
 
 bool ReadGltfFile(const std::string& path, GltfDocument& doc, ReadFailure& failure) {
-    std::vector<unsigned char> bytes;
-    if (!ReadFileBytes(path.c_str(), bytes)) return failure.Set(path, "cannot read the file - " + LastErrorText());
     const GltfFileLoader load = [](const std::string& file, std::vector<unsigned char>& out, std::string& why) {
         if (ReadFileBytes(file.c_str(), out)) return true;
         why = LastErrorText();
         return false;
     };
+    // A GLB stays in its file, its binary chunk read a piece at a time.
+    std::shared_ptr<FILE> file(OpenFile(path.c_str(), "rb"), [](FILE* f) {
+        if (f) std::fclose(f);
+    });
+    unsigned char magic[4];
+    uint64_t length = 0;
+    if (file && FileLength(file.get(), length) && length >= 4 && length <= SIZE_MAX &&
+        ReadFileAt(file.get(), 0, 4, magic) && Le32(magic) == kGlbMagic) {
+        doc = GltfDocument();
+        doc.path = path;
+        doc.inputBytes = length;
+        GltfBytes whole;
+        whole.InFile(file, 0, length);
+        if (ReadGlb(whole, load, doc, failure)) return true;
+        doc = GltfDocument();
+        doc.path = path;
+        return false;
+    }
+    file.reset();
+    std::vector<unsigned char> bytes;
+    if (!ReadFileBytes(path.c_str(), bytes)) return failure.Set(path, "cannot read the file - " + LastErrorText());
     return ReadGltfBytes(std::move(bytes), path, load, doc, failure);
 }
 
 namespace {
+
+// Calls fn(element, i) for each element of an accessor with a buffer
+// view, a block of elements at a time from a buffer held in its file; false
+// when the file gives fewer bytes than it had.
+template <typename Fn>
+bool ForEachElement(const GltfDocument& doc, const GltfAccessor& a, size_t element, Fn&& fn) {
+    const GltfBufferView& view = doc.bufferViews[size_t(a.bufferView)];
+    const GltfBytes& bytes = doc.buffers[size_t(view.buffer)].data;
+    const size_t stride = view.byteStride ? view.byteStride : element;
+    const uint64_t first = view.byteOffset + a.byteOffset;
+    const size_t block = bytes.InMemory() ? size_t(a.count) : size_t(1) << 16;
+    std::vector<unsigned char> scratch;
+    for (size_t i = 0; i < a.count; i += block) {
+        const size_t n = std::min<size_t>(block, size_t(a.count) - i);
+        const unsigned char* base = bytes.Get(first + i * stride, (n - 1) * stride + element, scratch);
+        if (!base) return false;
+        for (size_t k = 0; k < n; ++k) fn(base + k * stride, i + k);
+    }
+    return true;
+}
+
+// Whether this machine stores numbers as the format does (floats are then
+// copied as they are).
+const bool kLittleEndian = [] {
+    const uint32_t one = 1;
+    unsigned char first = 0;
+    std::memcpy(&first, &one, 1);
+    return first == 1;
+}();
 
 // One component at p as a float.
 float Component(const unsigned char* p, int type, bool normalized) {
@@ -720,6 +793,12 @@ bool AccessorAt(const GltfDocument& doc, int accessor, ReadFailure& failure) {
 
 }  // namespace
 
+const unsigned char* GltfBytes::Get(uint64_t offset, size_t length, std::vector<unsigned char>& scratch) const {
+    if (!file_) return data_ + offset;
+    scratch.resize(length);
+    return ReadFileAt(file_.get(), offset_ + offset, length, scratch.data()) ? scratch.data() : nullptr;
+}
+
 bool ReadAccessorFloats(const GltfDocument& doc, int accessor, std::vector<float>& out, ReadFailure& failure) {
     out.clear();
     if (!AccessorAt(doc, accessor, failure)) return false;
@@ -736,16 +815,18 @@ bool ReadAccessorFloats(const GltfDocument& doc, int accessor, std::vector<float
     }
     if (a.count == 0) return true;
     // The document reader checked every range this walk reads.
-    const GltfBufferView& view = doc.bufferViews[size_t(a.bufferView)];
-    const unsigned char* base = doc.buffers[size_t(view.buffer)].data.data() + view.byteOffset + a.byteOffset;
     const size_t element = size_t(size) * size_t(a.components);
-    const size_t stride = view.byteStride ? view.byteStride : element;
     out.resize(size_t(a.count) * size_t(a.components));
     float* o = out.data();
-    for (size_t i = 0; i < a.count; ++i) {
-        const unsigned char* e = base + i * stride;
+    const bool read = ForEachElement(doc, a, element, [&](const unsigned char* e, size_t) {
+        if (a.componentType == kGltfFloat && kLittleEndian) {
+            std::memcpy(o, e, element);
+            o += a.components;
+            return;
+        }
         for (int c = 0; c < a.components; ++c) *o++ = Component(e + size_t(c) * size_t(size), a.componentType, a.normalized);
-    }
+    });
+    if (!read) return failure.Set(doc.path, at + ": the file changed while it was read");
     return true;
 }
 
@@ -768,18 +849,19 @@ bool ReadAccessorIndices(const GltfDocument& doc, int accessor, uint64_t limit, 
         return true;
     }
     if (a.count == 0) return true;
-    const GltfBufferView& view = doc.bufferViews[size_t(a.bufferView)];
-    const unsigned char* base = doc.buffers[size_t(view.buffer)].data.data() + view.byteOffset + a.byteOffset;
     const size_t size = size_t(ComponentSize(a.componentType));
-    const size_t stride = view.byteStride ? view.byteStride : size;
     out.resize(size_t(a.count));
-    for (size_t i = 0; i < a.count; ++i) {
-        const unsigned char* p = base + i * stride;
+    bool inRange = true;
+    size_t bad = 0;
+    uint32_t badValue = 0;
+    const bool read = ForEachElement(doc, a, size, [&](const unsigned char* p, size_t i) {
         const uint32_t v = size == 1 ? p[0] : size == 2 ? uint32_t(p[0] | p[1] << 8) : Le32(p);
-        if (v >= limit)
-            return failure.Set(doc.path, at + ": index " + std::to_string(i) + " is " + std::to_string(v) +
-                                             ", past the " + std::to_string(limit) + " vertices");
+        if (v >= limit && inRange) inRange = false, bad = i, badValue = v;
         out[i] = v;
-    }
+    });
+    if (!read) return failure.Set(doc.path, at + ": the file changed while it was read");
+    if (!inRange)
+        return failure.Set(doc.path, at + ": index " + std::to_string(bad) + " is " + std::to_string(badValue) +
+                                         ", past the " + std::to_string(limit) + " vertices");
     return true;
 }

@@ -6,8 +6,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,9 +26,11 @@ enum : int {
     kGltfTriangles = 4,
 };
 
-// The bytes of a buffer or picture: a file of its own, or a range of the
-// GLB file the document keeps, so a GLB is held in memory once. Moves keep
-// the range valid; copies are refused.
+// The bytes of a buffer or picture: a file of its own, a range of the GLB
+// bytes the document keeps, so a GLB is held in memory once, or a range of
+// an open GLB file, read a piece at a time when asked (what a GLB read from
+// disk holds, so its binary chunk never needs memory of its own). Moves keep
+// a range valid; copies are refused.
 class GltfBytes {
 public:
     GltfBytes() = default;
@@ -37,20 +41,41 @@ public:
 
     void Own(std::vector<unsigned char>&& bytes) {
         owned_ = std::move(bytes);
+        file_.reset();
         data_ = owned_.data();
         size_ = owned_.size();
     }
     void View(const unsigned char* data, size_t size) {
         owned_.clear();
+        file_.reset();
         data_ = data;
         size_ = size;
     }
-    const unsigned char* data() const { return data_; }
+    void InFile(std::shared_ptr<FILE> file, uint64_t offset, uint64_t size) {
+        owned_.clear();
+        file_ = std::move(file);
+        data_ = nullptr;
+        offset_ = offset;
+        size_ = size_t(size);
+    }
+    // The bytes [offset, offset + length) of these (the caller keeps them
+    // inside size()): where they are held, or read from the file into
+    // scratch; null when the file gives fewer than it had.
+    const unsigned char* Get(uint64_t offset, size_t length, std::vector<unsigned char>& scratch) const;
+    // A range of these as bytes of their own kind (never of owned bytes).
+    void Part(const GltfBytes& whole, uint64_t offset, uint64_t size) {
+        if (whole.file_) InFile(whole.file_, whole.offset_ + offset, size);
+        else View(whole.data_ + offset, size_t(size));
+    }
+    bool InMemory() const { return !file_; }
+    const unsigned char* data() const { return data_; }  // null for a range of a file
     size_t size() const { return size_; }
 
 private:
     std::vector<unsigned char> owned_;
+    std::shared_ptr<FILE> file_;
     const unsigned char* data_ = nullptr;
+    uint64_t offset_ = 0;
     size_t size_ = 0;
 };
 
@@ -167,7 +192,7 @@ struct GltfScene {
 
 struct GltfDocument {
     std::string path;  // the file read
-    std::vector<unsigned char> glb;  // a GLB's whole file, which buffers and pictures may view
+    std::vector<unsigned char> glb;  // a GLB's whole file read into memory, which buffers and pictures may view
     std::string generator;
     std::string extras;  // the top-level "extras"
     std::vector<GltfBuffer> buffers;
