@@ -30,18 +30,33 @@ void Deduplicate(std::vector<float>& values, std::vector<SceneTriangles>& lists,
     std::vector<float> result;
     const size_t have = values.size() / N;
     {
-        // Values each listed once already stay in their order.
+        // Values each listed once already stay in their order; the first
+        // value listed twice ends the look.
         ValueList<N> once(result, true);
-        for (size_t v = 0; v < have; ++v) once.Find(&values[v * N]);
-        if (once.count == have) return;
+        size_t v = 0;
+        while (v < have) {
+            if (v + 8 < have) once.Prefetch(&values[(v + 8) * N]);
+            if (once.Find(&values[v * N]) != int32_t(v)) break;
+            ++v;
+        }
+        if (v == have) return;
         result.clear();
     }
     ValueList<N> list(result, true);
-    for (SceneTriangles& triangles : lists)
-        for (size_t at = size_t(column); at < triangles.table.size(); at += size_t(stride)) {
-            int32_t& entry = triangles.table[at];
+    // A large mesh's index is far bigger than the processor's caches: the
+    // slot of the value a few entries on is fetched while this one is found.
+    const size_t ahead = size_t(stride) * 8;
+    for (SceneTriangles& triangles : lists) {
+        std::vector<int32_t>& table = triangles.table;
+        for (size_t at = size_t(column); at < table.size(); at += size_t(stride)) {
+            if (at + ahead < table.size()) {
+                const int32_t next = table[at + ahead];
+                if (next >= 0 && size_t(next) < have) list.Prefetch(&values[size_t(next) * N]);
+            }
+            int32_t& entry = table[at];
             if (entry >= 0 && size_t(entry) < have) entry = list.Find(&values[size_t(entry) * N]);
         }
+    }
     values.swap(result);
 }
 
