@@ -652,61 +652,67 @@ private:
             }
         }
         if (order.size() != used) return false;
-        // The part's values in part order, the unused ones from the extras.
-        std::vector<float> values(count * width);
-        for (size_t j = 0; j < used; ++j) {
-            float* out = &values[order[j] * width];
-            const size_t g = part.start + j;
-            for (size_t i = 0; i < 3; ++i) *out++ = d->positions[g * 3 + i];
-            if (mesh.hasNormals)
-                for (size_t i = 0; i < 3; ++i) *out++ = d->normals[g * 3 + i];
-            if (mesh.hasTexCoords)
-                for (size_t i = 0; i < 2; ++i) *out++ = d->texCoords[g * 2 + i];
+        std::vector<uint32_t> held;
+        std::vector<float> heldValues[3];
+        if (heldAt) {
+            const Value* heldStreams = Member(*data, "heldValues");
+            if (!ListNumbers(heldAt, count, held) || !heldStreams || !heldStreams->IsObject()) return false;
+            for (int s = 0; s < 3; ++s) {
+                const Value* at = Member(*heldStreams, kStreamNames[s]);
+                if (at && (!has[s] || !ListFloats(at, widths[s], held.size(), heldValues[s]))) return false;
+            }
         }
+        // The part's values in part order after the mesh's, the unused ones
+        // from the extras or the buffer.
+        std::vector<float>* streams[3] = {&mesh.positions, &mesh.normals, &mesh.texCoords};
+        const std::vector<float>* given[3] = {d ? &d->positions : nullptr, d ? &d->normals : nullptr,
+                                              d ? &d->texCoords : nullptr};
+        float* out[3] = {nullptr, nullptr, nullptr};
+        for (int s = 0; s < 3; ++s)
+            if (has[s]) {
+                streams[s]->resize((size_t(base) + count) * widths[s]);
+                out[s] = streams[s]->data() + size_t(base) * widths[s];
+            }
+        for (size_t j = 0; j < used; ++j)
+            for (int s = 0; s < 3; ++s)
+                if (has[s])
+                    std::memcpy(out[s] + order[j] * widths[s], given[s]->data() + (part.start + j) * widths[s],
+                                widths[s] * sizeof(float));
         size_t next = 0;
         for (size_t v = 0; v < count; ++v) {
             if (taken[v]) continue;
-            float* out = &values[v * width];
-            if (unusedAt) {
-                for (int s = 0; s < 3; ++s)
-                    for (size_t i = 0; has[s] && i < widths[s]; ++i)
-                        out[offsets[s] + i] = Finite(unusedValues[s][next * widths[s] + i]);
-                ++next;
-            } else {
-                for (size_t i = 0; i < width; ++i) out[i] = Finite(unused[rapidjson::SizeType(next++)].GetDouble());
-            }
+            for (int s = 0; s < 3; ++s)
+                for (size_t i = 0; has[s] && i < widths[s]; ++i)
+                    out[s][v * widths[s] + i] =
+                        unusedAt ? Finite(unusedValues[s][next * widths[s] + i])
+                                 : Finite(unused[rapidjson::SizeType((next * width) + offsets[s] + i)].GetDouble());
+            ++next;
         }
         // Used vertices whose values glTF does not give back as held: all
         // their values in the extras, or in the buffer those of the streams
         // that differ.
         if (heldAt) {
-            std::vector<uint32_t> held;
-            const Value* streams = Member(*data, "heldValues");
-            if (!ListNumbers(heldAt, count, held) || !streams || !streams->IsObject()) return false;
-            for (int s = 0; s < 3; ++s) {
-                const Value* at = Member(*streams, kStreamNames[s]);
-                if (!at) continue;
-                std::vector<float> given;
-                if (!has[s] || !ListFloats(at, widths[s], held.size(), given)) return false;
-                for (size_t h = 0; h < held.size(); ++h)
+            for (int s = 0; s < 3; ++s)
+                for (size_t h = 0; h < held.size() && !heldValues[s].empty(); ++h)
                     for (size_t i = 0; i < widths[s]; ++i)
-                        values[held[h] * width + offsets[s] + i] = Finite(given[h * widths[s] + i]);
-            }
+                        out[s][held[h] * widths[s] + i] = Finite(heldValues[s][h * widths[s] + i]);
         } else if (entry.Size() > 5 && entry[5].IsArray() && entry[5].Size() % (width + 1) == 0) {
             const Value& kept = entry[5];
             for (rapidjson::SizeType at = 0; at < kept.Size(); at += rapidjson::SizeType(width + 1)) {
                 if (!kept[at].IsUint() || kept[at].GetUint() >= count) continue;
-                for (size_t i = 0; i < width; ++i)
-                    values[kept[at].GetUint() * width + i] = Finite(Number(&kept[at + 1 + rapidjson::SizeType(i)], 0));
+                const size_t v = kept[at].GetUint();
+                for (int s = 0; s < 3; ++s)
+                    for (size_t i = 0; has[s] && i < widths[s]; ++i)
+                        out[s][v * widths[s] + i] =
+                            Finite(Number(&kept[at + 1 + rapidjson::SizeType(offsets[s] + i)], 0));
             }
         }
-        for (size_t v = 0; v < count; ++v) {
-            const float* in = &values[v * width];
-            if (mesh.hasPositions) mesh.positions.insert(mesh.positions.end(), in, in + 3), in += 3;
-            if (mesh.hasNormals) mesh.normals.insert(mesh.normals.end(), in, in + 3), in += 3;
-            if (mesh.hasTexCoords) mesh.texCoords.insert(mesh.texCoords.end(), in, in + 2);
-            // (A positions-only mesh numbers its corners by the values.)
-            for (int k = 0; k < mesh.components && !mesh.positionsOnly; ++k) list.table.push_back(int32_t(base + v));
+        // (A positions-only mesh numbers its corners by the values.)
+        if (!mesh.positionsOnly) {
+            const size_t components = size_t(std::max(mesh.components, 0));
+            list.table.resize(count * components);
+            for (size_t v = 0; v < count; ++v)
+                for (size_t k = 0; k < components; ++k) list.table[v * components + k] = int32_t(base + v);
         }
         for (uint32_t& c : list.corners) c = order[c - part.start] + (mesh.positionsOnly ? base : 0);
         return true;
