@@ -234,9 +234,8 @@ std::vector<Primitive> AddPrimitives(Buffer& buffer, const Scene& scene, const S
     return primitives;
 }
 
-
-// The values of part vertex v of a list for stream s (0 positions, 1
-// normals, 2 texture coordinates) as the scene holds them.
+// The streams as the extras number them: 0 positions, 1 normals, 2 texture
+// coordinates.
 const size_t kStreamWidths[3] = {3, 3, 2};
 const char* const kStreamTypes[3] = {"VEC3", "VEC3", "VEC2"};
 
@@ -251,6 +250,8 @@ size_t VertexWidth(const SceneMesh& mesh) {
     return width;
 }
 
+// The values of part vertex v of a list for stream s as the scene holds
+// them (0 for a number out of range).
 void RawValues(const SceneMesh& mesh, const SceneTriangles& list, size_t v, int s, float* out) {
     const std::vector<float>& stream = s == 0 ? mesh.positions : s == 1 ? mesh.normals : mesh.texCoords;
     size_t column = 0;

@@ -575,7 +575,8 @@ private:
         if (check && mesh.hasPositions && (has[0] != mesh.hasPositions || has[1] != mesh.hasNormals ||
                                            has[2] != mesh.hasTexCoords || components != mesh.components))
             return false;
-        if (components < 0 || components > 3) return true;
+        // A vertex takes one number per stream, or the streams are not taken.
+        if (components != int(has[0]) + int(has[1]) + int(has[2])) return true;
         mesh.hasPositions = has[0], mesh.hasNormals = has[1], mesh.hasTexCoords = has[2];
         mesh.components = components;
         return true;

@@ -398,6 +398,19 @@ TEST(GltfImport, LongVertexDataTravelsInTheBuffer) {
         RunShell("NODE_PATH=" + ShellQuote(std::string(VORDA_SOURCE_DIR) + "/build/node/node_modules") + " node " +
                  ShellQuote(std::string(VORDA_SOURCE_DIR) + "/scripts/gltf_validate.js") + " m.glb m.gltf", t.Path());
     EXPECT_EQ(validated.status, 0) << validated.output;
+    // A left-out mesh whose streams disagree with its vertex width is read
+    // without them: the scene stays whole and writes again.
+    t.Write("t.png", TrianglePng());
+    t.Write("odd.glb", Glb(Gltf({{R"("scenes":[{"nodes":[0]}])",
+                                  R"("scenes":[{"nodes":[0],"extras":{"meshes":[{"index":1,"streams":)"
+                                  R"([true,true,true,1],"lists":[[-1,0,1,[],[1,2,3,0,0,1,0.5,0.5]]]}]}}])"}}),
+                           Bin()));
+    std::string error;
+    const std::unique_ptr<Scene> odd = ImportGltf(t.File("odd.glb").c_str(), &error);
+    ASSERT_TRUE(odd) << error;
+    EXPECT_EQ(CheckScene(*odd), std::vector<std::string>());
+    CapturedOutput quiet;
+    EXPECT_TRUE(WriteGltf(*odd, t.File("again.glb").c_str(), true));
 }
 
 // A glTF another program wrote is read for what it holds: a tree in metres
