@@ -95,18 +95,18 @@ bool ParseFloats(const char* text, std::vector<float>& out, uint64_t expected = 
 // Whitespace-separated counts below 2^32, in decimal digits alone; false at
 // anything else. `expected` reserves room as for ParseFloats.
 bool ParseUints(const char* text, std::vector<uint32_t>& out, uint64_t expected = 0) {
+    if (expected) out.reserve(RoomFor(expected, std::strlen(text)));
+    // The text ends at its terminating zero, which is neither a digit nor a space.
     const char* p = text;
-    const char* end = text + std::strlen(text);
-    out.reserve(RoomFor(expected, size_t(end - p)));
     for (;;) {
-        while (p < end && IsSpace(*p)) ++p;
-        if (p == end) return true;
+        while (IsSpace(*p)) ++p;
+        if (!*p) return true;
         unsigned d = unsigned(*p - '0');
         if (d > 9) return false;
         uint64_t v = d;
-        for (++p; p < end && (d = unsigned(*p - '0')) < 10; ++p)
+        while ((d = unsigned(*++p - '0')) < 10)
             if ((v = v * 10 + d) > UINT32_MAX) return false;
-        if (p < end && !IsSpace(*p)) return false;
+        if (*p && !IsSpace(*p)) return false;
         out.push_back(uint32_t(v));
     }
 }

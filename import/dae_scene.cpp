@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <unordered_map>
 
 #include "core/paths.h"
 #include "core/platform.h"
@@ -215,6 +214,51 @@ bool EncoderPlacement(const std::vector<DaeTransform>& t) {
     }
     return true;
 }
+
+// The first vertex number stored under each key: open addressing with
+// linear probing, the slots at most half full.
+class FirstNumbers {
+public:
+    // The number under `key`; when there is none, `number` is stored and
+    // `added` set.
+    uint32_t FindOrAdd(uint64_t key, uint32_t number, bool& added) {
+        if ((used_ + 1) * 2 > numbers_.size()) Grow();
+        size_t s = Slot(key);
+        for (; numbers_[s] != kEmpty; s = (s + 1) & (numbers_.size() - 1))
+            if (keys_[s] == key) return added = false, numbers_[s];
+        keys_[s] = key;
+        numbers_[s] = number;
+        ++used_;
+        added = true;
+        return number;
+    }
+
+private:
+    static constexpr uint32_t kEmpty = UINT32_MAX;
+    size_t Slot(uint64_t key) const { return size_t((key * 0x9E3779B97F4A7C15ull) >> shift_); }
+    void Grow() {
+        std::vector<uint64_t> keys;
+        std::vector<uint32_t> numbers;
+        keys.swap(keys_);
+        numbers.swap(numbers_);
+        const size_t size = numbers.empty() ? 1024 : numbers.size() * 2;
+        shift_ = 64;
+        for (size_t n = size; n > 1; n /= 2) --shift_;
+        keys_.assign(size, 0);
+        numbers_.assign(size, kEmpty);
+        for (size_t i = 0; i < numbers.size(); ++i) {
+            if (numbers[i] == kEmpty) continue;
+            size_t s = Slot(keys[i]);
+            while (numbers_[s] != kEmpty) s = (s + 1) & (size - 1);
+            keys_[s] = keys[i];
+            numbers_[s] = numbers[i];
+        }
+    }
+    std::vector<uint64_t> keys_;
+    std::vector<uint32_t> numbers_;
+    size_t used_ = 0;
+    int shift_ = 64;
+};
 
 struct Import {
     const DaeDocument& doc;
@@ -427,7 +471,7 @@ struct Import {
             list.corners.reserve(corners);
             // A vertex is one combination of stream numbers, numbered in
             // order of first use.
-            std::unordered_map<uint64_t, uint32_t> vertexOf;
+            FirstNumbers vertexOf;
             std::vector<int32_t> defaults(3, -1);
             for (size_t c = 0; c < corners; ++c) {
                 const uint32_t* at = &part.indices[c * part.stride];
@@ -466,17 +510,13 @@ struct Import {
                 for (int k = 0; k < n; ++k) exact = exact && numbers[k] < (1u << 21);
                 for (int k = 0; k < n; ++k)
                     key = exact ? key << 21 | numbers[k] : (key ^ numbers[k]) * 0x100000001B3ull | 1ull << 63;
-                auto found = vertexOf.find(key);
-                uint32_t vertex = 0;
-                bool same = found != vertexOf.end();
-                if (same) {
-                    vertex = found->second;
-                    for (int k = 0; k < n; ++k) same = same && list.table[size_t(vertex) * size_t(n) + size_t(k)] == int32_t(numbers[k]);
-                }
+                bool added = false;
+                uint32_t vertex = vertexOf.FindOrAdd(key, uint32_t(list.table.size() / size_t(n ? n : 1)), added);
+                bool same = !added;
+                for (int k = 0; k < n && same; ++k) same = list.table[size_t(vertex) * size_t(n) + size_t(k)] == int32_t(numbers[k]);
                 if (!same) {
                     vertex = uint32_t(list.table.size() / size_t(n ? n : 1));
                     for (int k = 0; k < n; ++k) list.table.push_back(int32_t(numbers[k]));
-                    if (found == vertexOf.end()) vertexOf.emplace(key, vertex);
                 }
                 list.corners.push_back(vertex);
             }
