@@ -216,18 +216,18 @@ bool EncoderPlacement(const std::vector<DaeTransform>& t) {
 }
 
 // The first vertex number stored under each key: open addressing with
-// linear probing, the slots at most half full.
+// linear probing, the slots at most half full, a key beside its number so
+// that a lookup touches one place in memory.
 class FirstNumbers {
 public:
     // The number under `key`; when there is none, `number` is stored and
     // `added` set.
     uint32_t FindOrAdd(uint64_t key, uint32_t number, bool& added) {
-        if ((used_ + 1) * 2 > numbers_.size()) Grow();
-        size_t s = Slot(key);
-        for (; numbers_[s] != kEmpty; s = (s + 1) & (numbers_.size() - 1))
-            if (keys_[s] == key) return added = false, numbers_[s];
-        keys_[s] = key;
-        numbers_[s] = number;
+        if ((used_ + 1) * 2 > slots_.size()) Grow();
+        Slot* s = &slots_[Index(key)];
+        for (; s->number != kEmpty; s = &slots_[size_t(s - slots_.data() + 1) & (slots_.size() - 1)])
+            if (s->key == key) return added = false, s->number;
+        *s = Slot{key, number};
         ++used_;
         added = true;
         return number;
@@ -235,27 +235,24 @@ public:
 
 private:
     static constexpr uint32_t kEmpty = UINT32_MAX;
-    size_t Slot(uint64_t key) const { return size_t((key * 0x9E3779B97F4A7C15ull) >> shift_); }
+    struct Slot {
+        uint64_t key = 0;
+        uint32_t number = kEmpty;
+    };
+    size_t Index(uint64_t key) const { return size_t((key * 0x9E3779B97F4A7C15ull) >> shift_); }
     void Grow() {
-        std::vector<uint64_t> keys;
-        std::vector<uint32_t> numbers;
-        keys.swap(keys_);
-        numbers.swap(numbers_);
-        const size_t size = numbers.empty() ? 1024 : numbers.size() * 2;
+        std::vector<Slot> old(slots_.empty() ? 1024 : slots_.size() * 2);
+        old.swap(slots_);
         shift_ = 64;
-        for (size_t n = size; n > 1; n /= 2) --shift_;
-        keys_.assign(size, 0);
-        numbers_.assign(size, kEmpty);
-        for (size_t i = 0; i < numbers.size(); ++i) {
-            if (numbers[i] == kEmpty) continue;
-            size_t s = Slot(keys[i]);
-            while (numbers_[s] != kEmpty) s = (s + 1) & (size - 1);
-            keys_[s] = keys[i];
-            numbers_[s] = numbers[i];
+        for (size_t n = slots_.size(); n > 1; n /= 2) --shift_;
+        for (const Slot& slot : old) {
+            if (slot.number == kEmpty) continue;
+            size_t at = Index(slot.key);
+            while (slots_[at].number != kEmpty) at = (at + 1) & (slots_.size() - 1);
+            slots_[at] = slot;
         }
     }
-    std::vector<uint64_t> keys_;
-    std::vector<uint32_t> numbers_;
+    std::vector<Slot> slots_;
     size_t used_ = 0;
     int shift_ = 64;
 };
