@@ -233,6 +233,10 @@ public:
         return number;
     }
 
+    void Prefetch(uint64_t key) const {
+        if (!slots_.empty()) __builtin_prefetch(&slots_[Index(key)]);
+    }
+
 private:
     static constexpr uint32_t kEmpty = UINT32_MAX;
     struct Slot {
@@ -466,49 +470,66 @@ struct Import {
             list.count = int64_t(part.TriangleCount());
             const size_t corners = size_t(list.count) * 3;
             list.corners.reserve(corners);
-            // A vertex is one combination of stream numbers, numbered in
-            // order of first use.
-            FirstNumbers vertexOf;
-            std::vector<int32_t> defaults(3, -1);
-            for (size_t c = 0; c < corners; ++c) {
-                const uint32_t* at = &part.indices[c * part.stride];
-                uint32_t numbers[3] = {0, 0, 0};
-                int n = 0;
-                for (int s = 0; s < 3; ++s) {
-                    if (!*kHas[s]) continue;
-                    const Stream& stream = parts[p][size_t(s)];
-                    if (!stream.source) {
-                        // A part without a stream the mesh has gets one default value.
-                        if (defaults[size_t(s)] < 0) {
-                            static const float kDefault[3][3] = {{0, 0, 0}, {0, 0, 1}, {0, 0, 0}};
-                            defaults[size_t(s)] = int32_t(kLists[s]->size() / kWidths[s]);
-                            kLists[s]->insert(kLists[s]->end(), kDefault[s], kDefault[s] + kWidths[s]);
-                        }
-                        numbers[n++] = uint32_t(defaults[size_t(s)]);
-                        continue;
-                    }
-                    int offset = stream.offset;
-                    if (offset < 0) offset = 0;
-                    const uint32_t value = at[offset];
-                    if (value >= stream.source->count)
+            // The numbers of a corner: each read at its offset among the
+            // corner's indices, or (offset -1) the one default value a part
+            // without a stream the mesh has gets.
+            int n = 0, streamOf[3] = {0, 0, 0}, offsets[3] = {0, 0, 0};
+            uint32_t defaults[3] = {0, 0, 0};
+            for (int s = 0; s < 3; ++s) {
+                if (!*kHas[s]) continue;
+                const Stream& stream = parts[p][size_t(s)];
+                streamOf[n] = s;
+                offsets[n] = stream.source ? std::max(stream.offset, 0) : -1;
+                if (!stream.source && corners > 0) {
+                    static const float kDefault[3][3] = {{0, 0, 0}, {0, 0, 1}, {0, 0, 0}};
+                    defaults[n] = uint32_t(kLists[s]->size() / kWidths[s]);
+                    kLists[s]->insert(kLists[s]->end(), kDefault[s], kDefault[s] + kWidths[s]);
+                }
+                ++n;
+            }
+            for (size_t c = 0; c < corners; ++c)
+                for (int k = 0; k < n; ++k) {
+                    if (offsets[k] < 0) continue;
+                    const uint32_t value = part.indices[c * part.stride + size_t(offsets[k])];
+                    const DaeSource* source = parts[p][size_t(streamOf[k])].source;
+                    if (value >= source->count)
                         return Fail("geometry " + Quote(g.id) + ": index " + std::to_string(value) + " of " +
-                                    kSemantics[s] + " is out of range (" + std::to_string(stream.source->count) +
+                                    kSemantics[streamOf[k]] + " is out of range (" + std::to_string(source->count) +
                                     " values)");
-                    numbers[n++] = value;
                 }
-                if (mesh.positionsOnly) {
-                    list.corners.push_back(numbers[0]);
-                    continue;
-                }
-                // Numbers below 2^21 pack into the key exactly; larger ones
-                // are hashed, and a table entry confirms the match.
+            auto numbersOf = [&](size_t c, uint32_t* numbers) {
+                const uint32_t* at = &part.indices[c * part.stride];
+                for (int k = 0; k < n; ++k) numbers[k] = offsets[k] < 0 ? defaults[k] : at[offsets[k]];
+            };
+            // Numbers below 2^21 pack into the key exactly; larger ones are
+            // hashed, and a table entry confirms the match.
+            auto keyOf = [n](const uint32_t* numbers) {
                 uint64_t key = 0;
                 bool exact = true;
                 for (int k = 0; k < n; ++k) exact = exact && numbers[k] < (1u << 21);
                 for (int k = 0; k < n; ++k)
                     key = exact ? key << 21 | numbers[k] : (key ^ numbers[k]) * 0x100000001B3ull | 1ull << 63;
+                return key;
+            };
+            // A vertex is one combination of stream numbers, numbered in
+            // order of first use. The slot of a corner some way ahead is
+            // fetched while this one is looked up.
+            FirstNumbers vertexOf;
+            const size_t kAhead = 16;
+            for (size_t c = 0; c < corners; ++c) {
+                uint32_t numbers[3] = {0, 0, 0};
+                numbersOf(c, numbers);
+                if (mesh.positionsOnly) {
+                    list.corners.push_back(numbers[0]);
+                    continue;
+                }
+                if (c + kAhead < corners) {
+                    uint32_t ahead[3] = {0, 0, 0};
+                    numbersOf(c + kAhead, ahead);
+                    vertexOf.Prefetch(keyOf(ahead));
+                }
                 bool added = false;
-                uint32_t vertex = vertexOf.FindOrAdd(key, uint32_t(list.table.size() / size_t(n ? n : 1)), added);
+                uint32_t vertex = vertexOf.FindOrAdd(keyOf(numbers), uint32_t(list.table.size() / size_t(n ? n : 1)), added);
                 bool same = !added;
                 for (int k = 0; k < n && same; ++k) same = list.table[size_t(vertex) * size_t(n) + size_t(k)] == int32_t(numbers[k]);
                 if (!same) {

@@ -618,3 +618,33 @@ TEST(DaeImport, ForeignDaeIsReadForWhatItHolds) {
         }
     }
 }
+
+// A document built by hand, with no reader's check before it: the scene
+// refuses the first corner (in corner order) whose number is past its stream.
+TEST(DaeImport, SceneRefusesNumbersPastTheirStreams) {
+    DaeDocument doc;
+    doc.path = "hand.dae";
+    DaeGeometry g;
+    g.id = "g";
+    for (const char* semantic : {"POSITION", "NORMAL"}) {
+        DaeSource s;
+        s.floats = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+        s.count = 3;
+        s.stride = 3;
+        g.sources.push_back(s);
+        DaeInput in;
+        in.semantic = semantic;
+        in.source = int(g.sources.size()) - 1;
+        in.offset = uint32_t(in.source);
+        g.parts.resize(1);
+        g.parts[0].inputs.push_back(in);
+    }
+    g.parts[0].stride = 2;
+    g.parts[0].indices = {0, 0, 1, 1, 2, 2, 0, 0, 1, 7, 9, 2};  // corner 4 (NORMAL 7) comes before corner 5 (POSITION 9)
+    doc.geometries.push_back(g);
+    ReadFailure failure;
+    EXPECT_FALSE(SceneFromDae(doc, failure));
+    EXPECT_EQ(failure.Text(), "hand.dae - geometry \"g\": index 7 of NORMAL is out of range (3 values)");
+    doc.geometries[0].parts[0].indices = {0, 0, 1, 1, 2, 2};
+    EXPECT_TRUE(SceneFromDae(doc, failure)) << failure.Text();
+}
