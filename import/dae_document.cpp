@@ -20,6 +20,47 @@ constexpr int kMaxNodeDepth = 256;
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
+// Room for `expected` values (a count the document states), at most what
+// `length` characters of text can hold: a number and a separator each.
+size_t RoomFor(uint64_t expected, size_t length) { return size_t(std::min<uint64_t>(expected, length / 2 + 1)); }
+
+// Powers of ten a double holds exactly.
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The quick path of ParseFloats: a plain decimal ("-12.345678") whose digits
+// a double holds exactly. Its quotient by the exact power of ten is the
+// decimal rounded once; rounding that to a float gives the float nearest the
+// decimal unless it fell exactly halfway between two floats, which the full
+// reader then decides. False, reading nothing, for every other form
+// (exponents, "nan", ".5", too many digits, text glued on).
+bool PlainDecimal(const char*& at, const char* end, float& out) {
+    const char* p = at;
+    const bool negative = p < end && *p == '-';
+    if (negative) ++p;
+    uint64_t digits = 0;
+    int count = 0, decimals = 0;
+    const char* start = p;
+    for (unsigned d; p < end && (d = unsigned(*p - '0')) < 10 && count < 19; ++p, ++count) digits = digits * 10 + d;
+    if (p == start) return false;
+    if (p < end && *p == '.') {
+        const char* first = ++p;
+        for (unsigned d; p < end && (d = unsigned(*p - '0')) < 10 && count < 19; ++p, ++count)
+            digits = digits * 10 + d;
+        decimals = int(p - first);
+        if (decimals == 0) return false;
+    }
+    if ((p < end && !IsSpace(*p)) || digits > (uint64_t(1) << 53) || decimals > 22) return false;
+    const double value = double(digits) / kPowersOfTen[decimals];
+    uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    // The 29 bits a float drops, exactly half of its last place.
+    if ((bits & 0x1FFFFFFFu) == 0x10000000u) return false;
+    out = negative ? -float(value) : float(value);
+    at = p;
+    return true;
+}
+
 // Whitespace-separated numbers; false at anything that is not one (text
 // glued to a number, a number past the double range). "nan" and "inf" are numbers:
 // the writers print a damaged model's non-finite values so. `expected`
@@ -27,12 +68,16 @@ bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool ParseFloats(const char* text, std::vector<float>& out, uint64_t expected = 0) {
     const char* p = text;
     const char* end = text + std::strlen(text);
-    out.reserve(size_t(std::min<uint64_t>(expected, uint64_t(end - p) / 2 + 1)));
+    out.reserve(RoomFor(expected, size_t(end - p)));
     for (;;) {
         while (p < end && IsSpace(*p)) ++p;
         if (p == end) return true;
         if (*p == '+') ++p;
         float v = 0;
+        if (PlainDecimal(p, end, v)) {
+            out.push_back(v);
+            continue;
+        }
         auto r = std::from_chars(p, end, v);
         if (r.ec == std::errc::result_out_of_range) {
             // Past the float range (a damaged model's curve value, written
@@ -47,17 +92,22 @@ bool ParseFloats(const char* text, std::vector<float>& out, uint64_t expected = 
     }
 }
 
-bool ParseUints(const char* text, std::vector<uint32_t>& out) {
+// Whitespace-separated counts below 2^32, in decimal digits alone; false at
+// anything else. `expected` reserves room as for ParseFloats.
+bool ParseUints(const char* text, std::vector<uint32_t>& out, uint64_t expected = 0) {
+    if (expected) out.reserve(RoomFor(expected, std::strlen(text)));
+    // The text ends at its terminating zero, which is neither a digit nor a space.
     const char* p = text;
-    const char* end = text + std::strlen(text);
     for (;;) {
-        while (p < end && IsSpace(*p)) ++p;
-        if (p == end) return true;
-        uint32_t v = 0;
-        const auto r = std::from_chars(p, end, v);
-        if (r.ec != std::errc() || (r.ptr < end && !IsSpace(*r.ptr))) return false;
-        out.push_back(v);
-        p = r.ptr;
+        while (IsSpace(*p)) ++p;
+        if (!*p) return true;
+        unsigned d = unsigned(*p - '0');
+        if (d > 9) return false;
+        uint64_t v = d;
+        while ((d = unsigned(*++p - '0')) < 10)
+            if ((v = v * 10 + d) > UINT32_MAX) return false;
+        if (*p && !IsSpace(*p)) return false;
+        out.push_back(uint32_t(v));
     }
 }
 
@@ -367,16 +417,18 @@ private:
     bool Triangulate(xml_node p, const std::string& kind, uint64_t count, DaeTriangles& part, const std::string& where) {
         const uint32_t stride = part.stride;
         std::vector<uint32_t> values;
-        auto indices = [&](xml_node list, std::vector<uint32_t>& out) {
+        // `corners` (what the counts say) reserves room for the indices.
+        auto indices = [&](xml_node list, std::vector<uint32_t>& out, uint64_t corners) {
             out.clear();
-            if (!ParseUints(list.child_value(), out)) return Fail(where + ": <p> holds something that is not an index");
+            if (!ParseUints(list.child_value(), out, corners * stride))
+                return Fail(where + ": <p> holds something that is not an index");
             if (out.size() % stride != 0)
                 return Fail(where + ": <p> holds " + std::to_string(out.size()) + " indices, not a whole number of " +
                             std::to_string(stride) + "-index corners");
             return true;
         };
         if (kind == "triangles") {
-            if (!indices(p.child("p"), values)) return false;
+            if (!indices(p.child("p"), values, std::min<uint64_t>(count, UINT32_MAX) * 3)) return false;
             if (values.size() / stride != count * 3)
                 return Fail(where + ": count=" + std::to_string(count) + " but <p> holds " +
                             std::to_string(values.size() / stride) + " corners");
@@ -385,14 +437,14 @@ private:
         }
         if (kind == "polylist") {
             std::vector<uint32_t> vcount;
-            if (!ParseUints(p.child("vcount").child_value(), vcount))
+            if (!ParseUints(p.child("vcount").child_value(), vcount, count))
                 return Fail(where + ": <vcount> holds something that is not a count");
             if (vcount.size() != count)
                 return Fail(where + ": count=" + std::to_string(count) + " but <vcount> lists " +
                             std::to_string(vcount.size()) + " polygons");
-            if (!indices(p.child("p"), values)) return false;
             uint64_t corners = 0;
             for (uint32_t n : vcount) corners += n;
+            if (!indices(p.child("p"), values, corners)) return false;
             if (corners != values.size() / stride)
                 return Fail(where + ": <vcount> adds up to " + std::to_string(corners) + " corners but <p> holds " +
                             std::to_string(values.size() / stride));
@@ -409,7 +461,7 @@ private:
         uint64_t lists = 0;
         for (xml_node list : p.children("p")) {
             ++lists;
-            if (!indices(list, values)) return false;
+            if (!indices(list, values, 0)) return false;
             const size_t n = values.size() / stride;
             if (n < 3) return Fail(where + ": a <p> of fewer than 3 corners");
             for (size_t k = 0; k + 2 < n; ++k) {

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <unordered_map>
 
 #include "core/paths.h"
 #include "core/platform.h"
@@ -216,6 +215,52 @@ bool EncoderPlacement(const std::vector<DaeTransform>& t) {
     return true;
 }
 
+// The first vertex number stored under each key: open addressing with
+// linear probing, the slots at most half full, a key beside its number so
+// that a lookup touches one place in memory.
+class FirstNumbers {
+public:
+    // The number under `key`; when there is none, `number` is stored and
+    // `added` set.
+    uint32_t FindOrAdd(uint64_t key, uint32_t number, bool& added) {
+        if ((used_ + 1) * 2 > slots_.size()) Grow();
+        Slot* s = &slots_[Index(key)];
+        for (; s->number != kEmpty; s = &slots_[size_t(s - slots_.data() + 1) & (slots_.size() - 1)])
+            if (s->key == key) return added = false, s->number;
+        *s = Slot{key, number};
+        ++used_;
+        added = true;
+        return number;
+    }
+
+    void Prefetch(uint64_t key) const {
+        if (!slots_.empty()) __builtin_prefetch(&slots_[Index(key)]);
+    }
+
+private:
+    static constexpr uint32_t kEmpty = UINT32_MAX;
+    struct Slot {
+        uint64_t key = 0;
+        uint32_t number = kEmpty;
+    };
+    size_t Index(uint64_t key) const { return size_t((key * 0x9E3779B97F4A7C15ull) >> shift_); }
+    void Grow() {
+        std::vector<Slot> old(slots_.empty() ? 1024 : slots_.size() * 2);
+        old.swap(slots_);
+        shift_ = 64;
+        for (size_t n = slots_.size(); n > 1; n /= 2) --shift_;
+        for (const Slot& slot : old) {
+            if (slot.number == kEmpty) continue;
+            size_t at = Index(slot.key);
+            while (slots_[at].number != kEmpty) at = (at + 1) & (slots_.size() - 1);
+            slots_[at] = slot;
+        }
+    }
+    std::vector<Slot> slots_;
+    size_t used_ = 0;
+    int shift_ = 64;
+};
+
 struct Import {
     const DaeDocument& doc;
     ReadFailure& failure;
@@ -425,58 +470,71 @@ struct Import {
             list.count = int64_t(part.TriangleCount());
             const size_t corners = size_t(list.count) * 3;
             list.corners.reserve(corners);
-            // A vertex is one combination of stream numbers, numbered in
-            // order of first use.
-            std::unordered_map<uint64_t, uint32_t> vertexOf;
-            std::vector<int32_t> defaults(3, -1);
-            for (size_t c = 0; c < corners; ++c) {
-                const uint32_t* at = &part.indices[c * part.stride];
-                uint32_t numbers[3] = {0, 0, 0};
-                int n = 0;
-                for (int s = 0; s < 3; ++s) {
-                    if (!*kHas[s]) continue;
-                    const Stream& stream = parts[p][size_t(s)];
-                    if (!stream.source) {
-                        // A part without a stream the mesh has gets one default value.
-                        if (defaults[size_t(s)] < 0) {
-                            static const float kDefault[3][3] = {{0, 0, 0}, {0, 0, 1}, {0, 0, 0}};
-                            defaults[size_t(s)] = int32_t(kLists[s]->size() / kWidths[s]);
-                            kLists[s]->insert(kLists[s]->end(), kDefault[s], kDefault[s] + kWidths[s]);
-                        }
-                        numbers[n++] = uint32_t(defaults[size_t(s)]);
-                        continue;
-                    }
-                    int offset = stream.offset;
-                    if (offset < 0) offset = 0;
-                    const uint32_t value = at[offset];
-                    if (value >= stream.source->count)
+            // The numbers of a corner: each read at its offset among the
+            // corner's indices, or (offset -1) the one default value a part
+            // without a stream the mesh has gets.
+            int n = 0, streamOf[3] = {0, 0, 0}, offsets[3] = {0, 0, 0};
+            uint32_t defaults[3] = {0, 0, 0};
+            for (int s = 0; s < 3; ++s) {
+                if (!*kHas[s]) continue;
+                const Stream& stream = parts[p][size_t(s)];
+                streamOf[n] = s;
+                offsets[n] = stream.source ? std::max(stream.offset, 0) : -1;
+                if (!stream.source && corners > 0) {
+                    static const float kDefault[3][3] = {{0, 0, 0}, {0, 0, 1}, {0, 0, 0}};
+                    defaults[n] = uint32_t(kLists[s]->size() / kWidths[s]);
+                    kLists[s]->insert(kLists[s]->end(), kDefault[s], kDefault[s] + kWidths[s]);
+                }
+                ++n;
+            }
+            for (size_t c = 0; c < corners; ++c)
+                for (int k = 0; k < n; ++k) {
+                    if (offsets[k] < 0) continue;
+                    const uint32_t value = part.indices[c * part.stride + size_t(offsets[k])];
+                    const DaeSource* source = parts[p][size_t(streamOf[k])].source;
+                    if (value >= source->count)
                         return Fail("geometry " + Quote(g.id) + ": index " + std::to_string(value) + " of " +
-                                    kSemantics[s] + " is out of range (" + std::to_string(stream.source->count) +
+                                    kSemantics[streamOf[k]] + " is out of range (" + std::to_string(source->count) +
                                     " values)");
-                    numbers[n++] = value;
                 }
-                if (mesh.positionsOnly) {
-                    list.corners.push_back(numbers[0]);
-                    continue;
-                }
-                // Numbers below 2^21 pack into the key exactly; larger ones
-                // are hashed, and a table entry confirms the match.
+            auto numbersOf = [&](size_t c, uint32_t* numbers) {
+                const uint32_t* at = &part.indices[c * part.stride];
+                for (int k = 0; k < n; ++k) numbers[k] = offsets[k] < 0 ? defaults[k] : at[offsets[k]];
+            };
+            // Numbers below 2^21 pack into the key exactly; larger ones are
+            // hashed, and a table entry confirms the match.
+            auto keyOf = [n](const uint32_t* numbers) {
                 uint64_t key = 0;
                 bool exact = true;
                 for (int k = 0; k < n; ++k) exact = exact && numbers[k] < (1u << 21);
                 for (int k = 0; k < n; ++k)
                     key = exact ? key << 21 | numbers[k] : (key ^ numbers[k]) * 0x100000001B3ull | 1ull << 63;
-                auto found = vertexOf.find(key);
-                uint32_t vertex = 0;
-                bool same = found != vertexOf.end();
-                if (same) {
-                    vertex = found->second;
-                    for (int k = 0; k < n; ++k) same = same && list.table[size_t(vertex) * size_t(n) + size_t(k)] == int32_t(numbers[k]);
+                return key;
+            };
+            // A vertex is one combination of stream numbers, numbered in
+            // order of first use. The slot of a corner some way ahead is
+            // fetched while this one is looked up.
+            FirstNumbers vertexOf;
+            const size_t kAhead = 16;
+            for (size_t c = 0; c < corners; ++c) {
+                uint32_t numbers[3] = {0, 0, 0};
+                numbersOf(c, numbers);
+                if (mesh.positionsOnly) {
+                    list.corners.push_back(numbers[0]);
+                    continue;
                 }
+                if (c + kAhead < corners) {
+                    uint32_t ahead[3] = {0, 0, 0};
+                    numbersOf(c + kAhead, ahead);
+                    vertexOf.Prefetch(keyOf(ahead));
+                }
+                bool added = false;
+                uint32_t vertex = vertexOf.FindOrAdd(keyOf(numbers), uint32_t(list.table.size() / size_t(n ? n : 1)), added);
+                bool same = !added;
+                for (int k = 0; k < n && same; ++k) same = list.table[size_t(vertex) * size_t(n) + size_t(k)] == int32_t(numbers[k]);
                 if (!same) {
                     vertex = uint32_t(list.table.size() / size_t(n ? n : 1));
                     for (int k = 0; k < n; ++k) list.table.push_back(int32_t(numbers[k]));
-                    if (found == vertexOf.end()) vertexOf.emplace(key, vertex);
                 }
                 list.corners.push_back(vertex);
             }

@@ -2,9 +2,12 @@
 // over the tool's own outputs of the sample.
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cstdio>
 #include <cstring>
 
 #include <cmath>
+#include <random>
 #include <map>
 #include <set>
 #include <filesystem>
@@ -187,6 +190,12 @@ TEST(Import, BadInputsFailWithTheFileAndTheReason) {
         {"DAE garbage number", "d.dae", text(Dae({{"0 1 0<", "0 1 0x<"}})), "d.dae", "not a number"},
         {"DAE index out of range", "d.dae", text(Dae({{"<p>0 1 2", "<p>0 1 3"}})), "d.dae",
          "index 3 of input VERTEX is past its 3 elements"},
+        {"DAE largest index", "d.dae", text(Dae({{"<p>0 1 2", "<p>0 1 004294967295"}})), "d.dae",
+         "index 4294967295 of input VERTEX is past its 3 elements"},
+        {"DAE index past 32 bits", "d.dae", text(Dae({{"<p>0 1 2", "<p>0 1 4294967296"}})), "d.dae",
+         "<p> holds something that is not an index"},
+        {"DAE signed index", "d.dae", text(Dae({{"<p>0 1 2", "<p>0 1 +2"}})), "d.dae",
+         "<p> holds something that is not an index"},
         {"DAE triangle count wrong", "d.dae", text(Dae({{"triangles count=\"1\"", "triangles count=\"2\""}})), "d.dae",
          "count=2 but <p> holds 3 corners"},
         {"DAE missing reference", "d.dae", text(Dae({{"url=\"#g\"", "url=\"#h\""}})), "d.dae", "names \"#h\""},
@@ -205,6 +214,55 @@ TEST(Import, BadInputsFailWithTheFileAndTheReason) {
         }
         EXPECT_EQ(failure.find(t.File(c.failFile) + " - "), 0u) << c.name << ": " << failure;
         EXPECT_NE(failure.find(c.reason), std::string::npos) << c.name << ": " << failure;
+    }
+}
+
+// Every form of number a DAE may hold reads to the float the full decimal
+// reader gives. Plain decimals take a quicker path that must agree bit for
+// bit, above all next to the points halfway between two floats.
+TEST(Import, DaeNumbersReadAsTheFullReaderReadsThem) {
+    std::vector<std::string> texts = {
+        "0", "-0", "-0.000000", "+1.5", "+-2", "1e3", "1E-3", ".5", "1.", "nan", "inf", "-inf", "1e40", "-1e-50",
+        "3.4028235e38", "123456789012345678901234", "0.000000000000000000000001", "0.0000000000000000000000001",
+        "16777217", "9007199254740993", "9007199254740992", "0.1", "0.333333", "1234567.890123", "0.9999999999999999999"};
+    std::mt19937 random(20);
+    std::uniform_real_distribution<double> exponent(-7, 9);
+    char line[64];
+    for (int i = 0; i < 4000; ++i) {
+        const float f = float(std::pow(10.0, exponent(random)));
+        const double half = (double(f) + double(std::nextafter(f, 1e30f))) / 2;
+        for (int decimals = 0; decimals <= 22; decimals += 1 + i % 3) {
+            std::snprintf(line, sizeof line, "%.*f", decimals, i % 2 ? half : -double(f));
+            texts.push_back(line);
+        }
+        std::snprintf(line, sizeof line, "%.17g", half);
+        texts.push_back(line);
+    }
+    std::string array;
+    for (size_t i = 0; i < texts.size(); ++i) array += (i % 3 ? " " : "\n\t") + texts[i];
+    const std::string dae = Dae({{"<vertices", "<source id=\"n\"><float_array id=\"na\" count=\"" +
+                                                  std::to_string(texts.size()) + "\">" + array +
+                                                  "</float_array></source><vertices"}});
+    Bytes bytes(dae.begin(), dae.end());
+    DaeDocument doc;
+    ReadFailure failure;
+    ASSERT_TRUE(ReadDaeBytes(bytes, "n.dae", doc, failure)) << failure.Text();
+    const std::vector<float>& floats = doc.geometries.at(0).sources.at(1).floats;
+    ASSERT_EQ(floats.size(), texts.size());
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const char* first = texts[i].c_str() + (texts[i][0] == '+');
+        const char* last = texts[i].c_str() + texts[i].size();
+        float expected = 0;
+        if (std::from_chars(first, last, expected).ec == std::errc::result_out_of_range) {
+            double wide = 0;
+            std::from_chars(first, last, wide);
+            expected = float(wide);
+        }
+        uint32_t want = 0, got = 0;
+        std::memcpy(&want, &expected, 4);
+        std::memcpy(&got, &floats[i], 4);
+        if (std::isnan(expected)) EXPECT_TRUE(std::isnan(floats[i])) << texts[i];
+        else EXPECT_EQ(got, want) << texts[i];
     }
 }
 
@@ -639,4 +697,34 @@ TEST(DaeImport, ForeignDaeIsReadForWhatItHolds) {
             EXPECT_EQ(image.picture.pixels, Bytes(pixels, pixels + 8));
         }
     }
+}
+
+// A document built by hand, with no reader's check before it: the scene
+// refuses the first corner (in corner order) whose number is past its stream.
+TEST(DaeImport, SceneRefusesNumbersPastTheirStreams) {
+    DaeDocument doc;
+    doc.path = "hand.dae";
+    DaeGeometry g;
+    g.id = "g";
+    for (const char* semantic : {"POSITION", "NORMAL"}) {
+        DaeSource s;
+        s.floats = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+        s.count = 3;
+        s.stride = 3;
+        g.sources.push_back(s);
+        DaeInput in;
+        in.semantic = semantic;
+        in.source = int(g.sources.size()) - 1;
+        in.offset = uint32_t(in.source);
+        g.parts.resize(1);
+        g.parts[0].inputs.push_back(in);
+    }
+    g.parts[0].stride = 2;
+    g.parts[0].indices = {0, 0, 1, 1, 2, 2, 0, 0, 1, 7, 9, 2};  // corner 4 (NORMAL 7) comes before corner 5 (POSITION 9)
+    doc.geometries.push_back(g);
+    ReadFailure failure;
+    EXPECT_FALSE(SceneFromDae(doc, failure));
+    EXPECT_EQ(failure.Text(), "hand.dae - geometry \"g\": index 7 of NORMAL is out of range (3 values)");
+    doc.geometries[0].parts[0].indices = {0, 0, 1, 1, 2, 2};
+    EXPECT_TRUE(SceneFromDae(doc, failure)) << failure.Text();
 }
