@@ -53,9 +53,10 @@ Scene LaidOut(const Scene& scene, bool deduplicate) {
 // The scene written as a DAE and read back, then written and read again: the
 // second document and its maps are the first byte for byte, and both reads
 // give the same scene.
-void CheckDaeRoundTrip(const Scene& scene) {
+void CheckDaeRoundTrip(const Scene& built) {
     TempFolder first, second;
     DaeOptions options;
+    const Scene scene = LaidOut(built, true);
     const std::string one = first.File("m.dae"), two = second.File("m.dae");
     if (!WriteDocument(scene, one.c_str(), options)) return;  // a failed save is the test's own concern
     ReadFailure failure;
@@ -63,6 +64,10 @@ void CheckDaeRoundTrip(const Scene& scene) {
     if (!read) {
         ADD_FAILURE() << "DAE read back: " << failure.Text();
         return;
+    }
+    {
+        const std::string difference = SceneDifference(scene, *read);
+        if (!difference.empty()) ADD_FAILURE() << "DAE read back: " << difference;
     }
     if (!WriteDocument(*read, two.c_str(), options)) return;
     // The DAE reader holds floats: a damaged model's curve value beyond
