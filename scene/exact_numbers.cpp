@@ -105,22 +105,26 @@ float F6ReadsBackAsByText(float v) {
 }
 
 float F6ReadsBackAs(float v) {
-    if (!std::isfinite(v)) return F6ReadsBackAsByText(v);
     // Exact: 24 bits of the float times 15625 * 2^6.
     const double scaled = double(v) * 1e6;
-    // Beyond 2^53 both are whole numbers: the text is the value itself.
-    if (std::fabs(scaled) >= 9007199254740992.0) return v;
-    // The text is the value rounded to a millionth, halfway to even, and
-    // reads back as the float nearest that decimal. k / 1e6 rounds once to
-    // a double; rounding it again to a float can only go the other way than
-    // the decimal would where the double lies exactly between two floats.
-    const double printed = std::nearbyint(scaled) / 1e6;
-    const float near = float(printed);
-    if (double(near) != printed) {
-        const float other = std::nextafter(near, printed > double(near) ? INFINITY : -INFINITY);
-        if ((double(near) + double(other)) * 0.5 == printed) return F6ReadsBackAsByText(v);
+    // The text is the value rounded to a millionth, halfway to even (the
+    // sum below rounds so while the value stays below 2^51), and reads back
+    // as the float nearest that decimal.
+    if (!(std::fabs(scaled) < 2251799813685248.0)) {
+        // Beyond 2^53 a float is a whole number and its text the value itself.
+        return std::isfinite(v) && std::fabs(scaled) >= 9007199254740992.0 ? v : F6ReadsBackAsByText(v);
     }
-    return near;
+    const double k = std::copysign((scaled + 6755399441055744.0) - 6755399441055744.0, scaled);
+    // k * 1e-6 lies within two double steps of the decimal; a float taken
+    // from it is the float nearest the decimal unless the decimal lies that
+    // close to the middle between two floats (the low 29 bits of a double
+    // near such a middle are near 2^28). Those few go through the text.
+    const double printed = k * 1e-6;
+    uint64_t bits;
+    std::memcpy(&bits, &printed, 8);
+    const uint64_t low = bits & 0x1FFFFFFFu;
+    if (low > 0x10000000u - 8 && low < 0x10000000u + 8) return F6ReadsBackAsByText(v);
+    return float(printed);
 }
 
 std::string F6Corrections(const float* values, size_t n) {
