@@ -9,9 +9,11 @@
 
 #include "collada/materials.h"
 #include "collada/xml_blocks.h"
+#include "core/str.h"
 #include "scene/conventions.h"
 #include "scene/exact_numbers.h"
 #include "scene/names.h"
+#include "scene/scene_texts.h"
 
 namespace {
 
@@ -385,6 +387,22 @@ void AddSceneExtra(TiXmlElement* visualScene, const Scene& scene) {
         text.Exact(scene.endTime);
         technique.AddText("end_time", std::move(text.text));
     }
+    // A document holds UTF-8 text (bytes that are not stand for their
+    // Windows-1252 characters, as in glTF); the texts whose characters XML
+    // cannot hold, or turns into others (line breaks and tabs in an
+    // attribute), go here as the bytes of their UTF-8 in hexadecimal.
+    ForEachSceneText(scene, [&](const char* field, size_t index, size_t sub, const std::string& text) {
+        const std::string utf8 = ToUtf8(text);
+        if (AsDocumentReadsIt(text) == utf8 && utf8.find_first_of("\t\n\r") == std::string::npos) return;
+        TiXmlElement* element = technique.Add("exact_text");
+        SetAttr(element, "field", field);
+        SetAttr(element, "index", int64_t(index));
+        if (sub) SetAttr(element, "sub", int64_t(sub));
+        static const char kHex[] = "0123456789abcdef";
+        std::string hex;
+        for (unsigned char c : utf8) hex += kHex[c >> 4], hex += kHex[c & 15];
+        if (!hex.empty()) AddText(element, std::move(hex));
+    });
     for (const SceneClip& clip : scene.clips) {
         TiXmlElement* element = technique.Add("clip");
         SetAttr(element, "name", clip.name);

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <tuple>
 #include <unordered_map>
 
 #include "core/paths.h"
@@ -17,6 +19,7 @@
 #include "scene/conventions.h"
 #include "scene/exact_numbers.h"
 #include "scene/names.h"
+#include "scene/scene_texts.h"
 #include "texture/texture_names.h"
 #include "texture/tga_read.h"
 
@@ -965,6 +968,30 @@ struct Import {
         return true;
     }
 
+    // The texts the document does not hold as they are, from their bytes.
+    void ExactTexts() {
+        const Vorda vorda(doc.sceneExtra);
+        std::map<std::tuple<std::string, int64_t, int64_t>, std::string> texts;
+        for (pugi::xml_node element : vorda.Children("exact_text")) {
+            const std::string hex = element.child_value();
+            std::string bytes;
+            for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+                const int high = HexDigit(hex[i]), low = HexDigit(hex[i + 1]);
+                if (high < 0 || low < 0) break;
+                bytes += char(high * 16 + low);
+            }
+            if (bytes.size() * 2 == hex.size())
+                texts[{element.attribute("field").value(), IntAttr(element, "index", -1), IntAttr(element, "sub", 0)}] =
+                    bytes;
+        }
+        if (texts.empty()) return;
+        ForEachSceneText(scene, [&](const char* field, size_t index, size_t sub, std::string& text) {
+            const auto found = texts.find({field, int64_t(index), int64_t(sub)});
+            if (found != texts.end()) text = found->second;
+        });
+        for (SceneCurve& curve : scene.curves) curve.data.name.Set(std::string(curve.data.name.value));
+    }
+
     // --- what the encoder keeps in names and extras ---
 
     void Timeline() {
@@ -1045,6 +1072,7 @@ std::unique_ptr<Scene> SceneFromDae(const DaeDocument& doc, ReadFailure& failure
     im.NodeOrder();
     if (!im.Curves()) return nullptr;
     im.Timeline();
+    im.ExactTexts();
     return scene;
 }
 
