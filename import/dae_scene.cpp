@@ -89,7 +89,7 @@ bool Runs(const char* text, size_t limit, std::vector<uint32_t>& out) {
     if (!Numbers(text, pairs) || pairs.size() % 2) return false;
     for (size_t i = 0; i < pairs.size(); i += 2) {
         if (pairs[i] < 0 || pairs[i + 1] < 0 || uint64_t(pairs[i + 1]) > limit - out.size() ||
-            pairs[i] + pairs[i + 1] > int64_t(UINT32_MAX))
+            pairs[i] > int64_t(UINT32_MAX) - pairs[i + 1])
             return false;
         for (int64_t k = 0; k < pairs[i + 1]; ++k) out.push_back(uint32_t(pairs[i] + k));
     }
@@ -527,7 +527,10 @@ struct Import {
             !Numbers(element.child("corners").child_value(), exceptions) || exceptions.size() % 2 ||
             !Numbers(element.child("unused").child_value(), unused) || unused.size() % (width + 1))
             return;
+        for (size_t e = 0; e < exceptions.size(); e += 2)
+            if (exceptions[e] < 0 || uint64_t(exceptions[e]) > list.corners.size()) return;
         const size_t parts = firstUse.size() + unused.size() / (width + 1);
+        if (parts >= size_t(INT32_MAX)) return;
         // Every part vertex once: in first use or unused.
         std::vector<uint8_t> listed(parts, 0);
         for (uint32_t v : firstUse) {
@@ -551,41 +554,48 @@ struct Import {
                 table[size_t(v) * width + k] = int32_t(unused[u + 1 + k]);
             }
         }
-        // The corners again, as the encoder numbered them.
-        std::vector<uint32_t> corners(list.corners.size());
-        std::vector<int64_t> lastOf(combos, -1);
+        // The corners again, as the encoder numbered them: checked whole
+        // first, then renumbered in place.
+        std::vector<int32_t> lastOf(combos, -1);
         std::vector<uint8_t> seen(parts, 0);
         size_t next = 0, exception = 0;
         int64_t exceptionAt = exceptions.empty() ? -1 : exceptions[0];
-        for (size_t i = 0; i < corners.size(); ++i) {
-            const uint32_t combo = list.corners[i];
-            int64_t v = -1;
-            if (exceptionAt == int64_t(i)) {
-                v = exceptions[exception + 1];
-                exception += 2;
-                exceptionAt = exception < exceptions.size() ? exceptionAt + exceptions[exception] : -1;
-            } else if (lastOf[combo] >= 0) {
-                v = lastOf[combo];
-            } else if (next < firstUse.size()) {
-                v = firstUse[next];
+        for (int pass = 0; pass < 2; ++pass) {
+            if (pass == 1) {
+                std::fill(lastOf.begin(), lastOf.end(), -1);
+                std::fill(seen.begin(), seen.end(), 0);
+                next = exception = 0;
+                exceptionAt = exceptions.empty() ? -1 : exceptions[0];
             }
-            if (v < 0 || uint64_t(v) >= parts) return;
-            int32_t* row = &table[size_t(v) * width];
-            const int32_t* read = &list.table[size_t(combo) * width];
-            if (!seen[size_t(v)]) {
-                if (next >= firstUse.size() || firstUse[next] != v) return;
-                seen[size_t(v)] = 1;
-                ++next;
-                std::copy(read, read + width, row);
-            } else if (!std::equal(read, read + width, row)) {
-                return;
+            for (size_t i = 0; i < list.corners.size(); ++i) {
+                const uint32_t combo = list.corners[i];
+                int64_t v = -1;
+                if (exceptionAt == int64_t(i)) {
+                    v = exceptions[exception + 1];
+                    exception += 2;
+                    exceptionAt = exception < exceptions.size() ? exceptionAt + exceptions[exception] : -1;
+                } else if (lastOf[combo] >= 0) {
+                    v = lastOf[combo];
+                } else if (next < firstUse.size()) {
+                    v = firstUse[next];
+                }
+                if (v < 0 || uint64_t(v) >= parts) return;
+                lastOf[combo] = int32_t(v);
+                int32_t* row = &table[size_t(v) * width];
+                const int32_t* read = &list.table[size_t(combo) * width];
+                if (!seen[size_t(v)]) {
+                    if (next >= firstUse.size() || firstUse[next] != v) return;
+                    seen[size_t(v)] = 1;
+                    ++next;
+                    if (pass == 0) std::copy(read, read + width, row);
+                } else if (pass == 0 && !std::equal(read, read + width, row)) {
+                    return;
+                }
+                if (pass == 1) list.corners[i] = uint32_t(v);
             }
-            lastOf[combo] = v;
-            corners[i] = uint32_t(v);
+            if (pass == 0 && (next != firstUse.size() || exception != exceptions.size())) return;
         }
-        if (next != firstUse.size() || exception != exceptions.size()) return;
         list.table.swap(table);
-        list.corners.swap(corners);
     }
 
     bool Mesh(size_t index) {
