@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "collada/extras.h"
 #include "collada/ids.h"
 #include "collada/xml_blocks.h"
 #include "core/output.h"
@@ -143,6 +144,7 @@ void AddCurve(TiXmlElement* library, const SceneCurve& scene) {
     TiXmlElement* channel = AddChildElement(animation, "channel");
     SetAttr(channel, "source", Uri(prefix));
     SetAttr(channel, "target", scene.targetName + "/" + target.path);
+    AddCurveExtra(animation, scene, factor);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "collada/animations.h"
+#include "collada/extras.h"
 #include "collada/geometry.h"
 #include "collada/materials.h"
 #include "collada/nodes.h"
@@ -72,6 +73,7 @@ bool WriteDocument(const Scene& scene, const char* outputPath, const DaeOptions&
     SetAttr(fcollada, "profile", "FCOLLADA");
     AddTextChild(fcollada, "start_time", "0.000000");
     AddTextChild(fcollada, "end_time", FormatG(scene.endTime).c_str());
+    AddSceneExtra(visualScene, scene);
 
     SetAttr(AddChildElement(AddChildElement(collada, "scene"), "instance_visual_scene"), "url", "#" + documentName);
 

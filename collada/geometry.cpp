@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "collada/extras.h"
 #include "collada/ids.h"
 #include "collada/xml_blocks.h"
 
@@ -96,6 +97,7 @@ void AddGeometry(TiXmlElement* library, const Scene& scene, const SceneMesh& mes
         if (mesh.hasTexCoords) AddInput(tri, "TEXCOORD", offset++, uvId, true);
         AddIndexText(tri, mesh, list);
     }
+    AddGeometryExtra(geometry, scene, mesh);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "collada/materials.h"
 
+#include "collada/extras.h"
 #include "collada/ids.h"
 #include "collada/xml_blocks.h"
 #include "core/output.h"
@@ -101,6 +102,7 @@ void AddMaterial(TiXmlElement* materials, TiXmlElement* effects, const Scene& sc
     AddFloat(phong, "reflectivity", 1.0);
     SetAttr(AddParamElement(phong, "transparent", "color", ColourText(kWhite).c_str()), "opaque", "RGB_ZERO");
     AddFloat(phong, "transparency", m.transparency);
+    AddEffectExtra(effect, m);
 }
 
 }  // namespace
@@ -182,6 +184,8 @@ void AddMaterials(TiXmlElement* images, TiXmlElement* materials, TiXmlElement* e
         SetAttr(element, "id", ImageId(image.key));
         SetAttr(element, "name", ImageName(image.key, image.format));
         AddText(AddChildElement(element, "init_from"), AsDocumentReadsIt(TgaFileName(image)).c_str());
+        AddImageExtra(element, image);
     }
+    AddImagesExtra(images, scene);
     for (const SceneMaterial& material : scene.materials) AddMaterial(materials, effects, scene, material);
 }

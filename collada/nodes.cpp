@@ -1,5 +1,6 @@
 #include "collada/nodes.h"
 
+#include "collada/extras.h"
 #include "collada/ids.h"
 #include "collada/xml_blocks.h"
 #include "scene/conventions.h"
@@ -56,6 +57,7 @@ void AddNode(TiXmlElement* parent, const Scene& scene, int32_t index) {
         SetAttr(node, "sid", source.name);
     }
     for (int32_t child : source.children) AddNode(node, scene, child);
+    if (!source.nameOnly) AddNodeExtra(node, source);
 }
 
 }  // namespace

@@ -174,15 +174,17 @@ public:
         }
         if (const xml_node up = asset.child("up_axis")) doc_.upAxis = up.child_value();
 
-        for (xml_node lib : root.children("library_images"))
+        for (xml_node lib : root.children("library_images")) {
+            doc_.imagesExtra += Extras(lib);
             for (xml_node e : lib.children("image")) {
-                DaeImage image{e.attribute("id").value(), e.attribute("name").value(), ""};
+                DaeImage image{e.attribute("id").value(), e.attribute("name").value(), "", Extras(e)};
                 // 1.4 names the file directly, 1.5 in a <ref>.
                 const xml_node init = e.child("init_from");
                 image.initFrom = init.child("ref") ? init.child("ref").child_value() : init.child_value();
                 index_[e.internal_object()] = int(doc_.images.size());
                 doc_.images.push_back(image);
             }
+        }
         for (xml_node lib : root.children("library_effects"))
             for (xml_node e : lib.children("effect"))
                 if (!ReadEffect(e)) return false;

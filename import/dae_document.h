@@ -50,6 +50,7 @@ struct DaeGeometry {
 
 struct DaeImage {
     std::string id, name, initFrom;  // initFrom: the file name or URI as written
+    std::string extra;
 };
 
 // A colour, or a texture reached through the effect's surface and sampler
@@ -138,6 +139,7 @@ struct DaeDocument {
     std::string unitName = "meter";
     std::string upAxis = "Y_UP";
     std::vector<DaeImage> images;
+    std::string imagesExtra;  // the <extra> elements of library_images
     std::vector<DaeEffect> effects;
     std::vector<DaeMaterial> materials;
     std::vector<DaeGeometry> geometries;

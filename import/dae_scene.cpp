@@ -1,23 +1,100 @@
 #include "import/dae_scene.h"
 
+#include <pugixml.hpp>
+
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <tuple>
+#include <unordered_map>
 
 #include "core/paths.h"
 #include "core/platform.h"
 #include "core/str.h"
 #include "import/png_read.h"
 #include "scene/conventions.h"
+#include "scene/exact_numbers.h"
 #include "scene/names.h"
+#include "scene/scene_texts.h"
 #include "texture/texture_names.h"
 #include "texture/tga_read.h"
 
 namespace {
 
 std::string Quote(const std::string& text) { return "\"" + text + "\""; }
+
+// The tool's own technique among an element's extras (collada/extras.h):
+// what the document's text does not give back. None in another program's
+// document, or in one the tool wrote before it carried the technique.
+class Vorda {
+public:
+    explicit Vorda(const std::string& extras) {
+        if (extras.find("\"VORDA\"") == std::string::npos) return;
+        if (!xml_.load_buffer(extras.data(), extras.size(), pugi::parse_default | pugi::parse_fragment)) return;
+        for (pugi::xml_node extra : xml_.children("extra"))
+            for (pugi::xml_node technique : extra.children("technique"))
+                if (!technique_ && std::strcmp(technique.attribute("profile").value(), "VORDA") == 0)
+                    technique_ = technique;
+    }
+    explicit operator bool() const { return bool(technique_); }
+    pugi::xml_node Child(const char* name) const { return technique_.child(name); }
+    pugi::xml_object_range<pugi::xml_named_node_iterator> Children(const char* name) const {
+        return technique_.children(name);
+    }
+
+private:
+    pugi::xml_document xml_;
+    pugi::xml_node technique_;
+};
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Whitespace-separated numbers of one type (from_chars: integers, or floats
+// and doubles in their shortest exact text); false at anything else.
+template <typename T>
+bool Numbers(const char* text, std::vector<T>& out) {
+    const char* end = text + std::strlen(text);
+    for (const char* p = text;;) {
+        while (p < end && IsSpace(*p)) ++p;
+        if (p == end) return true;
+        T v{};
+        const auto r = std::from_chars(p, end, v);
+        if (r.ec != std::errc() || (r.ptr < end && !IsSpace(*r.ptr))) return false;
+        out.push_back(v);
+        p = r.ptr;
+    }
+}
+
+template <typename T>
+bool Number(const char* text, T& out) {
+    std::vector<T> v;
+    if (!Numbers(text, v) || v.size() != 1) return false;
+    out = v[0];
+    return true;
+}
+
+// An integer attribute, or `otherwise` when it is missing or not one.
+int64_t IntAttr(pugi::xml_node element, const char* name, int64_t otherwise) {
+    int64_t v = otherwise;
+    return Number(element.attribute(name).value(), v) ? v : otherwise;
+}
+
+// Runs of "start length" pairs, expanded; false when damaged or longer than `limit`.
+bool Runs(const char* text, size_t limit, std::vector<uint32_t>& out) {
+    std::vector<int64_t> pairs;
+    if (!Numbers(text, pairs) || pairs.size() % 2) return false;
+    for (size_t i = 0; i < pairs.size(); i += 2) {
+        if (pairs[i] < 0 || pairs[i + 1] < 0 || uint64_t(pairs[i + 1]) > limit - out.size() ||
+            pairs[i] > int64_t(UINT32_MAX) - pairs[i + 1])
+            return false;
+        for (int64_t k = 0; k < pairs[i + 1]; ++k) out.push_back(uint32_t(pairs[i] + k));
+    }
+    return true;
+}
 
 bool EndsWith(const std::string& text, const char* end) {
     const size_t n = std::strlen(end);
@@ -267,6 +344,7 @@ struct Import {
     Scene& scene;
     std::vector<int32_t> nodeOf;  // DAE node -> scene node, -1 not placed
     std::vector<int32_t> meshOf;  // DAE geometry -> scene mesh
+    std::vector<int32_t> imageOf;  // DAE image -> scene image
 
     bool Fail(const std::string& reason) { return failure.Set(doc.path, reason); }
 
@@ -293,11 +371,48 @@ struct Import {
                 image.stem = TextureStem(d.initFrom);
                 image.key = image.stem;
             }
-            if (!ReadPicture(PicturePath(doc.path, d.initFrom), doc.path, image, failure)) return false;
-            image.hasAlpha = AnyAlpha(image.picture);
+            const Vorda vorda(d.extra);
+            const pugi::xml_node facts = vorda.Child("picture");
+            if (facts) PictureFacts(facts, image);
+            if (!facts || !IntAttr(facts, "no_file", 0)) {
+                if (!ReadPicture(PicturePath(doc.path, d.initFrom), doc.path, image, failure)) return false;
+                if (!facts) image.hasAlpha = AnyAlpha(image.picture);
+            }
+            imageOf.push_back(int32_t(scene.images.size()));
             scene.images.push_back(std::move(image));
         }
+        // The decoded sources of the maps have files but no <image>: each
+        // goes back to its place among the pictures.
+        const Vorda vorda(doc.imagesExtra);
+        for (pugi::xml_node facts : vorda.Children("source_image")) {
+            SceneImage image;
+            PictureFacts(facts, image);
+            const std::string file = facts.attribute("file").value();
+            const std::string path = JoinFolder(FolderPart(doc.path), FileNamePart(file));
+            if (!ReadPicture(path, doc.path, image, failure)) return false;
+            const int64_t at = IntAttr(facts, "index", -1);
+            const size_t place = at >= 0 && uint64_t(at) < scene.images.size() ? size_t(at) : scene.images.size();
+            scene.images.insert(scene.images.begin() + ptrdiff_t(place), std::move(image));
+            for (int32_t& i : imageOf)
+                if (size_t(i) >= place) ++i;
+        }
         return true;
+    }
+
+    // A picture's facts as the encoder keeps them (collada/extras.cpp).
+    static void PictureFacts(pugi::xml_node facts, SceneImage& image) {
+        const std::string kind = facts.attribute("kind").value();
+        image.kind = kind == "source"   ? SceneImageKind::kSourceDump
+                     : kind == "unused" ? SceneImageKind::kUnusedDump
+                                        : SceneImageKind::kMap;
+        image.key = facts.attribute("key").value();
+        image.stem = facts.attribute("stem").value();
+        image.output = facts.attribute("output").value();
+        image.format = facts.attribute("format").value();
+        image.hasAlpha = IntAttr(facts, "has_alpha", 1) != 0;
+        image.topDown = IntAttr(facts, "top_down", 0) != 0;
+        image.picture.width = int32_t(IntAttr(facts, "width", 0));
+        image.picture.height = int32_t(IntAttr(facts, "height", 0));
     }
 
     // The encoder writes each material's maps as one run of pictures, in the
@@ -352,7 +467,7 @@ struct Import {
                     {&fx.diffuse, kMapDiffuse}, {&fx.emission, kMapGlow}, {&fx.specular, kMapSpecular},
                     {&fx.bump, kMapNormal}};
                 for (const auto& map : maps) {
-                    const int32_t image = map.first->image;
+                    const int32_t image = map.first->image < 0 ? -1 : imageOf[size_t(map.first->image)];
                     if (image < 0 || std::find(images.begin(), images.end(), image) != images.end()) continue;
                     images.push_back(image);
                     if (encoderNames) continue;
@@ -360,6 +475,27 @@ struct Import {
                     if (picture.output.empty()) picture.output = map.second;
                     material.maps.push_back({map.second, image});
                 }
+            }
+            // The encoder's own facts: the maps in order, the flags and
+            // the exact colours.
+            const Vorda vorda(d.effect >= 0 ? doc.effects[size_t(d.effect)].extra : std::string());
+            if (vorda) {
+                images.clear();
+                material.maps.clear();
+                const pugi::xml_node flags = vorda.Child("flags");
+                material.unmapped = IntAttr(flags, "unmapped", 0) != 0;
+                material.glow = IntAttr(flags, "glow", 0) != 0;
+                for (pugi::xml_node map : vorda.Children("map")) {
+                    const int64_t image = IntAttr(map, "image", -1);
+                    if (image >= 0 && uint64_t(image) < scene.images.size())
+                        material.maps.push_back({map.attribute("output").value(), int32_t(image)});
+                }
+                std::vector<float> colours;
+                if (Numbers(vorda.Child("colours").child_value(), colours) && colours.size() == 16) {
+                    float* const targets[4] = {material.emission, material.ambient, material.diffuse, material.specular};
+                    for (size_t i = 0; i < 16; ++i) targets[i / 4][i % 4] = colours[i];
+                }
+                Number(vorda.Child("transparency").child_value(), material.transparency);
             }
             named.push_back(images);
             scene.materials.push_back(std::move(material));
@@ -422,6 +558,92 @@ struct Import {
         return -1;
     }
 
+    // A list's own vertex numbering (collada/extras.cpp, AddListVertices)
+    // in place of the one its corners give; a damaged one leaves the list
+    // as read.
+    static void VertexList(pugi::xml_node element, const SceneMesh& mesh, SceneTriangles& list) {
+        const int64_t triangles = IntAttr(element, "triangles", -1);
+        if (triangles >= 0 && list.corners.empty()) list.count = triangles;
+        const size_t width = size_t(mesh.components);
+        if (mesh.positionsOnly || width == 0 || list.corners.empty() != list.table.empty()) return;
+        const size_t combos = list.table.size() / width;
+        std::vector<uint32_t> firstUse;
+        std::vector<int64_t> exceptions, unused;
+        if (!Runs(element.child("first_use").child_value(), list.corners.size(), firstUse) ||
+            !Numbers(element.child("corners").child_value(), exceptions) || exceptions.size() % 2 ||
+            !Numbers(element.child("unused").child_value(), unused) || unused.size() % (width + 1))
+            return;
+        for (size_t e = 0; e < exceptions.size(); e += 2)
+            if (exceptions[e] < 0 || uint64_t(exceptions[e]) > list.corners.size()) return;
+        const size_t parts = firstUse.size() + unused.size() / (width + 1);
+        if (parts >= size_t(INT32_MAX)) return;
+        // Every part vertex once: in first use or unused.
+        std::vector<uint8_t> listed(parts, 0);
+        for (uint32_t v : firstUse) {
+            if (v >= parts || listed[v]) return;
+            listed[v] = 1;
+        }
+        const std::vector<float>* streams[3] = {&mesh.positions, &mesh.normals, &mesh.texCoords};
+        const bool has[3] = {mesh.hasPositions, mesh.hasNormals, mesh.hasTexCoords};
+        const size_t widths[3] = {3, 3, 2};
+        std::vector<int64_t> limits;
+        for (int s = 0; s < 3; ++s)
+            if (has[s]) limits.push_back(int64_t(streams[s]->size() / widths[s]));
+        if (limits.size() != width) return;
+        std::vector<int32_t> table(parts * width, 0);
+        for (size_t u = 0; u < unused.size(); u += width + 1) {
+            const int64_t v = unused[u];
+            if (v < 0 || uint64_t(v) >= parts || listed[size_t(v)]) return;
+            listed[size_t(v)] = 1;
+            for (size_t k = 0; k < width; ++k) {
+                if (unused[u + 1 + k] < 0 || unused[u + 1 + k] >= limits[k]) return;
+                table[size_t(v) * width + k] = int32_t(unused[u + 1 + k]);
+            }
+        }
+        // The corners again, as the encoder numbered them: checked whole
+        // first, then renumbered in place.
+        std::vector<int32_t> lastOf(combos, -1);
+        std::vector<uint8_t> seen(parts, 0);
+        size_t next = 0, exception = 0;
+        int64_t exceptionAt = exceptions.empty() ? -1 : exceptions[0];
+        for (int pass = 0; pass < 2; ++pass) {
+            if (pass == 1) {
+                std::fill(lastOf.begin(), lastOf.end(), -1);
+                std::fill(seen.begin(), seen.end(), 0);
+                next = exception = 0;
+                exceptionAt = exceptions.empty() ? -1 : exceptions[0];
+            }
+            for (size_t i = 0; i < list.corners.size(); ++i) {
+                const uint32_t combo = list.corners[i];
+                int64_t v = -1;
+                if (exceptionAt == int64_t(i)) {
+                    v = exceptions[exception + 1];
+                    exception += 2;
+                    exceptionAt = exception < exceptions.size() ? exceptionAt + exceptions[exception] : -1;
+                } else if (lastOf[combo] >= 0) {
+                    v = lastOf[combo];
+                } else if (next < firstUse.size()) {
+                    v = firstUse[next];
+                }
+                if (v < 0 || uint64_t(v) >= parts) return;
+                lastOf[combo] = int32_t(v);
+                int32_t* row = &table[size_t(v) * width];
+                const int32_t* read = &list.table[size_t(combo) * width];
+                if (!seen[size_t(v)]) {
+                    if (next >= firstUse.size() || firstUse[next] != v) return;
+                    seen[size_t(v)] = 1;
+                    ++next;
+                    if (pass == 0) std::copy(read, read + width, row);
+                } else if (pass == 0 && !std::equal(read, read + width, row)) {
+                    return;
+                }
+                if (pass == 1) list.corners[i] = uint32_t(v);
+            }
+            if (pass == 0 && (next != firstUse.size() || exception != exceptions.size())) return;
+        }
+        list.table.swap(table);
+    }
+
     bool Mesh(size_t index) {
         const DaeGeometry& g = doc.geometries[index];
         SceneMesh mesh;
@@ -460,8 +682,28 @@ struct Import {
                     mesh.components = 1;
                 }
         }
-        for (int s = 0; s < 3; ++s)
-            if (used[s]) Values(*used[s], kWidths[s], *kLists[s]);
+        // The encoder's own facts: the streams where the lists do not tell
+        // them, the exact values, each list's vertex numbering.
+        const Vorda vorda(g.extra);
+        if (const pugi::xml_node streams = vorda.Child("streams")) {
+            mesh.positionsOnly = IntAttr(streams, "positions_only", mesh.positionsOnly) != 0;
+            mesh.hasPositions = IntAttr(streams, "positions", mesh.hasPositions) != 0;
+            mesh.hasNormals = IntAttr(streams, "normals", mesh.hasNormals) != 0;
+            mesh.hasTexCoords = IntAttr(streams, "texcoords", mesh.hasTexCoords) != 0;
+            mesh.components = int(mesh.hasPositions) + int(mesh.hasNormals) + int(mesh.hasTexCoords);
+        }
+        static const char* const kExact[3] = {"exact_positions", "exact_normals", "exact_texcoords"};
+        for (int s = 0; s < 3; ++s) {
+            if (!used[s]) continue;
+            Values(*used[s], kWidths[s], *kLists[s]);
+            const char* code = vorda.Child(kExact[s]).child_value();
+            ApplyCorrections(code, std::strlen(code), kLists[s]->data(), kLists[s]->size());
+        }
+        std::vector<pugi::xml_node> vertexLists(g.parts.size());
+        for (pugi::xml_node list : vorda.Children("vertex_list")) {
+            const int64_t at = IntAttr(list, "index", -1);
+            if (at >= 0 && uint64_t(at) < vertexLists.size()) vertexLists[size_t(at)] = list;
+        }
 
         for (size_t p = 0; p < g.parts.size(); ++p) {
             const DaeTriangles& part = g.parts[p];
@@ -538,6 +780,7 @@ struct Import {
                 }
                 list.corners.push_back(vertex);
             }
+            if (vertexLists[p]) VertexList(vertexLists[p], mesh, list);
             mesh.triangles.push_back(std::move(list));
         }
         meshOf[index] = int32_t(scene.meshes.size());
@@ -561,10 +804,16 @@ struct Import {
         if (EncoderPlacement(d.transforms)) {
             std::copy(d.transforms[0].values, d.transforms[0].values + 3, node.translation);
             for (int i = 0; i < 3; ++i) node.rotation[2 - i] = RadiansOf(d.transforms[size_t(i) + 1].values[3]);
-        } else {
+        } else if (!d.transforms.empty()) {  // (none: no placement, all angles +0)
             Matrix m;
             NodeMatrix(d.transforms, m);
             Decompose(m, node.translation, node.rotation);
+        }
+        // The exact placement where the text does not give it back.
+        std::vector<float> place;
+        if (Numbers(Vorda(d.extra).Child("place").child_value(), place) && place.size() == 6) {
+            std::copy(place.begin(), place.begin() + 3, node.translation);
+            std::copy(place.begin() + 3, place.end(), node.rotation);
         }
         if (!d.geometries.empty() && d.geometries[0].geometry >= 0) {
             node.mesh = meshOf[size_t(d.geometries[0].geometry)];
@@ -578,6 +827,33 @@ struct Import {
         else scene.roots.push_back(self);
         for (int child : d.children) Node(child, self, depth + 1);
         for (int placed : d.instanceNodes) Node(placed, self, depth + 1);
+    }
+
+    // The scene's node numbers in document order, where the encoder's own
+    // technique gives them (a permutation of the nodes read, or nothing).
+    void NodeOrder() {
+        std::vector<uint32_t> order;
+        const size_t count = scene.nodes.size();
+        if (!Runs(Vorda(doc.sceneExtra).Child("node_order").child_value(), count, order) || order.size() != count)
+            return;
+        std::vector<uint8_t> taken(count, 0);
+        for (uint32_t n : order) {
+            if (n >= count || taken[n]) return;
+            taken[n] = 1;
+        }
+        auto renumber = [&](int32_t& n) {
+            if (n >= 0) n = int32_t(order[size_t(n)]);
+        };
+        std::vector<SceneNode> nodes(count);
+        for (size_t i = 0; i < count; ++i) {
+            SceneNode& node = scene.nodes[i];
+            renumber(node.parent);
+            for (int32_t& child : node.children) renumber(child);
+            nodes[order[i]] = std::move(node);
+        }
+        scene.nodes.swap(nodes);
+        for (int32_t& root : scene.roots) renumber(root);
+        for (int32_t& n : nodeOf) renumber(n);
     }
 
     // --- animations ---
@@ -657,6 +933,40 @@ struct Import {
         }
     }
 
+    // A curve's facts as the encoder keeps them (collada/extras.cpp), its
+    // keys exact where the texts do not give them back.
+    void CurveFacts(const Vorda& vorda, pugi::xml_node facts, SceneCurve& curve) {
+        AnimationCurve& data = curve.data;
+        data.name.Set(facts.attribute("name").value());
+        data.nameIndex = int32_t(IntAttr(facts, "name_index", data.nameIndex));
+        data.index = int32_t(IntAttr(facts, "index", data.index));
+        data.flags = uint16_t(IntAttr(facts, "flags", data.flags));
+        data.trailer1 = uint32_t(IntAttr(facts, "trailer1", 0));
+        data.trailer2 = uint32_t(IntAttr(facts, "trailer2", 0));
+        curve.joint = facts.attribute("joint").value();
+        curve.targetName = facts.attribute("target").value();
+        const int64_t node = IntAttr(facts, "node", curve.node);
+        if (node >= -1 && node < int64_t(scene.nodes.size())) curve.node = int32_t(node);
+        std::vector<double> times, values;
+        std::vector<float> slopes;
+        std::vector<uint32_t> interpolations;
+        const size_t n = data.keys.size();
+        if (!Numbers(vorda.Child("key_times").child_value(), times) || times.size() != n ||
+            !Numbers(vorda.Child("key_values").child_value(), values) || values.size() != n ||
+            !Numbers(vorda.Child("key_tangents").child_value(), slopes) || slopes.size() != 4 * n ||
+            !Numbers(vorda.Child("key_interpolations").child_value(), interpolations) || interpolations.size() != n ||
+            n == 0)
+            return;
+        for (size_t k = 0; k < n; ++k) {
+            CurveKey& key = data.keys[k];
+            key.time = times[k];
+            key.value = values[k];
+            key.inTangentX = slopes[4 * k], key.inTangentY = slopes[4 * k + 1];
+            key.outTangentX = slopes[4 * k + 2], key.outTangentY = slopes[4 * k + 3];
+            key.interpolation = interpolations[k];
+        }
+    }
+
     bool Curves() {
         static const char* const kPropertyNames[7] = {"", "translateX", "translateY", "translateZ",
                                                       "rotateX", "rotateY", "rotateZ"};
@@ -681,7 +991,12 @@ struct Import {
                 SceneCurve curve;
                 double factor = 1;
                 curve.property = PropertyOf(slash == std::string::npos ? "" : channel.target.substr(slash + 1), factor);
-                if (curve.property == CurveProperty::kOther) continue;  // not a placement the scene animates
+                const Vorda vorda(a.extra);
+                const pugi::xml_node facts = vorda.Child("curve");
+                const int64_t property = IntAttr(facts, "property", -1);
+                if (property >= 0 && property <= int64_t(CurveProperty::kRotateZ)) curve.property = CurveProperty(property);
+                // Not a placement the scene animates, unless the encoder's own curve.
+                if (curve.property == CurveProperty::kOther && !facts) continue;
                 curve.node = channel.node >= 0 ? nodeOf[size_t(channel.node)] : -1;
                 curve.targetName = curve.node >= 0 ? scene.nodes[size_t(curve.node)].name
                                                    : channel.target.substr(0, slash);
@@ -715,10 +1030,35 @@ struct Import {
                     }
                     curve.data.keys.push_back(key);
                 }
+                if (facts) CurveFacts(vorda, facts, curve);
                 scene.curves.push_back(std::move(curve));
             }
         }
         return true;
+    }
+
+    // The texts the document does not hold as they are, from their bytes.
+    void ExactTexts() {
+        const Vorda vorda(doc.sceneExtra);
+        std::map<std::tuple<std::string, int64_t, int64_t>, std::string> texts;
+        for (pugi::xml_node element : vorda.Children("exact_text")) {
+            const std::string hex = element.child_value();
+            std::string bytes;
+            for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+                const int high = HexDigit(hex[i]), low = HexDigit(hex[i + 1]);
+                if (high < 0 || low < 0) break;
+                bytes += char(high * 16 + low);
+            }
+            if (bytes.size() * 2 == hex.size())
+                texts[{element.attribute("field").value(), IntAttr(element, "index", -1), IntAttr(element, "sub", 0)}] =
+                    bytes;
+        }
+        if (texts.empty()) return;
+        ForEachSceneText(scene, [&](const char* field, size_t index, size_t sub, std::string& text) {
+            const auto found = texts.find({field, int64_t(index), int64_t(sub)});
+            if (found != texts.end()) text = found->second;
+        });
+        for (SceneCurve& curve : scene.curves) curve.data.name.Set(std::string(curve.data.name.value));
     }
 
     // --- what the encoder keeps in names and extras ---
@@ -734,13 +1074,34 @@ struct Import {
             for (const SceneCurve& curve : scene.curves)
                 if (!curve.data.keys.empty()) scene.endTime = std::max(scene.endTime, curve.data.keys.back().time);
         }
+        // The encoder's own technique: the exact end time and the clips.
+        const Vorda vorda(doc.sceneExtra);
+        Number(vorda.Child("end_time").child_value(), scene.endTime);
+        for (pugi::xml_node element : vorda.Children("clip")) {
+            SceneClip clip;
+            clip.name = element.attribute("name").value();
+            Number(element.attribute("start").value(), clip.start);
+            Number(element.attribute("end").value(), clip.end);
+            Number(element.attribute("loop_start").value(), clip.loopStart);
+            Number(element.attribute("loop_end").value(), clip.loopEnd);
+            for (pugi::xml_node t : element.children("track")) {
+                SceneTrack track;
+                track.name = t.attribute("name").value();
+                std::vector<int32_t> curves;
+                Numbers(t.child_value(), curves);
+                for (int32_t c : curves)
+                    if (c >= 0 && size_t(c) < scene.curves.size()) track.curves.push_back(c);
+                clip.tracks.push_back(std::move(track));
+            }
+            scene.clips.push_back(std::move(clip));
+        }
         for (const SceneNode& node : scene.nodes) {
             at = 0;
             if (StartsWith(node.name, "Class[MultiMesh]_Version[") &&
                 Between(node.name, "_Version[", "]", text, at))
                 scene.version = int32_t(std::strtol(text.c_str(), nullptr, 10));
             // "ANIM[<name>]_ST[<start>]_EN[<end>]_LS[<loop in>]_LE[<loop out>]" under HOLD_ANIM.
-            if (node.parent < 0 || scene.nodes[size_t(node.parent)].name != kHoldAnimName) continue;
+            if (vorda || node.parent < 0 || scene.nodes[size_t(node.parent)].name != kHoldAnimName) continue;
             SceneClip clip;
             std::string start, end, loopIn, loopOut;
             at = 0;
@@ -770,15 +1131,17 @@ struct Import {
 std::unique_ptr<Scene> SceneFromDae(const DaeDocument& doc, ReadFailure& failure) {
     auto scene = std::make_unique<Scene>();
     Import im{doc, failure, *scene, std::vector<int32_t>(doc.nodes.size(), -1),
-              std::vector<int32_t>(doc.geometries.size(), -1)};
+              std::vector<int32_t>(doc.geometries.size(), -1), {}};
     bool encoderNames = false;
     if (!im.Images(encoderNames)) return nullptr;
     im.Materials(encoderNames);
     for (size_t g = 0; g < doc.geometries.size(); ++g)
         if (!im.Mesh(g)) return nullptr;
     for (int root : doc.roots) im.Node(root, -1, 0);
+    im.NodeOrder();
     if (!im.Curves()) return nullptr;
     im.Timeline();
+    im.ExactTexts();
     return scene;
 }
 

@@ -230,6 +230,16 @@ void AppendInt(std::string& out, int64_t v) {
     out.append(buf, res.ptr);
 }
 
+void AppendExact(std::string& out, double v) {
+    char buf[32];
+    out.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+}
+
+void AppendExact(std::string& out, float v) {
+    char buf[32];
+    out.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+}
+
 std::string FormatF6(double v) {
     std::string s;
     AppendF6(s, v);

@@ -55,6 +55,10 @@ std::vector<std::string> SplitLongName(std::string& name);
 void AppendF6(std::string& out, double v);    // "%f"
 void AppendG(std::string& out, double v);     // "%g"
 void AppendInt(std::string& out, int64_t v);  // "%d"
+// The shortest text that reads back as v exactly (from_chars of a double,
+// or of a float for the float form): "0.1", "1e-07", "-0", "inf", "nan".
+void AppendExact(std::string& out, double v);
+void AppendExact(std::string& out, float v);
 std::string FormatF6(double v);
 std::string FormatG(double v);
 // Writes "%f" of v at p (room for 400 characters); returns the end.

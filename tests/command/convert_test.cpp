@@ -101,11 +101,12 @@ Bytes Comparable(const std::string& path) {
 }  // namespace
 
 // Every format pair through the built tool, for the sample and the rich
-// model: the model converted to X and X converted to Y gives the maps of the
-// model converted to Y, and, where the formats carry all of it, the same
-// document. A DAE holds numbers as "%f" texts and the triangles' corners
-// without the model's vertex numbering, so a glTF made from it is not the
-// glTF made from the model.
+// model: the model converted to X and X converted to Y gives the same
+// document and maps as the model converted to Y (what a DAE's texts do not
+// give back travels in its VORDA techniques). One exception: a DAE lists a
+// value once for +0 and -0 alike, so the rich model's vertices that differ
+// from an earlier one only in the sign of a zero come back with that one's
+// zero; its glTF made from the DAE is compared by its maps alone.
 TEST(Convert, NineFormatPairs) {
     TempFolder t;
     ASSERT_TRUE(WriteSampleModel(t.File("sample.zem")));
@@ -116,7 +117,7 @@ TEST(Convert, NineFormatPairs) {
         const char* to;
         bool sameDocument;
     } rows[] = {
-        {"dae", "dae", true},   {"dae", "glb", false},  {"dae", "gltf", false},
+        {"dae", "dae", true},   {"dae", "glb", true},   {"dae", "gltf", true},
         {"glb", "dae", true},   {"glb", "glb", true},   {"glb", "gltf", true},
         {"gltf", "dae", true},  {"gltf", "glb", true},  {"gltf", "gltf", true},
     };
@@ -139,7 +140,9 @@ TEST(Convert, NineFormatPairs) {
             for (const auto& entry : fs::directory_iterator(direct)) {
                 const std::string file = entry.path().filename().string();
                 const bool document = file.find(model) == 0;
-                if (document && !r.sameDocument) continue;
+                const bool zeroSigns = std::string(model) == "rich" && std::string(r.from) == "dae" &&
+                                       std::string(r.to) != "dae";
+                if (document && (!r.sameDocument || zeroSigns)) continue;
                 EXPECT_TRUE(Comparable(entry.path().string()) == Comparable(t.File(folder + "/" + file))) << file;
             }
         }

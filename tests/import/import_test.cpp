@@ -7,8 +7,9 @@
 #include <cstring>
 
 #include <cmath>
-#include <random>
 #include <map>
+#include <random>
+#include <regex>
 #include <set>
 #include <filesystem>
 
@@ -25,6 +26,7 @@
 #include "sample/sample_model.h"
 #include "scene/check_scene.h"
 #include "scene/conventions.h"
+#include "scene/exact_numbers.h"
 #include "scene/scene_equal.h"
 #include "tests/support/test_util.h"
 #include "texture/tga_writer.h"
@@ -727,4 +729,79 @@ TEST(DaeImport, SceneRefusesNumbersPastTheirStreams) {
     EXPECT_EQ(failure.Text(), "hand.dae - geometry \"g\": index 7 of NORMAL is out of range (3 values)");
     doc.geometries[0].parts[0].indices = {0, 0, 1, 1, 2, 2};
     EXPECT_TRUE(SceneFromDae(doc, failure)) << failure.Text();
+}
+
+// The numbers a DAE's technique sets right: the quick read-back of a "%f"
+// text is the text's own, and a correction code puts back every float.
+// A damaged code changes nothing.
+TEST(DaeImport, CorrectionsGiveBackEveryFloat) {
+    std::vector<float> values = {0.0f, -0.0f, 1e-7f, -1e-7f, 0.0078125f, 0.5e-6f, 1.5e-6f, 0.1f, -0.7f, 3.14159274f,
+                                 16.0000019f, 9.9e9f, -2.3e9f, 4194304.25f, 3.4e38f, 1e-45f, INFINITY, -INFINITY};
+    std::mt19937 random(20);
+    for (int i = 0; i < 200000; ++i) {
+        const uint32_t bits = random();
+        float v;
+        std::memcpy(&v, &bits, 4);
+        if (!std::isnan(v)) values.push_back(i % 2 ? v : std::ldexp(float(bits % 2000000) - 1e6f, -int(bits % 40)));
+    }
+    std::vector<float> read;
+    for (float v : values) {
+        const float quick = F6ReadsBackAs(v), text = F6ReadsBackAsByText(v);
+        ASSERT_EQ(std::memcmp(&quick, &text, 4), 0) << v;
+        read.push_back(text);
+    }
+    const std::string code = F6Corrections(values.data(), values.size());
+    std::vector<float> back = read;
+    ASSERT_TRUE(ApplyCorrections(code.data(), code.size(), back.data(), back.size()));
+    EXPECT_EQ(std::memcmp(back.data(), values.data(), values.size() * 4), 0);
+    EXPECT_EQ(F6Corrections(read.data(), read.size()), "");  // texts that read back need nothing
+    for (const std::string& damaged : {code + "0", code.substr(0, code.size() - 1), "<" + code, code + ".ZZZZZZZZ1",
+                                       std::string("WWWWWWWWWWWWW0")}) {
+        std::vector<float> kept = read;
+        EXPECT_FALSE(ApplyCorrections(damaged.data(), damaged.size(), kept.data(), kept.size())) << damaged.substr(0, 20);
+        EXPECT_EQ(kept, read);
+    }
+}
+
+// The sample's DAE without its VORDA techniques (as an older DAE) reads as
+// its text says: the same nodes, meshes and triangles, numbers within the
+// text's last digit. Damaged techniques are left out and the scene stays
+// sound.
+TEST(DaeImport, WithoutOrWithDamagedTechniquesTheTextCounts) {
+    TempFolder t;
+    ASSERT_TRUE(WriteSampleModel(t.File("sample.zem")));
+    ASSERT_EQ(RunTool({"sample.zem", "sample.dae"}, t.Path()).status, 0);
+    const std::string text = ReadText(t.File("sample.dae"));
+    ReadFailure failure;
+    const std::unique_ptr<Scene> whole = ImportDae(t.File("sample.dae"), failure);
+    ASSERT_TRUE(whole) << failure.Text();
+    const std::regex technique(R"(<extra>\s*<technique profile="VORDA">[\s\S]*?</extra>)");
+    const std::string plain = std::regex_replace(text, technique, "");
+    ASSERT_EQ(plain.find("VORDA\">"), std::string::npos);
+    const std::vector<std::pair<std::string, std::string>> damage = {
+        {"<first_use>0 ", "<first_use>99999 "}, {"<corners>12 ", "<corners>0 "}, {"<exact_positions>", "<exact_positions>~"},
+        {"<node_order>", "<node_order>0 1 "}, {"<place>", "<place>1 "}, {"image=\"6\"", "image=\"600\""},
+        {"<key_times>", "<key_times>x"}, {"<clip name=", "<clip start=\"s\" name="}};
+    std::string damaged = text;
+    for (const auto& d : damage) {
+        const size_t at = damaged.find(d.first);
+        ASSERT_NE(at, std::string::npos) << d.first;
+        damaged.replace(at, d.first.size(), d.second);
+    }
+    for (const std::string* document : {&plain, static_cast<const std::string*>(&damaged)}) {
+        SCOPED_TRACE(document == &plain ? "without techniques" : "damaged techniques");
+        const std::unique_ptr<Scene> scene = ImportDae(t.Write(document == &plain ? "plain.dae" : "damaged.dae", *document), failure);
+        ASSERT_TRUE(scene) << failure.Text();
+        const std::vector<std::string> problems = CheckScene(*scene);
+        EXPECT_TRUE(problems.empty()) << problems.front();
+        ASSERT_EQ(scene->nodes.size(), whole->nodes.size());
+        ASSERT_EQ(scene->meshes.size(), whole->meshes.size());
+        for (size_t m = 0; m < scene->meshes.size(); ++m) {
+            const SceneMesh& a = scene->meshes[m];
+            const SceneMesh& b = whole->meshes[m];
+            ASSERT_EQ(a.triangles.size(), b.triangles.size());
+            ASSERT_EQ(a.positions.size(), b.positions.size());
+            for (size_t i = 0; i < a.positions.size(); ++i) EXPECT_NEAR(a.positions[i], b.positions[i], 1e-6);
+        }
+    }
 }

@@ -1,0 +1,161 @@
+#include "scene/exact_numbers.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "scene/names.h"
+
+namespace {
+
+const char kMoreDigits[] = "WXYZabcdefghijklmnopqrstuvwxyz*+";
+const char kLastDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUV";
+
+// The float's bits as a number that orders like the floats (-0 just below +0).
+int64_t Order(float v) {
+    uint32_t u;
+    std::memcpy(&u, &v, 4);
+    return u >> 31 ? -1 - int64_t(u & 0x7FFFFFFFu) : int64_t(u);
+}
+
+float OfOrder(int64_t order) {
+    const uint32_t u = order >= 0 ? uint32_t(order) : (0x80000000u | uint32_t(-1 - order));
+    float v;
+    std::memcpy(&v, &u, 4);
+    return v;
+}
+
+void AppendNumber(std::string& out, uint64_t z) {
+    while (z >= 32) {
+        out += kMoreDigits[z & 31];
+        z >>= 5;
+    }
+    out += kLastDigits[z];
+}
+
+void AppendZeroRun(std::string& out, size_t run) {
+    if (run >= 3) {
+        out += '.';
+        AppendNumber(out, run);
+        return;
+    }
+    out.append(run, '0');
+}
+
+// The digit's value and whether more digits follow; -1 for another character.
+int Digit(char c, bool& more) {
+    const char* at = c ? std::strchr(kMoreDigits, c) : nullptr;
+    more = at != nullptr;
+    if (at) return int(at - kMoreDigits);
+    at = c ? std::strchr(kLastDigits, c) : nullptr;
+    return at ? int(at - kLastDigits) : -1;
+}
+
+// One number of the code at p (below end); false when it is damaged or
+// larger than any difference of two floats.
+bool ReadNumber(const char*& p, const char* end, uint64_t& z) {
+    z = 0;
+    for (int shift = 0; p < end && shift <= 35; shift += 5) {
+        bool more = false;
+        const int digit = Digit(*p++, more);
+        if (digit < 0) return false;
+        z |= uint64_t(digit) << shift;
+        if (!more) return true;
+    }
+    return false;
+}
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Walks the code, calling set(i, difference) for each value with one; false
+// when the code is damaged or does not hold exactly n values.
+template <typename Set>
+bool WalkCode(const char* code, size_t length, size_t n, Set&& set) {
+    const char* p = code;
+    const char* end = code + length;
+    size_t i = 0;
+    while (p < end) {
+        if (IsSpace(*p)) {
+            ++p;
+            continue;
+        }
+        uint64_t z = 0;
+        if (*p == '.') {
+            ++p;
+            if (!ReadNumber(p, end, z) || z > n - i) return false;
+            i += size_t(z);
+            continue;
+        }
+        if (!ReadNumber(p, end, z) || i >= n) return false;
+        const int64_t d = z & 1 ? -int64_t(z >> 1) - 1 : int64_t(z >> 1);
+        set(i++, d);
+    }
+    return i == n;
+}
+
+}  // namespace
+
+float F6ReadsBackAsByText(float v) {
+    char text[400];
+    char* end = PrintF6(text, double(v));
+    float back = 0;
+    const char* p = text;
+    std::from_chars(p, end, back);
+    return back;
+}
+
+float F6ReadsBackAs(float v) {
+    // Exact: 24 bits of the float times 15625 * 2^6.
+    const double scaled = double(v) * 1e6;
+    // The text is the value rounded to a millionth, halfway to even (the
+    // sum below rounds so while the value stays below 2^51), and reads back
+    // as the float nearest that decimal.
+    if (!(std::fabs(scaled) < 2251799813685248.0)) {
+        // Beyond 2^53 a float is a whole number and its text the value itself.
+        return std::isfinite(v) && std::fabs(scaled) >= 9007199254740992.0 ? v : F6ReadsBackAsByText(v);
+    }
+    const double k = std::copysign((scaled + 6755399441055744.0) - 6755399441055744.0, scaled);
+    // k * 1e-6 lies within two double steps of the decimal; a float taken
+    // from it is the float nearest the decimal unless the decimal lies that
+    // close to the middle between two floats (the low 29 bits of a double
+    // near such a middle are near 2^28). Those few go through the text.
+    const double printed = k * 1e-6;
+    uint64_t bits;
+    std::memcpy(&bits, &printed, 8);
+    const uint64_t low = bits & 0x1FFFFFFFu;
+    if (low > 0x10000000u - 8 && low < 0x10000000u + 8) return F6ReadsBackAsByText(v);
+    return float(printed);
+}
+
+std::string F6Corrections(const float* values, size_t n) {
+    std::string out;
+    bool any = false;
+    size_t zeros = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const int64_t d = Order(values[i]) - Order(F6ReadsBackAs(values[i]));
+        if (d == 0) {
+            ++zeros;
+            continue;
+        }
+        any = true;
+        AppendZeroRun(out, zeros);
+        zeros = 0;
+        AppendNumber(out, d >= 0 ? uint64_t(d) * 2 : uint64_t(-(d + 1)) * 2 + 1);
+    }
+    if (!any) return std::string();
+    AppendZeroRun(out, zeros);
+    return out;
+}
+
+bool ApplyCorrections(const char* code, size_t length, float* values, size_t n) {
+    // Checked whole first, so a damaged code changes nothing.
+    bool fits = true;
+    if (!WalkCode(code, length, n, [&](size_t i, int64_t d) {
+            const int64_t order = Order(values[i]) + d;
+            fits = fits && order >= -int64_t(0x80000000u) && order <= int64_t(0x7FFFFFFF);
+        }) ||
+        !fits)
+        return false;
+    WalkCode(code, length, n, [&](size_t i, int64_t d) { values[i] = OfOrder(Order(values[i]) + d); });
+    return true;
+}
