@@ -107,6 +107,13 @@ std::vector<uint32_t> FirstOfEqualRows(const std::vector<int32_t>& table, size_t
     return first;
 }
 
+// The facts of triangle list `index`.
+TiXmlElement* ListElement(Technique& technique, size_t index) {
+    TiXmlElement* element = technique.Add("vertex_list");
+    SetAttr(element, "index", int64_t(index));
+    return element;
+}
+
 // The reader numbers a list's vertices by the stream numbers its corners
 // name, in order of first use. Where the list's own numbering differs, its
 // "vertex_list" says how: "first_use", the part vertices in the order the
@@ -115,19 +122,17 @@ std::vector<uint32_t> FirstOfEqualRows(const std::vector<int32_t>& table, size_t
 // one with their stream numbers, or than the next in first use for new ones,
 // with that vertex; "unused", each vertex no corner names with its stream
 // numbers. "triangles" is the count of a list that lists no corners.
-void AddListVertices(Technique& technique, const SceneMesh& mesh, size_t index) {
+// Returns the list's element, null when it needs none.
+TiXmlElement* AddListVertices(Technique& technique, const SceneMesh& mesh, size_t index) {
     const SceneTriangles& list = mesh.triangles[index];
     TiXmlElement* element = nullptr;
     auto get = [&] {
-        if (!element) {
-            element = technique.Add("vertex_list");
-            SetAttr(element, "index", int64_t(index));
-        }
+        if (!element) element = ListElement(technique, index);
         return element;
     };
     if (list.corners.size() != size_t(list.count) * 3) SetAttr(get(), "triangles", list.count);
     const size_t width = size_t(mesh.components);
-    if (mesh.positionsOnly || width == 0 || list.table.empty()) return;
+    if (mesh.positionsOnly || width == 0 || list.table.empty()) return element;
     const size_t parts = list.table.size() / width;
     const std::vector<uint32_t>& corners = list.corners;
 
@@ -161,7 +166,7 @@ void AddListVertices(Technique& technique, const SceneMesh& mesh, size_t index) 
     }
     bool identity = firstUse.size() == parts && !anyException;
     for (size_t v = 0; identity && v < parts; ++v) identity = firstUse[v] == v;
-    if (identity) return;
+    if (identity) return element;
     get();
     Words runs;
     for (size_t i = 0; i < firstUse.size();) {
@@ -180,6 +185,24 @@ void AddListVertices(Technique& technique, const SceneMesh& mesh, size_t index) 
         for (size_t k = 0; k < width; ++k) unused.Int(list.table[v * width + k]);
     }
     if (!unused.text.empty()) AddText(AddChildElement(element, "unused"), std::move(unused.text));
+    return element;
+}
+
+// A value list holds +0 and -0 as one value: the list's "zero_signs" names
+// each zero a part vertex holds with the other sign than its listed value,
+// as part vertex, stream (its place among the mesh's streams) and component.
+void AddListZeroSigns(Technique& technique, const SceneMesh& mesh, size_t index, TiXmlElement* element) {
+    const SceneTriangles& list = mesh.triangles[index];
+    const size_t width = size_t(mesh.components);
+    if (list.zeroSigns.empty() || width == 0) return;
+    Words signs;
+    for (uint64_t sign : list.zeroSigns) {
+        signs.Int(int64_t(sign / 4 / width));
+        signs.Int(int64_t(sign / 4 % width));
+        signs.Int(int64_t(sign % 4));
+    }
+    if (!element) element = ListElement(technique, index);
+    AddText(AddChildElement(element, "zero_signs"), std::move(signs.text));
 }
 
 }  // namespace
@@ -217,7 +240,8 @@ void AddGeometryExtra(TiXmlElement* geometry, const Scene& scene, const SceneMes
         std::string code = F6Corrections(stream.second->data(), stream.second->size());
         if (!code.empty()) technique.AddText(stream.first, std::move(code));
     }
-    for (size_t l = 0; l < mesh.triangles.size(); ++l) AddListVertices(technique, mesh, l);
+    for (size_t l = 0; l < mesh.triangles.size(); ++l)
+        AddListZeroSigns(technique, mesh, l, AddListVertices(technique, mesh, l));
 }
 
 void AddNodeExtra(TiXmlElement* node, const SceneNode& source) {

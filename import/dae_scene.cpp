@@ -644,6 +644,38 @@ struct Import {
         list.table.swap(table);
     }
 
+    // The zeros a list's vertices hold with the other sign than their listed
+    // values (collada/extras.cpp, AddListZeroSigns): part vertex, stream,
+    // component, each a listed zero, in order; damaged ones are left out.
+    static void ZeroSigns(pugi::xml_node element, const SceneMesh& mesh, SceneTriangles& list) {
+        std::vector<uint64_t> triples;
+        const size_t width = size_t(mesh.components);
+        if (!Numbers(element.child("zero_signs").child_value(), triples) || triples.size() % 3 || width == 0 ||
+            mesh.positionsOnly)
+            return;
+        const std::vector<float>* streams[3] = {&mesh.positions, &mesh.normals, &mesh.texCoords};
+        const bool has[3] = {mesh.hasPositions, mesh.hasNormals, mesh.hasTexCoords};
+        std::vector<const std::vector<float>*> values;
+        for (int s = 0; s < 3; ++s)
+            if (has[s]) values.push_back(streams[s]);
+        if (values.size() != width) return;
+        std::vector<uint64_t> signs;
+        for (size_t i = 0; i < triples.size(); i += 3) {
+            const uint64_t vertex = triples[i], column = triples[i + 1], component = triples[i + 2];
+            if (vertex >= list.table.size() / width || column >= width) return;
+            const size_t at = size_t(vertex) * width + size_t(column);
+            const size_t stride = values[column] == &mesh.texCoords ? 2 : 3;
+            const int32_t entry = list.table[at];
+            if (component >= stride || entry < 0 || size_t(entry) >= values[column]->size() / stride ||
+                (*values[column])[size_t(entry) * stride + size_t(component)] != 0)
+                return;
+            const uint64_t sign = uint64_t(at) * 4 + component;
+            if (!signs.empty() && sign <= signs.back()) return;
+            signs.push_back(sign);
+        }
+        list.zeroSigns.swap(signs);
+    }
+
     bool Mesh(size_t index) {
         const DaeGeometry& g = doc.geometries[index];
         SceneMesh mesh;
@@ -780,7 +812,10 @@ struct Import {
                 }
                 list.corners.push_back(vertex);
             }
-            if (vertexLists[p]) VertexList(vertexLists[p], mesh, list);
+            if (vertexLists[p]) {
+                VertexList(vertexLists[p], mesh, list);
+                ZeroSigns(vertexLists[p], mesh, list);
+            }
             mesh.triangles.push_back(std::move(list));
         }
         meshOf[index] = int32_t(scene.meshes.size());

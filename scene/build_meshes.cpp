@@ -122,10 +122,18 @@ SceneMesh BuildMesh(const SceneBuild& build, const Mesh& mesh, std::string name,
                     if (wantUv) uvs.Prefetch(next.uv);
                 }
                 const Converted c = convert(v);
-                int32_t* slots = &table[v * size_t(stride)];
-                if (wantPos) *slots++ = positions.Find(c.pos);
-                if (wantNormal) *slots++ = normals.Find(c.normal);
-                if (wantUv) *slots++ = uvs.Find(c.uv);
+                size_t at = v * size_t(stride);
+                // A value found that holds a zero of the other sign: the
+                // list keeps the vertex's own sign.
+                auto find = [&](auto& values, const float* value) {
+                    const int32_t number = values.Find(value);
+                    table[at] = number;
+                    if (build.deduplicate) AddZeroSigns(list.zeroSigns, at, values.ZeroSigns(number, value));
+                    ++at;
+                };
+                if (wantPos) find(positions, c.pos);
+                if (wantNormal) find(normals, c.normal);
+                if (wantUv) find(uvs, c.uv);
             }
             result.triangles.push_back(std::move(list));
         }

@@ -93,6 +93,25 @@ void CheckMeshes(Checker& c, const Scene& scene) {
                     break;
                 }
             }
+            // Each a listed zero's component, in table order.
+            const std::vector<float>* values[3] = {&mesh.positions, &mesh.normals, &mesh.texCoords};
+            uint64_t after = 0;
+            for (uint64_t sign : list.zeroSigns) {
+                const uint64_t at = sign / 4, component = sign % 4;
+                // The stream of the entry's column (3: none).
+                int s = 0;
+                for (uint64_t column = width ? at % width : 0; s < 3; ++s)
+                    if (used[s] && column-- == 0) break;
+                const size_t stride = s == 2 ? 2 : 3;
+                const bool zero = width && !mesh.positionsOnly && at < list.table.size() && s < 3 &&
+                                  component < stride && InRange(list.table[at], streams[s]) &&
+                                  (*values[s])[size_t(list.table[at]) * stride + component] == 0;
+                if (!zero || sign < after) {
+                    c.Add("mesh %zu: a zero sign past its zeros", i);
+                    break;
+                }
+                after = sign + 1;
+            }
         }
     }
 }

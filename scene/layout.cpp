@@ -23,15 +23,41 @@ Streams StreamsOf(SceneMesh& mesh) {
     return s;
 }
 
-// A table entry naming a value the stream does not hold keeps its number
-// (the scene check reports it) and takes no value along.
+// A list's zeros of the other sign (SceneTriangles::zeroSigns), read along
+// ascending table entries.
+class SignCursor {
+public:
+    explicit SignCursor(const std::vector<uint64_t>& signs) : signs_(signs) {}
+    // The components of entry `at` held with the other sign (bit i: component i).
+    uint32_t At(size_t at) {
+        while (next_ < signs_.size() && signs_[next_] / 4 < at) ++next_;
+        uint32_t bits = 0;
+        for (; next_ < signs_.size() && signs_[next_] / 4 == at; ++next_) bits |= 1u << (signs_[next_] % 4);
+        return bits;
+    }
+
+private:
+    const std::vector<uint64_t>& signs_;
+    size_t next_ = 0;
+};
+
+// The vertex's own value: the listed one with its zeros of the other sign.
 template <int N>
-void Deduplicate(std::vector<float>& values, std::vector<SceneTriangles>& lists, int column, int stride) {
+void OwnValue(const float* listed, uint32_t bits, float* own) {
+    for (int i = 0; i < N; ++i) own[i] = (bits >> i & 1) ? -listed[i] : listed[i];
+}
+
+// A table entry naming a value the stream does not hold keeps its number
+// (the scene check reports it) and takes no value along. `signs` gets each
+// list's zeros of the other sign in this column.
+template <int N>
+void Deduplicate(std::vector<float>& values, std::vector<SceneTriangles>& lists, int column, int stride,
+                 std::vector<std::vector<uint64_t>>& signs) {
     std::vector<float> result;
     const size_t have = values.size() / N;
     {
-        // Values each listed once already stay in their order; the first
-        // value listed twice ends the look.
+        // Values each listed once already stay in their order, with the
+        // zeros of the other sign; the first value listed twice ends the look.
         ValueList<N> once(result, true);
         size_t v = 0;
         while (v < have) {
@@ -39,22 +65,32 @@ void Deduplicate(std::vector<float>& values, std::vector<SceneTriangles>& lists,
             if (once.Find(&values[v * N]) != int32_t(v)) break;
             ++v;
         }
-        if (v == have) return;
+        if (v == have) {
+            for (size_t l = 0; l < lists.size(); ++l)
+                for (uint64_t sign : lists[l].zeroSigns)
+                    if (sign / 4 % uint64_t(stride) == uint64_t(column)) signs[l].push_back(sign);
+            return;
+        }
         result.clear();
     }
     ValueList<N> list(result, true);
     // A large mesh's index is far bigger than the processor's caches: the
     // slot of the value a few entries on is fetched while this one is found.
     const size_t ahead = size_t(stride) * 8;
-    for (SceneTriangles& triangles : lists) {
-        std::vector<int32_t>& table = triangles.table;
+    for (size_t l = 0; l < lists.size(); ++l) {
+        std::vector<int32_t>& table = lists[l].table;
+        SignCursor cursor(lists[l].zeroSigns);
         for (size_t at = size_t(column); at < table.size(); at += size_t(stride)) {
             if (at + ahead < table.size()) {
                 const int32_t next = table[at + ahead];
                 if (next >= 0 && size_t(next) < have) list.Prefetch(&values[size_t(next) * N]);
             }
             int32_t& entry = table[at];
-            if (entry >= 0 && size_t(entry) < have) entry = list.Find(&values[size_t(entry) * N]);
+            if (entry < 0 || size_t(entry) >= have) continue;
+            float own[N];
+            OwnValue<N>(&values[size_t(entry) * N], cursor.At(at), own);
+            entry = list.Find(own);
+            AddZeroSigns(signs[l], at, list.ZeroSigns(entry, own));
         }
     }
     values.swap(result);
@@ -64,14 +100,17 @@ template <int N>
 void Expand(std::vector<float>& values, std::vector<SceneTriangles>& lists, int column, int stride) {
     std::vector<float> result;
     const size_t have = values.size() / N;
-    for (SceneTriangles& triangles : lists)
+    for (SceneTriangles& triangles : lists) {
+        SignCursor cursor(triangles.zeroSigns);
         for (size_t at = size_t(column); at < triangles.table.size(); at += size_t(stride)) {
             int32_t& entry = triangles.table[at];
             if (entry < 0 || size_t(entry) >= have) continue;
-            const float* v = &values[size_t(entry) * N];
+            float own[N];
+            OwnValue<N>(&values[size_t(entry) * N], cursor.At(at), own);
             entry = int32_t(result.size() / N);
-            result.insert(result.end(), v, v + N);
+            result.insert(result.end(), own, own + N);
         }
+    }
     values.swap(result);
 }
 
@@ -106,14 +145,21 @@ void SetVertexLayout(Scene& scene, const SceneOptions& options) {
         if (!tables) continue;
         Streams s = StreamsOf(mesh);
         if (s.count != mesh.components) continue;
+        std::vector<std::vector<uint64_t>> signs(mesh.triangles.size());
         for (int k = 0; k < s.count; ++k) {
             if (options.deduplicate) {
-                if (s.width[k] == 3) Deduplicate<3>(*s.values[k], mesh.triangles, k, s.count);
-                else Deduplicate<2>(*s.values[k], mesh.triangles, k, s.count);
+                if (s.width[k] == 3) Deduplicate<3>(*s.values[k], mesh.triangles, k, s.count, signs);
+                else Deduplicate<2>(*s.values[k], mesh.triangles, k, s.count, signs);
             } else {
                 if (s.width[k] == 3) Expand<3>(*s.values[k], mesh.triangles, k, s.count);
                 else Expand<2>(*s.values[k], mesh.triangles, k, s.count);
             }
+        }
+        // Every vertex has its own values now, or the signs found column by
+        // column go in table order.
+        for (size_t l = 0; l < mesh.triangles.size(); ++l) {
+            std::sort(signs[l].begin(), signs[l].end());
+            mesh.triangles[l].zeroSigns.swap(signs[l]);
         }
     }
 }

@@ -35,11 +35,16 @@ struct SceneNode {
 // coordinates): the entries of `table` from vertex x components on, or the
 // vertex number itself when the table is empty. A mesh without positions
 // lists no corners (its count still says how many triangles it has).
+// A de-duplicated stream lists +0 and -0 as one value: `zeroSigns` names
+// the zeros a vertex holds with the other sign than the value its table
+// entry names, each as table entry x 4 + component, ascending (empty when
+// every vertex keeps its own values).
 struct SceneTriangles {
     int32_t material = -1;  // index into Scene::materials, -1 none
     int64_t count = 0;
     std::vector<int32_t> table;
     std::vector<uint32_t> corners;
+    std::vector<uint64_t> zeroSigns;
 };
 
 // Calls visit(vertex) for every triangle corner of the list in order.

@@ -83,6 +83,7 @@ void Compare::Value(const std::string& path, const SceneTriangles& a, const Scen
     Int(path + ".count", a.count, b.count);
     List(path + ".table", a.table, b.table);
     List(path + ".corners", a.corners, b.corners);
+    List(path + ".zeroSigns", a.zeroSigns, b.zeroSigns);
 }
 
 void Compare::Value(const std::string& path, const SceneMesh& a, const SceneMesh& b) {

@@ -70,6 +70,16 @@ struct ValueList {
         if (!slots.empty()) __builtin_prefetch(&slots[Hash(v) & (slots.size() - 1)]);
     }
 
+    // The components in which v, found as entry `number`, holds a zero of
+    // the other sign (bit i: component i): what the entry does not keep.
+    uint32_t ZeroSigns(int32_t number, const float* v) const {
+        const float* a = &values[size_t(number) * N];
+        uint32_t bits = 0;
+        for (int i = 0; i < N; ++i)
+            if (std::signbit(a[i]) != std::signbit(v[i])) bits |= 1u << i;
+        return bits;
+    }
+
     int32_t Find(const float* v) {
         if (!deduplicate) return Append(v);
         for (int i = 0; i < N; ++i)
@@ -87,3 +97,10 @@ struct ValueList {
         return number;
     }
 };
+
+// Adds the zeros of the other sign (ValueList::ZeroSigns) of table entry
+// `at` to a triangle list's zeroSigns (scene/scene.h): entry x 4 + component.
+inline void AddZeroSigns(std::vector<uint64_t>& zeroSigns, size_t at, uint32_t bits) {
+    for (uint32_t i = 0; bits; ++i, bits >>= 1)
+        if (bits & 1) zeroSigns.push_back(uint64_t(at) * 4 + i);
+}
