@@ -356,6 +356,7 @@ TEST(SceneCheck, FindsEachBrokenInvariant) {
         {"corner_past_the_vertices", [&](Scene& s) { firstMeshed(s).corners[0] = 1u << 30; }},
         {"count_not_the_corners", [&](Scene& s) { ++firstMeshed(s).count; }},
         {"table_entry_past_its_stream", [&](Scene& s) { firstMeshed(s).table[0] = 1 << 30; }},
+        {"zero_sign_past_the_table", [&](Scene& s) { firstMeshed(s).zeroSigns.push_back(firstMeshed(s).table.size() * 4); }},
         {"material_out_of_range", [&](Scene& s) { firstMeshed(s).material = int32_t(s.materials.size()); }},
         {"material_name_twice", [](Scene& s) { s.materials[1].name = s.materials[0].name; }},
         {"map_without_image", [](Scene& s) { s.materials[0].maps[0].image = -1; }},

@@ -781,7 +781,8 @@ TEST(DaeImport, WithoutOrWithDamagedTechniquesTheTextCounts) {
     const std::vector<std::pair<std::string, std::string>> damage = {
         {"<first_use>0 ", "<first_use>99999 "}, {"<corners>12 ", "<corners>0 "}, {"<exact_positions>", "<exact_positions>~"},
         {"<node_order>", "<node_order>0 1 "}, {"<place>", "<place>1 "}, {"image=\"6\"", "image=\"600\""},
-        {"<key_times>", "<key_times>x"}, {"<clip name=", "<clip start=\"s\" name="}};
+        {"<key_times>", "<key_times>x"}, {"<clip name=", "<clip start=\"s\" name="},
+        {"</vertex_list>", "<zero_signs>0 0 0 99999 0 0</zero_signs></vertex_list>"}};
     std::string damaged = text;
     for (const auto& d : damage) {
         const size_t at = damaged.find(d.first);
