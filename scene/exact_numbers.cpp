@@ -80,6 +80,13 @@ bool WalkCode(const char* code, size_t length, size_t n, Set&& set) {
     const char* end = code + length;
     size_t i = 0;
     while (p < end) {
+        // Most differences are one digit; a zero leaves the value as it is.
+        if (const int digit = kDigits.of[uint8_t(*p)]; digit >= 0 && digit < 32 && i < n) {
+            ++p;
+            if (digit && !set(i, digit & 1 ? -(digit >> 1) - 1 : digit >> 1)) return false;
+            ++i;
+            continue;
+        }
         if (IsSpace(*p)) {
             ++p;
             continue;
