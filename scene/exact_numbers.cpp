@@ -8,8 +8,8 @@
 
 namespace {
 
-const char kMoreDigits[] = "WXYZabcdefghijklmnopqrstuvwxyz*+";
-const char kLastDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUV";
+constexpr char kMoreDigits[] = "WXYZabcdefghijklmnopqrstuvwxyz*+";
+constexpr char kLastDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUV";
 
 // The float's bits as a number that orders like the floats (-0 just below +0).
 int64_t Order(float v) {
