@@ -6,7 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <sstream>
+#include <memory>
 #include <unordered_map>
 
 #include "core/platform.h"
@@ -128,19 +128,6 @@ void ParseNames(const char* text, std::vector<std::string>& out) {
     }
 }
 
-std::string XmlText(xml_node node) {
-    std::ostringstream out;
-    node.print(out, "", pugi::format_raw);
-    return out.str();
-}
-
-// Every <extra> directly below an element, as XML text.
-std::string Extras(xml_node parent) {
-    std::string out;
-    for (xml_node e = parent.child("extra"); e; e = e.next_sibling("extra")) out += XmlText(e);
-    return out;
-}
-
 // "#id" -> "id"; other forms come back as they are.
 std::string Fragment(const char* url) { return url[0] == '#' ? std::string(url + 1) : std::string(url); }
 
@@ -149,6 +136,9 @@ std::string Quote(const std::string& text) { return "\"" + text + "\""; }
 class DaeReader {
 public:
     DaeReader(DaeDocument& doc, ReadFailure& failure) : doc_(doc), failure_(failure) {}
+
+    // The document the extras are copied into, for DaeDocument::extras.
+    std::shared_ptr<pugi::xml_document> TakeExtras() { return std::move(extras_); }
 
     bool Fail(const std::string& why) { return failure_.Set(doc_.path, why); }
 
@@ -175,7 +165,7 @@ public:
         if (const xml_node up = asset.child("up_axis")) doc_.upAxis = up.child_value();
 
         for (xml_node lib : root.children("library_images")) {
-            doc_.imagesExtra += Extras(lib);
+            Extras(lib, doc_.imagesExtra);
             for (xml_node e : lib.children("image")) {
                 DaeImage image{e.attribute("id").value(), e.attribute("name").value(), "", Extras(e)};
                 // 1.4 names the file directly, 1.5 in a <ref>.
@@ -227,6 +217,22 @@ public:
     }
 
 private:
+    // Every <extra> directly below `parent`, copied to the holder of `out`
+    // (made with the first one). Copied, not printed: no text is escaped
+    // and read again.
+    void Extras(xml_node parent, DaeExtras& out) {
+        for (xml_node e = parent.child("extra"); e; e = e.next_sibling("extra")) {
+            if (!extras_) extras_ = std::make_shared<pugi::xml_document>();
+            if (!out.holder) out.holder = extras_->append_child("extras").internal_object();
+            xml_node(out.holder).append_copy(e);
+        }
+    }
+    DaeExtras Extras(xml_node parent) {
+        DaeExtras out;
+        Extras(parent, out);
+        return out;
+    }
+
     // The index of the element `url` names, which must be a `kind` element
     // read already.
     bool Resolve(const char* url, const char* kind, int& out, const std::string& where) {
@@ -721,6 +727,7 @@ private:
     std::unordered_map<std::string, xml_node> ids_;             // the first element of each id
     std::unordered_map<pugi::xml_node_struct*, int> index_;     // element -> its index in its list
     std::vector<std::pair<int, std::string>> pendingInstances_;  // node, url
+    std::shared_ptr<pugi::xml_document> extras_;
 };
 
 }  // namespace
@@ -735,7 +742,10 @@ bool ReadDaeBytes(std::vector<unsigned char>& bytes, const std::string& path, Da
         return failure.Set(path, std::string("not XML: ") + parsed.description() + " at byte " +
                                      std::to_string(parsed.offset));
     DaeReader reader(doc, failure);
-    if (reader.Read(xml)) return true;
+    if (reader.Read(xml)) {
+        doc.extras = reader.TakeExtras();
+        return true;
+    }
     doc = DaeDocument();
     doc.path = path;
     return false;

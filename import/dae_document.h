@@ -6,10 +6,24 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "import/read_failure.h"
+
+namespace pugi {
+class xml_document;
+struct xml_node_struct;
+}  // namespace pugi
+
+// The <extra> elements directly below an element, parsed: copies of them
+// (out of the file's text, which the reader does not keep) stand under one
+// element of DaeDocument::extras; none when the element has none.
+struct DaeExtras {
+    pugi::xml_node_struct* holder = nullptr;
+    bool empty() const { return holder == nullptr; }
+};
 
 // A <source>: its numbers (float_array) or names (Name_array / IDREF_array),
 // read through its accessor: `count` elements of `stride` values each.
@@ -45,12 +59,12 @@ struct DaeGeometry {
     std::vector<DaeSource> sources;
     std::vector<DaeInput> vertexInputs;  // what <vertices> gathers
     std::vector<DaeTriangles> parts;
-    std::string extra;
+    DaeExtras extra;
 };
 
 struct DaeImage {
     std::string id, name, initFrom;  // initFrom: the file name or URI as written
-    std::string extra;
+    DaeExtras extra;
 };
 
 // A colour, or a texture reached through the effect's surface and sampler
@@ -60,7 +74,7 @@ struct DaeColorOrTexture {
     float color[4] = {0, 0, 0, 1};
     int image = -1;  // index into images; -1: a colour
     std::string texcoord;
-    std::string extra;  // the texture's <extra> as XML text
+    DaeExtras extra;  // the texture's
 };
 
 struct DaeEffect {
@@ -69,7 +83,7 @@ struct DaeEffect {
     DaeColorOrTexture emission, ambient, diffuse, specular, reflective, transparent, bump;
     float shininess = 0, reflectivity = 0, transparency = 0;
     std::string opaque;  // the transparent element's opaque mode
-    std::string extra;
+    DaeExtras extra;
 };
 
 struct DaeMaterial {
@@ -108,7 +122,7 @@ struct DaeNode {
     std::vector<DaeTransform> transforms;
     std::vector<DaeInstanceGeometry> geometries;
     std::vector<int> instanceNodes;  // nodes of library_nodes or elsewhere placed here
-    std::string extra;
+    DaeExtras extra;
 };
 
 struct DaeSampler {
@@ -130,7 +144,7 @@ struct DaeAnimation {
     std::vector<DaeSource> sources;
     std::vector<DaeSampler> samplers;
     std::vector<DaeChannel> channels;
-    std::string extra;
+    DaeExtras extra;
 };
 
 struct DaeDocument {
@@ -139,15 +153,17 @@ struct DaeDocument {
     std::string unitName = "meter";
     std::string upAxis = "Y_UP";
     std::vector<DaeImage> images;
-    std::string imagesExtra;  // the <extra> elements of library_images
+    DaeExtras imagesExtra;  // those of library_images
     std::vector<DaeEffect> effects;
     std::vector<DaeMaterial> materials;
     std::vector<DaeGeometry> geometries;
     std::vector<DaeNode> nodes;  // every node of the visual scene and of library_nodes
     std::vector<int> roots;      // the top nodes of the visual scene shown
     std::string sceneId, sceneName;
-    std::string sceneExtra;
+    DaeExtras sceneExtra;
     std::vector<DaeAnimation> animations;
+    // Where every DaeExtras of the document points (shared by its copies).
+    std::shared_ptr<const pugi::xml_document> extras;
 };
 
 // Reads a DAE file. False with the file and the reason when it is not XML,

@@ -32,10 +32,8 @@ std::string Quote(const std::string& text) { return "\"" + text + "\""; }
 // document, or in one the tool wrote before it carried the technique.
 class Vorda {
 public:
-    explicit Vorda(const std::string& extras) {
-        if (extras.find("\"VORDA\"") == std::string::npos) return;
-        if (!xml_.load_buffer(extras.data(), extras.size(), pugi::parse_default | pugi::parse_fragment)) return;
-        for (pugi::xml_node extra : xml_.children("extra"))
+    explicit Vorda(const DaeExtras& extras) {
+        for (pugi::xml_node extra : pugi::xml_node(extras.holder).children("extra"))
             for (pugi::xml_node technique : extra.children("technique"))
                 if (!technique_ && std::strcmp(technique.attribute("profile").value(), "VORDA") == 0)
                     technique_ = technique;
@@ -47,7 +45,6 @@ public:
     }
 
 private:
-    pugi::xml_document xml_;
     pugi::xml_node technique_;
 };
 
@@ -113,6 +110,16 @@ bool Between(const std::string& text, const char* open, const char* close, std::
     out = text.substr(from, b - from);
     at = b + std::strlen(close);
     return true;
+}
+
+// Extras as XML text, for a search through what another program wrote.
+std::string XmlText(const DaeExtras& extras) {
+    struct Out : pugi::xml_writer {
+        std::string text;
+        void write(const void* data, size_t size) override { text.append(static_cast<const char*>(data), size); }
+    } out;
+    for (pugi::xml_node extra : pugi::xml_node(extras.holder).children()) extra.print(out, "", pugi::format_raw);
+    return out.text;
 }
 
 // "IMG[<key>]_FMT[<format>]": the name the encoder gives a picture.
@@ -478,7 +485,7 @@ struct Import {
             }
             // The encoder's own facts: the maps in order, the flags and
             // the exact colours.
-            const Vorda vorda(d.effect >= 0 ? doc.effects[size_t(d.effect)].extra : std::string());
+            const Vorda vorda(d.effect >= 0 ? doc.effects[size_t(d.effect)].extra : DaeExtras());
             if (vorda) {
                 images.clear();
                 material.maps.clear();
@@ -1102,7 +1109,7 @@ struct Import {
         scene.endTime = kFrameSeconds;
         std::string text;
         size_t at = 0;
-        if (Between(doc.sceneExtra, "<end_time>", "</end_time>", text, at)) {
+        if (Between(XmlText(doc.sceneExtra), "<end_time>", "</end_time>", text, at)) {
             const double end = std::strtod(text.c_str(), nullptr);
             if (std::isfinite(end)) scene.endTime = end;
         } else {

@@ -8,8 +8,8 @@
 
 namespace {
 
-const char kMoreDigits[] = "WXYZabcdefghijklmnopqrstuvwxyz*+";
-const char kLastDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUV";
+constexpr char kMoreDigits[] = "WXYZabcdefghijklmnopqrstuvwxyz*+";
+constexpr char kLastDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUV";
 
 // The float's bits as a number that orders like the floats (-0 just below +0).
 int64_t Order(float v) {
@@ -42,25 +42,29 @@ void AppendZeroRun(std::string& out, size_t run) {
     out.append(run, '0');
 }
 
-// The digit's value and whether more digits follow; -1 for another character.
-int Digit(char c, bool& more) {
-    const char* at = c ? std::strchr(kMoreDigits, c) : nullptr;
-    more = at != nullptr;
-    if (at) return int(at - kMoreDigits);
-    at = c ? std::strchr(kLastDigits, c) : nullptr;
-    return at ? int(at - kLastDigits) : -1;
-}
+// Per character its digit's value, plus 32 when more digits follow; -1
+// for a character that is no digit.
+struct DigitTable {
+    int8_t of[256];
+    constexpr DigitTable() : of() {
+        for (int c = 0; c < 256; ++c) of[c] = -1;
+        for (int d = 0; d < 32; ++d) {
+            of[uint8_t(kMoreDigits[d])] = int8_t(d + 32);
+            of[uint8_t(kLastDigits[d])] = int8_t(d);
+        }
+    }
+};
+constexpr DigitTable kDigits;
 
 // One number of the code at p (below end); false when it is damaged or
 // larger than any difference of two floats.
 bool ReadNumber(const char*& p, const char* end, uint64_t& z) {
     z = 0;
     for (int shift = 0; p < end && shift <= 35; shift += 5) {
-        bool more = false;
-        const int digit = Digit(*p++, more);
+        const int digit = kDigits.of[uint8_t(*p++)];
         if (digit < 0) return false;
-        z |= uint64_t(digit) << shift;
-        if (!more) return true;
+        z |= uint64_t(digit & 31) << shift;
+        if (digit < 32) return true;
     }
     return false;
 }
@@ -68,13 +72,21 @@ bool ReadNumber(const char*& p, const char* end, uint64_t& z) {
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // Walks the code, calling set(i, difference) for each value with one; false
-// when the code is damaged or does not hold exactly n values.
+// when the code is damaged, does not hold exactly n values or set refuses
+// a difference (returns false).
 template <typename Set>
 bool WalkCode(const char* code, size_t length, size_t n, Set&& set) {
     const char* p = code;
     const char* end = code + length;
     size_t i = 0;
     while (p < end) {
+        // Most differences are one digit; a zero leaves the value as it is.
+        if (const int digit = kDigits.of[uint8_t(*p)]; digit >= 0 && digit < 32 && i < n) {
+            ++p;
+            if (digit && !set(i, digit & 1 ? -(digit >> 1) - 1 : digit >> 1)) return false;
+            ++i;
+            continue;
+        }
         if (IsSpace(*p)) {
             ++p;
             continue;
@@ -88,7 +100,7 @@ bool WalkCode(const char* code, size_t length, size_t n, Set&& set) {
         }
         if (!ReadNumber(p, end, z) || i >= n) return false;
         const int64_t d = z & 1 ? -int64_t(z >> 1) - 1 : int64_t(z >> 1);
-        set(i++, d);
+        if (!set(i++, d)) return false;
     }
     return i == n;
 }
@@ -148,14 +160,20 @@ std::string F6Corrections(const float* values, size_t n) {
 }
 
 bool ApplyCorrections(const char* code, size_t length, float* values, size_t n) {
-    // Checked whole first, so a damaged code changes nothing.
-    bool fits = true;
-    if (!WalkCode(code, length, n, [&](size_t i, int64_t d) {
+    // Applied as read, in one walk; a damaged code (found out at its end at
+    // the latest) then has what it changed put back, so it changes nothing.
+    size_t applied = 0;
+    if (WalkCode(code, length, n, [&](size_t i, int64_t d) {
             const int64_t order = Order(values[i]) + d;
-            fits = fits && order >= -int64_t(0x80000000u) && order <= int64_t(0x7FFFFFFF);
-        }) ||
-        !fits)
-        return false;
-    WalkCode(code, length, n, [&](size_t i, int64_t d) { values[i] = OfOrder(Order(values[i]) + d); });
-    return true;
+            if (order < -int64_t(0x80000000u) || order > int64_t(0x7FFFFFFF)) return false;
+            values[i] = OfOrder(order);
+            return ++applied, true;
+        }))
+        return true;
+    WalkCode(code, length, n, [&](size_t i, int64_t d) {
+        if (applied == 0) return false;
+        values[i] = OfOrder(Order(values[i]) - d);
+        return --applied, true;
+    });
+    return false;
 }
