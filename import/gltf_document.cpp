@@ -1,4 +1,5 @@
 #include "import/gltf_document.h"
+#include "import/json_text.h"
 
 #include <rapidjson/document.h>
 #include <rapidjson/error/en.h>
@@ -610,11 +611,10 @@ bool ReadLists(const Value& root, const GltfBytes* binChunk, const GltfFileLoade
 bool ReadJson(const char* text, size_t length, const GltfBytes* binChunk, const GltfFileLoader& load,
               GltfDocument& doc, ReadFailure& failure) {
     rapidjson::Document json;
-    json.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag | rapidjson::kParseFullPrecisionFlag>(
-        text, length);
-    if (json.HasParseError())
-        return failure.Set(doc.path, std::string("not glTF: broken JSON at byte ") + std::to_string(json.GetErrorOffset()) +
-                                         " (" + rapidjson::GetParseError_En(json.GetParseError()) + ")");
+    const rapidjson::ParseResult parsed = ParseJsonText(json, text, length, true);
+    if (parsed.IsError())
+        return failure.Set(doc.path, std::string("not glTF: broken JSON at byte ") + std::to_string(parsed.Offset()) +
+                                         " (" + rapidjson::GetParseError_En(parsed.Code()) + ")");
     if (!json.IsObject()) return failure.Set(doc.path, "not glTF: the JSON is not an object");
     if (!DepthWithin(json, 0))
         return failure.Set(doc.path, "JSON nested deeper than " + std::to_string(kMaxJsonDepth) + " levels");

@@ -1,4 +1,5 @@
 #include "import/gltf_import.h"
+#include "import/json_text.h"
 
 #include <rapidjson/document.h>
 
@@ -22,8 +23,7 @@ struct Extras {
     rapidjson::Document doc;
     explicit Extras(const std::string& text) {
         if (text.empty() ||
-            doc.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseFullPrecisionFlag>(text.c_str(), text.size())
-                .HasParseError() ||
+            ParseJsonText(doc, text.c_str(), text.size(), false).IsError() ||
             !doc.IsObject())
             doc.SetObject();
     }

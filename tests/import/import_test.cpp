@@ -164,6 +164,12 @@ TEST(Import, BadInputsFailWithTheFileAndTheReason) {
         {"JSON not an object", "d.gltf", text("[1,2]"), "d.gltf", "not an object"},
         {"object but not glTF", "d.gltf", text("{\"nodes\":[]}"), "d.gltf", "not a glTF document"},
         {"GLB cut short", "d.glb", cut, "d.glb", "cut short"},
+        // Long digit strings once made the JSON library read out of bounds.
+        {"long numbers", "d.gltf", text(Gltf({{"\"scene\":0", "\"x\":[0." + std::string(400, '0') + "1,0.1234567890123456789012e-330,-0,"
+                                                                  "18446744073709551616,-9223372036854775809,1e-400],\"scene\":0"}})),
+         "", ""},
+        {"number too large", "d.gltf", text(Gltf({{"\"scene\":0", "\"x\":1e400,\"scene\":0"}})), "d.gltf",
+         "broken JSON at byte 31 (Number too big"},
         {"missing .bin", "d.gltf", text(Gltf({{"m.bin", "gone.bin"}})), "gone.bin", "No such file"},
         {"missing PNG", "d.gltf", text(Gltf({{"t.png", "gone.png"}})), "gone.png", "No such file"},
         {"URI out of the folder", "d.gltf", text(Gltf({{"m.bin", "../m.bin"}})), "d.gltf", "climbs out"},
