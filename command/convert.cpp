@@ -27,42 +27,53 @@ enum class OutputFormat { kNone, kDae, kGlb, kGltf };
 
 // Every output the convert action writes, by extension (any letter case);
 // the shorthand, the help text and the messages take the list from here.
-const struct {
+template <typename Format>
+struct ExtensionOf {
     const char* extension;
-    OutputFormat format;
-} kOutputs[] = {
+    Format format;
+};
+
+// The format of path's extension (any letter case) in a table; kNone when
+// it has none of them.
+template <typename Format, size_t kCount>
+Format LookUp(const ExtensionOf<Format> (&table)[kCount], const std::string& path) {
+    const char* extension = Extension(path);
+    for (const auto& entry : table)
+        if (EqualNoCase(extension, entry.extension)) return entry.format;
+    return Format::kNone;
+}
+
+// The extensions of a table, joined by ", " and lastJoin before the last.
+template <typename Format, size_t kCount>
+std::string ListOf(const ExtensionOf<Format> (&table)[kCount], const char* lastJoin) {
+    std::string list;
+    for (size_t i = 0; i < kCount; ++i) {
+        if (i) list += i + 1 == kCount ? lastJoin : ", ";
+        list += table[i].extension;
+    }
+    return list;
+}
+
+const ExtensionOf<OutputFormat> kOutputs[] = {
     {".dae", OutputFormat::kDae},
     {".glb", OutputFormat::kGlb},
     {".gltf", OutputFormat::kGltf},
 };
 
-OutputFormat FormatOf(const std::string& path) {
-    const char* extension = Extension(path);
-    for (const auto& output : kOutputs)
-        if (EqualNoCase(extension, output.extension)) return output.format;
-    return OutputFormat::kNone;
-}
+OutputFormat FormatOf(const std::string& path) { return LookUp(kOutputs, path); }
 
 // The inputs: the game's model, or a document the tool writes (read back
 // into its scene).
 enum class InputFormat { kNone, kZem, kDae, kGltf };
 
-const struct {
-    const char* extension;
-    InputFormat format;
-} kInputs[] = {
+const ExtensionOf<InputFormat> kInputs[] = {
     {".zem", InputFormat::kZem},
     {".dae", InputFormat::kDae},
     {".glb", InputFormat::kGltf},
     {".gltf", InputFormat::kGltf},
 };
 
-InputFormat InputFormatOf(const std::string& path) {
-    const char* extension = Extension(path);
-    for (const auto& input : kInputs)
-        if (EqualNoCase(extension, input.extension)) return input.format;
-    return InputFormat::kNone;
-}
+InputFormat InputFormatOf(const std::string& path) { return LookUp(kInputs, path); }
 
 // A document read back into its scene; null with "<file> - <reason>" in error.
 std::unique_ptr<Scene> ImportDocument(const std::string& path, InputFormat format, std::string& error) {
@@ -137,30 +148,14 @@ bool IsOutputPath(const std::string& path) { return FormatOf(path) != OutputForm
 
 bool IsInputPath(const std::string& path) { return InputFormatOf(path) != InputFormat::kNone; }
 
-std::string InputExtensions(const char* lastJoin) {
-    std::string list;
-    const size_t count = sizeof kInputs / sizeof kInputs[0];
-    for (size_t i = 0; i < count; ++i) {
-        if (i) list += i + 1 == count ? lastJoin : ", ";
-        list += kInputs[i].extension;
-    }
-    return list;
-}
+std::string InputExtensions(const char* lastJoin) { return ListOf(kInputs, lastJoin); }
 
 std::string ShorthandOutput(const std::string& input) {
     const std::string base = input.substr(0, input.rfind('.'));
     return base + (InputFormatOf(input) == InputFormat::kDae ? ".glb" : ".dae");
 }
 
-std::string OutputExtensions(const char* lastJoin) {
-    std::string list;
-    const size_t count = sizeof kOutputs / sizeof kOutputs[0];
-    for (size_t i = 0; i < count; ++i) {
-        if (i) list += i + 1 == count ? lastJoin : ", ";
-        list += kOutputs[i].extension;
-    }
-    return list;
-}
+std::string OutputExtensions(const char* lastJoin) { return ListOf(kOutputs, lastJoin); }
 
 std::string MakeMadPath(const char* path) {
     std::string mad = path ? path : "";

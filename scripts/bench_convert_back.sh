@@ -19,15 +19,10 @@ done
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/vorda-bench-back.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT INT TERM
 
+. "$(dirname "$0")/measure_run.sh"
 # One run: "wall cpu peak_kb" (getrusage of the child).
 measure() {
-    /usr/bin/python3 -c 'import resource, subprocess, sys, time
-t = time.time()
-with open(sys.argv[1], "wb") as out:
-    r = subprocess.run(sys.argv[2:], stdout=out, stderr=subprocess.STDOUT)
-u = resource.getrusage(resource.RUSAGE_CHILDREN)
-print("%.2f %.3f %d" % (time.time() - t, u.ru_utime + u.ru_stime, u.ru_maxrss))
-sys.exit(r.returncode)' "$WORK/cmd.out" "$@" || { echo "command failed: $*" >&2; cat "$WORK/cmd.out" >&2; return 1; }
+    measure_into "$WORK/cmd.out" "$@" || { echo "command failed: $*" >&2; cat "$WORK/cmd.out" >&2; return 1; }
 }
 field() { echo "$1" | cut -d' ' -f"$2"; }
 ratio() { echo "scale=2; $1 / $2" | bc; }

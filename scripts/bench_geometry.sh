@@ -29,19 +29,9 @@ done
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/vorda-bench-geometry.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT INT TERM
 
+. "$(dirname "$0")/measure_run.sh"
 # One run of a command: prints "wall cpu peak_kb".
-measure() {
-    # getrusage of the child: processor time to the microsecond (time(1)
-    # rounds user and system time to 10 ms each, too coarse for a run of
-    # 0.1 s), peak memory in KB.
-    /usr/bin/python3 -c 'import resource, subprocess, sys, time
-t = time.time()
-with open(sys.argv[1], "wb") as out:
-    r = subprocess.run(sys.argv[2:], stdout=out, stderr=subprocess.STDOUT)
-u = resource.getrusage(resource.RUSAGE_CHILDREN)
-print("%.2f %.3f %d" % (time.time() - t, u.ru_utime + u.ru_stime, u.ru_maxrss))
-sys.exit(r.returncode)' "$WORK/cmd.out" "$@"
-}
+measure() { measure_into "$WORK/cmd.out" "$@"; }
 
 # The run with the least processor time of a few: the figure least disturbed
 # by other work on the machine.
