@@ -11,6 +11,7 @@
 #include "import/gltf_import.h"
 #include "model/joints.h"
 #include "model/read_model.h"
+#include "scene/finite_numbers.h"
 #include "scene/layout.h"
 
 namespace {
@@ -268,6 +269,14 @@ bool ConvertAndSave(CommandContext& context, const std::string& input, const std
         if (!scene) {
             OutProblem(Problem::kFailure, "Error - Cannot read %s\n", error.c_str());
             return false;
+        }
+        // Numbers a format cannot mean (a "nan" text) become 0, as in a
+        // damaged model: the user is told, the encoders write sound files.
+        Damage damage;
+        ZeroNumbersNotFinite(*scene, damage);
+        if (damage) {
+            OutProblem(Problem::kDamage, "ALERT: Damaged model file %s - converting what could be read\n", input.c_str());
+            PrintDamagedParts(damage);
         }
         return SaveScene(*scene, context, input, output, format);
     }

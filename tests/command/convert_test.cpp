@@ -210,6 +210,33 @@ TEST(Convert, BadDocumentsWriteNothing) {
     EXPECT_EQ(files, 2u);
 }
 
+// A DAE holding numbers that are not finite (as one written from a damaged
+// model before such numbers were made 0) converts with them as 0: the
+// damage alert, exit status 1, and documents without "nan" or "inf".
+TEST(Convert, NumbersNotFiniteInADocumentBecomeZero) {
+    TempFolder t;
+    ASSERT_TRUE(WriteSampleModel(t.File("sample.zem")));
+    ASSERT_EQ(RunTool({"sample.zem", "a.dae"}, t.Path()).status, 0);
+    std::string dae = ReadText(t.File("a.dae"));
+    for (const char* bad : {"nan", "-inf"}) {
+        const size_t array = dae.find("<float_array");
+        const size_t at = dae.find("2.000000", array);
+        ASSERT_NE(at, std::string::npos);
+        dae.replace(at, 8, bad);
+    }
+    t.Write("b.dae", dae);
+    for (const char* out : {"c.dae", "c.gltf"}) {
+        const RunResult run = RunTool({"b.dae", out}, t.Path());
+        EXPECT_EQ(run.status, 1) << out;
+        EXPECT_EQ(run.output, "Converting b.dae\nALERT: Damaged model file b.dae - converting what could be read\n"
+                              " - Damaged: mesh [MULT[Hull]_LOD[0]]\nSaving " + std::string(out) + "\n");
+        const std::string text = ReadText(t.File(out));
+        EXPECT_EQ(text.find(">nan"), std::string::npos);
+        EXPECT_EQ(text.find(" nan"), std::string::npos);
+        EXPECT_EQ(text.find("inf "), std::string::npos);
+    }
+}
+
 // Blender imports the DAE made from a GLB as the DAE made from the model:
 // the same objects, triangles, boxes, materials with their maps and actions.
 TEST(Convert, BlenderImportsADaeMadeFromAGlbAsTheModelsDae) {
