@@ -71,6 +71,12 @@ void NormalOf(const SceneMesh& mesh, const int32_t* numbers, float* out) {
     const double x = mesh.normals[q * 3], y = mesh.normals[q * 3 + 1], z = mesh.normals[q * 3 + 2];
     const double length = std::sqrt(x * x + y * y + z * z);
     if (!(length > 1e-12)) return;
+    if (std::fabs(length - 1) <= 1e-6) {
+        // Of unit length as stored (within a float's rounding): written as
+        // it is, so reading it back needs nothing more.
+        out[0] = mesh.normals[q * 3], out[1] = mesh.normals[q * 3 + 1], out[2] = mesh.normals[q * 3 + 2];
+        return;
+    }
     out[0] = float(x / length);
     out[1] = float(y / length);
     out[2] = float(z / length);

@@ -5,23 +5,23 @@
 
 namespace {
 
-// Zeroes the values that are not finite; true when there was one.
+// Zeroes the values that are not finite; how many there were.
 template <typename T>
-bool Zeroed(T* values, size_t count) {
-    bool any = false;
+int Zeroed(T* values, size_t count) {
+    int zeroed = 0;
     for (size_t i = 0; i < count; ++i) {
         if (std::isfinite(values[i])) continue;
         values[i] = 0;
-        any = true;
+        ++zeroed;
     }
-    return any;
+    return zeroed;
 }
 
 }  // namespace
 
 void ZeroNumbersNotFinite(Scene& scene, Damage& damage) {
-    auto note = [&damage](bool zeroed, const char* kind, const std::string& name) {
-        if (zeroed) NoteDamage(damage, std::string(kind) + " [" + name + "]");
+    auto note = [&damage](int zeroed, const char* kind, const std::string& name) {
+        if (zeroed > 0) NoteDamage(damage, std::string(kind) + " [" + name + "]");
     };
     for (SceneNode& node : scene.nodes)
         note(Zeroed(node.translation, 3) | Zeroed(node.rotation, 3), "node", node.name);
@@ -34,7 +34,7 @@ void ZeroNumbersNotFinite(Scene& scene, Damage& damage) {
                  Zeroed(&m.transparency, 1),
              "material", m.name);
     for (SceneCurve& curve : scene.curves) {
-        bool any = false;
+        int any = 0;
         for (CurveKey& key : curve.data.keys)
             any = Zeroed(&key.time, 1) | Zeroed(&key.value, 1) | Zeroed(&key.inTangentX, 1) |
                   Zeroed(&key.inTangentY, 1) | Zeroed(&key.outTangentX, 1) | Zeroed(&key.outTangentY, 1) | any;
@@ -43,5 +43,5 @@ void ZeroNumbersNotFinite(Scene& scene, Damage& damage) {
     for (SceneClip& clip : scene.clips)
         note(Zeroed(&clip.start, 1) | Zeroed(&clip.end, 1) | Zeroed(&clip.loopStart, 1) | Zeroed(&clip.loopEnd, 1),
              "clip", clip.name);
-    if (Zeroed(&scene.endTime, 1)) NoteDamage(damage, "end time");
+    if (Zeroed(&scene.endTime, 1) > 0) NoteDamage(damage, "end time");
 }
