@@ -279,6 +279,16 @@ struct ListRange {
     size_t begin = 0, end = 0, partVertices = 0;
 };
 
+// The part vertices of a list's range that no glTF vertex stands for, in order.
+std::vector<uint32_t> UnusedVertices(const ListRange& range) {
+    std::vector<bool> used(range.partVertices, false);
+    for (size_t i = range.begin; i < range.end; ++i) used[(*range.partOf)[i]] = true;
+    std::vector<uint32_t> vertices;
+    for (size_t v = 0; v < range.partVertices; ++v)
+        if (!used[v]) vertices.push_back(uint32_t(v));
+    return vertices;
+}
+
 ListRange RangeOf(const SceneMesh& mesh, size_t l, const std::vector<Primitive>* primitives,
                   const std::vector<PrimitiveCounts>* all) {
     const SceneTriangles& list = mesh.triangles[l];
@@ -390,13 +400,7 @@ ListAccessors AddListData(Buffer& buffer, const SceneMesh& mesh, const SceneTria
     const size_t unused = range.partVertices - (range.end - range.begin);
     if (unused * width > kInlineNumbers) {
         std::vector<uint32_t> vertices;
-        if (buffer.file) {
-            std::vector<bool> used(range.partVertices, false);
-            for (size_t i = range.begin; i < range.end; ++i) used[(*range.partOf)[i]] = true;
-            vertices.reserve(unused);
-            for (size_t v = 0; v < range.partVertices; ++v)
-                if (!used[v]) vertices.push_back(uint32_t(v));
-        }
+        if (buffer.file) vertices = UnusedVertices(range);
         for (int s = 0; s < 3; ++s)
             if (HasStream(mesh, s))
                 at.unused[s] = AddStreamValues(buffer, mesh, list, s, unused, [&](size_t i) { return vertices[i]; });
@@ -566,30 +570,23 @@ void WriteListVertices(Json& json, const SceneMesh& mesh, size_t l, const std::v
         });
     json.EndArray();
     json.StartArray();
-    if (data.at.unused[0] < 0 && data.at.unused[1] < 0 && data.at.unused[2] < 0) {
-        std::vector<bool> used(range.partVertices, false);
-        for (size_t i = range.begin; i < range.end; ++i) used[(*range.partOf)[i]] = true;
-        for (size_t v = 0; v < range.partVertices; ++v) {
-            if (used[v]) continue;
-            for (int s = 0; s < 3; ++s) {
-                if (!HasStream(mesh, s)) continue;
-                float values[3];
-                RawValues(mesh, list, v, s, values);
-                for (size_t i = 0; i < kStreamWidths[s]; ++i) json.Double(values[i]);
-            }
+    // A vertex's values as stored, stream after stream.
+    auto values = [&](uint32_t v) {
+        for (int s = 0; s < 3; ++s) {
+            if (!HasStream(mesh, s)) continue;
+            float raw[3];
+            RawValues(mesh, list, v, s, raw);
+            for (size_t i = 0; i < kStreamWidths[s]; ++i) json.Double(raw[i]);
         }
-    }
+    };
+    if (data.at.unused[0] < 0 && data.at.unused[1] < 0 && data.at.unused[2] < 0)
+        for (uint32_t v : UnusedVertices(range)) values(v);
     json.EndArray();
     json.StartArray();
     if (data.at.held < 0)
         for (uint32_t v : data.held) {
             json.Uint(v);
-            for (int s = 0; s < 3; ++s) {
-                if (!HasStream(mesh, s)) continue;
-                float values[3];
-                RawValues(mesh, list, v, s, values);
-                for (size_t i = 0; i < kStreamWidths[s]; ++i) json.Double(values[i]);
-            }
+            values(v);
         }
     json.EndArray();
 }
