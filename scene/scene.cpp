@@ -109,6 +109,21 @@ double EndTime(const Model& model) {
 
 }  // namespace
 
+const std::string* FindFact(const SceneFacts& facts, const char* key) {
+    for (const SceneFact& fact : facts)
+        if (fact.key == key) return &fact.text;
+    return nullptr;
+}
+
+void SetFact(SceneFacts& facts, const char* key, std::string text) {
+    for (SceneFact& fact : facts)
+        if (fact.key == key) {
+            fact.text = std::move(text);
+            return;
+        }
+    facts.push_back({key, std::move(text)});
+}
+
 int32_t Scene::AddNode(int32_t parent, const std::string& name, const float* translation, const float* rotation) {
     std::string shortName = name;
     const std::vector<std::string> groups = SplitLongName(shortName);

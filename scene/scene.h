@@ -14,6 +14,23 @@
 #include "model/model.h"
 #include "texture/pixel_image.h"
 
+// Facts of the game's format that no visible element carries (a joint's
+// scale and flags, a material's parameter order, an image's stored name and
+// format, ...): a key and its text, keys unique within one list, in the order
+// they were added. The encoders carry them unchanged; the way back to the
+// model (scene/model_from_scene.h) reads them, and takes a stated default for
+// a fact a document lost.
+struct SceneFact {
+    std::string key;
+    std::string text;
+};
+using SceneFacts = std::vector<SceneFact>;
+
+// The text of key, or null when the list has none.
+const std::string* FindFact(const SceneFacts& facts, const char* key);
+// Adds key (replacing its text when the list has it already).
+void SetFact(SceneFacts& facts, const char* key, std::string text);
+
 struct SceneNode {
     std::string name;
     // A name-only node: the groups of a long name listed under "SUB_PARAMS"
@@ -25,6 +42,7 @@ struct SceneNode {
     std::vector<int32_t> children;
     int32_t mesh = -1;               // index into Scene::meshes, -1 none
     std::vector<int32_t> materials;  // the mesh's materials, in binding order
+    SceneFacts facts;                // of the object the node stands for
 };
 
 // One triangle list of a mesh (one part of a level), bound to one material:
@@ -158,6 +176,7 @@ struct Scene {
     std::vector<SceneClip> clips;
     double endTime = 0;  // seconds: the last clip end or key time, at least one frame
     int32_t version = 0;
+    SceneFacts facts;  // of the model as a whole and of the animation file
 
     int32_t AddNode(int32_t parent, const std::string& name, const float* translation, const float* rotation);
 };

@@ -55,6 +55,10 @@ public:
     void Value(const std::string& path, T a, T b) {
         Int(path, int64_t(a), int64_t(b));
     }
+    void Value(const std::string& path, const SceneFact& a, const SceneFact& b) {
+        Text(path + ".key", a.key, b.key);
+        Text(path + ".text", a.text, b.text);
+    }
     void Value(const std::string& path, const SceneNode& a, const SceneNode& b);
     void Value(const std::string& path, const SceneTriangles& a, const SceneTriangles& b);
     void Value(const std::string& path, const SceneMesh& a, const SceneMesh& b);
@@ -76,6 +80,7 @@ void Compare::Value(const std::string& path, const SceneNode& a, const SceneNode
     List(path + ".children", a.children, b.children);
     Int(path + ".mesh", a.mesh, b.mesh);
     List(path + ".materials", a.materials, b.materials);
+    List(path + ".facts", a.facts, b.facts);
 }
 
 void Compare::Value(const std::string& path, const SceneTriangles& a, const SceneTriangles& b) {
@@ -180,5 +185,6 @@ std::string SceneDifference(const Scene& expected, const Scene& actual) {
     c.List("clips", expected.clips, actual.clips);
     c.Real("endTime", expected.endTime, actual.endTime);
     c.Int("version", expected.version, actual.version);
+    c.List("facts", expected.facts, actual.facts);
     return c.difference;
 }

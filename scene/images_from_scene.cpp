@@ -1,0 +1,3 @@
+#include "scene/way_back.h"
+
+void ImagesFromScene(WayBack&) {}

@@ -1,0 +1,22 @@
+#include "scene/model_from_scene.h"
+
+#include <algorithm>
+
+#include "model/joints.h"
+#include "scene/way_back.h"
+
+void WayBackReport::Default(const std::string& kind) {
+    if (std::find(defaults.begin(), defaults.end(), kind) == defaults.end()) defaults.push_back(kind);
+}
+
+std::unique_ptr<Model> ModelFromScene(const Scene& scene, WayBackReport& report) {
+    auto model = std::make_unique<Model>();
+    model->type = 0;
+    model->version = uint32_t(scene.version);
+    WayBack back(scene, *model, report);
+    ObjectsFromScene(back);
+    MeshesFromScene(back);
+    ImagesFromScene(back);
+    ResolveJoints(*model);
+    return model;
+}
