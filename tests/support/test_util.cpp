@@ -28,10 +28,12 @@
 #include "import/dae_scene.h"
 #include "import/gltf_import.h"
 #include "model/check_model.h"
+#include "model/joints.h"
 #include "model/read_model.h"
 #include "sample/sample_model.h"
 #include "scene/check_scene.h"
 #include "scene/layout.h"
+#include "scene/model_from_scene.h"
 #include "scene/scene_equal.h"
 #include "scene/scene_texts.h"
 
@@ -138,9 +140,68 @@ void CheckGltfRoundTrip(const Scene& scene) {
     }
 }
 
+// Set while the way back builds its scene, which the way back's own check
+// compares whole: the checks of that build would repeat those of the scene
+// it came from.
+bool g_onTheWayBack = false;
+
+// Pictures of the scene built on the way back within 2 levels per channel of
+// the scene's own (block compression), then taken as equal.
+void ComparePictures(const Scene& scene, Scene& again) {
+    if (scene.images.size() != again.images.size()) return;  // (SceneDifference names it)
+    for (size_t i = 0; i < scene.images.size(); ++i) {
+        const PixelImage& a = scene.images[i].picture;
+        PixelImage& b = again.images[i].picture;
+        if (a.pixels.size() != b.pixels.size()) continue;
+        size_t worst = 0, at = 0;
+        for (size_t k = 0; k < a.pixels.size(); ++k) {
+            const size_t d = size_t(std::abs(int(a.pixels[k]) - int(b.pixels[k])));
+            if (d > worst) worst = d, at = k;
+        }
+        if (worst > 2)
+            ADD_FAILURE() << "way back: images[" << i << "] (" << scene.images[i].key << ") differs by " << worst
+                          << " at byte " << at;
+        else b.pixels = a.pixels;
+    }
+}
+
+// The way back to the game: the model the scene stands for, written as ZEM
+// and MAD and read back, builds the scene again (pictures within 2 levels).
+void CheckWayBack(const Scene& scene) {
+    WayBackReport report;
+    std::unique_ptr<Model> back = ModelFromScene(scene, report);
+    const Bytes zem = BuildZem(*back);
+    std::unique_ptr<Model> read = ReadModelFile(zem.data(), zem.size());
+    if (!read) {
+        ADD_FAILURE() << "way back: the model written does not read";
+        return;
+    }
+    if (back->animation) {
+        const Bytes mad = BuildMad(*back->animation);
+        read->animation = ReadMad(mad.data(), mad.size());
+    }
+    ResolveJoints(*read);
+    SceneOptions options;
+    options.deduplicate = !SceneDifference(scene, LaidOut(scene, false)).empty();
+    for (const SceneImage& image : scene.images)
+        options.verboseTextures = options.verboseTextures || image.kind == SceneImageKind::kSourceDump;
+    std::unique_ptr<Scene> again;
+    {
+        CapturedOutput quiet;
+        g_onTheWayBack = true;
+        again = BuildScene(*read, options);
+        g_onTheWayBack = false;
+    }
+    if (!again) return;
+    ComparePictures(scene, *again);
+    const std::string difference = SceneDifference(scene, *again);
+    if (!difference.empty()) ADD_FAILURE() << "way back: " << difference;
+}
+
 }  // namespace
 
 void CheckBuiltScene(const Scene& scene) {
+    if (g_onTheWayBack) return;
     for (const std::string& problem : CheckScene(scene)) ADD_FAILURE() << "scene invariant: " << problem;
     const Scene shared = LaidOut(scene, true), own = LaidOut(scene, false);
     if (!SceneDifference(scene, shared).empty() && !SceneDifference(scene, own).empty())
@@ -151,6 +212,7 @@ void CheckBuiltScene(const Scene& scene) {
     if (!toShared.empty()) ADD_FAILURE() << "vertex layout, own to shared: " << toShared;
     CheckDaeRoundTrip(scene);
     CheckGltfRoundTrip(scene);
+    CheckWayBack(scene);
 }
 
 namespace {
