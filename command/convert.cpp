@@ -103,7 +103,9 @@ bool SaveGameFiles(const Scene& scene, const std::string& out) {
     std::vector<unsigned char> mad;
     const std::string madPath = MakeMadPath(out.c_str());
     auto writer = [](const std::vector<unsigned char>& bytes) {
-        return [&bytes](FILE* file) { return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size(); };
+        return [&bytes](FILE* file) {
+            return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        };
     };
     std::vector<FileToSave> files;
     if (model->animation) {
@@ -120,7 +122,7 @@ bool SaveGameFiles(const Scene& scene, const std::string& out) {
     }
     if (model->animation) return true;
     // Where the model reader looks for animations (LoadAnimations).
-    for (std::string stale : {madPath, madPath.substr(0, madPath.size() - 4) + ".mad"}) {
+    for (const std::string& stale : {madPath, madPath.substr(0, madPath.size() - 4) + ".mad"}) {
         if (!PathExists(stale.c_str()) || FolderExists(stale.c_str())) continue;
         Out("ALERT: Old animation file %s beside %s, which has no animations - the game would pair them; move it away\n",
             stale.c_str(), out.c_str());

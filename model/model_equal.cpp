@@ -325,7 +325,8 @@ void Compare::Value(const std::string& path, const MeshPart& a, const MeshPart& 
         mark(kFormatTangent, layout.tangent);
         mark(kFormatBinormal, layout.binormal);
         for (size_t i = 0; i < a.vertices.size() && !Done(); ++i)
-            if (!regenerated[i % stride]) Real(path + ".vertices[" + std::to_string(i) + "]", a.vertices[i], b.vertices[i]);
+            if (!regenerated[i % stride])
+                Real(path + ".vertices[" + std::to_string(i) + "]", a.vertices[i], b.vertices[i]);
     }
     if (!options_.groupsAsTriangles) return List(path + ".groups", a.groups, b.groups);
     const std::vector<uint16_t> ta = GroupTriangles(a.groups), tb = GroupTriangles(b.groups);
