@@ -834,15 +834,16 @@ struct Import {
     // --- nodes ---
 
     // The facts the encoder keeps (collada/extras.cpp, AddFacts): the texts
-    // shown, or the bytes beside them; a damaged one is left out.
+    // shown, or the bytes beside them; a damaged or repeated one is left out.
     static void Facts(const Vorda& vorda, SceneFacts& facts) {
         if (!vorda) return;
         for (pugi::xml_node element : vorda.Children("fact")) {
             const pugi::xml_attribute key = element.attribute("key"), bytes = element.attribute("bytes");
             SceneFact fact{key.value(), element.child_value()};
             if (!key || (bytes && !FactOfBytes(bytes.value(), fact))) continue;
-            AddReadFact(facts, std::move(fact));
+            facts.push_back(std::move(fact));
         }
+        KeepFirstOfEachKey(facts);
     }
 
     // Nodes placed by instance_node chain deeper than the document's own

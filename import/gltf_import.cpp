@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <set>
+#include <unordered_map>
 
 #include "import/png_read.h"
 #include "model/transform.h"
@@ -91,17 +92,23 @@ void QuaternionToEuler(const double* q, float out[3]) {
 void ReadFacts(const Extras& extras, SceneFacts& facts) {
     const Value* shown = extras.Get("facts");
     if (!shown || !shown->IsObject()) return;
+    // The bytes by key (the first of a repeated key), looked up once each.
+    std::unordered_map<std::string, const Value*> bytesOf;
     const Value* bytes = extras.Get("fact_bytes");
+    if (bytes && bytes->IsObject())
+        for (auto m = bytes->MemberBegin(); m != bytes->MemberEnd(); ++m) bytesOf.emplace(Text(&m->name), &m->value);
     for (auto m = shown->MemberBegin(); m != shown->MemberEnd(); ++m) {
         if (!m->value.IsString()) continue;
         SceneFact fact{Text(&m->name), Text(&m->value)};
-        if (const Value* exact = bytes ? Member(*bytes, fact.key.c_str()) : nullptr) {
-            if (!exact->IsString() || !FactOfBytes(Text(exact), fact)) continue;
+        const auto exact = bytesOf.find(fact.key);
+        if (exact != bytesOf.end()) {
+            if (!exact->second->IsString() || !FactOfBytes(Text(exact->second), fact)) continue;
         } else if (fact.key.find('\0') != std::string::npos || fact.text.find('\0') != std::string::npos) {
             continue;
         }
-        AddReadFact(facts, std::move(fact));
+        facts.push_back(std::move(fact));
     }
+    KeepFirstOfEachKey(facts);
 }
 
 CurveProperty PropertyNamed(const std::string& name) {

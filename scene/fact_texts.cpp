@@ -1,5 +1,7 @@
 #include "scene/fact_texts.h"
 
+#include <unordered_set>
+
 namespace {
 
 int HexDigit(char c) {
@@ -45,8 +47,13 @@ bool FactOfBytes(const std::string& text, SceneFact& fact) {
     return true;
 }
 
-void AddReadFact(SceneFacts& facts, SceneFact&& fact) {
-    for (const SceneFact& held : facts)
-        if (held.key == fact.key) return;
-    facts.push_back(std::move(fact));
+void KeepFirstOfEachKey(SceneFacts& facts) {
+    std::unordered_set<std::string> seen;
+    size_t kept = 0;
+    for (size_t i = 0; i < facts.size(); ++i) {
+        if (!seen.insert(facts[i].key).second) continue;
+        if (kept != i) facts[kept] = std::move(facts[i]);
+        ++kept;
+    }
+    facts.resize(kept);
 }

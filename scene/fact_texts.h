@@ -20,6 +20,6 @@ std::string FactBytes(const SceneFact& fact);
 // The fact of a FactBytes text; false when it is damaged.
 bool FactOfBytes(const std::string& text, SceneFact& fact);
 
-// Adds a fact a document holds; one whose key the list has already (a
-// damaged document) is left out, the first kept.
-void AddReadFact(SceneFacts& facts, SceneFact&& fact);
+// The facts a document holds, in order, with each key's first kept and a
+// repeat (a damaged document) left out.
+void KeepFirstOfEachKey(SceneFacts& facts);
