@@ -12,6 +12,7 @@
 #include "core/str.h"
 #include "scene/conventions.h"
 #include "scene/exact_numbers.h"
+#include "scene/fact_texts.h"
 #include "scene/names.h"
 #include "scene/scene_texts.h"
 
@@ -244,16 +245,54 @@ void AddGeometryExtra(TiXmlElement* geometry, const Scene& scene, const SceneMes
         AddListZeroSigns(technique, mesh, l, AddListVertices(technique, mesh, l));
 }
 
+namespace {
+
+// Whether the document gives a text back as these bytes: as an element's
+// text (which may hold line breaks and tabs) or as an attribute. A reader
+// drops an element text of white space only.
+bool ReadsBackAsIs(const std::string& text, bool attribute) {
+    if (AsDocumentReadsIt(text) != text) return false;
+    bool blank = true;
+    for (unsigned char c : text) {
+        if (c == '\r' || (attribute && c < 0x20)) return false;
+        blank = blank && (c == ' ' || c == '\t' || c == '\n');
+    }
+    return text.empty() || !blank;
+}
+
+// Each fact as <fact key="...">text</fact>, in order; one the document
+// cannot hold as it is with its bytes instead of the text (scene/fact_texts.h).
+void AddFacts(Technique& technique, const SceneFacts& facts) {
+    for (const SceneFact& fact : facts) {
+        TiXmlElement* element = technique.Add("fact");
+        SetAttr(element, "key", fact.key);
+        if (!ReadsBackAsIs(fact.key, true) || !ReadsBackAsIs(fact.text, false))
+            SetAttr(element, "bytes", FactBytes(fact));
+        else if (!fact.text.empty())
+            AddText(element, fact.text.c_str());
+    }
+}
+
+}  // namespace
+
 void AddNodeExtra(TiXmlElement* node, const SceneNode& source) {
-    bool exact = true;
-    for (int i = 0; i < 3; ++i)
-        exact = exact && source.rotation[i] == 0 && !std::signbit(source.rotation[i]) &&
-                SameBits(F6ReadsBackAs(source.translation[i]), source.translation[i]);
-    if (exact) return;
-    Words place;
-    for (float v : source.translation) place.Exact(v);
-    for (float v : source.rotation) place.Exact(v);
-    AddText(AddChildElement(AddVordaTechnique(node), "place"), std::move(place.text));
+    Technique technique(node);
+    if (source.nameOnly) {
+        // (The mark keeps it name-only: a node with an extra is placed.)
+        if (!source.facts.empty()) technique.Add("name_only");
+    } else {
+        bool exact = true;
+        for (int i = 0; i < 3; ++i)
+            exact = exact && source.rotation[i] == 0 && !std::signbit(source.rotation[i]) &&
+                    SameBits(F6ReadsBackAs(source.translation[i]), source.translation[i]);
+        if (!exact) {
+            Words place;
+            for (float v : source.translation) place.Exact(v);
+            for (float v : source.rotation) place.Exact(v);
+            technique.AddText("place", std::move(place.text));
+        }
+    }
+    AddFacts(technique, source.facts);
 }
 
 void AddCurveExtra(TiXmlElement* animation, const SceneCurve& curve, double factor) {
@@ -422,10 +461,7 @@ void AddSceneExtra(TiXmlElement* visualScene, const Scene& scene) {
         SetAttr(element, "field", field);
         SetAttr(element, "index", int64_t(index));
         if (sub) SetAttr(element, "sub", int64_t(sub));
-        static const char kHex[] = "0123456789abcdef";
-        std::string hex;
-        for (unsigned char c : utf8) hex += kHex[c >> 4], hex += kHex[c & 15];
-        if (!hex.empty()) AddText(element, std::move(hex));
+        if (!utf8.empty()) AddText(element, HexOfBytes(utf8));
     });
     for (const SceneClip& clip : scene.clips) {
         TiXmlElement* element = technique.Add("clip");
@@ -445,4 +481,5 @@ void AddSceneExtra(TiXmlElement* visualScene, const Scene& scene) {
             if (!curves.text.empty()) AddText(t, std::move(curves.text));
         }
     }
+    AddFacts(technique, scene.facts);
 }

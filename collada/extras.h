@@ -3,8 +3,9 @@
 // that reading the document gives the scene written: the exact numbers where
 // a "%f" or "%g" text reads back as another number, each triangle list's own
 // vertex numbering, the curves' and clips' facts, the images' and materials'
-// facts, and the node numbering. Other readers skip the technique; a
-// document without it reads as the text says (import/dae_scene.cpp).
+// facts, the node numbering and the scene's facts (scene/fact_texts.h).
+// Other readers skip the technique; a document without it reads as the text
+// says (import/dae_scene.cpp).
 #pragma once
 
 #include <tinyxml.h>
@@ -15,7 +16,8 @@
 TiXmlElement* AddVordaTechnique(TiXmlElement* element);
 
 void AddGeometryExtra(TiXmlElement* geometry, const Scene& scene, const SceneMesh& mesh);
-// A placed node whose translation or angles the text does not give back.
+// A placed node whose translation or angles the text does not give back, and
+// the node's facts (a name-only node with facts is marked "name_only").
 void AddNodeExtra(TiXmlElement* node, const SceneNode& source);
 // factor: what the values were multiplied by (degrees per radian for angles).
 void AddCurveExtra(TiXmlElement* animation, const SceneCurve& curve, double factor);
@@ -23,5 +25,5 @@ void AddImageExtra(TiXmlElement* image, const SceneImage& source);
 // The pictures with no <image> element (the decoded sources of the maps).
 void AddImagesExtra(TiXmlElement* library, const Scene& scene);
 void AddEffectExtra(TiXmlElement* effect, const SceneMaterial& material);
-// The node numbering, the exact end time and the clips.
+// The node numbering, the exact end time, the clips and the scene's facts.
 void AddSceneExtra(TiXmlElement* visualScene, const Scene& scene);

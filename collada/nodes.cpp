@@ -57,7 +57,7 @@ void AddNode(TiXmlElement* parent, const Scene& scene, int32_t index) {
         SetAttr(node, "sid", source.name);
     }
     for (int32_t child : source.children) AddNode(node, scene, child);
-    if (!source.nameOnly) AddNodeExtra(node, source);
+    AddNodeExtra(node, source);
 }
 
 }  // namespace

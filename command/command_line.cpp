@@ -18,7 +18,9 @@ bool IsBarePath(const std::string& word) {
 bool IsShorthandModel(const std::string& word) { return IsBarePath(word) && IsInputPath(word); }
 
 // Any output the convert action writes: the shorthand follows its list.
-bool IsShorthandOutput(const std::string& word) { return IsBarePath(word) && IsOutputPath(word); }
+bool IsShorthandOutput(const std::string& input, const std::string& word) {
+    return IsBarePath(word) && IsShorthandOutputOf(input, word);
+}
 
 }  // namespace
 
@@ -34,7 +36,7 @@ int RunCommandLine(const std::vector<std::string>& words) {
         if (IsShorthandModel(words[i])) {
             const std::string& input = words[i];
             std::string output = ShorthandOutput(input);
-            if (i + 1 < words.size() && IsShorthandOutput(words[i + 1])) output = words[++i];
+            if (i + 1 < words.size() && IsShorthandOutput(input, words[i + 1])) output = words[++i];
             ConvertFiles(context, input, output);
             continue;
         }

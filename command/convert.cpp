@@ -5,14 +5,17 @@
 #include "collada/document.h"
 #include "command/variables.h"
 #include "core/output.h"
+#include "core/paths.h"
 #include "core/platform.h"
 #include "gltf/gltf_writer.h"
 #include "import/dae_scene.h"
 #include "import/gltf_import.h"
 #include "model/joints.h"
 #include "model/read_model.h"
+#include "model/write_model.h"
 #include "scene/finite_numbers.h"
 #include "scene/layout.h"
+#include "scene/model_from_scene.h"
 
 namespace {
 
@@ -22,9 +25,10 @@ const char* Extension(const std::string& path) {
     return dot == std::string::npos ? "" : path.c_str() + dot;
 }
 
-// The output formats by extension: the DAE, or glTF as one binary file or as
-// JSON with its buffer and textures beside it.
-enum class OutputFormat { kNone, kDae, kGlb, kGltf };
+// The output formats by extension: the DAE, glTF as one binary file or as
+// JSON with its buffer and textures beside it, or the game's own model (with
+// its animation file beside it).
+enum class OutputFormat { kNone, kDae, kGlb, kGltf, kZem };
 
 // Every output the convert action writes, by extension (any letter case);
 // the shorthand, the help text and the messages take the list from here.
@@ -59,6 +63,7 @@ const ExtensionOf<OutputFormat> kOutputs[] = {
     {".dae", OutputFormat::kDae},
     {".glb", OutputFormat::kGlb},
     {".gltf", OutputFormat::kGltf},
+    {".zem", OutputFormat::kZem},
 };
 
 OutputFormat FormatOf(const std::string& path) { return LookUp(kOutputs, path); }
@@ -85,10 +90,55 @@ std::unique_ptr<Scene> ImportDocument(const std::string& path, InputFormat forma
     return scene;
 }
 
+// The model a scene stands for, as the game's files: the ZEM at out and,
+// when the model has animations, the MAD beside it, saved as one (a failure
+// leaves both old files as they were). A MAD already there that the model
+// does not need is named, never removed: the game would pair it with the
+// model.
+bool SaveGameFiles(const Scene& scene, const std::string& out) {
+    WayBackReport report;
+    const std::unique_ptr<Model> model = ModelFromScene(scene, report);
+    for (const std::string& kind : report.defaults) Out("Note - Facts taken from defaults: %s\n", kind.c_str());
+    const std::vector<unsigned char> zem = BuildZem(*model);
+    std::vector<unsigned char> mad;
+    const std::string madPath = MakeMadPath(out.c_str());
+    auto writer = [](const std::vector<unsigned char>& bytes) {
+        return [&bytes](FILE* file) {
+            return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        };
+    };
+    std::vector<FileToSave> files;
+    if (model->animation) {
+        mad = BuildMad(*model->animation);
+        files.push_back({madPath, writer(mad)});
+    }
+    files.push_back({out, writer(zem)});
+    // A folder that cannot be made shows up as a failed save, reported once.
+    MakeFolderTree(FolderPart(out));
+    std::string failed;
+    if (!SaveFilesReplacing(files, &failed)) {
+        ReportFailedWrite(failed == out ? "ZEM" : "MAD", failed);
+        return false;
+    }
+    if (model->animation) return true;
+    // Where the model reader looks for animations (LoadAnimations).
+    for (const std::string& stale : {madPath, madPath.substr(0, madPath.size() - 4) + ".mad"}) {
+        if (!PathExists(stale.c_str()) || FolderExists(stale.c_str())) continue;
+        Out("ALERT: Old animation file %s beside %s, which has no animations - the game would pair them; move it away\n",
+            stale.c_str(), out.c_str());
+        break;
+    }
+    return true;
+}
+
 // A scene read back, saved in the format decided: laid out as a direct
 // conversion to that format builds it, then encoded.
 bool SaveScene(Scene& scene, const CommandContext& context, const std::string& input, const std::string& out,
                OutputFormat format) {
+    if (format == OutputFormat::kZem) {
+        Out("Saving %s\n", out.c_str());
+        return SaveGameFiles(scene, out);
+    }
     SceneOptions options;
     options.deduplicate = format == OutputFormat::kDae;
     SetVertexLayout(scene, options);
@@ -118,7 +168,9 @@ PreparedScene Prepare(Model& model, const CommandContext& context, const std::st
     ResolveJoints(model);
     SceneOptions options;
     DaeOptions& dae = prepared.dae;
-    if (format == OutputFormat::kDae) {
+    if (format == OutputFormat::kZem) {
+        // The scene as a DAE takes it: the way back reads any.
+    } else if (format == OutputFormat::kDae) {
         dae = ReadDaeOptions(context);
         dae.model = model.path.value;
         options.verboseTextures = dae.verboseTextures;
@@ -135,6 +187,7 @@ PreparedScene Prepare(Model& model, const CommandContext& context, const std::st
 // The encoder of the format decided writes the scene as it is.
 bool Encode(const PreparedScene& prepared, const std::string& out, OutputFormat format) {
     if (!prepared.scene) return false;
+    if (format == OutputFormat::kZem) return SaveGameFiles(*prepared.scene, out);
     if (format == OutputFormat::kDae) return WriteDocument(*prepared.scene, out.c_str(), prepared.dae);
     return WriteGltf(*prepared.scene, out.c_str(), format == OutputFormat::kGlb);
 }
@@ -150,6 +203,10 @@ bool IsOutputPath(const std::string& path) { return FormatOf(path) != OutputForm
 bool IsInputPath(const std::string& path) { return InputFormatOf(path) != InputFormat::kNone; }
 
 std::string InputExtensions(const char* lastJoin) { return ListOf(kInputs, lastJoin); }
+
+bool IsShorthandOutputOf(const std::string& input, const std::string& word) {
+    return IsOutputPath(word) && !(InputFormatOf(input) == InputFormat::kZem && FormatOf(word) == OutputFormat::kZem);
+}
 
 std::string ShorthandOutput(const std::string& input) {
     const std::string base = input.substr(0, input.rfind('.'));

@@ -1,10 +1,12 @@
 // The convert action: CONVERT_IN (a ZEM model, or a DAE, GLB or .gltf the
 // tool or another program wrote) becomes CONVERT_OUT, in the format its
 // extension names: a DAE document with TGA textures beside it
-// (".dae"), or glTF 2.0 as one binary file (".glb") or as JSON with its
-// buffer and PNG textures beside it (".gltf"). The action decides the format,
-// builds the one scene of the model (or reads the document's scene) and
-// hands it to that format's encoder.
+// (".dae"), glTF 2.0 as one binary file (".glb") or as JSON with its
+// buffer and PNG textures beside it (".gltf"), or the game's model with its
+// animation file beside it (".zem", the model the scene stands for:
+// scene/model_from_scene.h). The action decides the format, builds the one
+// scene of the model (or reads the document's scene) and hands it to that
+// format's encoder.
 #pragma once
 
 #include <memory>
@@ -61,7 +63,7 @@ void PrintRunSummary(const CommandContext& context);
 [[nodiscard]] bool SaveModel(Model& model, const CommandContext& context, const char* outPath);
 
 // True when the path ends in an extension the convert action writes
-// (".dae", ".glb", ".gltf", any letter case).
+// (".dae", ".glb", ".gltf", ".zem", any letter case).
 [[nodiscard]] bool IsOutputPath(const std::string& path);
 
 // Those extensions as a list for people: ".dae, .glb" + lastJoin + ".gltf".
@@ -72,6 +74,9 @@ void PrintRunSummary(const CommandContext& context);
 [[nodiscard]] bool IsInputPath(const std::string& path);
 // Those as a list for people: ".zem, .dae, .glb" + lastJoin + ".gltf".
 [[nodiscard]] std::string InputExtensions(const char* lastJoin);
+// True when the shorthand takes word, after input, as input's output: an
+// output path, except a model after a model (the next model to convert).
+[[nodiscard]] bool IsShorthandOutputOf(const std::string& input, const std::string& word);
 // The shorthand's output when none is given: beside the input, a DAE, or a
 // GLB for a DAE input.
 [[nodiscard]] std::string ShorthandOutput(const std::string& input);

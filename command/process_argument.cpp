@@ -197,6 +197,7 @@ void PrintHelp() {
         "Shorthand: vorda ships/hull.zem [out/hull.dae]   (output beside the model when not given)\n"
         "  the output may end in any of %s, e.g. vorda ships/hull.zem out/hull.glb\n"
         "  the input may be a document the tool wrote, e.g. vorda out/hull.glb out/hull.dae (a .dae alone gives .glb)\n"
+        "  a .zem output writes the game's model and its .MAD, e.g. vorda out/hull.glb mods/hull.zem\n"
         "Exit status: 0 all went well, 1 something failed or was damaged, 255 no words.\n",
         inputs.c_str(), outputs.c_str(), outputs.c_str());
 }

@@ -232,8 +232,11 @@ bool MakeFolderTree(const std::string& folder) {
     return FolderExists(path.c_str());
 }
 
-bool SaveFileReplacing(const std::string& target, const std::function<bool(FILE*)>& write) {
-    const std::string temp = target + ".saving";
+namespace {
+
+// Writes one temporary file; on failure it is removed and errno holds the
+// reason of the failure, not of the clean-up.
+bool WriteTemporary(const std::string& temp, const std::function<bool(FILE*)>& write) {
     errno = 0;
     FILE* file = OpenFile(temp.c_str(), "wb");
     if (!file) return false;
@@ -244,16 +247,58 @@ bool SaveFileReplacing(const std::string& target, const std::function<bool(FILE*
     const bool closed = std::fclose(file) == 0;
     if (ok && !closed) error = errno;
     ok = closed && ok;
-    if (ok) {
-        ok = ReplaceFile(temp.c_str(), target.c_str());
-        if (!ok) error = errno;
-    }
     if (!ok) {
         std::remove(NativePath(temp.c_str()).c_str());
-        // The reason of the first failure, not of the clean-up.
         errno = error;
     }
     return ok;
+}
+
+void RemoveFile(const std::string& path) { std::remove(NativePath(path.c_str()).c_str()); }
+
+}  // namespace
+
+bool SaveFilesReplacing(const std::vector<FileToSave>& files, std::string* failed) {
+    const size_t count = files.size();
+    size_t at = 0;
+    for (; at < count; ++at)
+        if (!WriteTemporary(files[at].target + ".saving", files[at].write)) break;
+    int error = errno;
+    if (at == count) {
+        // Every old file but the last target's goes aside before its new one
+        // takes its place: a later failure can put it back.
+        std::vector<uint8_t> aside(count, 0);
+        for (at = 0; at < count; ++at) {
+            const std::string& target = files[at].target;
+            if (at + 1 < count && PathExists(target.c_str()) && !FolderExists(target.c_str())) {
+                if (!ReplaceFile(target.c_str(), (target + ".replaced").c_str())) break;
+                aside[at] = 1;
+            }
+            if (!ReplaceFile((target + ".saving").c_str(), target.c_str())) break;
+        }
+        if (at == count) {
+            for (size_t i = 0; i < count; ++i)
+                if (aside[i]) RemoveFile(files[i].target + ".replaced");
+            return true;
+        }
+        error = errno;
+        for (size_t i = 0; i <= at; ++i) {
+            const std::string& target = files[i].target;
+            if (aside[i]) (void)ReplaceFile((target + ".replaced").c_str(), target.c_str());
+            else if (i < at) RemoveFile(target);
+        }
+        for (size_t i = at; i < count; ++i) RemoveFile(files[i].target + ".saving");
+    } else {
+        for (size_t i = 0; i < at; ++i) RemoveFile(files[i].target + ".saving");
+    }
+    if (failed) *failed = files[at].target;
+    // The reason of the first failure, not of the clean-up.
+    errno = error;
+    return false;
+}
+
+bool SaveFileReplacing(const std::string& target, const std::function<bool(FILE*)>& write) {
+    return SaveFilesReplacing({{target, write}}, nullptr);
 }
 
 #ifndef _WIN32

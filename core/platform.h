@@ -69,6 +69,19 @@ bool FolderExists(const char* path);
 // is removed and an existing target stays as it was.
 [[nodiscard]] bool SaveFileReplacing(const std::string& target, const std::function<bool(FILE*)>& write);
 
+// Several files saved as one (a model and the animation file beside it):
+// each is written through "<target>.saving" as above, and only when every one
+// is written are the targets replaced, in order, the old file of each but
+// the last kept as "<target>.replaced" until the last is in place. On any
+// failure every target is as it was (an old file back, a new one removed),
+// no temporary is left, *failed names the target that failed and
+// LastErrorText gives the reason.
+struct FileToSave {
+    std::string target;
+    std::function<bool(FILE*)> write;
+};
+[[nodiscard]] bool SaveFilesReplacing(const std::vector<FileToSave>& files, std::string* failed);
+
 void SleepMilliseconds(unsigned ms);
 
 // Prints a press-Enter prompt and waits for one line on standard input; end of

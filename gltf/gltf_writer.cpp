@@ -115,6 +115,7 @@ void WriteSceneJson(Json& json, const Content& content, const Layout& layout, co
     Key(json, "version");
     json.Int(scene.version);
     WriteClipsJson(json, scene, content.ranges, layout.animations);
+    WriteFacts(json, scene.facts);
     // The meshes glTF leaves out for want of triangles.
     if (std::count(layout.meshOf.begin(), layout.meshOf.end(), -1) > 0) {
         Key(json, "meshes");
@@ -167,12 +168,12 @@ void WriteNodesJson(Json& json, const Scene& scene, const std::vector<int>& mesh
     // What glTF has no field for: a name-only node, the placement as the
     // scene holds it (centimetres and Euler angles, exact), the scene's mesh
     // (also one glTF leaves out for want of triangles) and the materials the
-    // node binds, in order.
+    // node binds, in order, and the node's facts.
     bool placed = false;  // (a -0 counts: it is kept as held)
     for (int i = 0; i < 3; ++i)
         placed = placed || node.translation[i] != 0 || node.rotation[i] != 0 || std::signbit(node.translation[i]) ||
                  std::signbit(node.rotation[i]);
-    if (node.nameOnly || placed || node.mesh >= 0 || !node.materials.empty()) {
+    if (node.nameOnly || placed || node.mesh >= 0 || !node.materials.empty() || !node.facts.empty()) {
         Key(json, "extras");
         json.StartObject();
         if (placed) {
@@ -195,6 +196,7 @@ void WriteNodesJson(Json& json, const Scene& scene, const std::vector<int>& mesh
             for (int32_t m : node.materials) json.Int(m);
             json.EndArray();
         }
+        WriteFacts(json, node.facts);
         json.EndObject();
     }
     json.EndObject();

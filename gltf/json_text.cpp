@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/str.h"
+#include "scene/fact_texts.h"
 
 namespace gltf {
 
@@ -32,6 +33,28 @@ void TextureRef(Json& json, const char* key, int texture) {
 void String(Json& json, const std::string& text) {
     const std::string utf8 = ToUtf8(text);
     json.String(utf8.c_str(), rapidjson::SizeType(utf8.size()));
+}
+
+void WriteFacts(Json& json, const SceneFacts& facts) {
+    if (facts.empty()) return;
+    Key(json, "facts");
+    json.StartObject();
+    bool odd = false;
+    for (const SceneFact& fact : facts) {
+        String(json, fact.key);
+        String(json, fact.text);
+        odd = odd || ToUtf8(fact.key) != fact.key || ToUtf8(fact.text) != fact.text;
+    }
+    json.EndObject();
+    if (!odd) return;
+    Key(json, "fact_bytes");
+    json.StartObject();
+    for (const SceneFact& fact : facts) {
+        if (ToUtf8(fact.key) == fact.key && ToUtf8(fact.text) == fact.text) continue;
+        String(json, fact.key);
+        String(json, FactBytes(fact));
+    }
+    json.EndObject();
 }
 
 std::string PercentEncoded(const std::string& text) {

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "scene/scene.h"
+
 namespace gltf {
 
 using Json = rapidjson::Writer<rapidjson::StringBuffer>;
@@ -18,6 +20,11 @@ void WriteNumbers(Json& json, const double* v, int n);
 void WriteColour(Json& json, const float* c, int n);
 // "key": {"index": texture}.
 void TextureRef(Json& json, const char* key, int texture);
+// The facts (scene/fact_texts.h) as "facts": {"<key>": "<text>", ...} in
+// their order, and for those whose key or text is not UTF-8 also
+// "fact_bytes": {"<key>": "<key in hexadecimal> <text in hexadecimal>"};
+// nothing for none.
+void WriteFacts(Json& json, const SceneFacts& facts);
 // The text as a URI: every byte but letters, digits and "-_.~" as %XX.
 std::string PercentEncoded(const std::string& text);
 

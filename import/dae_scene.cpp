@@ -18,6 +18,7 @@
 #include "import/png_read.h"
 #include "scene/conventions.h"
 #include "scene/exact_numbers.h"
+#include "scene/fact_texts.h"
 #include "scene/names.h"
 #include "scene/scene_texts.h"
 #include "texture/texture_names.h"
@@ -832,6 +833,19 @@ struct Import {
 
     // --- nodes ---
 
+    // The facts the encoder keeps (collada/extras.cpp, AddFacts): the texts
+    // shown, or the bytes beside them; a damaged or repeated one is left out.
+    static void Facts(const Vorda& vorda, SceneFacts& facts) {
+        if (!vorda) return;
+        for (pugi::xml_node element : vorda.Children("fact")) {
+            const pugi::xml_attribute key = element.attribute("key"), bytes = element.attribute("bytes");
+            SceneFact fact{key.value(), element.child_value()};
+            if (!key || (bytes && !FactOfBytes(bytes.value(), fact))) continue;
+            facts.push_back(std::move(fact));
+        }
+        KeepFirstOfEachKey(facts);
+    }
+
     // Nodes placed by instance_node chain deeper than the document's own
     // nesting; past this depth they are left out.
     static constexpr int kMaxDepth = 1024;
@@ -842,7 +856,8 @@ struct Import {
         SceneNode node;
         node.name = d.name.empty() ? d.id : d.name;
         node.parent = parent;
-        node.nameOnly = d.transforms.empty() && d.geometries.empty() && d.extra.empty();
+        const Vorda vorda(d.extra);
+        node.nameOnly = d.transforms.empty() && d.geometries.empty() && (d.extra.empty() || vorda.Child("name_only"));
         if (EncoderPlacement(d.transforms)) {
             std::copy(d.transforms[0].values, d.transforms[0].values + 3, node.translation);
             for (int i = 0; i < 3; ++i) node.rotation[2 - i] = RadiansOf(d.transforms[size_t(i) + 1].values[3]);
@@ -853,10 +868,11 @@ struct Import {
         }
         // The exact placement where the text does not give it back.
         std::vector<float> place;
-        if (Numbers(Vorda(d.extra).Child("place").child_value(), place) && place.size() == 6) {
+        if (Numbers(vorda.Child("place").child_value(), place) && place.size() == 6) {
             std::copy(place.begin(), place.begin() + 3, node.translation);
             std::copy(place.begin() + 3, place.end(), node.rotation);
         }
+        Facts(vorda, node.facts);
         if (!d.geometries.empty() && d.geometries[0].geometry >= 0) {
             node.mesh = meshOf[size_t(d.geometries[0].geometry)];
             for (const DaeMaterialBinding& b : d.geometries[0].bindings)
@@ -1084,14 +1100,8 @@ struct Import {
         const Vorda vorda(doc.sceneExtra);
         std::map<std::tuple<std::string, int64_t, int64_t>, std::string> texts;
         for (pugi::xml_node element : vorda.Children("exact_text")) {
-            const std::string hex = element.child_value();
             std::string bytes;
-            for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-                const int high = HexDigit(hex[i]), low = HexDigit(hex[i + 1]);
-                if (high < 0 || low < 0) break;
-                bytes += char(high * 16 + low);
-            }
-            if (bytes.size() * 2 == hex.size())
+            if (BytesOfHex(element.child_value(), bytes))
                 texts[{element.attribute("field").value(), IntAttr(element, "index", -1), IntAttr(element, "sub", 0)}] =
                     bytes;
         }
@@ -1184,6 +1194,7 @@ std::unique_ptr<Scene> SceneFromDae(const DaeDocument& doc, ReadFailure& failure
     if (!im.Curves()) return nullptr;
     im.Timeline();
     im.ExactTexts();
+    Import::Facts(Vorda(doc.sceneExtra), scene->facts);
     return scene;
 }
 

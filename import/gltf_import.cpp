@@ -9,10 +9,12 @@
 #include <cstdint>
 #include <cstring>
 #include <set>
+#include <unordered_map>
 
 #include "import/png_read.h"
 #include "model/transform.h"
 #include "scene/conventions.h"
+#include "scene/fact_texts.h"
 
 namespace {
 
@@ -84,6 +86,31 @@ void QuaternionToEuler(const double* q, float out[3]) {
     ColumnsToEuler(a, b, c, out);
 }
 
+// The facts an "extras" holds (gltf/json_text.h, WriteFacts), in order: a
+// text shown, or the bytes beside it. One that is not a string, has damaged
+// bytes or repeats a key is left out.
+void ReadFacts(const Extras& extras, SceneFacts& facts) {
+    const Value* shown = extras.Get("facts");
+    if (!shown || !shown->IsObject()) return;
+    // The bytes by key (the first of a repeated key), looked up once each.
+    std::unordered_map<std::string, const Value*> bytesOf;
+    const Value* bytes = extras.Get("fact_bytes");
+    if (bytes && bytes->IsObject())
+        for (auto m = bytes->MemberBegin(); m != bytes->MemberEnd(); ++m) bytesOf.emplace(Text(&m->name), &m->value);
+    for (auto m = shown->MemberBegin(); m != shown->MemberEnd(); ++m) {
+        if (!m->value.IsString()) continue;
+        SceneFact fact{Text(&m->name), Text(&m->value)};
+        const auto exact = bytesOf.find(fact.key);
+        if (exact != bytesOf.end()) {
+            if (!exact->second->IsString() || !FactOfBytes(Text(exact->second), fact)) continue;
+        } else if (fact.key.find('\0') != std::string::npos || fact.text.find('\0') != std::string::npos) {
+            continue;
+        }
+        facts.push_back(std::move(fact));
+    }
+    KeepFirstOfEachKey(facts);
+}
+
 CurveProperty PropertyNamed(const std::string& name) {
     static const char* const kNames[7] = {"other", "translateX", "translateY", "translateZ",
                                           "rotateX", "rotateY", "rotateZ"};
@@ -106,6 +133,7 @@ public:
         if (!Meshes(sceneExtras)) return nullptr;
         if (!Animations(sceneExtras)) return nullptr;
         scene_->version = int32_t(Integer(sceneExtras.Get("version"), 0));
+        ReadFacts(sceneExtras, scene_->facts);
         const Value* end = sceneExtras.Get("endTime");
         if (end && end->IsNumber()) scene_->endTime = end->GetDouble();
         return std::move(scene_);
@@ -218,6 +246,7 @@ private:
     void Place(const GltfNode& gn, size_t n, SceneNode& node) {
         const Extras extras(gn.extras);
         node.nameOnly = Flag(extras.Get("nameOnly"));
+        ReadFacts(extras, node.facts);
         float place[6] = {0, 0, 0, 0, 0, 0};
         double t[3] = {gn.translation[0], gn.translation[1], gn.translation[2]};
         double s[3] = {gn.scale[0], gn.scale[1], gn.scale[2]};

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "model/mesh_info.h"  // ForEachGroupTriangle
 #include "model/model.h"
 #include "texture/pixel_image.h"
 
@@ -69,25 +70,6 @@ struct SceneTriangles {
 template <typename Visit>
 void ForEachCorner(const SceneTriangles& list, Visit&& visit) {
     for (uint32_t corner : list.corners) visit(corner);
-}
-
-// Calls visit(a, b, c) for every triangle of the groups in order: lists,
-// fans and strips (a strip's odd triangles turned to keep their winding);
-// other group types add nothing.
-template <typename Visit>
-void ForEachGroupTriangle(const std::vector<PrimitiveGroup>& groups, Visit&& visit) {
-    for (const PrimitiveGroup& g : groups) {
-        const int32_t n = int32_t(std::min<int64_t>(g.indexCount, int64_t(g.indices.size())));
-        const uint16_t* index = g.indices.data();
-        if (g.type == kPrimTriList) {
-            for (int32_t t = 0; t + 2 < n; t += 3) visit(index[t], index[t + 1], index[t + 2]);
-        } else if (g.type == kPrimTriFan) {
-            for (int32_t i = 2; i < n; ++i) visit(index[0], index[i - 1], index[i]);
-        } else if (g.type == kPrimTriStrip) {
-            for (int32_t i = 2; i < n; ++i)
-                visit(index[i - 2], index[i % 2 == 0 ? i - 1 : i], index[i % 2 == 0 ? i : i - 1]);
-        }
-    }
 }
 
 struct SceneMesh {

@@ -4,6 +4,11 @@
 
 #include "command/convert.h"
 
+#include "import/dae_scene.h"
+#include "import/gltf_import.h"
+#include "model/joints.h"
+#include "scene/finite_numbers.h"
+#include "scene/model_from_scene.h"
 #include "tests/support/test_util.h"
 
 namespace fs = std::filesystem;
@@ -27,7 +32,7 @@ TEST(Convert, MessageTable) {
         {convert("dir.zem/model", "a.dae"), kNotZem + "Error - Not converted: dir.zem/model does not end in .zem, .dae, .glb or .gltf\n"},
         {convert("model", "a.dae"), kNotZem + "Error - Not converted: model does not end in .zem, .dae, .glb or .gltf\n"},
         {convert("a.zem", "a.dae.txt"),
-         "Error - Conversion Output must be DAE!\nError - Not converted: a.dae.txt does not end in .dae, .glb or .gltf\n"},
+         "Error - Conversion Output must be DAE!\nError - Not converted: a.dae.txt does not end in .dae, .glb, .gltf or .zem\n"},
         {convert(old, out), "Converting " + old + "\nDAE not saved to " + out +
                                 "\n - Unknown type: Drelmarch2 Multi Mesh File\n - Unknown version: 00000201\n"},
         {{"$D=" + t.Path(), "$CONVERT_IN=$[D]/good.ZEM", "$CONVERT_OUT=$[D]/o/sub/out.DaE", "do=convert"},
@@ -150,6 +155,112 @@ TEST(Convert, NineFormatPairs) {
                       ReadBytes(t.File(std::string(from) + "-dae/" + model + ".dae")));
         fs::remove_all(t.File("direct"));
     }
+}
+
+namespace {
+
+// The scene the convert action makes of an input, as it makes it.
+std::unique_ptr<Scene> SceneAsConverted(const std::string& path) {
+    CapturedOutput quiet;
+    const std::string extension = path.substr(path.rfind('.'));
+    if (extension == ".zem") {
+        std::unique_ptr<Model> model = LoadModel(path.c_str());
+        if (!model) return nullptr;
+        ResolveJoints(*model);
+        return BuildScene(*model, SceneOptions());
+    }
+    ReadFailure failure;
+    std::string error;
+    std::unique_ptr<Scene> scene = extension == ".dae" ? ImportDae(path, failure) : ImportGltf(path.c_str(), &error);
+    Damage damage;
+    if (scene) ZeroNumbersNotFinite(*scene, damage);
+    return scene;
+}
+
+}  // namespace
+
+// A ".zem" output (any letter case) from every input, for a model with
+// animations and one without: the model the scene stands for, and its
+// animation file beside it when it has one, as the model writer writes them.
+TEST(Convert, ZemFromEveryInput) {
+    TempFolder t;
+    ASSERT_TRUE(WriteSampleModel(t.File("sample.zem")));
+    ASSERT_TRUE(WriteModelFiles(t.File("still.zem"), *BuildSampleModel()));
+    for (const char* model : {"sample", "still"}) {
+        for (const char* format : {"dae", "glb", "gltf"})
+            ASSERT_EQ(RunTool({std::string(model) + ".zem", std::string("in/") + model + "." + format}, t.Path()).status, 0);
+        for (const std::string& in : {std::string(model) + ".zem", std::string("in/") + model + ".dae",
+                                     std::string("in/") + model + ".glb", std::string("in/") + model + ".gltf"}) {
+            SCOPED_TRACE(in);
+            const std::string base = "out/" + in.substr(in.rfind('.') + 1) + "/" + model;
+            const std::string out = base + (in.back() == 'b' ? ".ZEM" : ".zem");
+            const RunResult run = RunTool({"$CONVERT_IN=" + in, "$CONVERT_OUT=" + out, "do=convert"}, t.Path());
+            const std::unique_ptr<Scene> scene = SceneAsConverted(t.File(in));
+            ASSERT_TRUE(scene);
+            WayBackReport report;
+            const std::unique_ptr<Model> back = ModelFromScene(*scene, report);
+            std::string printed = "Converting " + in + "\nSaving " + out + "\n";
+            for (const std::string& kind : report.defaults) printed += "Note - Facts taken from defaults: " + kind + "\n";
+            EXPECT_EQ(run.output, printed);
+            EXPECT_EQ(run.status, 0);
+            EXPECT_TRUE(ReadBytes(t.File(out)) == BuildZem(*back));
+            EXPECT_EQ(fs::exists(t.File(base + ".MAD")), back->animation != nullptr);
+            if (back->animation) {
+                EXPECT_TRUE(ReadBytes(t.File(base + ".MAD")) == BuildMad(*back->animation));
+            }
+        }
+    }
+}
+
+// Every way to name a ".zem" output, an old animation file beside a model
+// without animations named (and kept), and a save that fails leaving the
+// old model and animation file as they were.
+TEST(Convert, ZemOutputWaysOldAnimationsAndFailedSaves) {
+    TempFolder t;
+    ASSERT_TRUE(WriteModelFiles(t.File("still.zem"), *BuildSampleModel()));
+    ASSERT_EQ(RunTool({"still.zem", "still.glb"}, t.Path()).status, 0);
+    t.Write("still.params", "$CONVERT_IN=still.glb\n$CONVERT_OUT=params/m.zem\ndo=convert\n");
+    t.Write("still.script", "=action=convert\n@$CONVERT_IN,$CONVERT_OUT\nstill.glb,script/m.zem\n");
+    t.Write("old/m.MAD", "old");
+    t.Write("lower/m.mad", "old");
+    t.Write("fails/m.zem", "old");
+    t.Write("fails/m.MAD", "old");
+    t.Write("fails/m.zem.saving/x", "x");  // the temporary cannot be written
+    const std::string kOld = "ALERT: Old animation file ";
+    const struct {
+        std::vector<std::string> words;
+        std::string out;      // the model written
+        std::string printed;  // after "Saving <out>\n"
+        int status;
+    } rows[] = {
+        {{"still.glb", "short/m.zem"}, "short/m.zem", "", 0},
+        {{"params=still.params"}, "params/m.zem", "", 0},
+        {{"script=still.script"}, "script/m.zem", "", 0},
+        {{"setmask=*.glb", "$SCAN_PARAMS=$CONVERT_IN=$[SCAN_FULL_PATH],$CONVERT_OUT=scan/$[SCAN_FILE].zem,do=convert",
+          "scan=."},
+         "scan/still.zem", "", 0},
+        {{"still.glb", "old/m.zem"}, "old/m.zem",
+         kOld + "old/m.MAD beside old/m.zem, which has no animations - the game would pair them; move it away\n", 0},
+        {{"still.glb", "lower/m.zem"}, "lower/m.zem",
+         kOld + "lower/m.mad beside lower/m.zem, which has no animations - the game would pair them; move it away\n", 0},
+        {{"still.glb", "fails/m.zem"}, "fails/m.zem",
+         "Error - Cannot write fails/m.zem\nError - Cannot write ZEM file fails/m.zem - Is a directory\n", 1},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.words[0] + " " + r.out);
+        const RunResult run = RunTool(r.words, t.Path());
+        EXPECT_EQ(run.status, r.status);
+        const std::string saving = "Saving " + r.out + "\n";
+        ASSERT_NE(run.output.find(saving), std::string::npos) << run.output;
+        EXPECT_EQ(run.output.substr(run.output.find(saving) + saving.size()), r.printed);
+        EXPECT_TRUE(fs::exists(t.File(r.out)));
+    }
+    for (const char* kept : {"old/m.MAD", "lower/m.mad", "fails/m.zem", "fails/m.MAD"}) EXPECT_EQ(ReadText(t.File(kept)), "old") << kept;
+    EXPECT_FALSE(fs::exists(t.File("fails/m.MAD.saving")));
+    // A model after a model is the next model to convert, as before.
+    const RunResult two = RunTool({"still.zem", "still.zem"}, t.Path());
+    EXPECT_NE(two.output.find("Summary - 2 models: 2 converted"), std::string::npos) << two.output;
+    EXPECT_EQ(two.output.find("Saving still.zem"), std::string::npos) << two.output;
 }
 
 // Documents that cannot be read: one "Error - " line naming the file and the

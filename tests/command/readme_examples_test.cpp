@@ -92,6 +92,6 @@ TEST(ReadmeExamples, EveryExampleRunsAsWritten) {
     }
     // Every topic keeps a runnable example: a broken fence would silently drop it.
     for (const char* name : {"help-and-version", "one-model", "shorthand", "mirror-tree", "params-file", "script",
-                             "word-list-script", "verbose-textures", "parallel-xargs"})
+                             "word-list-script", "verbose-textures", "parallel-xargs", "game-model"})
         EXPECT_NE(names.find(std::string(" ") + name + " "), std::string::npos) << name;
 }

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -50,4 +53,57 @@ TEST(MakeFolderTree, MakesEveryMissingLevel) {
     EXPECT_TRUE(MakeFolderTree(""));
     t.Write("file", "x");
     EXPECT_FALSE(MakeFolderTree(t.File("file/sub")));
+}
+
+// Files saved as one: written first, then replaced in order; any failure
+// leaves every target as it was (a file put back, a new one removed, a
+// folder untouched) and no temporary beside them.
+TEST(SaveFilesReplacing, AllOrNothing) {
+    auto text = [](const char* bytes) -> std::function<bool(FILE*)> {
+        return [bytes](FILE* file) { return bytes && std::fputs(bytes, file) >= 0; };
+    };
+    const struct {
+        const char* what;
+        std::vector<const char*> before;  // "a" / "b" written "old", a path with "/" a folder holding a file
+        bool failWrite;                   // the second file's write fails
+        const char* failed;               // the target named, "" when all is saved
+        const char* reason;
+    } rows[] = {
+        {"new files", {}, false, "", ""},
+        {"old files replaced", {"a", "b"}, false, "", ""},
+        {"a write fails", {"a", "b"}, true, "b", ""},
+        {"the second temporary cannot be made", {"a", "b", "b.saving/x"}, false, "b", "Is a directory"},
+        {"the first is a folder", {"a/x", "b"}, false, "a", "Is a directory"},
+        {"the second is a folder: the first put back", {"a", "b/x"}, false, "b", "Is a directory"},
+        {"the second is a folder: the new first removed", {"b/x"}, false, "b", "Is a directory"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        TempFolder t;
+        for (const char* path : r.before) t.Write(path, std::strchr(path, '/') ? "x" : "old");
+        std::vector<FileToSave> files = {{t.File("a"), text("new a")},
+                                         {t.File("b"), text(r.failWrite ? nullptr : "new b")}};
+        std::string failed = "none";
+        const bool saved = SaveFilesReplacing(files, &failed);
+        EXPECT_EQ(saved, *r.failed == 0);
+        if (!saved) {
+            EXPECT_EQ(failed, t.File(r.failed));
+            EXPECT_NE(LastErrorText().find(r.reason), std::string::npos) << LastErrorText();
+        }
+        std::vector<std::string> left;
+        for (const auto& entry : std::filesystem::directory_iterator(t.Path()))
+            left.push_back(entry.path().filename().string() +
+                           (entry.is_directory() ? "/" : "=" + ReadText(entry.path().string())));
+        std::sort(left.begin(), left.end());
+        std::vector<std::string> want;
+        if (saved) want = {"a=new a", "b=new b"};
+        else
+            for (const char* path : r.before) {
+                const std::string p = path;
+                want.push_back(p.find('/') == std::string::npos ? p + "=old" : p.substr(0, p.find('/')) + "/");
+            }
+        // (The folder that stood in for a temporary stays: it was there before.)
+        std::sort(want.begin(), want.end());
+        EXPECT_EQ(left, want);
+    }
 }

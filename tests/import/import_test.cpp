@@ -13,6 +13,7 @@
 #include <set>
 #include <filesystem>
 
+#include "collada/document.h"
 #include "core/output.h"
 #include "gltf/animations.h"
 #include "gltf/gltf_writer.h"
@@ -22,6 +23,7 @@
 #include "import/gltf_document.h"
 #include "import/gltf_import.h"
 #include "import/png_read.h"
+#include "model/finite_numbers.h"
 #include "model/joints.h"
 #include "sample/sample_model.h"
 #include "scene/check_scene.h"
@@ -397,6 +399,73 @@ TEST(GltfImport, TheToolsOwnGltfReadsBackToTheSameScene) {
             EXPECT_EQ(files, size_t(std::distance(std::filesystem::directory_iterator(t.File(model + "/b")), {})));
             std::filesystem::remove_all(t.File(model));
         }
+}
+
+// Facts travel byte for byte through the DAE and both glTF forms, on the
+// scene and on its nodes (a name-only node stays one), readable where the
+// document can hold them; a damaged or repeated fact is left out.
+TEST(Import, FactsTravelByteForByte) {
+    for (const bool rich : {false, true}) {
+        SCOPED_TRACE(rich ? "rich" : "sample");
+        std::unique_ptr<Model> model = rich ? RichModel() : BuildSampleModel();
+        if (!rich) model->animation = BuildSampleAnimation();
+        ZeroNonFiniteNumbers(*model);  // (as the reader leaves a damaged model)
+        ResolveJoints(*model);
+        CapturedOutput quiet;
+        std::unique_ptr<Scene> scene = BuildScene(*model, SceneOptions());
+        ASSERT_TRUE(scene);
+        AddTestFacts(*scene);
+        if (rich) {
+            size_t nameOnly = 0;
+            for (const SceneNode& node : scene->nodes) nameOnly += node.nameOnly && !node.facts.empty();
+            EXPECT_EQ(nameOnly, 1u);
+        }
+        CheckBuiltScene(*scene);
+        TempFolder t;
+        ASSERT_TRUE(WriteDocument(*scene, t.File("m.dae").c_str(), DaeOptions()));
+        ASSERT_TRUE(WriteGltf(*scene, t.File("m.gltf").c_str(), false));
+        const std::string dae = ReadText(t.File("m.dae")), json = ReadText(t.File("m.gltf"));
+        for (const char* text : {"<fact key=\"scale\">1 1 1</fact>", "<fact key=\"empty\" />",
+                                 "<fact key=\"windows_1252\" bytes=\"77696e646f77735f31323532 636166e920",
+                                 "<fact key=\"key_299\">2093</fact>"})
+            EXPECT_NE(dae.find(text), std::string::npos) << text;
+        for (const char* text : {R"("facts":{"scale":"1 1 1","empty":"")", R"("fact_bytes":{"windows_1252":)"})
+            EXPECT_NE(json.find(text), std::string::npos) << text;
+    }
+    // Damaged facts: repeated keys, no key, not a text, bytes that are not
+    // hexadecimal or hold a NUL.
+    TempFolder t;
+    t.Write("t.png", TrianglePng());
+    const std::string facts = R"(<fact key="k">1</fact><fact key="k">2</fact><fact>no key</fact>)"
+                              R"(<fact key="b" bytes="zz"/><fact key="n" bytes="6e 00"/><fact key="c" bytes="63 41"/>)";
+    const std::string dae = Dae({{"<translate>1 2 3</translate>",
+                                  "<translate>1 2 3</translate><extra><technique profile=\"VORDA\">" + facts +
+                                      "</technique></extra>"},
+                                 {"</visual_scene>", "<extra><technique profile=\"VORDA\">" + facts +
+                                                         "</technique></extra></visual_scene>"}});
+    ReadFailure failure;
+    const std::unique_ptr<Scene> fromDae = ImportDae(t.Write("d.dae", dae), failure);
+    ASSERT_TRUE(fromDae) << failure.Text();
+    const std::string extras = R"("extras":{"facts":{"k":"1","k":"2","x":5,"y":{},"b":"x","n":"y","c":"z"},)"
+                               R"("fact_bytes":{"b":"zz","n":"6e 00","c":"63 41","x":"78 78"}})";
+    t.Write("m.bin", Bin());
+    t.Write("g.gltf", Gltf({{R"("name":"a",)", R"("name":"a",)" + extras + ","},
+                            {R"("scenes":[{"nodes":[0]}])", R"("scenes":[{"nodes":[0],)" + extras + "}]"}}));
+    std::string error;
+    const std::unique_ptr<Scene> fromGltf = ImportGltf(t.File("g.gltf").c_str(), &error);
+    ASSERT_TRUE(fromGltf) << error;
+    for (const Scene* read : {fromDae.get(), fromGltf.get()}) {
+        ASSERT_FALSE(read->nodes.empty());
+        for (const SceneFacts* list : {&read->facts, &read->nodes[0].facts}) {
+            ASSERT_EQ(list->size(), 2u);
+            EXPECT_EQ((*list)[0].key + "=" + (*list)[0].text + " " + (*list)[1].key + "=" + (*list)[1].text, "k=1 c=A");
+        }
+    }
+    // Facts that are not an object at all.
+    t.Write("h.gltf", Gltf({{R"("name":"a",)", R"("name":"a","extras":{"facts":["a"],"fact_bytes":7},)"}}));
+    const std::unique_ptr<Scene> odd = ImportGltf(t.File("h.gltf").c_str(), &error);
+    ASSERT_TRUE(odd) << error;
+    EXPECT_TRUE(odd->nodes[0].facts.empty());
 }
 
 // Vertex data too long for a mesh's extras travels in the buffer: a list's

@@ -215,6 +215,39 @@ void CheckBuiltScene(const Scene& scene) {
     CheckWayBack(scene);
 }
 
+void AddTestFacts(Scene& scene) {
+    static const std::pair<const char*, std::string> kOdd[] = {
+        {"scale", "1 1 1"},
+        {"empty", ""},
+        {"windows_1252", "caf\xe9 \x80\x81"},
+        {"controls", std::string("\x01\x1f\x7f") + "\r\n\r"},
+        {"lines", "a\tb\nc\td\n"},
+        {"blank", " \n\t "},
+        {"padded", "  x  "},
+        {"markup", "&#x41; &amp; <a b=\"c\"/> ']]>"},
+        {"utf8", "\xc3\xa9\xe2\x82\xac"},
+        {"k\xff\x01", "odd key"},
+    };
+    auto put = [](SceneFacts& facts, size_t first) {
+        for (size_t i = 0; i < sizeof kOdd / sizeof kOdd[0]; ++i) {
+            const auto& odd = kOdd[(first + i) % (sizeof kOdd / sizeof kOdd[0])];
+            facts.push_back({odd.first, odd.second});
+        }
+    };
+    put(scene.facts, 0);
+    std::string longText;
+    for (int i = 0; i < 5000; ++i) longText += "line " + std::to_string(i) + "\tvalue\n";
+    scene.facts.push_back({"long_text", longText});
+    for (int i = 0; i < 300; ++i) scene.facts.push_back({"key_" + std::to_string(i), std::to_string(i * 7)});
+    for (int32_t root : scene.roots) put(scene.nodes[size_t(root)].facts, size_t(root));
+    for (SceneNode& node : scene.nodes)
+        if (node.nameOnly) {
+            put(node.facts, 3);
+            break;
+        }
+    if (!scene.nodes.empty()) scene.nodes.back().facts.push_back({"only", "last"});
+}
+
 namespace {
 
 const bool kSceneCheckHooked = (SetSceneBuiltHook(CheckBuiltScene), true);

@@ -116,6 +116,12 @@ void Chunk(ByteWriter& w, size_t at, Fill&& fill) {
 struct Scene;
 void CheckBuiltScene(const Scene& scene);
 
+// Puts facts on the scene and on some of its nodes (the roots, the first
+// name-only node, the last node): texts with bytes that are not UTF-8,
+// characters XML cannot hold, line breaks and tabs, white space alone, an
+// empty text, a long text, many keys, and a key that is not UTF-8.
+void AddTestFacts(Scene& scene);
+
 // Saves a model as the convert action does (the format by the extension of
 // path: the scene built once, then encoded); false when nothing was saved.
 // Every scene built in a test process passes the scene check, or the test fails.
