@@ -6,6 +6,7 @@
 #include "scene/build.h"
 #include "scene/conventions.h"
 #include "scene/names.h"
+#include "scene/object_facts.h"
 #include "texture/shader_map.h"
 
 namespace {
@@ -45,8 +46,11 @@ void BuildAnimationNodes(SceneBuild& build) {
     if (!build.lodRoots.empty() && build.lodRoots[0] >= 0) {
         static const float kZero[3] = {0, 0, 0};
         const int32_t hold = build.scene.AddNode(build.lodRoots[0], kHoldAnimName, kZero, kZero);
-        for (const auto& clip : set->clips)
-            if (clip) build.scene.AddNode(hold, ClipName(*clip), kZero, kZero);
+        for (const auto& clip : set->clips) {
+            if (!clip) continue;
+            const int32_t node = build.scene.AddNode(hold, ClipName(*clip), kZero, kZero);
+            RecordClipFacts(build.scene.nodes[size_t(node)].facts, *clip);
+        }
     }
     // Scene curve i is the set's curve i (null slots none, which a read set never has).
     std::vector<int32_t> curveOf(set->curves.size(), -1);
@@ -161,6 +165,7 @@ std::unique_ptr<Scene> BuildScene(const Model& model, const SceneOptions& option
         scene->AddNode(build.rootInfo, kUvSetsName, nullptr, nullptr);
         scene->AddNode(build.rootInfo, VersionInfoName(scene->version), nullptr, nullptr);
     }
+    RecordModelFacts(build);
     if (g_sceneBuilt) g_sceneBuilt(*scene);
     return scene;
 }
