@@ -140,13 +140,21 @@ struct ObjectsBack {
 
     // ---- joints --------------------------------------------------------------
 
+    // ROOT_LOD[0]; renamed by the light of a joint "Root", the first root
+    // that is no other level's nor a holder.
     int32_t LodRoot() const {
+        int32_t renamed = -1;
         for (int32_t r : scene.roots) {
+            if (r < 0 || size_t(r) >= scene.nodes.size()) continue;
             size_t level = 0;
-            if (r >= 0 && size_t(r) < scene.nodes.size() && ParseLodRootName(Node(r).name, level) && level == 0)
-                return r;
+            const std::string& name = Node(r).name;
+            if (ParseLodRootName(name, level)) {
+                if (level == 0) return r;
+            } else if (renamed < 0 && name.compare(0, 5, "NAVL[") == 0) {
+                renamed = r;
+            }
         }
-        return -1;
+        return renamed;
     }
 
     // The joint a joint node's name stands for ("JNT[...]", or the joint a
@@ -678,6 +686,9 @@ struct ObjectsBack {
             if (!scene.images.empty()) back.report.Default("image names and formats");
             return;
         }
+        int32_t maxSide = 4096;
+        for (const SceneImage& picture : scene.images)
+            maxSide = std::max({maxSide, picture.picture.width, picture.picture.height});
         for (const auto& line : FactLines(*fact)) {
             if (line.size() != 5) continue;
             auto image = std::make_unique<TextureImage>();
@@ -689,14 +700,16 @@ struct ObjectsBack {
                 std::from_chars(line[size_t(2 + i)].data(), line[size_t(2 + i)].data() + line[size_t(2 + i)].size(),
                                 size[i]);
             // One level of the stored size as a placeholder: the pixels and
-            // the levels below come from the maps (ImagesFromScene).
+            // the levels below come from the maps (ImagesFromScene). No
+            // bytes for a size past any picture the scene holds: a document
+            // does not choose what is allocated here.
             if (size[2] > 0) {
                 MipLevel level;
                 level.width = size[0];
                 level.height = size[1];
                 const uint64_t bytes = LevelByteCount(image->format, size[0], size[1]);
                 level.size = bytes > uint64_t(INT32_MAX) ? INT32_MAX : int32_t(bytes);
-                level.data.assign(size_t(level.size), 0);
+                if (size[0] <= maxSide && size[1] <= maxSide) level.data.assign(size_t(level.size), 0);
                 image->levels.push_back(std::move(level));
             }
             model.images.push_back(std::move(image));

@@ -153,7 +153,7 @@ std::unique_ptr<Model> EdgeModel() {
     hand.name.Set("Hand");
     hand.parentName.Set("ARM");
     hand.rotation[2] = -0.0f, hand.axis[0] = -0.0f;  // signed zeros, no axis node
-    for (const char* name : {"Hand", "arm"}) {  // listed against the tree's order
+    for (const char* name : {"Hand", "arm", "Root"}) {  // against the tree's order; ROOT_LOD[0] renamed
         NavLight& light = Add(model->navLights);
         light.name.Set(name);
         light.type.Set(name[0] == 'H' ? "DEFAULT" : "Strobe");
