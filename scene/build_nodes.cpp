@@ -247,7 +247,8 @@ void BuildDockPaths(SceneBuild& build) {
         RecordDockPathFacts(build.scene.nodes[size_t(pathNode)].facts, *path);
         for (size_t i = 0; i < path->segments.size(); ++i) {
             const DockSegment& seg = path->segments[i];
-            const int32_t node = build.scene.AddNode(pathNode, DockSegmentName(seg, int32_t(i)), seg.position, seg.rotation);
+            const int32_t node =
+                build.scene.AddNode(pathNode, DockSegmentName(seg, int32_t(i)), seg.position, seg.rotation);
             RecordSegmentFacts(build.scene.nodes[size_t(node)].facts, seg);
         }
     }

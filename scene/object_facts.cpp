@@ -113,6 +113,12 @@ float JointRotationFrom(float angle, float axis) {
     return guess;
 }
 
+void RecordFullName(SceneFacts& facts, const std::string& name, const std::vector<std::string>& groups) {
+    std::string first = name;
+    SplitLongName(first);
+    if (JoinLongName(first, groups) != name) SetFact(facts, "full_name", name);
+}
+
 void RecordJointFacts(SceneFacts& facts, const Model& model, const Joint& joint, bool root) {
     const Joint* parent = joint.parentIndex >= 0 && size_t(joint.parentIndex) < model.joints.size()
                               ? model.joints[size_t(joint.parentIndex)].get()
@@ -257,9 +263,16 @@ void RecordUnplaced(SceneBuild& build) {
     }
     if (!text.empty()) SetFact(facts, "unplaced_joints", text);
     text.clear();
+    // A light whose joint's node a later light renamed again is not shown either.
+    std::vector<int32_t> lastLight(build.scene.nodes.size(), -1);
+    for (size_t i = 0; i < model.navLights.size(); ++i) {
+        const int32_t node = model.navLights[i] ? build.JointNodeByName(model.navLights[i]->name) : -1;
+        if (node >= 0) lastLight[size_t(node)] = int32_t(i);
+    }
     for (size_t i = 0; i < model.navLights.size(); ++i) {
         const NavLight* l = model.navLights[i].get();
-        if (!l || build.JointNodeByName(l->name) >= 0) continue;
+        const int32_t node = l ? build.JointNodeByName(l->name) : -1;
+        if (!l || (node >= 0 && lastLight[size_t(node)] == int32_t(i))) continue;
         const float values[8] = {l->size,      l->phase,     l->frequency, l->colour[0],
                                  l->colour[1], l->colour[2], l->colour[3], l->distance};
         const uint32_t words[3] = {l->section, l->sprite, l->highEnd};

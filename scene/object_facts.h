@@ -3,7 +3,7 @@
 // the model's lists (materials, images, information entries, the animation
 // file's header) sit in Scene::facts.
 //
-// Keys on nodes: joint_name, joint_parent, joint_position, joint_rotation,
+// Keys on nodes: full_name (any node); joint_name, joint_parent, joint_position, joint_rotation,
 // joint_axis, joint_scale, joint_flags (a joint, the tree's root joint on
 // ROOT_LOD[0]); light_type, light_values, light_bytes, light_order (a navigation light, on
 // its joint's node); marker_parent, marker_head, marker_position,
@@ -42,6 +42,8 @@ bool ReadFloatList(const std::string& text, std::vector<float>& v);
 // with the axis gives the angle exactly, nearest to the difference.
 float JointRotationFrom(float angle, float axis);
 
+// A long name whose groups do not join back to it (a "]" inside a name).
+void RecordFullName(SceneFacts& facts, const std::string& name, const std::vector<std::string>& groups);
 void RecordJointFacts(SceneFacts& facts, const Model& model, const Joint& joint, bool root);
 void RecordNavLightFacts(SceneFacts& facts, const NavLight& light, size_t order, const Joint& joint);
 void RecordMarkerFacts(SceneFacts& facts, const Marker& marker, const Joint& joint);

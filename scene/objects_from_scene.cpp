@@ -80,14 +80,21 @@ struct ObjectsBack {
     const SceneNode& Node(int32_t i) const { return scene.nodes[size_t(i)]; }
     const std::string* Fact(int32_t node, const char* key) const { return FindFact(Node(node).facts, key); }
 
-    // The node's name with the groups its "SUB_PARAMS" child holds.
+    // The node's name with the groups its (last) "SUB_PARAMS" child holds;
+    // the recorded name while those still are the groups it was cut into.
     std::string FullName(int32_t node) const {
         const SceneNode& n = Node(node);
         std::vector<std::string> groups;
-        for (int32_t c : n.children)
-            if (c >= 0 && size_t(c) < scene.nodes.size() && Node(c).name == kSubParamsName)
-                for (int32_t g : Node(c).children)
-                    if (g >= 0 && size_t(g) < scene.nodes.size()) groups.push_back(Node(g).name);
+        for (int32_t c : n.children) {
+            if (c < 0 || size_t(c) >= scene.nodes.size() || Node(c).name != kSubParamsName) continue;
+            groups.clear();
+            for (int32_t g : Node(c).children)
+                if (g >= 0 && size_t(g) < scene.nodes.size()) groups.push_back(Node(g).name);
+        }
+        if (const std::string* full = Fact(node, "full_name")) {
+            std::string first = *full;
+            if (SplitLongName(first) == groups && first == n.name) return *full;
+        }
         return JoinLongName(n.name, groups);
     }
 
@@ -105,12 +112,6 @@ struct ObjectsBack {
     // joint the node hangs from.
     static std::string ParentName(const std::string* fact, const std::string& shown) {
         return fact && EqualNoCase(*fact, shown.c_str()) ? *fact : shown;
-    }
-
-    int32_t FindRoot(const char* name) const {
-        for (int32_t r : scene.roots)
-            if (r >= 0 && size_t(r) < scene.nodes.size() && Node(r).name == name) return r;
-        return -1;
     }
 
     void Run() {
@@ -341,8 +342,9 @@ struct ObjectsBack {
         for (size_t v = 0; v + size_t(mesh.components) <= table->size(); v += size_t(mesh.components)) {
             const int64_t at = int64_t((*table)[v]) * 3;
             for (int i = 0; i < 3; ++i)
-                points.push_back(at >= 0 && size_t(at) + 2 < mesh.positions.size() ? mesh.positions[size_t(at) + size_t(i)]
-                                                                                  : 0.0f);
+                points.push_back(at >= 0 && size_t(at) + 2 < mesh.positions.size()
+                                     ? mesh.positions[size_t(at) + size_t(i)]
+                                     : 0.0f);
         }
         return points;
     }
@@ -422,7 +424,8 @@ struct ObjectsBack {
                 bool inRange = true;
                 for (size_t k = 0; k < 3; ++k)
                     inRange = inRange && stored[t + k] >= 0 && stored[t + k] < col->vertexCount;
-                if (inRange) shown.insert(shown.end(), stored.begin() + std::ptrdiff_t(t), stored.begin() + std::ptrdiff_t(t + 3));
+                if (inRange)
+                    shown.insert(shown.end(), stored.begin() + std::ptrdiff_t(t), stored.begin() + std::ptrdiff_t(t + 3));
             }
             if (shown == corners) corners.assign(stored.begin(), stored.end());
         }
@@ -754,7 +757,8 @@ struct ObjectsBack {
                 // The scene clip of the same name, the one at the same place first.
                 const std::string& name = clipNodes[k].groups.value;
                 const SceneClip* match = nullptr;
-                if (k < scene.clips.size() && !used[k] && scene.clips[k].name == name) match = &scene.clips[k], used[k] = 1;
+                if (k < scene.clips.size() && !used[k] && scene.clips[k].name == name)
+                    match = &scene.clips[k], used[k] = 1;
                 for (size_t c = 0; !match && c < scene.clips.size(); ++c)
                     if (!used[c] && scene.clips[c].name == name) match = &scene.clips[c], used[c] = 1;
                 set->clips.push_back(ClipFrom(&clipNodes[k], match));

@@ -12,8 +12,9 @@
 namespace {
 
 // "SUB_PARAMS" with one name-only node per further group of a long name.
-void AddSubParams(Scene& scene, int32_t node, const std::vector<std::string>& groups) {
+void AddSubParams(Scene& scene, int32_t node, const std::vector<std::string>& groups, const std::string& full) {
     if (groups.empty()) return;
+    RecordFullName(scene.nodes[size_t(node)].facts, full, groups);
     const int32_t holder = scene.AddNode(node, kSubParamsName, nullptr, nullptr);
     scene.nodes[size_t(holder)].nameOnly = true;
     for (const std::string& group : groups) {
@@ -132,14 +133,15 @@ int32_t Scene::AddNode(int32_t parent, const std::string& name, const float* tra
     std::string shortName = name;
     const std::vector<std::string> groups = SplitLongName(shortName);
     const int32_t node = LinkNode(*this, parent, std::move(shortName), translation, rotation);
-    AddSubParams(*this, node, groups);
+    AddSubParams(*this, node, groups, name);
     return node;
 }
 
 void SceneBuild::Rename(int32_t node, std::string name) {
+    const std::string full = name;
     const std::vector<std::string> groups = SplitLongName(name);
     scene.nodes[size_t(node)].name = std::move(name);
-    AddSubParams(scene, node, groups);
+    AddSubParams(scene, node, groups, full);
 }
 
 namespace {

@@ -153,7 +153,8 @@ std::unique_ptr<Model> EdgeModel() {
     hand.name.Set("Hand");
     hand.parentName.Set("ARM");
     hand.rotation[2] = -0.0f, hand.axis[0] = -0.0f;  // signed zeros, no axis node
-    for (const char* name : {"Hand", "arm", "Root"}) {  // against the tree's order; ROOT_LOD[0] renamed
+    // Against the tree's order; ROOT_LOD[0] renamed; the joint Hand renamed twice.
+    for (const char* name : {"Hand", "arm", "Root", "HAND"}) {
         NavLight& light = Add(model->navLights);
         light.name.Set(name);
         light.type.Set(name[0] == 'H' ? "DEFAULT" : "Strobe");
@@ -171,7 +172,7 @@ std::unique_ptr<Model> EdgeModel() {
     marker.position[0] = 0.1, marker.position[2] = 1e300 * 0;
     marker.rotation[1] = 3.14159265358979;
     DockPath& path = Add(model->dockPaths);
-    path.name.Set("Dock [A]");
+    path.name.Set("Dock [A] of a name long enough to be cut into groups");
     path.parentName.Set("arm");
     path.exit = 5, path.animFlags = 6, path.tolerance = -0.0f;
     path.family.Set("Fighters and more");
