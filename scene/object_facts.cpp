@@ -2,6 +2,7 @@
 // carries, recorded while the scene is built (scene/object_facts.h).
 #include "scene/object_facts.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
