@@ -567,8 +567,10 @@ struct ObjectsBack {
     // ---- the model's lists ---------------------------------------------------------
 
     void ModelFacts() {
+        // Only the letter case may differ: the game reads no other name.
         const std::string* typeName = FindFact(scene.facts, "type_name");
-        model.typeName.Set(typeName ? *typeName : std::string(kDefaultTypeName));
+        model.typeName.Set(typeName && EqualNoCase(*typeName, kDefaultTypeName) ? *typeName
+                                                                                 : std::string(kDefaultTypeName));
         if (const std::string* info = FindFact(scene.facts, "info"))
             for (const std::vector<std::string>& line : FactLines(*info)) {
                 if (line.size() != 2) continue;
@@ -689,9 +691,11 @@ struct ObjectsBack {
             if (!scene.images.empty()) back.report.Default("image names and formats");
             return;
         }
-        int32_t maxSide = 4096;
-        for (const SceneImage& picture : scene.images)
-            maxSide = std::max({maxSide, picture.picture.width, picture.picture.height});
+        // The placeholders' bytes stay within what the scene's pictures
+        // hold (and a floor for a scene of small ones): a document does not
+        // choose what is allocated here.
+        uint64_t budget = uint64_t(1) << 26;
+        for (const SceneImage& picture : scene.images) budget += 2 * uint64_t(picture.picture.pixels.size());
         for (const auto& line : FactLines(*fact)) {
             if (line.size() != 5) continue;
             auto image = std::make_unique<TextureImage>();
@@ -703,16 +707,17 @@ struct ObjectsBack {
                 std::from_chars(line[size_t(2 + i)].data(), line[size_t(2 + i)].data() + line[size_t(2 + i)].size(),
                                 size[i]);
             // One level of the stored size as a placeholder: the pixels and
-            // the levels below come from the maps (ImagesFromScene). No
-            // bytes for a size past any picture the scene holds: a document
-            // does not choose what is allocated here.
+            // the levels below come from the maps (ImagesFromScene).
             if (size[2] > 0) {
                 MipLevel level;
                 level.width = size[0];
                 level.height = size[1];
                 const uint64_t bytes = LevelByteCount(image->format, size[0], size[1]);
                 level.size = bytes > uint64_t(INT32_MAX) ? INT32_MAX : int32_t(bytes);
-                if (size[0] <= maxSide && size[1] <= maxSide) level.data.assign(size_t(level.size), 0);
+                if (uint64_t(level.size) <= budget) {
+                    budget -= uint64_t(level.size);
+                    level.data.assign(size_t(level.size), 0);
+                }
                 image->levels.push_back(std::move(level));
             }
             model.images.push_back(std::move(image));
@@ -742,7 +747,9 @@ struct ObjectsBack {
         else if (factsLost) back.report.Default("animation file header and clip tracks");
         set->version = words[0], set->infoWord0 = words[1], set->infoWord3 = words[2], set->infoWord4 = words[3];
         const std::string* formatName = FindFact(scene.facts, "animation_name");
-        set->formatName.Set(formatName ? *formatName : std::string(kDefaultAnimationName));
+        set->formatName.Set(formatName && EqualNoCase(*formatName, kDefaultAnimationName)
+                                ? *formatName
+                                : std::string(kDefaultAnimationName));
 
         for (const SceneCurve& sc : scene.curves) {
             auto curve = std::make_unique<AnimationCurve>(sc.data);

@@ -388,3 +388,24 @@ TEST(WayBack, EditsComeBackAndLostFactsAreNamed) {
                              "navigation light colour alpha and flag bytes", "animation file header and clip tracks"})
         EXPECT_NE(std::find(lost.defaults.begin(), lost.defaults.end(), kind), lost.defaults.end()) << kind;
 }
+
+// Facts a document damaged or an editor mangled give defaults, never a crash
+// nor an allocation the text chose.
+TEST(WayBack, MangledFactsAreSafe) {
+    InvariantsOnly hook;
+    CapturedOutput quiet;
+    Original o = Prepare(Cases()[2]);
+    ASSERT_TRUE(o.scene);
+    for (const char* text : {"", "x", "1 2", "-1\t-1\t-1\t-1\t-1", "99999999999 1e999 nan",
+                             "n\tDXT1\t2000000000\t2000000000\t1", "\\\t\n\t"}) {
+        Scene mangled = *o.scene;
+        for (SceneNode& node : mangled.nodes)
+            for (SceneFact& fact : node.facts) fact.text = text;
+        for (SceneFact& fact : mangled.facts) fact.text = text;
+        WayBackReport report;
+        const std::unique_ptr<Model> back = ModelFromScene(mangled, report);
+        ASSERT_TRUE(back) << text;
+        EXPECT_EQ(back->joints.size(), o.model->joints.size()) << text;
+        Read(Write(*back), false);  // an image of a size past the budget is written without pixels
+    }
+}
