@@ -13,8 +13,10 @@ namespace {
 
 bool SameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
+// Leaves v as it was unless the whole text reads.
 template <typename T>
 bool ReadNumbers(const std::string& text, T* v, size_t n) {
+    std::vector<T> read(n);
     const char* p = text.data();
     const char* end = p + text.size();
     for (size_t i = 0; i < n; ++i) {
@@ -22,11 +24,13 @@ bool ReadNumbers(const std::string& text, T* v, size_t n) {
             if (p == end || *p != ' ') return false;
             ++p;
         }
-        const auto res = std::from_chars(p, end, v[i]);
+        const auto res = std::from_chars(p, end, read[i]);
         if (res.ec != std::errc()) return false;
         p = res.ptr;
     }
-    return p == end;
+    if (p != end) return false;
+    std::copy(read.begin(), read.end(), v);
+    return true;
 }
 
 }  // namespace

@@ -10,7 +10,11 @@
 // marker_rotation; dock_parent, dock_words, dock_tolerance; seg_words,
 // seg_values; shape_parent; burn_parent, burn_counts; col_parent,
 // col_indices; clip_times, clip_tracks.
-// Keys of the scene: type_name, info, materials, images, animation,
+// Keys of the scene: type_name, info (a line per entry: key, value),
+// materials (a line per material in the model's order: its scene material,
+// version, name, shader, then four fields per parameter: name, type, image
+// index, colour), images (a line per image: name, format, level 0 width and
+// height, level count), animation (version, info words 0, 3 and 4),
 // animation_name; unplaced_joints, unplaced_lights, unplaced_markers,
 // unplaced_shapes, unplaced_burns (objects whose joint has no node, each
 // line led by the object's place in the model's list).
