@@ -290,6 +290,14 @@ std::vector<Case> Cases() {
              Joint& child = Add(m->joints);
              child.name.Set("Child");
              child.parentName.Set("base");
+             // No node: a second root, and a parent loop.
+             for (const char* names : {"Extra", "LoopA:LoopB", "LoopB:LoopA"}) {
+                 const std::string pair = names;
+                 Joint& j = Add(m->joints);
+                 j.name.Set(pair.substr(0, pair.find(':')));
+                 if (pair.find(':') != std::string::npos) j.parentName.Set(pair.substr(pair.find(':') + 1));
+                 j.scale[1] = 0.5f, j.axis[2] = 0.25f, j.flags[2] = 3;
+             }
              return m;
          }},
     };
