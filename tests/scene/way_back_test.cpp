@@ -368,9 +368,14 @@ TEST(WayBack, EditsComeBackAndLostFactsAreNamed) {
             edited.nodes[size_t(edited.nodes[size_t(node.parent)].parent)].name == "NAVL[arm]")
             node.name = "Sz[2]";
     }
+    edited.materials[0].name = "MAT[Paint]_SHD[shinier]";
     WayBackReport report;
     std::unique_ptr<Model> back = ModelFromScene(edited, report);
     EXPECT_TRUE(report.defaults.empty());
+    for (const auto& material : back->materials) {  // the model's two materials of that scene material
+        EXPECT_EQ(material->name.value + " " + material->shader.value, "Paint shinier");
+        EXPECT_EQ(material->params[1].colour[0], 0.123456789f);  // its colour as stored
+    }
     const Joint* arm = FindJoint(*back, "Arm");
     ASSERT_TRUE(arm);
     EXPECT_EQ(arm->position[0], 9.5f);
