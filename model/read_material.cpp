@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "model/object_readers.h"
+#include "model/read_model.h"
 
 namespace {
 
@@ -16,10 +17,11 @@ bool SameCodeNoCase(const Core_QStr& format, const char* code) {
     return EqualNoCase(format.value, code);
 }
 
-// Byte count of one stored level. Widths and heights are signed and the
-// quarter is an arithmetic shift, so it rounds down and a negative size counts
-// as one pixel or block. 64-bit: a width and height from the file can make the
-// product far larger than 32 bits.
+}  // namespace
+
+// Widths and heights are signed and the quarter is an arithmetic shift, so it
+// rounds down and a negative size counts as one pixel or block. 64-bit: a
+// width and height from the file can make the product far larger than 32 bits.
 uint64_t LevelByteCount(const Core_QStr& format, int32_t width, int32_t height) {
     if (SameCodeNoCase(format, "8888")) {
         int64_t w = width > 1 ? width : 1;
@@ -31,8 +33,6 @@ uint64_t LevelByteCount(const Core_QStr& format, int32_t width, int32_t height) 
     uint64_t blockBytes = SameCodeNoCase(format, "DXT1") ? 8 : 16;
     return uint64_t(bw) * uint64_t(bh) * blockBytes;
 }
-
-}  // namespace
 
 void ReadMaterial(ByteReader r, uint32_t version, Model& model) {
     auto material = std::make_unique<Material>();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 
 #include "model/model.h"
@@ -15,3 +16,7 @@ std::unique_ptr<Model> ReadModelFile(const unsigned char* data, size_t size);
 
 // Reads a MAD file held in memory; null when it is not a MAD file.
 std::unique_ptr<AnimationSet> ReadMad(const unsigned char* data, size_t size);
+
+// Byte count of one stored level of an image of the given format and size:
+// what the reader takes from the file, and what the writer must store.
+uint64_t LevelByteCount(const Core_QStr& format, int32_t width, int32_t height);

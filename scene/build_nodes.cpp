@@ -8,6 +8,7 @@
 #include "model/transform.h"
 #include "scene/build.h"
 #include "scene/names.h"
+#include "scene/object_facts.h"
 
 namespace {
 
@@ -87,6 +88,7 @@ void BuildJointNodes(SceneBuild& build, int32_t parentIndex, int32_t parent) {
         const float rotation[3] = {j.rotation[0] + j.axis[0], j.rotation[1] + j.axis[1], j.rotation[2] + j.axis[2]};
         const int32_t node = build.scene.AddNode(item.parent, JointNodeName(j.name.value), j.position, rotation);
         build.jointNodes[i] = node;
+        RecordJointFacts(build.scene.nodes[size_t(node)].facts, model, j, false);
         if (AbsSum(j.axis) > 0) {
             static const float kZero[3] = {0, 0, 0};
             build.scene.AddNode(node, AxisNodeName(j.name.value), kZero, j.axis);
@@ -144,15 +146,19 @@ void BuildCollisionMeshes(SceneBuild& build) {
                                             kPrimTriList);
         const int32_t node =
             build.rootCol >= 0 ? build.scene.AddNode(build.rootCol, name, translation, rotation) : -1;
+        if (node >= 0) RecordCollisionFacts(build.scene.nodes[size_t(node)].facts, *col, jointName, mesh.triangles[0]);
         AddMeshNode(build, node, std::move(mesh));
     }
 }
 
 void BuildNavLights(SceneBuild& build) {
-    for (const auto& light : build.model.navLights) {
+    for (size_t i = 0; i < build.model.navLights.size(); ++i) {
+        const NavLight* light = build.model.navLights[i].get();
         if (!light) continue;
         const int32_t node = build.JointNodeByName(light->name);
-        if (node >= 0) build.Rename(node, NavLightName(*light));
+        if (node < 0) continue;
+        build.Rename(node, NavLightName(*light));
+        RecordNavLightFacts(build.scene.nodes[size_t(node)].facts, *light, i, *FindJoint(build.model, light->name));
     }
 }
 
@@ -171,7 +177,8 @@ void BuildMarkers(SceneBuild& build) {
                                       float(marker->position[2])};
         const float rotation[3] = {float(marker->rotation[0]), float(marker->rotation[1]),
                                    float(marker->rotation[2])};
-        build.scene.AddNode(parent, MarkerName(*marker), translation, rotation);
+        const int32_t node = build.scene.AddNode(parent, MarkerName(*marker), translation, rotation);
+        RecordMarkerFacts(build.scene.nodes[size_t(node)].facts, *marker, *FindJoint(build.model, marker->parentName));
     }
 }
 
@@ -182,6 +189,7 @@ void BuildEngineShapes(SceneBuild& build) {
         if (parent < 0) continue;
         const std::string name = EngineShapeName(*shape);
         const int32_t node = build.scene.AddNode(parent, name, nullptr, nullptr);
+        RecordShapeFacts(build.scene.nodes[size_t(node)].facts, *shape, *FindJoint(build.model, shape->parentName));
         // The fan indexes its points with 16 bits: a shape of more points than
         // that fans over the first 65536 only, rather than wrapping back to 0.
         const int32_t points = std::max<int32_t>(0, std::min<int32_t>(shape->vertexCount, 65536));
@@ -198,6 +206,7 @@ void BuildEngineBurns(SceneBuild& build) {
         const int32_t parent = build.JointNodeByName(burn->parentName);
         if (parent < 0) continue;
         const int32_t node = build.scene.AddNode(parent, EngineBurnName(*burn), nullptr, nullptr);
+        RecordBurnFacts(build.scene.nodes[size_t(node)].facts, *burn, *FindJoint(build.model, burn->parentName));
         if (burn->divisions == 0) continue;
         // Walk the vertices that exist rather than flames x divisions: both
         // counts come from the file, and a burn cut short holds fewer points.
@@ -235,9 +244,12 @@ void BuildDockPaths(SceneBuild& build) {
     for (const auto& path : build.model.dockPaths) {
         if (!path) continue;
         const int32_t pathNode = build.scene.AddNode(hold, DockPathName(*path), nullptr, nullptr);
+        RecordDockPathFacts(build.scene.nodes[size_t(pathNode)].facts, *path);
         for (size_t i = 0; i < path->segments.size(); ++i) {
             const DockSegment& seg = path->segments[i];
-            build.scene.AddNode(pathNode, DockSegmentName(seg, int32_t(i)), seg.position, seg.rotation);
+            const int32_t node =
+                build.scene.AddNode(pathNode, DockSegmentName(seg, int32_t(i)), seg.position, seg.rotation);
+            RecordSegmentFacts(build.scene.nodes[size_t(node)].facts, seg);
         }
     }
 }
@@ -303,6 +315,7 @@ void BuildNodeHierarchy(SceneBuild& build) {
     // necessarily the root "Root"; starting there would drop the whole tree.
     for (const auto& joint : model.joints) {
         if (joint && joint->depth == 0) {
+            RecordJointFacts(scene.nodes[size_t(build.lodRoots[0])].facts, model, *joint, true);
             BuildJointNodes(build, joint->index, build.lodRoots[0]);
             break;
         }

@@ -1,8 +1,10 @@
 #include "scene/names.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 const char kGlowMaterialName[] = "MATGLOW[TALVE_Glow]";
 
@@ -47,7 +49,63 @@ void AppendIntD(std::string& out, uint32_t v) { AppendInt(out, int64_t(int32_t(v
 
 std::string Bracketed(const char* kind, const std::string& value) { return std::string(kind) + "[" + value + "]"; }
 
+namespace {
+
+bool StartsWith(const std::string& text, const char* start) { return text.compare(0, std::strlen(start), start) == 0; }
+
+// The value of "KIND[value]" (nothing after it).
+bool ParseBracketed(const std::string& name, const char* kind, std::string& value) {
+    const size_t n = std::strlen(kind);
+    if (name.size() < n + 2 || !StartsWith(name, kind) || name[n] != '[' || name.back() != ']') return false;
+    value = name.substr(n + 1, name.size() - n - 2);
+    return true;
+}
+
+// A whole decimal number of the name grammar ("%d" text).
+bool ParseInt(const std::string& text, int64_t& v) {
+    const char* end = text.data() + text.size();
+    const auto res = std::from_chars(text.data(), end, v);
+    return res.ec == std::errc() && res.ptr == end;
+}
+
+}  // namespace
+
+bool ParseGroups(const std::string& name, const char* kind, const std::vector<const char*>& keys, NameGroups& out) {
+    out.texts.assign(keys.size(), std::string());
+    out.present.assign(keys.size(), false);
+    std::string rest = name;
+    for (size_t k = keys.size(); k-- > 0;) {
+        if (rest.empty() || rest.back() != ']') return false;
+        const std::string marker = std::string("]_") + keys[k] + "[";
+        const size_t at = rest.rfind(marker);
+        if (at == std::string::npos) continue;
+        const size_t from = at + marker.size();
+        out.texts[k] = rest.substr(from, rest.size() - 1 - from);
+        out.present[k] = true;
+        rest.resize(at + 1);
+    }
+    return ParseBracketed(rest, kind, out.value);
+}
+
+std::vector<std::string> FlagWords(const std::string& text) {
+    std::vector<std::string> words;
+    size_t at = 0;
+    while (at <= text.size()) {
+        const size_t space = std::min(text.find(' ', at), text.size());
+        if (space > at) words.push_back(text.substr(at, space - at));
+        at = space + 1;
+    }
+    return words;
+}
+
 std::string LodRootName(size_t level) { return "ROOT_LOD[" + std::to_string(level) + "]"; }
+bool ParseLodRootName(const std::string& name, size_t& level) {
+    std::string value;
+    int64_t v = 0;
+    if (!ParseBracketed(name, "ROOT_LOD", value) || !ParseInt(value, v) || v < 0) return false;
+    level = size_t(v);
+    return true;
+}
 
 const char kSubParamsName[] = "SUB_PARAMS";
 const char kHoldAnimName[] = "HOLD_ANIM";
@@ -58,8 +116,19 @@ const char kRootInfoName[] = "ROOT_INFO";
 const char kUvSetsName[] = "UVSets[1]";
 
 std::string VersionInfoName(int32_t version) { return "Class[MultiMesh]_Version[" + std::to_string(version) + "]"; }
+bool ParseVersionInfoName(const std::string& name, int32_t& version) {
+    const char kStart[] = "Class[MultiMesh]_Version[";
+    int64_t v = 0;
+    if (!StartsWith(name, kStart) || name.back() != ']' ||
+        !ParseInt(name.substr(sizeof kStart - 1, name.size() - sizeof kStart), v) || v < INT32_MIN || v > INT32_MAX)
+        return false;
+    version = int32_t(v);
+    return true;
+}
 std::string JointNodeName(const std::string& joint) { return Bracketed("JNT", joint); }
+bool ParseJointNodeName(const std::string& name, std::string& joint) { return ParseBracketed(name, "JNT", joint); }
 std::string AxisNodeName(const std::string& joint) { return Bracketed("AXIS", joint); }
+bool ParseAxisNodeName(const std::string& name, std::string& joint) { return ParseBracketed(name, "AXIS", joint); }
 
 std::string AnimationTargetName(const std::string& joint) {
     return EqualNoCase(joint, "Root") ? LodRootName(0) : JointNodeName(joint);
@@ -78,14 +147,26 @@ std::string GlowName(const Glow& glow) {
 }
 
 std::string CollisionName(const std::string& joint) { return Bracketed("COL", joint); }
+bool ParseCollisionName(const std::string& name, std::string& joint) { return ParseBracketed(name, "COL", joint); }
 
 std::string MaterialName(const Material& material) {
     return "MAT[" + material.name.value + "]_SHD[" + material.shader.value + "]";
 }
 
+bool ParseMaterialName(const std::string& name, std::string& material, std::string& shader) {
+    NameGroups groups;
+    if (!ParseGroups(name, "MAT", {"SHD"}, groups) || !groups.present[0]) return false;
+    material = groups.value;
+    shader = groups.texts[0];
+    return true;
+}
+
 std::string MarkerName(const Marker& marker) { return Bracketed("MARK", marker.name.CStr()); }
+bool ParseMarkerName(const std::string& name, std::string& marker) { return ParseBracketed(name, "MARK", marker); }
 std::string EngineShapeName(const EngineShape& shape) { return Bracketed("ETSH", shape.name.CStr()); }
+bool ParseEngineShapeName(const std::string& name, std::string& shape) { return ParseBracketed(name, "ETSH", shape); }
 std::string EngineBurnName(const EngineBurn& burn) { return Bracketed("BURN", burn.name.CStr()); }
+bool ParseEngineBurnName(const std::string& name, std::string& burn) { return ParseBracketed(name, "BURN", burn); }
 
 std::string FlamePointName(uint32_t flame, uint32_t division) {
     std::string point = "Flame[";
@@ -93,6 +174,16 @@ std::string FlamePointName(uint32_t flame, uint32_t division) {
     point += "]_Div[";
     AppendIntD(point, division);
     return point + "]";
+}
+
+bool ParseFlamePointName(const std::string& name, uint32_t& flame, uint32_t& division) {
+    NameGroups groups;
+    int64_t f = 0, d = 0;
+    if (!ParseGroups(name, "Flame", {"Div"}, groups) || !groups.present[0] || !ParseInt(groups.value, f) ||
+        !ParseInt(groups.texts[0], d) || f < INT32_MIN || f > UINT32_MAX || d < INT32_MIN || d > UINT32_MAX)
+        return false;
+    flame = uint32_t(f), division = uint32_t(d);
+    return true;
 }
 
 std::string ClipName(const AnimationClip& clip) {
@@ -110,6 +201,10 @@ std::string ClipName(const AnimationClip& clip) {
     name += "]_LE[";
     AppendG(name, double(loopOut));
     return name + "]";
+}
+
+bool ParseClipName(const std::string& name, NameGroups& out) {
+    return ParseGroups(name, "ANIM", {"ST", "EN", "LS", "LE"}, out);
 }
 
 std::string NavLightName(const NavLight& light) {
@@ -138,6 +233,10 @@ std::string NavLightName(const NavLight& light) {
     return name;
 }
 
+bool ParseNavLightName(const std::string& name, NameGroups& out) {
+    return ParseGroups(name, "NAVL", {"Type", "Sect", "Sz", "Ph", "Fr", "Col", "Dist", "Flags"}, out);
+}
+
 std::string ColourParamName(const Material& material, const MaterialParam& param) {
     std::string name = "MAT[";
     name += material.name.CStr();
@@ -152,6 +251,16 @@ std::string ColourParamName(const Material& material, const MaterialParam& param
     return name;
 }
 
+bool ParseColourParamName(const std::string& name, std::string& material, std::string& param, std::string& data) {
+    NameGroups groups;
+    if (!ParseGroups(name, "MAT", {"PARAM", "Type", "Data"}, groups) || !groups.present[0] || !groups.present[2])
+        return false;
+    material = groups.value;
+    param = groups.texts[0];
+    data = groups.texts[2];
+    return true;
+}
+
 std::string DockPathName(const DockPath& path) {
     std::string name = Bracketed("DOCK", path.name.CStr());
     if (!path.family.Empty()) AppendGroupText(name, "Fam", path.family.CStr());
@@ -163,6 +272,10 @@ std::string DockPathName(const DockPath& path) {
     AddWord(words, (path.animFlags & 1) != 0, "Anim");
     AppendFlags(name, words);
     return name;
+}
+
+bool ParseDockPathName(const std::string& name, NameGroups& out) {
+    return ParseGroups(name, "DOCK", {"Fam", "Link", "Tol", "Flags"}, out);
 }
 
 std::string DockSegmentName(const DockSegment& seg, int32_t position) {
@@ -182,6 +295,10 @@ std::string DockSegmentName(const DockSegment& seg, int32_t position) {
     AddWord(words, seg.clearRes != 0, "ClearRes");
     AppendFlags(name, words);
     return name;
+}
+
+bool ParseDockSegmentName(const std::string& name, NameGroups& out) {
+    return ParseGroups(name, "SEG", {"Tol", "Spd", "Flags"}, out);
 }
 
 std::vector<std::string> SplitLongName(std::string& name) {
@@ -204,6 +321,12 @@ std::vector<std::string> SplitLongName(std::string& name) {
     }
     if (haveFirst) name = first;
     return groups;
+}
+
+std::string JoinLongName(const std::string& first, const std::vector<std::string>& groups) {
+    std::string name = first;
+    for (const std::string& group : groups) name += "_" + group;
+    return name;
 }
 
 // to_chars, not snprintf: identical bytes, no locale dependence, ~4x faster on

@@ -63,3 +63,44 @@ std::string FormatF6(double v);
 std::string FormatG(double v);
 // Writes "%f" of v at p (room for 400 characters); returns the end.
 char* PrintF6(char* p, double v);
+
+// ---- Reading the names back ------------------------------------------------
+
+// The groups of a bracketed name "KIND[value]_Key[text]...": the value of the
+// kind and the text of each key present, in the order of keys (each group is
+// optional, a missing one empty with `present` false).
+struct NameGroups {
+    std::string value;
+    std::vector<std::string> texts;
+    std::vector<bool> present;
+    const std::string* Get(size_t key) const { return key < present.size() && present[key] ? &texts[key] : nullptr; }
+};
+// False when name is not of that kind. The groups are found from the end, so
+// the kind's value (a name) may hold any byte.
+bool ParseGroups(const std::string& name, const char* kind, const std::vector<const char*>& keys, NameGroups& out);
+// The words of a "Flags[...]" text.
+std::vector<std::string> FlagWords(const std::string& text);
+// The name SplitLongName cut, joined again from its first group and the rest.
+std::string JoinLongName(const std::string& first, const std::vector<std::string>& groups);
+
+bool ParseLodRootName(const std::string& name, size_t& level);
+bool ParseVersionInfoName(const std::string& name, int32_t& version);
+bool ParseJointNodeName(const std::string& name, std::string& joint);
+bool ParseAxisNodeName(const std::string& name, std::string& joint);
+bool ParseCollisionName(const std::string& name, std::string& joint);
+bool ParseMaterialName(const std::string& name, std::string& material, std::string& shader);
+bool ParseMarkerName(const std::string& name, std::string& marker);
+bool ParseEngineShapeName(const std::string& name, std::string& shape);
+bool ParseEngineBurnName(const std::string& name, std::string& burn);
+bool ParseFlamePointName(const std::string& name, uint32_t& flame, uint32_t& division);
+// Keys in the order of the enums below.
+enum { kClipStart, kClipEnd, kClipLoopIn, kClipLoopOut };
+bool ParseClipName(const std::string& name, NameGroups& out);
+enum { kLightType, kLightSection, kLightSize, kLightPhase, kLightFrequency, kLightColour, kLightDistance, kLightFlags };
+bool ParseNavLightName(const std::string& name, NameGroups& out);
+// Material name, parameter name, the "Data" text.
+bool ParseColourParamName(const std::string& name, std::string& material, std::string& param, std::string& data);
+enum { kDockFamily, kDockLink, kDockTolerance, kDockFlags };
+bool ParseDockPathName(const std::string& name, NameGroups& out);
+enum { kSegmentTolerance, kSegmentSpeed, kSegmentFlags };
+bool ParseDockSegmentName(const std::string& name, NameGroups& out);

@@ -6,13 +6,15 @@
 #include "scene/build.h"
 #include "scene/conventions.h"
 #include "scene/names.h"
+#include "scene/object_facts.h"
 #include "texture/shader_map.h"
 
 namespace {
 
 // "SUB_PARAMS" with one name-only node per further group of a long name.
-void AddSubParams(Scene& scene, int32_t node, const std::vector<std::string>& groups) {
+void AddSubParams(Scene& scene, int32_t node, const std::vector<std::string>& groups, const std::string& full) {
     if (groups.empty()) return;
+    RecordFullName(scene.nodes[size_t(node)].facts, full, groups);
     const int32_t holder = scene.AddNode(node, kSubParamsName, nullptr, nullptr);
     scene.nodes[size_t(holder)].nameOnly = true;
     for (const std::string& group : groups) {
@@ -45,8 +47,11 @@ void BuildAnimationNodes(SceneBuild& build) {
     if (!build.lodRoots.empty() && build.lodRoots[0] >= 0) {
         static const float kZero[3] = {0, 0, 0};
         const int32_t hold = build.scene.AddNode(build.lodRoots[0], kHoldAnimName, kZero, kZero);
-        for (const auto& clip : set->clips)
-            if (clip) build.scene.AddNode(hold, ClipName(*clip), kZero, kZero);
+        for (const auto& clip : set->clips) {
+            if (!clip) continue;
+            const int32_t node = build.scene.AddNode(hold, ClipName(*clip), kZero, kZero);
+            RecordClipFacts(build.scene.nodes[size_t(node)].facts, *clip);
+        }
     }
     // Scene curve i is the set's curve i (null slots none, which a read set never has).
     std::vector<int32_t> curveOf(set->curves.size(), -1);
@@ -128,14 +133,15 @@ int32_t Scene::AddNode(int32_t parent, const std::string& name, const float* tra
     std::string shortName = name;
     const std::vector<std::string> groups = SplitLongName(shortName);
     const int32_t node = LinkNode(*this, parent, std::move(shortName), translation, rotation);
-    AddSubParams(*this, node, groups);
+    AddSubParams(*this, node, groups, name);
     return node;
 }
 
 void SceneBuild::Rename(int32_t node, std::string name) {
+    const std::string full = name;
     const std::vector<std::string> groups = SplitLongName(name);
     scene.nodes[size_t(node)].name = std::move(name);
-    AddSubParams(scene, node, groups);
+    AddSubParams(scene, node, groups, full);
 }
 
 namespace {
@@ -161,6 +167,7 @@ std::unique_ptr<Scene> BuildScene(const Model& model, const SceneOptions& option
         scene->AddNode(build.rootInfo, kUvSetsName, nullptr, nullptr);
         scene->AddNode(build.rootInfo, VersionInfoName(scene->version), nullptr, nullptr);
     }
+    RecordModelFacts(build);
     if (g_sceneBuilt) g_sceneBuilt(*scene);
     return scene;
 }
