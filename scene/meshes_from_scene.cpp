@@ -9,7 +9,6 @@
 #include <unordered_map>
 
 #include "model/mesh_info.h"
-#include "scene/layout.h"
 #include "scene/mesh_facts.h"
 #include "scene/names.h"
 #include "scene/way_back.h"
@@ -358,26 +357,17 @@ private:
         return format;
     }
 
-    void Parts(const SceneMesh& given, const SceneFacts& facts, Mesh& out) {
-        // Lists whose vertex number stands for every stream get tables first.
-        const SceneMesh* source = &given;
-        Scene laidOut;
-        bool tableless = false;
-        for (const SceneTriangles& list : given.triangles)
-            tableless = tableless || (list.table.empty() && !list.corners.empty());
-        if (tableless && given.components > 0) {
-            laidOut.meshes.push_back(given);
-            SceneOptions options;
-            SetVertexLayout(laidOut, options);
-            source = &laidOut.meshes[0];
-        }
-        const SceneMesh& mesh = *source;
-
+    void Parts(const SceneMesh& mesh, const SceneFacts& facts, Mesh& out) {
         std::vector<PartFact> partFacts;
         const std::string* text = FindFact(facts, kMeshPartsFact);
         const bool haveFacts =
             text && ReadPartFacts(*text, partFacts) && partFacts.size() == mesh.triangles.size();
         std::vector<PlacedPart> placed;
+        // A list without a table (its vertex number stands for every stream,
+        // as a glTF read back has) holds the run of mesh vertices from where
+        // the one before ended (or its lowest corner) to its highest corner,
+        // as the de-duplicated layout gives it a table (scene/layout.h).
+        uint32_t end = 0;
         for (size_t l = 0; l < mesh.triangles.size(); ++l) {
             const SceneTriangles& list = mesh.triangles[l];
             const PartFact* fact = haveFacts ? &partFacts[l] : nullptr;
@@ -388,18 +378,28 @@ private:
             part.stride = layout.stride;
             const size_t width = size_t(mesh.components);
             size_t count = width ? list.table.size() / width : size_t(std::max(fact ? fact->vertexCount : 0, 0));
+            uint32_t first = 0;
+            const bool direct = width && list.table.empty() && !list.corners.empty();
+            if (direct) {
+                uint32_t low = UINT32_MAX, high = 0;
+                for (uint32_t c : list.corners) low = std::min(low, c), high = std::max(high, c);
+                first = std::min(end, low);
+                count = size_t(high - first) + 1;
+                end = high + 1;
+            }
             part.vertexCount = int32_t(std::min<size_t>(count, INT32_MAX));
             count = size_t(part.vertexCount);
             part.vertices.assign(count * size_t(part.stride), 0.0f);
-            Values(mesh, list, part, layout);
+            Values(mesh, list, direct, first, part, layout);
             // Triangles naming a vertex the part lacks (a damaged document)
             // are left out.
             std::vector<uint32_t> corners;
             corners.reserve(list.corners.size());
-            for (size_t t = 0; t + 2 < list.corners.size(); t += 3)
-                if (list.corners[t] < count && list.corners[t + 1] < count && list.corners[t + 2] < count)
-                    corners.insert(corners.end(), list.corners.begin() + ptrdiff_t(t),
-                                   list.corners.begin() + ptrdiff_t(t + 3));
+            for (size_t t = 0; t + 2 < list.corners.size(); t += 3) {
+                const uint32_t a = list.corners[t] - first, b = list.corners[t + 1] - first,
+                               c = list.corners[t + 2] - first;
+                if (a < count && b < count && c < count) corners.insert(corners.end(), {a, b, c});
+            }
             const int32_t position = fact ? fact->position : int32_t(l);
             AddTangents(part, corners);
             if (count > kMaxPartVertices) {
@@ -421,10 +421,10 @@ private:
         }
     }
 
-    // A list's vertex values through its table, each zero with its own sign,
-    // written where the part's format has the component (a position's fourth
-    // number 1, a normal's 0).
-    static void Values(const SceneMesh& mesh, const SceneTriangles& list, MeshPart& part,
+    // A list's vertex values through its table (direct: mesh vertex first +
+    // v), each zero with its own sign, written where the part's format has
+    // the component (a position's fourth number 1, a normal's 0).
+    static void Values(const SceneMesh& mesh, const SceneTriangles& list, bool direct, uint32_t first, MeshPart& part,
                        const VertexLayoutInfo& layout) {
         const size_t width = size_t(mesh.components);
         if (!width) return;
@@ -454,7 +454,7 @@ private:
                 const uint32_t bits = signs.At(at);
                 const Stream& s = streams[k];
                 if (!s.wanted) continue;
-                const int32_t entry = list.table[at];
+                const int64_t entry = direct ? int64_t(first) + int64_t(v) : int64_t(list.table[at]);
                 const size_t have = s.values->size() / size_t(s.size);
                 float* into = out + s.offset;
                 if (entry >= 0 && size_t(entry) < have)
@@ -466,7 +466,6 @@ private:
             }
         }
     }
-
 };
 
 }  // namespace

@@ -228,14 +228,15 @@ void AddGlow(Model& model, const char* name, const char* joint, uint32_t lod, in
 // the LOD roots, glows at several levels (one past the roots, one whose
 // mesh has another number, one whose joint is missing, one naming its joint
 // in another letter case), a mesh whose joint is missing, two meshes of one
-// name one after the other.
+// name one after the other, a name split into "SUB_PARAMS".
 std::unique_ptr<Model> EdgeModel() {
     std::unique_ptr<Model> model = BuildSampleModel();
     model->multiMeshes.clear();
     model->goblinMeshes.clear();
     model->glows.clear();
     const float z = -0.0f;
-    MultiMesh& edges = AddMulti(*model, 0, "Edges", "Turret");
+    // Long enough for its node name to be split.
+    MultiMesh& edges = AddMulti(*model, 0, ("Edges" + std::string(60, '_')).c_str(), "Turret");
     std::vector<MeshPart> parts;
     parts.push_back(MakePart(1, 0x000B,
                              {{{z, 0, 1, 0, z, 1, z, 0}}, {{1, z, 1, 0, 0, 1, 1, z}}, {{1, 1, 1, z, 0, 1, 1, 1}},
@@ -372,6 +373,25 @@ TEST(MeshesWayBack, EditsAndLostFactsAndLargeLists) {
         EXPECT_EQ(back->multiMeshes[0]->meshes[0]->parts[1].materialIndex, 1);
         // The hull's material has a normal map: its parts get tangents and binormals.
         EXPECT_EQ(back->multiMeshes[0]->meshes[0]->parts[0].format, 0x600Bu);
+    }
+    {
+        // Lists whose vertex number stands for every stream, as a glTF read
+        // back has them: every vertex its own values, no tables.
+        SetSceneBuiltHook(nullptr);
+        std::unique_ptr<Scene> scene = BuildScene(*sample, [] {
+            SceneOptions own;
+            own.deduplicate = false;
+            return own;
+        }());
+        SetSceneBuiltHook(CheckBuiltScene);
+        for (SceneMesh& mesh : scene->meshes)
+            for (SceneTriangles& list : mesh.triangles) {
+                if (mesh.positionsOnly || list.table.empty()) continue;
+                for (uint32_t& corner : list.corners) corner += uint32_t(list.table[0]);
+                list.table.clear();
+            }
+        WayBackReport report;
+        EXPECT_EQ(MeshesDifference(*sample, *MeshesBack(*sample, *scene, report)), "");
     }
     {
         // One list of 70,000 vertices (the last few unused).
