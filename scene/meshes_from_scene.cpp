@@ -254,13 +254,18 @@ private:
     }
 
     // The stored joint when the placement still shows it (or shows none);
-    // the shown one when the user moved the node to another joint.
-    std::string JointOf(const SceneFacts& facts, const ShownPlace& shown) {
+    // the shown one when the user moved the node to another joint. Without
+    // either (a level above 0 in a document without facts): the joint of the
+    // level before, or of the glow of that name before.
+    std::string JointOf(const SceneFacts& facts, const ShownPlace& shown, bool glow, const std::string& name) {
         const std::string* stored = FindFact(facts, kMeshJointFact);
         if (stored && (!shown.hasJoint || EqualNoCase(*stored, shown.joint.c_str()))) return *stored;
         if (shown.hasJoint) return shown.joint;
         back_.report.Default("mesh parent joints");
-        return lastJoint_;
+        if (!glow) return lastJoint_;
+        for (size_t g = back_.model.glows.size(); g-- > 0;)
+            if (back_.model.glows[g]->name.value == name) return back_.model.glows[g]->parentName.value;
+        return "Root";
     }
 
     static bool ReadInt(const SceneFacts& facts, const char* key, int32_t& value) {
@@ -288,7 +293,7 @@ private:
         else return;
         const SceneFacts facts = FactsOf(index, node);
         const ShownPlace shown = ShownBy(scene_, node);
-        const std::string joint = JointOf(facts, shown);
+        const std::string joint = JointOf(facts, shown, kind == kGlow, name);
         int32_t level = shown.level;
         ReadInt(facts, kMeshLevelFact, level);
 
