@@ -351,10 +351,18 @@ void BuildNodeHierarchy(SceneBuild& build) {
             AddInstance(build, std::move(built), std::move(materials), mm.parentName, lodRoot, facts);
         }
     };
-    for (const auto& mm : model.multiMeshes)
-        if (mm) buildLevels(*mm, false);
-    for (const auto& mm : model.goblinMeshes)
-        if (mm) buildLevels(*mm, true);
+    // One without a level shows nowhere: the scene's facts keep it.
+    auto buildList = [&](const OwnedList<MultiMesh>& list, bool goblin) {
+        for (size_t i = 0; i < list.size(); ++i) {
+            const MultiMesh* mm = list[i].get();
+            if (!mm) continue;
+            if (std::none_of(mm->meshes.begin(), mm->meshes.end(), [](const auto& mesh) { return bool(mesh); }))
+                AddEmptyMesh(scene.facts, {goblin ? 1 : 0, i, 0, mm->name.value, mm->parentName.value});
+            buildLevels(*mm, goblin);
+        }
+    };
+    buildList(model.multiMeshes, false);
+    buildList(model.goblinMeshes, true);
 }
 
 void BuildGlows(SceneBuild& build) {
@@ -372,7 +380,9 @@ void BuildGlows(SceneBuild& build) {
     build.scene.materials.push_back(glow);
     build.glowMaterial = int32_t(build.scene.materials.size() - 1);
 
-    for (const auto& g : build.model.glows) {
+    for (size_t i = 0; i < build.model.glows.size(); ++i) {
+        const Glow* g = build.model.glows[i].get();
+        if (g && !g->mesh) AddEmptyMesh(build.scene.facts, {2, i, g->lod, g->name.value, g->parentName.value});
         if (!g || !g->mesh) continue;
         std::vector<int32_t> unused;
         MeshLevelFacts facts;

@@ -10,6 +10,7 @@ const char kMeshLevelFact[] = "level";
 const char kMeshLodFact[] = "lod";
 const char kMeshPartsFact[] = "parts";
 const char kMeshHiddenPartsFact[] = "hidden_parts";
+const char kEmptyMeshesFact[] = "empty_meshes";
 
 std::string UnplacedMeshFactKey(size_t mesh, const char* key) {
     return "mesh" + std::to_string(mesh) + "_" + key;
@@ -165,4 +166,50 @@ bool ReadHiddenParts(const std::string& text, std::vector<HiddenPart>& parts) {
         parts.push_back(std::move(hidden));
         return true;
     });
+}
+
+// One line each: "<kind> <position> <lod> <n>:<name><m>:<joint>", the names
+// counted in bytes, so they may hold any byte.
+void AddEmptyMesh(SceneFacts& facts, const EmptyMesh& mesh) {
+    const std::string* before = FindFact(facts, kEmptyMeshesFact);
+    std::string text = before ? *before : std::string();
+    if (!text.empty()) text += '\n';
+    for (int64_t n : {int64_t(mesh.kind), int64_t(mesh.position), int64_t(mesh.lod)}) {
+        AppendInt(text, n);
+        text += ' ';
+    }
+    for (const std::string* name : {&mesh.name, &mesh.joint}) {
+        AppendInt(text, int64_t(name->size()));
+        text += ':';
+        text += *name;
+    }
+    SetFact(facts, kEmptyMeshesFact, std::move(text));
+}
+
+bool ReadEmptyMeshes(const std::string& text, std::vector<EmptyMesh>& meshes) {
+    meshes.clear();
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    auto number = [&](auto& value, char after) {
+        const auto read = std::from_chars(p, end, value);
+        if (read.ec != std::errc() || read.ptr == end || *read.ptr != after) return false;
+        p = read.ptr + 1;
+        return true;
+    };
+    auto counted = [&](std::string& value) {
+        size_t length = 0;
+        if (!number(length, ':') || length > size_t(end - p)) return false;
+        value.assign(p, length);
+        p += length;
+        return true;
+    };
+    while (p < end) {
+        EmptyMesh mesh;
+        if (!number(mesh.kind, ' ') || !number(mesh.position, ' ') || !number(mesh.lod, ' ') || !counted(mesh.name) ||
+            !counted(mesh.joint) || mesh.kind < 0 || mesh.kind > 2)
+            return false;
+        if (p < end && *p++ != '\n') return false;
+        meshes.push_back(std::move(mesh));
+    }
+    return true;
 }

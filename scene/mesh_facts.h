@@ -27,6 +27,11 @@ extern const char kMeshPartsFact[];  // "parts"
 // whole: their values and groups.
 extern const char kMeshHiddenPartsFact[];  // "hidden_parts"
 
+// In the scene's own facts: the multi meshes, goblin meshes and glows that
+// have no level (nothing in the scene shows them), each with its kind, its
+// position in its list, its LOD (a glow's), name and joint.
+extern const char kEmptyMeshesFact[];  // "empty_meshes"
+
 // The key a fact of a mesh no node instantiates (its joint is missing) has
 // in the scene's own facts: "mesh<index>_<key>".
 std::string UnplacedMeshFactKey(size_t mesh, const char* key);
@@ -60,3 +65,14 @@ struct HiddenPart {
     MeshPart part;
 };
 bool ReadHiddenParts(const std::string& text, std::vector<HiddenPart>& parts);
+
+struct EmptyMesh {
+    int kind = 0;  // 0 multi mesh, 1 goblin mesh, 2 glow
+    size_t position = 0;
+    uint32_t lod = 0;
+    std::string name, joint;
+};
+// Adds one to the scene's facts.
+void AddEmptyMesh(SceneFacts& facts, const EmptyMesh& mesh);
+// Those the fact lists, in order; false when its text is damaged.
+bool ReadEmptyMeshes(const std::string& text, std::vector<EmptyMesh>& meshes);

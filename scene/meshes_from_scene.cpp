@@ -234,9 +234,36 @@ public:
             if (m >= 0 && size_t(m) < nodeOf.size() && nodeOf[size_t(m)] < 0) nodeOf[size_t(m)] = int32_t(n);
         }
         for (size_t m = 0; m < scene_.meshes.size(); ++m) One(m, nodeOf[m]);
+        std::vector<EmptyMesh> empty;
+        const std::string* text = FindFact(scene_.facts, kEmptyMeshesFact);
+        if (!text || !ReadEmptyMeshes(*text, empty)) return;
+        // In ascending positions each goes back where it was.
+        std::stable_sort(empty.begin(), empty.end(),
+                         [](const EmptyMesh& a, const EmptyMesh& b) { return a.position < b.position; });
+        for (const EmptyMesh& e : empty) {
+            if (e.kind == 2) {
+                auto glow = std::make_unique<Glow>();
+                glow->name.Set(e.name);
+                glow->parentName.Set(e.joint);
+                glow->lod = e.lod;
+                InsertAt(back_.model.glows, e.position, std::move(glow));
+                continue;
+            }
+            auto multi = std::make_unique<MultiMesh>();
+            multi->kind = uint8_t(e.kind);
+            multi->name.Set(e.name);
+            multi->parentName.Set(e.joint);
+            InsertAt(e.kind ? back_.model.goblinMeshes : back_.model.multiMeshes, e.position, std::move(multi));
+        }
+        for (size_t g = 0; g < back_.model.glows.size(); ++g) back_.model.glows[g]->index = int32_t(g);
     }
 
 private:
+    template <typename T>
+    static void InsertAt(OwnedList<T>& list, size_t position, std::unique_ptr<T> item) {
+        list.insert(list.begin() + ptrdiff_t(std::min(position, list.size())), std::move(item));
+    }
+
     WayBack& back_;
     const Scene& scene_;
     MultiMesh* current_ = nullptr;  // the multi or goblin mesh the last level went to

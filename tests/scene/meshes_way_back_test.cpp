@@ -157,7 +157,7 @@ Scene MeshesOf(const Scene& scene) {
             part.nodes.push_back(copy);
         }
     for (const SceneFact& fact : scene.facts)
-        if (fact.key.compare(0, 4, "mesh") == 0) part.facts.push_back(fact);
+        if (fact.key.compare(0, 4, "mesh") == 0 || fact.key == kEmptyMeshesFact) part.facts.push_back(fact);
     return part;
 }
 
@@ -228,7 +228,8 @@ void AddGlow(Model& model, const char* name, const char* joint, uint32_t lod, in
 // the LOD roots, glows at several levels (one past the roots, one whose
 // mesh has another number, one whose joint is missing, one naming its joint
 // in another letter case), a mesh whose joint is missing, two meshes of one
-// name one after the other, a name split into "SUB_PARAMS".
+// name one after the other, a name split into "SUB_PARAMS", meshes and a
+// glow without levels.
 std::unique_ptr<Model> EdgeModel() {
     std::unique_ptr<Model> model = BuildSampleModel();
     model->multiMeshes.clear();
@@ -270,6 +271,7 @@ std::unique_ptr<Model> EdgeModel() {
                                         {{0, 1, 0, 0, 0, 1, 0, 1}}},
                                        {MakeGroup(kPrimTriList, {0, 1, 2})});
     for (const char* name : {"Twin", "Twin"}) AddMulti(*model, 0, name, "Hull").meshes.push_back(Level(0, {triangle}));
+    AddMulti(*model, 0, "Bare\n1:x", "Hull");
     MultiMesh& lost = AddMulti(*model, 0, "Lost", "NoSuchJoint");
     lost.meshes.push_back(Level(0, {triangle}));
     lost.meshes.push_back(Level(1, {triangle}));
@@ -280,6 +282,10 @@ std::unique_ptr<Model> EdgeModel() {
     AddGlow(*model, "G1", "Turret", 2, 4);
     AddGlow(*model, "G5", "Hull", 5, 5);
     AddGlow(*model, "Gx", "NoSuchJoint", 0, 0);
+    AddGlow(*model, "Bare", "Hull", 3, 0);
+    model->glows.back()->mesh.reset();
+    std::swap(model->glows.front(), model->glows.back());
+    AddMulti(*model, 1, "", "");
     ResolveJoints(*model);
     return model;
 }
