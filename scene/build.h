@@ -34,10 +34,12 @@ void BuildGlows(SceneBuild& build);
 void BuildSpecialNodes(SceneBuild& build);
 
 // The mesh of one level: de-duplicated streams of the components in mask,
-// one triangle list per part (parts ordered by material). With
-// material >= 0 every part is bound to that scene material.
+// one triangle list per part (parts ordered by material; a part whose
+// material index the model lacks has none). With material >= 0 every part
+// is bound to that scene material. listedParts (when given) gets the part
+// of each list.
 SceneMesh BuildMesh(const SceneBuild& build, const Mesh& mesh, std::string name, int32_t material, uint32_t mask,
-                    std::vector<int32_t>& boundMaterials);
+                    std::vector<int32_t>& boundMaterials, std::vector<int32_t>* listedParts = nullptr);
 // Positions as stored, the vertex number as the index; one list or fan.
 SceneMesh BuildPositionsMesh(std::string name, const float* positions, int32_t vertexCount,
                              std::vector<uint16_t> indices, uint32_t type);

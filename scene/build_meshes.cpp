@@ -36,7 +36,7 @@ void AddTriangles(SceneTriangles& list, const std::vector<PrimitiveGroup>& group
 }  // namespace
 
 SceneMesh BuildMesh(const SceneBuild& build, const Mesh& mesh, std::string name, int32_t material, uint32_t mask,
-                    std::vector<int32_t>& boundMaterials) {
+                    std::vector<int32_t>& boundMaterials, std::vector<int32_t>* listedParts) {
     SceneMesh result;
     result.name = std::move(name);
     const Model& model = build.model;
@@ -74,8 +74,10 @@ SceneMesh BuildMesh(const SceneBuild& build, const Mesh& mesh, std::string name,
         const int32_t bound = shared ? material : (m < build.materialOf.size() ? build.materialOf[m] : -1);
         boundMaterials.push_back(bound);
         for (const MeshPart* part : byMaterial[m]) {
+            // A part without triangles still has its list: its vertices are
+            // part of the model.
             const int64_t triangles = PartTriangleCount(*part);
-            if (triangles <= 0) continue;
+            if (listedParts) listedParts->push_back(int32_t(part - mesh.parts.data()));
             const VertexLayoutInfo layout = VertexLayout(part->format);
             const size_t partStride = size_t(part->stride > 0 ? part->stride : 0);
             // A component is read only where the stride really holds it, and

@@ -7,6 +7,7 @@
 #include "model/joints.h"
 #include "model/transform.h"
 #include "scene/build.h"
+#include "scene/mesh_facts.h"
 #include "scene/names.h"
 #include "scene/object_facts.h"
 
@@ -100,9 +101,11 @@ void BuildJointNodes(SceneBuild& build, int32_t parentIndex, int32_t parent) {
 }
 
 // A node instantiating a mesh: under the joint's node (lodRoot -1) or under
-// lodRoot at the joint's world placement. No node when neither exists.
+// lodRoot at the joint's world placement, with the facts of the level. No
+// node when neither exists: the facts then go in the scene's own, under the
+// mesh's number.
 void AddInstance(SceneBuild& build, SceneMesh&& mesh, std::vector<int32_t> materials, const Core_QStr& jointName,
-                 int32_t lodRoot) {
+                 int32_t lodRoot, const MeshLevelFacts& levelFacts) {
     const std::string name = mesh.name;
     build.scene.meshes.push_back(std::move(mesh));
     const int32_t meshIndex = int32_t(build.scene.meshes.size() - 1);
@@ -116,10 +119,17 @@ void AddInstance(SceneBuild& build, SceneMesh&& mesh, std::vector<int32_t> mater
     } else {
         parent = build.JointNode(joint);
     }
-    if (parent < 0) return;
+    SceneFacts facts = MeshFacts(levelFacts);
+    if (parent < 0) {
+        for (SceneFact& fact : facts)
+            SetFact(build.scene.facts, UnplacedMeshFactKey(size_t(meshIndex), fact.key.c_str()).c_str(),
+                    std::move(fact.text));
+        return;
+    }
     const int32_t node = build.scene.AddNode(parent, name, translation, rotation);
     build.scene.nodes[size_t(node)].mesh = meshIndex;
     build.scene.nodes[size_t(node)].materials = std::move(materials);
+    for (SceneFact& fact : facts) SetFact(build.scene.nodes[size_t(node)].facts, fact.key.c_str(), std::move(fact.text));
 }
 
 void AddMeshNode(SceneBuild& build, int32_t node, SceneMesh&& mesh) {
@@ -337,18 +347,35 @@ void BuildNodeHierarchy(SceneBuild& build) {
             const Mesh* mesh = mm.meshes[i].get();
             if (!mesh) continue;
             std::vector<int32_t> materials;
+            MeshLevelFacts facts;
             SceneMesh built = BuildMesh(build, *mesh, goblin ? GoblinMeshName(mm) : MultiMeshName(mm, mesh->lod), -1,
-                                        build.unionMask, materials);
+                                        build.unionMask, materials, &facts.listedParts);
             // A level without a LOD root of its own (goblin meshes do not
             // count towards the levels) is placed as level 0.
-            const int32_t lodRoot = (i > 0 && i < build.lodRoots.size()) ? build.lodRoots[i] : -1;
-            AddInstance(build, std::move(built), std::move(materials), mm.parentName, lodRoot);
+            const bool ownRoot = i > 0 && i < build.lodRoots.size();
+            const int32_t lodRoot = ownRoot ? build.lodRoots[i] : -1;
+            facts.mesh = mesh;
+            facts.components = built.components;
+            facts.joint = &mm.parentName;
+            facts.level = int32_t(i);
+            facts.shownLevel = ownRoot ? int32_t(i) : 0;
+            facts.lod = mesh->lod;
+            facts.lodShown = !goblin || mesh->lod == int32_t(i);
+            AddInstance(build, std::move(built), std::move(materials), mm.parentName, lodRoot, facts);
         }
     };
-    for (const auto& mm : model.multiMeshes)
-        if (mm) buildLevels(*mm, false);
-    for (const auto& mm : model.goblinMeshes)
-        if (mm) buildLevels(*mm, true);
+    // One without a level shows nowhere: the scene's facts keep it.
+    auto buildList = [&](const OwnedList<MultiMesh>& list, bool goblin) {
+        for (size_t i = 0; i < list.size(); ++i) {
+            const MultiMesh* mm = list[i].get();
+            if (!mm) continue;
+            if (std::none_of(mm->meshes.begin(), mm->meshes.end(), [](const auto& mesh) { return bool(mesh); }))
+                AddEmptyMesh(scene.facts, {goblin ? 1 : 0, i, 0, mm->name.value, mm->parentName.value});
+            buildLevels(*mm, goblin);
+        }
+    };
+    buildList(model.multiMeshes, false);
+    buildList(model.goblinMeshes, true);
 }
 
 void BuildGlows(SceneBuild& build) {
@@ -366,15 +393,24 @@ void BuildGlows(SceneBuild& build) {
     build.scene.materials.push_back(glow);
     build.glowMaterial = int32_t(build.scene.materials.size() - 1);
 
-    for (const auto& g : build.model.glows) {
+    for (size_t i = 0; i < build.model.glows.size(); ++i) {
+        const Glow* g = build.model.glows[i].get();
+        if (g && !g->mesh) AddEmptyMesh(build.scene.facts, {2, i, g->lod, g->name.value, g->parentName.value});
         if (!g || !g->mesh) continue;
         std::vector<int32_t> unused;
-        SceneMesh mesh = BuildMesh(build, *g->mesh, GlowName(*g), build.glowMaterial, build.unionMask, unused);
+        MeshLevelFacts facts;
+        SceneMesh mesh = BuildMesh(build, *g->mesh, GlowName(*g), build.glowMaterial, build.unionMask, unused,
+                                   &facts.listedParts);
         // Level 0, and a level the model has no root for, hang from the
         // glow's joint; every other level goes under its own root.
         int32_t lodRoot = -1;
         if (g->lod != 0 && g->lod < build.lodRoots.size()) lodRoot = build.lodRoots[g->lod];
-        AddInstance(build, std::move(mesh), {build.glowMaterial}, g->parentName, lodRoot);
+        facts.mesh = g->mesh.get();
+        facts.components = mesh.components;
+        facts.joint = &g->parentName;
+        facts.lod = g->mesh->lod;
+        facts.lodShown = g->mesh->lod == int32_t(g->lod);
+        AddInstance(build, std::move(mesh), {build.glowMaterial}, g->parentName, lodRoot, facts);
     }
 }
 

@@ -146,6 +146,53 @@ std::string GlowName(const Glow& glow) {
     return name + "]";
 }
 
+namespace {
+
+// "<kind>[<value>]<tail>": the value between the kind's bracket and the tail
+// at the end (the value may hold any byte, brackets too).
+bool MeshNameValue(const std::string& text, const char* kind, size_t tailLength, std::string& value) {
+    const size_t open = std::strlen(kind) + 1;
+    if (text.size() < open + 1 + tailLength || text.compare(0, open - 1, kind) != 0 || text[open - 1] != '[')
+        return false;
+    const size_t close = text.size() - tailLength - 1;
+    if (text[close] != ']') return false;
+    value = text.substr(open, close - open);
+    return true;
+}
+
+// "<kind>[<value>]_LOD[<number>]" with a "%d" number.
+bool MeshNameWithLod(const std::string& text, const char* kind, std::string& value, int64_t& lod) {
+    if (text.empty() || text.back() != ']') return false;
+    const size_t at = text.rfind("]_LOD[");
+    if (at == std::string::npos) return false;
+    const char* first = text.data() + at + 6;
+    const char* last = text.data() + text.size() - 1;
+    if (first == last) return false;
+    const auto read = std::from_chars(first, last, lod);
+    if (read.ec != std::errc() || read.ptr != last) return false;
+    return MeshNameValue(text, kind, text.size() - at - 1, value);
+}
+
+}  // namespace
+
+bool ParseMultiMeshName(const std::string& text, std::string& name, int32_t& lod) {
+    int64_t value = 0;
+    if (!MeshNameWithLod(text, "MULT", name, value) || value < INT32_MIN || value > INT32_MAX) return false;
+    lod = int32_t(value);
+    return true;
+}
+
+bool ParseGoblinMeshName(const std::string& text, std::string& name) {
+    return MeshNameValue(text, "GOBG", 0, name);
+}
+
+bool ParseGlowName(const std::string& text, std::string& name, uint32_t& lod) {
+    int64_t value = 0;
+    if (!MeshNameWithLod(text, "GLOW", name, value) || value < INT32_MIN || value > INT32_MAX) return false;
+    lod = uint32_t(int32_t(value));
+    return true;
+}
+
 std::string CollisionName(const std::string& joint) { return Bracketed("COL", joint); }
 bool ParseCollisionName(const std::string& name, std::string& joint) { return ParseBracketed(name, "COL", joint); }
 

@@ -29,6 +29,12 @@ std::string AnimationTargetName(const std::string& joint);
 std::string MultiMeshName(const MultiMesh& mesh, int32_t lod);  // "MULT[<name>]_LOD[<lod>]"
 std::string GoblinMeshName(const MultiMesh& mesh);              // "GOBG[<name>]"
 std::string GlowName(const Glow& glow);                         // "GLOW[<name>]_LOD[<lod>]"
+// The inverses of the three above (false when the text is not such a name):
+// the name is everything between the kind's bracket and the last group, so
+// it may hold brackets; a glow's LOD reads back as the bits "%d" printed.
+bool ParseMultiMeshName(const std::string& text, std::string& name, int32_t& lod);
+bool ParseGoblinMeshName(const std::string& text, std::string& name);
+bool ParseGlowName(const std::string& text, std::string& name, uint32_t& lod);
 std::string CollisionName(const std::string& joint);            // "COL[<joint>]"
 std::string MaterialName(const Material& material);             // "MAT[<name>]_SHD[<shader>]"
 extern const char kGlowMaterialName[];                          // "MATGLOW[TALVE_Glow]"
