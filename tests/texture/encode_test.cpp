@@ -182,7 +182,9 @@ TEST(ImagesFromScene, EveryMapComesBack) {
             const size_t painted = a.key == "hull_DIFF" ? paintedPixels : 0;
             EXPECT_LE(MaxDifference(a.picture, b.picture, 0, painted), 4);
             EXPECT_EQ(MaxDifference(a.picture, b.picture, painted), 0);
-            if (painted) EXPECT_EQ(Bytes(b.picture.pixels.begin(), b.picture.pixels.begin() + 4), Bytes(paint, paint + 4));
+            if (painted) {
+                EXPECT_EQ(Bytes(b.picture.pixels.begin(), b.picture.pixels.begin() + 4), Bytes(paint, paint + 4));
+            }
         }
         // Every image with levels has its chain again: as long as the
         // original's, or down to 1 x 1 for a single level.
