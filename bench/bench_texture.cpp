@@ -121,7 +121,8 @@ bool RunEncodes(const char* format, int flag) {
         if (!EncodeLevel(*decoded, format, level, f.fit, &counts)) return false;
         const double seconds = Seconds(start, Clock::now());
         size_t differ = 0;
-        for (size_t i = 0; i < level.data.size() && i < stored.data.size(); ++i) differ += level.data[i] != stored.data[i];
+        for (size_t i = 0; i < level.data.size() && i < stored.data.size(); ++i)
+            differ += level.data[i] != stored.data[i];
         std::printf("%s %d x %d decoded and encoded again, %-11s: %.3f s per megapixel, %zu of %zu bytes differ "
                     "(%llu range, %llu cluster blocks)\n",
                     format, size, size, f.name, seconds / megapixels, differ, stored.data.size(),

@@ -21,7 +21,8 @@ int GatherBlock(const PixelImage& picture, int bx, int by, unsigned char rgba[64
         for (int x = 0; x < 4; ++x) {
             const int px = bx * 4 + x;
             if (px >= picture.width) break;
-            std::memcpy(rgba + 4 * (4 * y + x), picture.pixels.data() + (size_t(py) * size_t(picture.width) + size_t(px)) * 4, 4);
+            const size_t at = (size_t(py) * size_t(picture.width) + size_t(px)) * 4;
+            std::memcpy(rgba + 4 * (4 * y + x), picture.pixels.data() + at, 4);
             mask |= 1 << (4 * y + x);
         }
     }
@@ -69,11 +70,11 @@ bool EncodeLevel(const PixelImage& picture, const char* format, MipLevel& level,
         // The stored blocks, in rows of ceil(width / 4) as the decoder reads
         // them, as many as the level holds.
         const size_t blockBytes = flag == squish::kDxt1 ? 8 : 16;
-        const int across = (picture.width + 3) / 4;
+        const size_t across = (size_t(picture.width) + 3) / 4;
         const size_t blocks = data.size() / blockBytes;
         unsigned char rgba[64];
         for (size_t b = 0; b < blocks; ++b) {
-            const int mask = GatherBlock(picture, int(b % size_t(across)), int(b / size_t(across)), rgba);
+            const int mask = GatherBlock(picture, int(b % across), int(b / across), rgba);
             EncodeBlock(rgba, mask, flag, fit, data.data() + b * blockBytes, counts);
         }
     }
@@ -98,7 +99,8 @@ PixelImage HalvePicture(const PixelImage& picture) {
                 unsigned sum = 0;
                 for (int dy = 0; dy < spanY; ++dy)
                     for (int dx = 0; dx < spanX; ++dx)
-                        sum += picture.pixels[(size_t(y * spanY + dy) * size_t(picture.width) + size_t(x * spanX + dx)) * 4 + size_t(k)];
+                        sum += picture.pixels[(size_t(y * spanY + dy) * size_t(picture.width) +
+                                               size_t(x * spanX + dx)) * 4 + size_t(k)];
                 half.pixels[(size_t(y) * size_t(half.width) + size_t(x)) * 4 + size_t(k)] =
                     uint8_t((sum + count / 2) / count);
             }
