@@ -150,6 +150,21 @@ void SaveMapFile(const std::string& path, const PixelImage& picture, WrittenText
 
 }  // namespace
 
+std::string FileReference(const std::string& name) {
+    std::string out;
+    for (char c : name) {
+        if (c == '[' || c == ']' || c == '%') {
+            static const char kHex[] = "0123456789ABCDEF";
+            out += '%';
+            out += kHex[static_cast<unsigned char>(c) >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 std::string TgaFileName(const SceneImage& image) {
     switch (image.kind) {
         case SceneImageKind::kSourceDump: return SourceDumpFileName(image.stem, image.format, image.output);
@@ -183,7 +198,7 @@ void AddMaterials(TiXmlElement* images, TiXmlElement* materials, TiXmlElement* e
         TiXmlElement* element = AddChildElement(images, "image");
         SetAttr(element, "id", ImageId(image.key));
         SetAttr(element, "name", ImageName(image.key, image.format));
-        AddText(AddChildElement(element, "init_from"), AsDocumentReadsIt(TgaFileName(image)).c_str());
+        AddText(AddChildElement(element, "init_from"), FileReference(AsDocumentReadsIt(TgaFileName(image))).c_str());
         AddImageExtra(element, image);
     }
     AddImagesExtra(images, scene);

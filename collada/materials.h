@@ -22,5 +22,10 @@ std::string TgaFileName(const SceneImage& image);
 // (the files are named so, so that the names the document carries find them).
 std::string AsDocumentReadsIt(const std::string& text);
 
+// A file name as the URI reference an "init_from" holds: "[", "]" and "%"
+// percent-escaped (a URI allows the brackets only around a host address),
+// every other character as it is; readers decode the escapes back.
+std::string FileReference(const std::string& name);
+
 // "image" elements, and per material its "material" and phong "effect".
 void AddMaterials(TiXmlElement* images, TiXmlElement* materials, TiXmlElement* effects, const Scene& scene);

@@ -66,7 +66,8 @@ struct Content {
 };
 
 // Everything the buffer holds, in a fixed order: the meshes, in the GLB
-// the PNG maps, then the animations. Run once to measure, once to write.
+// the PNG maps, then the animations, then the PNG pictures of the images no
+// map carries. Run once to measure, once to write.
 void Fill(const Content& content, Buffer& buffer, Layout& layout) {
     const Scene& scene = content.scene;
     layout.meshOf.assign(scene.meshes.size(), -1);
@@ -76,9 +77,10 @@ void Fill(const Content& content, Buffer& buffer, Layout& layout) {
         layout.meshOf[m] = int(layout.meshes.size());
         layout.meshes.push_back(std::move(primitives));
     }
-    AddImages(buffer, scene, content.sink, content.target.binary, layout.images);
+    AddImages(buffer, scene, content.sink, content.target.binary, false, layout.images);
     for (const AnimationRange& range : content.ranges)
         layout.animations.push_back(AddAnimation(buffer, scene, range));
+    AddImages(buffer, scene, content.sink, content.target.binary, true, layout.images);
     buffer.Pad();
 }
 

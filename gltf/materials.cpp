@@ -13,23 +13,26 @@ namespace gltf {
 PngSink::PngSink(const Scene& scene) {
     for (const SceneImage& image : scene.images) {
         pngs.emplace_back();
-        if (image.kind != SceneImageKind::kMap) continue;
+        if (image.kind == SceneImageKind::kSourceDump) continue;
+        // An image no map carries that could not be decoded has no picture.
+        if (image.kind == SceneImageKind::kUnusedDump && image.picture.pixels.empty()) continue;
         if (!EncodePng(image.picture, image.hasAlpha, pngs.back()))
             OutProblem(Problem::kFailure, "ALERT: Unable to write texture file [%s]\n", PngName(image).c_str());
     }
 }
 
 std::string PngSink::PngName(const SceneImage& image) {
-    std::string name = ToUtf8(OutputFileName(image.stem, image.output));
+    std::string name = ToUtf8(image.kind == SceneImageKind::kUnusedDump ? UnusedDumpFileName(image.key, image.format)
+                                                                        : OutputFileName(image.stem, image.output));
     const size_t dot = name.rfind('.');
     if (dot != std::string::npos) name.resize(dot);
     return name + ".png";
 }
 
-void AddImages(Buffer& buffer, const Scene& scene, const PngSink& sink, bool binary, Images& images) {
-    images.imageOf.assign(scene.images.size(), -1);
+void AddImages(Buffer& buffer, const Scene& scene, const PngSink& sink, bool binary, bool unused, Images& images) {
+    images.imageOf.resize(scene.images.size(), -1);
     for (size_t i = 0; i < scene.images.size() && i < sink.pngs.size(); ++i) {
-        if (sink.pngs[i].empty()) continue;
+        if (sink.pngs[i].empty() || (scene.images[i].kind == SceneImageKind::kUnusedDump) != unused) continue;
         images.imageOf[i] = int(images.imageSource.size());
         images.imageSource.push_back(i);
         if (binary) images.imageViews.push_back(buffer.AddView(sink.pngs[i].data(), sink.pngs[i].size(), 0));

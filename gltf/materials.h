@@ -12,13 +12,15 @@
 
 namespace gltf {
 
-// Every map of the scene as PNG bytes, in the order the scene lists its
-// images (a picture that is no map, or failed to encode, holds none).
+// Every map and every picture of an image no map carries as PNG bytes, in
+// the order the scene lists its images (a decoded source, or a picture that
+// failed to encode, holds none).
 class PngSink {
 public:
     std::vector<std::vector<unsigned char>> pngs;
     explicit PngSink(const Scene& scene);
-    // The PNG file name of a map: "<stem>_<output>.png".
+    // The PNG file name of a map, "<stem>_<output>.png", or of an image no
+    // map carries, "<stem>_FMT[<format>]_UNUSED_LMIP.png".
     static std::string PngName(const SceneImage& image);
 };
 
@@ -29,8 +31,11 @@ struct Images {
     std::vector<int> imageViews;      // per glTF image in a GLB: its buffer view
 };
 
-// Lists the images; in a GLB (binary) their PNG bytes go into the buffer.
-void AddImages(Buffer& buffer, const Scene& scene, const PngSink& sink, bool binary, Images& images);
+// Lists the maps (unused false) or the pictures of images no map carries
+// (unused true; listed after everything else, so they add to a document
+// without moving what it held); in a GLB (binary) their PNG bytes go into the
+// buffer.
+void AddImages(Buffer& buffer, const Scene& scene, const PngSink& sink, bool binary, bool unused, Images& images);
 
 // "materials", nothing when the scene has none.
 void WriteMaterialsJson(Json& json, const Scene& scene, const std::vector<int>& imageOf);

@@ -366,7 +366,7 @@ struct Import {
             if (ParseImageName(d.name, key, format)) {
                 image.key = key;
                 image.format = format;
-                if (FileNamePart(d.initFrom) == UnusedDumpFileName(key, format)) {
+                if (FileNamePart(PicturePath(std::string(), d.initFrom)) == UnusedDumpFileName(key, format)) {
                     image.kind = SceneImageKind::kUnusedDump;
                     image.stem = key;
                 } else {

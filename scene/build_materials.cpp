@@ -181,15 +181,20 @@ void BuildMaterials(SceneBuild& build, const SceneOptions& options, const Shader
         build.materialOf[m] = named.first->second;
         if (named.second) step.One(*model.materials[m]);
     }
-    if (!options.verboseTextures) return;
-    // Every image no material used, decoded as it is.
+    // Every image no map carries (used by no material, by a material no
+    // shader map entry fits, or by a parameter no slot takes), decoded as it
+    // is: listed last, after every map, so the documents add its picture
+    // after theirs, and the way back to the model has its pixels.
     for (size_t i = 0; i < model.images.size(); ++i) {
         const TextureImage* image = model.images[i].get();
         if (!image || step.useCount[i] != 0 || image->levels.empty() || step.failed.count(image)) continue;
-        // One that cannot be decoded is reported and listed without pixels.
+        // One that cannot be decoded is reported.
         std::unique_ptr<PixelImage> picture;
         const DecodeStatus status = DecodeLevel(image->levels[0], image->format.CStr(), picture);
         ReportDecodeStatus(status, *image, std::string());
+        // Without pixels it carries nothing back: listed (without a file)
+        // for the verbose option only, as it always was.
+        if (!picture && !options.verboseTextures) continue;
         SceneImage unused;
         unused.kind = SceneImageKind::kUnusedDump;
         unused.stem = TextureStem(image->name.value);

@@ -1,5 +1,6 @@
 #include "texture/compose.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #if defined(__GNUC__) && defined(__x86_64__)
@@ -171,4 +172,14 @@ void ComposeChannels(const ChannelSpec specs[4], const unsigned char* const sour
         case 3: ComposeLoop<3>(plan, output, pixelCount); break;
         default: ComposeLoop<4>(plan, output, pixelCount); break;
     }
+}
+
+void CopyChannel(const PixelImage& source, int from, bool invert, PixelImage& output, int to) {
+    const size_t count = std::min(source.PixelCount(), output.PixelCount());
+    const unsigned char flip = invert ? 0xFF : 0;
+    for (size_t i = 0; i < count; ++i) output.pixels[i * 4 + size_t(to)] = source.pixels[i * 4 + size_t(from)] ^ flip;
+}
+
+void FillChannel(PixelImage& output, int to, uint8_t value) {
+    for (size_t i = size_t(to); i < output.pixels.size(); i += 4) output.pixels[i] = value;
 }

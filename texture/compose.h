@@ -19,3 +19,11 @@ bool ComposeKeepsBytes(const ChannelSpec specs[4], const unsigned char* const so
 
 void ComposeChannels(const ChannelSpec specs[4], const unsigned char* const sources[4], unsigned char* output,
                      size_t pixelCount);
+
+// The way back of one channel: channel `from` of every source pixel (inverted,
+// v -> 255 - v, when asked) into channel `to` of the output pixel at the same
+// index, for the pixels both hold.
+void CopyChannel(const PixelImage& source, int from, bool invert, PixelImage& output, int to);
+
+// Sets channel `to` of every output pixel to value.
+void FillChannel(PixelImage& output, int to, uint8_t value);

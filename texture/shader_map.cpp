@@ -103,3 +103,29 @@ const PixelImage* FindOutput(const ShaderMapInstance& instance, const char* outp
     }
     return nullptr;
 }
+
+std::vector<ChannelCarrier> FindChannelCarriers(const ShaderMap& entry, int32_t source, int channel) {
+    std::vector<ChannelCarrier> carriers;
+    if (source < 0 || size_t(source) >= entry.maps.size()) return carriers;
+    auto scan = [&](int32_t slot) {
+        const SourceMap& map = entry.maps[size_t(slot)];
+        for (size_t l = 0; l < map.lines.size(); ++l)
+            for (int k = 0; k < 4; ++k) {
+                const uint32_t code = map.lines[l].channels[k].code;
+                if (code == kChannelUnset || (code & kChannelMultiplyAlpha) || map.lines[l].sources[k] != source)
+                    continue;
+                if ((code & kChannelSelectMask) != uint32_t(channel + 1)) continue;
+                carriers.push_back({slot, int32_t(l), k, (code & kChannelInvert) != 0});
+            }
+    };
+    scan(source);
+    for (int32_t slot = 0; slot < int32_t(entry.maps.size()); ++slot)
+        if (slot != source) scan(slot);
+    return carriers;
+}
+
+uint8_t NeutralChannel(const SourceMap& map, int channel) {
+    const uint32_t code = map.defaults[channel].code;
+    if (code != kChannelUnset && (code & 0xFF) == 0) return uint8_t(code >> kChannelConstantShift);
+    return channel == 3 ? 255 : 0;
+}

@@ -112,3 +112,26 @@ const SourceSlot* FindOutputSlot(const ShaderMapInstance& instance, const char* 
 // the first such line has no output.
 const PixelImage* FindOutput(const ShaderMapInstance& instance, const char* outputName,
                              const TextureImage** image = nullptr);
+
+// ---- The way back: source channels from composed outputs ----------------------
+
+// An output channel that holds one channel of a source map: the source byte
+// as it is or inverted. A channel scaled by alpha, or a constant, carries
+// nothing back.
+struct ChannelCarrier {
+    int32_t slot = -1;  // the source map whose output line it is (position in the entry)
+    int32_t line = -1;  // the line within that source map
+    int channel = 0;    // the output channel holding the byte (0 red .. 3 alpha)
+    bool invert = false;
+};
+
+// Every output channel of the entry that carries channel `channel` (0 red ..
+// 3 alpha) of source map `source`: the map's own lines first, then the other
+// maps' lines, each in order, channels red to alpha.
+std::vector<ChannelCarrier> FindChannelCarriers(const ShaderMap& entry, int32_t source, int channel);
+
+// The value a source channel that no output carries is rebuilt with: the
+// source map's default when it is a constant ("$glow[DXT1] = 0 0 0 1" gives
+// 0 for red, green and blue and 255 for alpha; "5" gives 128), otherwise 0
+// for a colour channel and 255 for alpha.
+uint8_t NeutralChannel(const SourceMap& map, int channel);

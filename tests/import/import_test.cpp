@@ -318,7 +318,7 @@ TEST(Import, ReadsTheToolsOwnOutputs) {
     EXPECT_EQ(dae.geometries.size(), 12u);
     EXPECT_EQ(daeTriangles, 90u);
     EXPECT_EQ(dae.materials.size(), 5u);
-    EXPECT_EQ(dae.images.size(), 12u);
+    EXPECT_EQ(dae.images.size(), 13u);  // 12 maps and the image no material uses
     EXPECT_EQ(dae.animations.size(), 7u);
     // Each effect's maps reach their TGA files through the surface and sampler parameters.
     std::string maps;
@@ -355,7 +355,7 @@ TEST(Import, ReadsTheToolsOwnOutputs) {
                          std::to_string(doc.animations.size()));
     }
     EXPECT_EQ(counts[0], counts[1]);
-    EXPECT_EQ(counts[0], "nodes 95, meshes 12, triangles 90, materials 5, images 12, animations 2");
+    EXPECT_EQ(counts[0], "nodes 95, meshes 12, triangles 90, materials 5, images 13, animations 2");
 }
 
 // Every scene the tool writes as glTF comes back from its GLB and .gltf as

@@ -83,4 +83,32 @@ TEST(ShaderMapInstance, SmallerSourceOfAnotherSlotCountsAsMissing) {
     }
 }
 
+// The way back: which output channel gives each source channel back, and
+// the value of a channel no output carries.
+TEST(FindChannelCarriers, FirstPlainCarrierThenNeutral) {
+    const auto set = ParseShaderMapText(
+        "+t\n$a = 5 0 1 z\nO = a R* G G\nP = 1 1 B R\n$b = R 1 0 1\nQ = $a.B $a.r 0 A\n");
+    const ShaderMap& entry = *set->entries[0];
+    // Per source map and channel: "slot.line.channel" of each carrier, "~" when inverted; then the neutral value.
+    struct Row { int source, channel; const char* carriers; int neutral; } table[] = {
+        {0, 0, "0.1.3 1.0.1~", 128},  // R*, scaled by alpha, carries nothing; another map's line comes last
+        {0, 1, "0.0.2 0.0.3", 0},
+        {0, 2, "0.1.2 1.0.0", 255},
+        {0, 3, "0.0.0~", 255},       // "z" is the constant 255
+        {1, 0, "", 0},               // a channel default that is not a constant: colour 0
+        {1, 3, "1.0.3", 255},
+        {1, 2, "", 0},
+    };
+    for (const Row& row : table) {
+        SCOPED_TRACE(std::to_string(row.source) + "/" + std::to_string(row.channel));
+        std::string text;
+        for (const ChannelCarrier& c : FindChannelCarriers(entry, row.source, row.channel))
+            text += (text.empty() ? "" : " ") + std::to_string(c.slot) + "." + std::to_string(c.line) + "." +
+                    std::to_string(c.channel) + (c.invert ? "~" : "");
+        EXPECT_EQ(text, row.carriers);
+        EXPECT_EQ(NeutralChannel(entry.maps[size_t(row.source)], row.channel), row.neutral);
+    }
+    EXPECT_TRUE(FindChannelCarriers(entry, 2, 0).empty());
+}
+
 }  // namespace
