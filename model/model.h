@@ -312,6 +312,9 @@ struct AnimationSet {
 
 // ---- The model ---------------------------------------------------------------
 
+// The name a multi mesh file gives its "NAME" form.
+inline constexpr char kMultiMeshFileName[] = "Drelmarch2 Multi Mesh File";
+
 struct Model {
     Core_Str path;
     std::unique_ptr<AnimationSet> animation;

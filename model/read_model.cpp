@@ -10,8 +10,6 @@
 
 namespace {
 
-const char kMultiMeshFileName[] = "Drelmarch2 Multi Mesh File";
-
 // Children of an "HVMD" form: materials, images, multi and goblin meshes.
 void ReadModelChunks(ByteReader content, Model& model) {
     const bool whole = WalkChunks(content, [&](const ChunkHeader& h, ByteReader body) {

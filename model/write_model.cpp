@@ -73,7 +73,7 @@ std::vector<unsigned char> BuildZem(const Model& model) {
     PutU32(w, model.version);
     EndChunk(w, at);
     at = BeginForm(w, "NAME");
-    PutText(w, model.typeName.Empty() ? "Drelmarch2 Multi Mesh File" : model.typeName.CStr());
+    PutText(w, model.typeName.Empty() ? kMultiMeshFileName : model.typeName.CStr());
     EndChunk(w, at);
 
     if (!model.materials.empty() || !model.images.empty() || !model.multiMeshes.empty() ||

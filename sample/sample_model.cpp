@@ -588,7 +588,7 @@ std::unique_ptr<Model> BuildSampleModel() {
     AddCollision(*model);
 
     auto info = std::make_unique<InfoEntry>();
-    info->key.Set("Author");
+    info->key.Set("Auth");  // a four-letter chunk name in the file
     info->value.Set("VORDA sample");
     model->infoEntries.push_back(std::move(info));
     return model;

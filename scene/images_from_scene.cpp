@@ -46,10 +46,9 @@ struct ImageStep {
 
     void Encode(size_t index, const PixelImage& picture) {
         TextureImage& image = *back.model.images[index];
-        // The stored chain's length when the image lists more than one level,
-        // else every level down to 1 x 1.
-        const size_t count = image.levels.size() > 1 ? image.levels.size() : 0;
-        if (EncodeMipChain(picture, image.format.CStr(), count, image.levels)) rebuilt[index] = true;
+        // As many levels as were stored (the placeholder lists them), or
+        // every level down to 1 x 1 for an image that lists none.
+        if (EncodeMipChain(picture, image.format.CStr(), image.levels.size(), image.levels)) rebuilt[index] = true;
     }
 
     void FromMaps(const Material& material, const SceneMaterial& scene, const ShaderMapSet& set) {
@@ -154,6 +153,9 @@ void ImagesFromScene(WayBack& back) {
         }
     }
     step.FromPictures();
+    // An image nothing gave pixels (its bytes were lost before the scene
+    // was built, or a document lost its picture) keeps its levels' sizes
+    // without bytes, as it was stored: its reading names it as before.
     for (size_t i = 0; i < back.model.images.size(); ++i)
         if (back.model.images[i] && !step.rebuilt[i]) back.report.Default("image pixels");
 }

@@ -319,7 +319,8 @@ void RecordModelFacts(SceneBuild& build) {
     RecordUnplaced(build);
     const Model& model = build.model;
     SceneFacts& facts = build.scene.facts;
-    SetFact(facts, "type_name", model.typeName.value);
+    // A model made in memory without one is written with the file's own name.
+    SetFact(facts, "type_name", model.typeName.Empty() ? std::string(kMultiMeshFileName) : model.typeName.value);
     std::string text;
     for (const auto& entry : model.infoEntries) {
         if (!entry) continue;

@@ -19,7 +19,6 @@
 
 namespace {
 
-const char kDefaultTypeName[] = "Drelmarch2 Multi Mesh File";
 const char kDefaultAnimationName[] = "Drelmarch2 MAD File";
 
 bool SameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
@@ -569,8 +568,8 @@ struct ObjectsBack {
     void ModelFacts() {
         // Only the letter case may differ: the game reads no other name.
         const std::string* typeName = FindFact(scene.facts, "type_name");
-        model.typeName.Set(typeName && EqualNoCase(*typeName, kDefaultTypeName) ? *typeName
-                                                                                 : std::string(kDefaultTypeName));
+        model.typeName.Set(typeName && EqualNoCase(*typeName, kMultiMeshFileName) ? *typeName
+                                                                                 : std::string(kMultiMeshFileName));
         if (const std::string* info = FindFact(scene.facts, "info"))
             for (const std::vector<std::string>& line : FactLines(*info)) {
                 if (line.size() != 2) continue;
@@ -691,11 +690,6 @@ struct ObjectsBack {
             if (!scene.images.empty()) back.report.Default("image names and formats");
             return;
         }
-        // The placeholders' bytes stay within what the scene's pictures
-        // hold (and a floor for a scene of small ones): a document does not
-        // choose what is allocated here.
-        uint64_t budget = uint64_t(1) << 26;
-        for (const SceneImage& picture : scene.images) budget += 2 * uint64_t(picture.picture.pixels.size());
         for (const auto& line : FactLines(*fact)) {
             if (line.size() != 5) continue;
             auto image = std::make_unique<TextureImage>();
@@ -706,18 +700,17 @@ struct ObjectsBack {
             for (int i = 0; i < 3; ++i)
                 std::from_chars(line[size_t(2 + i)].data(), line[size_t(2 + i)].data() + line[size_t(2 + i)].size(),
                                 size[i]);
-            // One level of the stored size as a placeholder: the pixels and
-            // the levels below come from the maps (ImagesFromScene).
-            if (size[2] > 0) {
+            // The stored levels' sizes, without bytes: ImagesFromScene fills
+            // them from the scene's pictures. One that nothing fills stays
+            // empty, as an image stored without its bytes reads. A 32-bit
+            // size halves to 1 within 32 levels.
+            const int32_t levels = std::min<int32_t>(size[2], 32);
+            for (int32_t i = 0; i < levels; ++i) {
                 MipLevel level;
-                level.width = size[0];
-                level.height = size[1];
-                const uint64_t bytes = LevelByteCount(image->format, size[0], size[1]);
+                level.width = std::max<int32_t>(i == 0 ? size[0] : 1, size[0] >> i);
+                level.height = std::max<int32_t>(i == 0 ? size[1] : 1, size[1] >> i);
+                const uint64_t bytes = LevelByteCount(image->format, level.width, level.height);
                 level.size = bytes > uint64_t(INT32_MAX) ? INT32_MAX : int32_t(bytes);
-                if (uint64_t(level.size) <= budget) {
-                    budget -= uint64_t(level.size);
-                    level.data.assign(size_t(level.size), 0);
-                }
                 image->levels.push_back(std::move(level));
             }
             model.images.push_back(std::move(image));
@@ -887,7 +880,7 @@ struct ObjectsBack {
         if (!model.joints.empty()) back.report.Default("joint scale and flags");
         if (!model.navLights.empty()) back.report.Default("navigation light colour alpha and flag bytes");
         if (!model.engineBurns.empty()) back.report.Default("engine burn counts");
-        if (model.typeName.value == kDefaultTypeName) back.report.Default("model type name and information entries");
+        if (model.typeName.value == kMultiMeshFileName) back.report.Default("model type name and information entries");
     }
 };
 

@@ -148,6 +148,7 @@ TEST(BytePatchSweep, EveryPatchReadsSoundlyAndWritesWellFormedXml) {
     size_t patches = 0, failures = 0;
     auto check = [&](const Bytes& z, const Bytes& m, const std::string& what, bool write) {
         ++patches;
+        SCOPED_TRACE(what);
         std::vector<std::string> problems;
         std::unique_ptr<Model> model = ReadZemChecked(z, &problems);
         std::unique_ptr<AnimationSet> set = ReadMadChecked(m, &problems);
@@ -157,6 +158,7 @@ TEST(BytePatchSweep, EveryPatchReadsSoundlyAndWritesWellFormedXml) {
         model->animation = std::move(set);
         const std::string path = folder.File(std::to_string(written.size()) + ".dae");
         CapturedOutput quiet;
+        WayBackCheckOff notHere;  // (a patched DXT5 alpha block may not encode back exactly)
         if (ConvertInProcess(*model, path)) written.push_back(path);
     };
     for (int file = 0; file < 2; ++file) {

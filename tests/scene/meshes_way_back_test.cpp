@@ -43,7 +43,7 @@ std::unique_ptr<Scene> Build(const Model& model) {
     SetSceneBuiltHook(nullptr);
     CapturedOutput quiet;
     std::unique_ptr<Scene> scene = BuildScene(model, SceneOptions());
-    SetSceneBuiltHook(CheckBuiltScene);
+    SetSceneBuiltHook(CheckSceneBuilt);
     if (scene) {
         EXPECT_EQ(CheckScene(*scene), std::vector<std::string>());
     }
@@ -389,7 +389,7 @@ TEST(MeshesWayBack, EditsAndLostFactsAndLargeLists) {
             own.deduplicate = false;
             return own;
         }());
-        SetSceneBuiltHook(CheckBuiltScene);
+        SetSceneBuiltHook(CheckSceneBuilt);
         for (SceneMesh& mesh : scene->meshes)
             for (SceneTriangles& list : mesh.triangles) {
                 if (mesh.positionsOnly || list.table.empty()) continue;

@@ -24,7 +24,7 @@ struct InvariantsOnly {
             for (const std::string& problem : CheckScene(scene)) ADD_FAILURE() << "scene invariant: " << problem;
         });
     }
-    ~InvariantsOnly() { SetSceneBuiltHook(CheckBuiltScene); }
+    ~InvariantsOnly() { SetSceneBuiltHook(CheckSceneBuilt); }
 };
 
 struct Files {
@@ -328,11 +328,16 @@ TEST(WayBack, ObjectsComeBackThroughTheFiles) {
         ASSERT_TRUE(o.scene) << c.name;
         WayBackReport report;
         std::unique_ptr<Model> back = ModelFromScene(*o.scene, report);
-        EXPECT_TRUE(report.defaults.empty()) << c.name << ": " << report.defaults.front();
+        // The rich model's image stored without its bytes has no pixels to
+        // give back.
+        const std::vector<std::string> defaults =
+            std::string(c.name) == "rich" ? std::vector<std::string>{"image pixels"} : std::vector<std::string>{};
+        EXPECT_EQ(report.defaults, defaults) << c.name;
         // As rebuilt (the names, table and links as a read gives them) and
         // as written and read again.
         ExpectSameObjects(*o.model, *back, std::string(c.name) + " rebuilt");
-        std::unique_ptr<Model> again = Read(Write(*back));
+        // (An image stored without its bytes comes back so.)
+        std::unique_ptr<Model> again = Read(Write(*back), !o.model->damage);
         ASSERT_TRUE(again) << c.name;
         ExpectSameObjects(*o.model, *again, std::string(c.name) + " read back");
 
