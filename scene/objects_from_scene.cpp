@@ -645,8 +645,13 @@ struct ObjectsBack {
         }
         const std::vector<std::vector<std::string>> lines = FactLines(*fact);
         std::vector<std::string> storedNames;
+        // (A document holds UTF-8 names: a stored byte that is not comes
+        // back as its Windows-1252 character, and is the same name.)
         for (const auto& line : lines)
-            if (line.size() >= 4) storedNames.push_back("MAT[" + line[2] + "]_SHD[" + line[3] + "]");
+            if (line.size() >= 4) {
+                storedNames.push_back("MAT[" + line[2] + "]_SHD[" + line[3] + "]");
+                storedNames.push_back(ToUtf8(storedNames.back()));
+            }
         for (const auto& line : lines) {
             if (line.size() < 4) continue;
             auto m = std::make_unique<Material>();

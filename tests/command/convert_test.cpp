@@ -143,6 +143,25 @@ TEST(Convert, NineFormatPairs) {
                 EXPECT_TRUE(Comparable(entry.path().string()) == Comparable(t.File(folder + "/" + file))) << file;
             }
         }
+        // The way back to the game and out again: X -> ZEM' -> X' gives X
+        // (the game's model rebuilt from the document holds all the
+        // document came from).
+        for (const char* format : kFormats) {
+            SCOPED_TRACE(std::string(model) + " " + format + " -> zem -> " + format);
+            const std::string in = std::string("direct/") + format + "/" + model + "." + format;
+            const std::string zem = std::string("zem-") + format + "/" + model + ".zem";
+            const std::string out = std::string("back-") + format + "/" + model + "." + format;
+            const RunResult there = RunTool({in, zem}, t.Path());
+            EXPECT_EQ(there.output.find("ALERT"), std::string::npos) << there.output;
+            RunTool({zem, out}, t.Path());  // the rich model's damage is still there
+            const std::string direct = t.File(std::string("direct/") + format);
+            for (const auto& entry : fs::directory_iterator(direct)) {
+                const std::string file = entry.path().filename().string();
+                EXPECT_TRUE(Comparable(entry.path().string()) ==
+                            Comparable(t.File(std::string("back-") + format + "/" + file)))
+                    << file;
+            }
+        }
         // A scan picks documents by mask (any case) like models.
         const RunResult run = RunTool({"setmask=*.GLB;*.gltf", "$SCAN_PARAMS=$CONVERT_IN=$[SCAN_FULL_PATH],"
                                        "$CONVERT_OUT=scan/$[SCAN_REL_PATH]/$[SCAN_FILE].dae,do=convert",
