@@ -38,6 +38,43 @@ bool Reproduces(const unsigned char* block, int flags, const unsigned char rgba[
     return true;
 }
 
+// The alpha half of a DXT5 block (8 bytes) that gives back every alpha of
+// the block exactly, when the fits missed one: a block stored with end
+// values no pixel shows, or in the six-value form beside 0 and 255. Tries
+// every pair of end values (the decoder's codebooks: seven steps when the
+// first is larger, else five steps plus 0 and 255); only a block of at most
+// eight distinct alphas can have one. False when no pair does.
+bool ExactAlpha(const unsigned char rgba[64], int mask, unsigned char alpha[8]) {
+    int distinct[16], count = 0;
+    for (int i = 0; i < 16; ++i) {
+        if (!(mask >> i & 1)) continue;
+        const int a = rgba[4 * i + 3];
+        if (std::find(distinct, distinct + count, a) == distinct + count) distinct[count++] = a;
+    }
+    if (count > 8) return false;
+    for (int a0 = 0; a0 < 256; ++a0)
+        for (int a1 = 0; a1 < 256; ++a1) {
+            int codes[8] = {a0, a1, 0, 0, 0, 0, 0, 255};
+            if (a0 > a1) {
+                for (int i = 1; i < 7; ++i) codes[1 + i] = ((7 - i) * a0 + i * a1) / 7;
+            } else {
+                for (int i = 1; i < 5; ++i) codes[1 + i] = ((5 - i) * a0 + i * a1) / 5;
+            }
+            bool all = true;
+            for (int d = 0; d < count && all; ++d) all = std::find(codes, codes + 8, distinct[d]) != codes + 8;
+            if (!all) continue;
+            uint64_t bits = 0;
+            for (int i = 0; i < 16; ++i) {
+                const int a = (mask >> i & 1) ? rgba[4 * i + 3] : codes[0];
+                bits |= uint64_t(std::find(codes, codes + 8, a) - codes) << (3 * i);
+            }
+            alpha[0] = uint8_t(a0), alpha[1] = uint8_t(a1);
+            for (int k = 0; k < 6; ++k) alpha[2 + k] = uint8_t(bits >> (8 * k));
+            return true;
+        }
+    return false;
+}
+
 void EncodeBlock(const unsigned char rgba[64], int mask, int flag, BlockFit fit, unsigned char* block,
                  FitCounts* counts) {
     if (fit != BlockFit::kCluster) {
@@ -52,6 +89,18 @@ void EncodeBlock(const unsigned char rgba[64], int mask, int flag, BlockFit fit,
     // pixel, an interpolated colour between two far ends).
     squish::CompressMasked(rgba, mask, block, flag | squish::kColourIterativeClusterFit);
     if (counts) ++counts->cluster;
+    if (flag != squish::kDxt5 || Reproduces(block, flag, rgba, mask)) return;
+    unsigned char alpha[8];
+    unsigned char exact[16];
+    if (!ExactAlpha(rgba, mask, alpha)) return;
+    std::memcpy(exact, alpha, 8);
+    std::memcpy(exact + 8, block + 8, 8);
+    // Kept when the decoder reads the alphas back (the colour half is the fit's).
+    unsigned char decoded[64];
+    squish::Decompress(decoded, exact, flag);
+    for (int i = 0; i < 16; ++i)
+        if ((mask >> i & 1) && decoded[4 * i + 3] != rgba[4 * i + 3]) return;
+    std::memcpy(block, alpha, 8);
 }
 
 }  // namespace

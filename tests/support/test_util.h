@@ -119,15 +119,7 @@ void CheckBuiltScene(const Scene& scene);
 // above, and the way back to the game (the model the scene stands for,
 // written and read again, builds the same scene, pictures within 2 levels).
 void CheckSceneBuilt(const Scene& scene);
-// While one lives, CheckSceneBuilt leaves out the way back (for sweeps over
-// damaged files, whose soundness they check, not their way back).
-class WayBackCheckOff {
-public:
-    WayBackCheckOff();
-    ~WayBackCheckOff();
-    WayBackCheckOff(const WayBackCheckOff&) = delete;
-    WayBackCheckOff& operator=(const WayBackCheckOff&) = delete;
-};
+
 
 // Puts facts on the scene and on some of its nodes (the roots, the first
 // name-only node, the last node): texts with bytes that are not UTF-8,
