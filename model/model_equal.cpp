@@ -1,39 +1,19 @@
 #include "model/model_equal.h"
 
-#include <cstdio>
 #include <cstring>
 #include <type_traits>
 
+#include "core/first_difference.h"
 #include "model/mesh_info.h"
 
 namespace {
 
 // Walks both models side by side, keeping the first difference found.
-class Compare {
+class Compare : public FirstDifference<Compare> {
 public:
     explicit Compare(const ModelCompareOptions& options) : options_(options) {}
-    std::string difference;
-
-    bool Done() const { return !difference.empty(); }
-
-    void Text(const std::string& path, const std::string& a, const std::string& b) {
-        if (!Done() && a != b) difference = path + ": \"" + a + "\" != \"" + b + "\"";
-    }
-    void Int(const std::string& path, int64_t a, int64_t b) {
-        if (!Done() && a != b) difference = path + ": " + std::to_string(a) + " != " + std::to_string(b);
-    }
-    void Real(const std::string& path, double a, double b) {
-        if (Done() || std::memcmp(&a, &b, sizeof a) == 0) return;
-        char text[80];
-        std::snprintf(text, sizeof text, "%.17g != %.17g", a, b);
-        difference = path + ": " + text;
-    }
-    void Real(const std::string& path, float a, float b) {
-        if (Done() || std::memcmp(&a, &b, sizeof a) == 0) return;
-        char text[80];
-        std::snprintf(text, sizeof text, "%.9g != %.9g", double(a), double(b));
-        difference = path + ": " + text;
-    }
+    using FirstDifference::Value;
+    using FirstDifference::List;
     void Value(const std::string& path, const Core_Str& a, const Core_Str& b) {
         Int(path + ".null", a.null, b.null);
         Text(path, a.value, b.value);
@@ -42,30 +22,6 @@ public:
         Int(path + ".null", a.null, b.null);
         Text(path, a.value, b.value);
         Int(path + ".hash", a.hash, b.hash);
-    }
-    void Value(const std::string& path, float a, float b) { Real(path, a, b); }
-    void Value(const std::string& path, double a, double b) { Real(path, a, b); }
-    template <typename T, typename = std::enable_if_t<std::is_integral<T>::value>>
-    void Value(const std::string& path, T a, T b) {
-        Int(path, int64_t(a), int64_t(b));
-    }
-    // Numbers: the first that differs in its bits is named (no path is
-    // made for the equal ones: vertex lists are long).
-    template <typename T, typename = std::enable_if_t<std::is_arithmetic<T>::value>>
-    void Array(const std::string& path, const T* a, const T* b, size_t n) {
-        if (Done() || n == 0 || std::memcmp(a, b, n * sizeof(T)) == 0) return;
-        size_t i = 0;
-        while (std::memcmp(&a[i], &b[i], sizeof(T)) == 0) ++i;
-        Value(path + "[" + std::to_string(i) + "]", a[i], b[i]);
-    }
-    template <typename T, typename = std::enable_if_t<!std::is_arithmetic<T>::value>, typename = void>
-    void Array(const std::string& path, const T* a, const T* b, size_t n) {
-        for (size_t i = 0; i < n && !Done(); ++i) Value(path + "[" + std::to_string(i) + "]", a[i], b[i]);
-    }
-    template <typename T>
-    void List(const std::string& path, const std::vector<T>& a, const std::vector<T>& b) {
-        Int(path + ".size()", int64_t(a.size()), int64_t(b.size()));
-        if (!Done()) Array(path, a.data(), b.data(), a.size());
     }
     // An owned list may hold null entries.
     template <typename T>

@@ -139,23 +139,6 @@ void ReadCurves(MadReading& m, ByteReader r) {
     if (!whole || r.failed) NoteDamage(m.damage, "the curve list (CURV)");
 }
 
-void LinkClips(AnimationSet& set) {
-    for (const auto& clip : set.clips) {
-        for (const auto& track : clip->tracks) {
-            for (size_t i = 0; i < track->curveIndices.size(); ++i) {
-                int32_t c = track->curveIndices[i];
-                CurveLink& link = track->links[i];
-                if (c >= 0 && size_t(c) < set.curves.size()) {
-                    link.curveName = set.curves[size_t(c)]->name;
-                    link.connected = 1;
-                } else {
-                    link.curveName.Set("DISCONNECTED");
-                    link.connected = 0;
-                }
-            }
-        }
-    }
-}
 
 void ReadMadChunk(MadReading& m, const ChunkHeader& h, ByteReader body) {
     if (m.stopped || h.shape != ChunkShape::Bare) return;
@@ -201,6 +184,25 @@ void ReadMadChunk(MadReading& m, const ChunkHeader& h, ByteReader body) {
 }
 
 }  // namespace
+
+void LinkClips(AnimationSet& set) {
+    for (const auto& clip : set.clips) {
+        for (const auto& track : clip->tracks) {
+            track->links.assign(track->curveIndices.size(), CurveLink());
+            for (size_t i = 0; i < track->curveIndices.size(); ++i) {
+                int32_t c = track->curveIndices[i];
+                CurveLink& link = track->links[i];
+                if (c >= 0 && size_t(c) < set.curves.size()) {
+                    link.curveName = set.curves[size_t(c)]->name;
+                    link.connected = 1;
+                } else {
+                    link.curveName.Set("DISCONNECTED");
+                    link.connected = 0;
+                }
+            }
+        }
+    }
+}
 
 std::unique_ptr<AnimationSet> ReadMad(const unsigned char* data, size_t size) {
     if (!data || size < 12) return nullptr;

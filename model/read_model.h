@@ -14,6 +14,10 @@
 // type before any model was made).
 std::unique_ptr<Model> ReadModelFile(const unsigned char* data, size_t size);
 
+// Names each track's links from its curve indices, as a read gives them: the
+// curve's name and connected, or "DISCONNECTED" for an index past the curves.
+void LinkClips(AnimationSet& set);
+
 // Reads a MAD file held in memory; null when it is not a MAD file.
 std::unique_ptr<AnimationSet> ReadMad(const unsigned char* data, size_t size);
 

@@ -23,23 +23,6 @@ Streams StreamsOf(SceneMesh& mesh) {
     return s;
 }
 
-// A list's zeros of the other sign (SceneTriangles::zeroSigns), read along
-// ascending table entries.
-class SignCursor {
-public:
-    explicit SignCursor(const std::vector<uint64_t>& signs) : signs_(signs) {}
-    // The components of entry `at` held with the other sign (bit i: component i).
-    uint32_t At(size_t at) {
-        while (next_ < signs_.size() && signs_[next_] / 4 < at) ++next_;
-        uint32_t bits = 0;
-        for (; next_ < signs_.size() && signs_[next_] / 4 == at; ++next_) bits |= 1u << (signs_[next_] % 4);
-        return bits;
-    }
-
-private:
-    const std::vector<uint64_t>& signs_;
-    size_t next_ = 0;
-};
 
 // The vertex's own value: the listed one with its zeros of the other sign.
 template <int N>
@@ -79,7 +62,7 @@ void Deduplicate(std::vector<float>& values, std::vector<SceneTriangles>& lists,
     const size_t ahead = size_t(stride) * 8;
     for (size_t l = 0; l < lists.size(); ++l) {
         std::vector<int32_t>& table = lists[l].table;
-        SignCursor cursor(lists[l].zeroSigns);
+        ZeroSignCursor cursor(lists[l].zeroSigns);
         for (size_t at = size_t(column); at < table.size(); at += size_t(stride)) {
             if (at + ahead < table.size()) {
                 const int32_t next = table[at + ahead];
@@ -101,7 +84,7 @@ void Expand(std::vector<float>& values, std::vector<SceneTriangles>& lists, int 
     std::vector<float> result;
     const size_t have = values.size() / N;
     for (SceneTriangles& triangles : lists) {
-        SignCursor cursor(triangles.zeroSigns);
+        ZeroSignCursor cursor(triangles.zeroSigns);
         for (size_t at = size_t(column); at < triangles.table.size(); at += size_t(stride)) {
             int32_t& entry = triangles.table[at];
             if (entry < 0 || size_t(entry) >= have) continue;

@@ -11,6 +11,7 @@
 #include "model/mesh_info.h"
 #include "scene/mesh_facts.h"
 #include "scene/names.h"
+#include "scene/value_list.h"
 #include "scene/way_back.h"
 
 namespace {
@@ -71,22 +72,6 @@ ShownPlace ShownBy(const Scene& scene, int32_t node) {
     return shown;
 }
 
-// The sign each table entry's zero takes (SceneTriangles::zeroSigns), read
-// along ascending entries.
-class ZeroSignCursor {
-public:
-    explicit ZeroSignCursor(const std::vector<uint64_t>& signs) : signs_(signs) {}
-    uint32_t At(size_t at) {
-        while (next_ < signs_.size() && signs_[next_] / 4 < at) ++next_;
-        uint32_t bits = 0;
-        for (; next_ < signs_.size() && signs_[next_] / 4 == at; ++next_) bits |= 1u << (signs_[next_] % 4);
-        return bits;
-    }
-
-private:
-    const std::vector<uint64_t>& signs_;
-    size_t next_ = 0;
-};
 
 // Tangents and binormals from positions, normals and texture coordinates,
 // the usual way: each triangle's direction of growing U (tangent) and V

@@ -862,20 +862,7 @@ struct ObjectsBack {
         }
         for (const auto& curve : set.curves) curve->nameIndex = intern(curve->name);
         set.stringTable.push_back(0);
-        for (const auto& clip : set.clips)
-            for (const auto& track : clip->tracks) {
-                track->links.assign(track->curveIndices.size(), CurveLink());
-                for (size_t i = 0; i < track->curveIndices.size(); ++i) {
-                    const int32_t c = track->curveIndices[i];
-                    CurveLink& link = track->links[i];
-                    if (c >= 0 && size_t(c) < set.curves.size()) {
-                        link.curveName = set.curves[size_t(c)]->name;
-                        link.connected = 1;
-                    } else {
-                        link.curveName.Set("DISCONNECTED");
-                    }
-                }
-            }
+        LinkClips(set);
         set.clipCount = int32_t(set.clips.size());
         set.curveCount = int32_t(set.curves.size());
     }

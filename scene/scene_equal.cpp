@@ -1,60 +1,16 @@
 #include "scene/scene_equal.h"
 
-#include <cstdio>
 #include <cstring>
 #include <type_traits>
+
+#include "core/first_difference.h"
 
 namespace {
 
 // Walks both scenes side by side, keeping the first difference found.
-class Compare {
+class Compare : public FirstDifference<Compare> {
 public:
-    std::string difference;
-
-    bool Done() const { return !difference.empty(); }
-
-    void Text(const std::string& path, const std::string& a, const std::string& b) {
-        if (!Done() && a != b) difference = path + ": \"" + a + "\" != \"" + b + "\"";
-    }
-    void Int(const std::string& path, int64_t a, int64_t b) {
-        if (!Done() && a != b) difference = path + ": " + std::to_string(a) + " != " + std::to_string(b);
-    }
-    void Real(const std::string& path, double a, double b) {
-        if (Done() || std::memcmp(&a, &b, sizeof a) == 0) return;
-        char text[80];
-        std::snprintf(text, sizeof text, "%.17g != %.17g", a, b);
-        difference = path + ": " + text;
-    }
-    void Real(const std::string& path, float a, float b) {
-        if (Done() || std::memcmp(&a, &b, sizeof a) == 0) return;
-        char text[80];
-        std::snprintf(text, sizeof text, "%.9g != %.9g", double(a), double(b));
-        difference = path + ": " + text;
-    }
-    template <typename T>
-    void Array(const std::string& path, const T* a, const T* b, size_t n) {
-        for (size_t i = 0; i < n && !Done(); ++i) Value(path + "[" + std::to_string(i) + "]", a[i], b[i]);
-    }
-    template <typename T>
-    void List(const std::string& path, const std::vector<T>& a, const std::vector<T>& b) {
-        Int(path + ".size()", int64_t(a.size()), int64_t(b.size()));
-        if (!Done()) Array(path, a.data(), b.data(), a.size());
-    }
-    // Byte lists (pixels) are compared at once and the first differing byte named.
-    void Bytes(const std::string& path, const std::vector<unsigned char>& a, const std::vector<unsigned char>& b) {
-        Int(path + ".size()", int64_t(a.size()), int64_t(b.size()));
-        if (Done() || a == b) return;
-        size_t i = 0;
-        while (a[i] == b[i]) ++i;
-        Int(path + "[" + std::to_string(i) + "]", a[i], b[i]);
-    }
-
-    void Value(const std::string& path, float a, float b) { Real(path, a, b); }
-    void Value(const std::string& path, double a, double b) { Real(path, a, b); }
-    template <typename T, typename = std::enable_if_t<std::is_integral<T>::value>>
-    void Value(const std::string& path, T a, T b) {
-        Int(path, int64_t(a), int64_t(b));
-    }
+    using FirstDifference::Value;
     void Value(const std::string& path, const SceneFact& a, const SceneFact& b) {
         Text(path + ".key", a.key, b.key);
         Text(path + ".text", a.text, b.text);
@@ -131,7 +87,7 @@ void Compare::Value(const std::string& path, const SceneImage& a, const SceneIma
     Int(path + ".topDown", a.topDown, b.topDown);
     Int(path + ".picture.width", a.picture.width, b.picture.width);
     Int(path + ".picture.height", a.picture.height, b.picture.height);
-    Bytes(path + ".picture.pixels", a.picture.pixels, b.picture.pixels);
+    List(path + ".picture.pixels", a.picture.pixels, b.picture.pixels);
 }
 
 void Compare::Value(const std::string& path, const CurveKey& a, const CurveKey& b) {

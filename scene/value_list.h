@@ -104,3 +104,21 @@ inline void AddZeroSigns(std::vector<uint64_t>& zeroSigns, size_t at, uint32_t b
     for (uint32_t i = 0; bits; ++i, bits >>= 1)
         if (bits & 1) zeroSigns.push_back(uint64_t(at) * 4 + i);
 }
+
+// A list's zeros of the other sign (SceneTriangles::zeroSigns), read along
+// ascending table entries.
+class ZeroSignCursor {
+public:
+    explicit ZeroSignCursor(const std::vector<uint64_t>& signs) : signs_(signs) {}
+    // The components of entry `at` held with the other sign (bit i: component i).
+    uint32_t At(size_t at) {
+        while (next_ < signs_.size() && signs_[next_] / 4 < at) ++next_;
+        uint32_t bits = 0;
+        for (; next_ < signs_.size() && signs_[next_] / 4 == at; ++next_) bits |= 1u << (signs_[next_] % 4);
+        return bits;
+    }
+
+private:
+    const std::vector<uint64_t>& signs_;
+    size_t next_ = 0;
+};
