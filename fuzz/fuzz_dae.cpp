@@ -6,6 +6,7 @@
 #include "import/dae_document.h"
 #include "import/dae_scene.h"
 #include "scene/layout.h"
+#include "way_back_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     std::vector<unsigned char> bytes(data, data + size);
@@ -47,5 +48,6 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
         options.deduplicate = deduplicate;
         SetVertexLayout(*scene, options);
     }
+    CheckWayBack(*scene);
     return 0;
 }

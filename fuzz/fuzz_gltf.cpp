@@ -12,6 +12,7 @@
 #include "import/gltf_import.h"
 #include "import/png_read.h"
 #include "scene/check_scene.h"
+#include "way_back_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     static const unsigned char kMarker[6] = {0, 'F', 'I', 'L', 'E', 0};
@@ -53,5 +54,6 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     }
     const std::unique_ptr<Scene> scene = SceneFromGltf(doc, failure);
     if (scene ? !CheckScene(*scene).empty() : failure.reason.empty()) __builtin_trap();
+    if (scene) CheckWayBack(*scene);
     return 0;
 }
