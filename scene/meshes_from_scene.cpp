@@ -15,8 +15,9 @@
 
 namespace {
 
-// 16-bit indices: a part holds at most this many vertices.
-const size_t kMaxPartVertices = 65535;
+// 16-bit indices reach 65,536 vertices (0 to 65535): a part holds at most
+// this many.
+const size_t kMaxPartVertices = 65536;
 
 // A node's name with the groups of its "SUB_PARAMS" child joined back.
 std::string FullNodeName(const Scene& scene, int32_t node) {
