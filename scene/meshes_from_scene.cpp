@@ -310,6 +310,10 @@ private:
     void One(size_t index, int32_t node) {
         const SceneMesh& mesh = scene_.meshes[index];
         if (mesh.positionsOnly) return;
+        const SceneFacts facts = FactsOf(index, node);
+        // A mesh no node shows that the scene's facts do not list either
+        // lost its node in an edit: the level was removed.
+        if (node < 0 && facts.empty()) return;
         const std::string full = node >= 0 ? FullNodeName(scene_, node) : mesh.name;
         std::string name;
         int32_t lod = 0;
@@ -319,7 +323,6 @@ private:
         else if (ParseGoblinMeshName(full, name)) kind = kGoblin;
         else if (ParseGlowName(full, name, glowLod)) kind = kGlow;
         else return;
-        const SceneFacts facts = FactsOf(index, node);
         const ShownPlace shown = ShownBy(scene_, node);
         const std::string joint = JointOf(facts, shown, kind == kGlow, name);
         int32_t level = shown.level;

@@ -347,16 +347,22 @@ TEST(MeshesWayBack, NamesReadBackAsWritten) {
     EXPECT_FALSE(ParseGoblinMeshName("MULT[a]", got));
 }
 
-// What a modelling package may do to the scene: bind another material, drop
-// every fact, hand over a list larger than 16-bit indices reach.
+// What a modelling package may do to the scene: bind another material,
+// delete a mesh's node, drop every fact, hand over a list larger than 16-bit
+// indices reach.
 TEST(MeshesWayBack, EditsAndLostFactsAndLargeLists) {
     const std::unique_ptr<Model> sample = Read(*BuildSampleModel());
     {
         std::unique_ptr<Scene> scene = Build(*sample);
         // The hull's first list bound to the material of the turret.
         scene->meshes[0].triangles[0].material = scene->meshes[3].triangles[0].material;
+        // The canopy's node deleted: its mesh stays in the document unused.
+        for (SceneNode& node : scene->nodes)
+            if (node.name == "MULT[Canopy]_LOD[0]") node.mesh = -1;
         WayBackReport report;
         const std::unique_ptr<Model> back = MeshesBack(*sample, *scene, report);
+        ASSERT_EQ(back->multiMeshes.size(), sample->multiMeshes.size() - 1);
+        for (const auto& multi : back->multiMeshes) EXPECT_NE(multi->name.value, "Canopy");
         EXPECT_EQ(back->multiMeshes[0]->meshes[0]->parts[0].materialIndex,
                   sample->multiMeshes[1]->meshes[0]->parts[0].materialIndex);
         EXPECT_EQ(back->multiMeshes[0]->meshes[0]->parts[1].materialIndex,
@@ -419,6 +425,11 @@ TEST(MeshesWayBack, EditsAndLostFactsAndLargeLists) {
         list.count = int64_t(list.corners.size() / 3);
         mesh.triangles.push_back(list);
         scene.meshes.push_back(mesh);
+        SceneNode node;
+        node.name = mesh.name;
+        node.mesh = 0;
+        scene.nodes.push_back(node);
+        scene.roots.push_back(0);
         Model model;
         WayBackReport report;
         WayBack step(scene, model, report);
