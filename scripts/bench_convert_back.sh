@@ -28,8 +28,6 @@ trap 'rm -rf "$WORK"' EXIT INT TERM
 measure() {
     measure_into "$WORK/cmd.out" "$@" || { echo "command failed: $*" >&2; cat "$WORK/cmd.out" >&2; return 1; }
 }
-field() { echo "$1" | cut -d' ' -f"$2"; }
-ratio() { echo "scale=2; $1 / $2" | bc | sed "s/^\./0./"; }
 
 "$GEN" "$WORK" "$TRIANGLES" >/dev/null || exit 1
 mkdir -p "$WORK/assimp"

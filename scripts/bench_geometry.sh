@@ -33,9 +33,6 @@ trap 'rm -rf "$WORK"' EXIT INT TERM
 # The run with the least processor time of a few: "wall cpu peak_kb".
 best_of() { best_of_into "$WORK/cmd.out" "$@"; }
 
-field() { echo "$1" | cut -d' ' -f"$2"; }
-ratio() { echo "scale=2; $1 / $2" | bc; }
-
 mkdir -p "$WORK/big" "$WORK/small"
 echo "Generating models ($TRIANGLES and $((TRIANGLES / 4)) triangles in LOD 0)..."
 "$GEN" "$WORK/big" "$TRIANGLES" || exit 1

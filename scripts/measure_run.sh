@@ -5,6 +5,7 @@
 # KB). Its status is the command's. best_of_into OUT RUNS COMMAND...: the
 # figures of the run with the least processor time of RUNS, the figure least
 # disturbed by other work on the machine; on a failure prints OUT to stderr.
+# field FIGURES N: the Nth of them. ratio A B: A / B to two decimals.
 measure_into() {
     /usr/bin/python3 -c 'import resource, subprocess, sys, time
 t = time.time()
@@ -28,3 +29,5 @@ best_of_into() {
     done
     echo "$bestline"
 }
+field() { echo "$1" | cut -d' ' -f"$2"; }
+ratio() { echo "scale=2; $1 / $2" | bc | sed 's/^\./0./; s/^-\./-0./'; }
