@@ -2,6 +2,7 @@
 // string table holds each distinct name once and records name it by offset.
 #include <map>
 #include <string>
+#include <utility>
 
 #include "model/write_model.h"
 
@@ -87,5 +88,5 @@ std::vector<unsigned char> BuildMad(const AnimationSet& set) {
     }
     EndChunk(w, at);
     EndChunk(w, form);
-    return w.bytes;
+    return std::move(w.bytes);
 }

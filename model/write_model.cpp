@@ -1,6 +1,7 @@
 #include "model/write_model.h"
 
 #include <cstring>
+#include <utility>
 
 #include "core/platform.h"
 
@@ -67,8 +68,40 @@ void EndChunk(ByteWriter& w, size_t headerOffset) {
     for (int i = 0; i < 4; ++i) w.bytes[headerOffset + 4 + size_t(i)] = uint8_t(length >> (8 * (3 - i)));
 }
 
+namespace {
+
+// The bytes of a mesh's vertices and indices.
+size_t MeshBulk(const Mesh* mesh) {
+    size_t bytes = 0;
+    if (!mesh) return 0;
+    for (const MeshPart& part : mesh->parts) {
+        bytes += part.vertices.size() * 4;
+        for (const PrimitiveGroup& g : part.groups) bytes += g.indices.size() * 2;
+    }
+    return bytes;
+}
+
+// Room for a model's file: its bulk (vertices, indices, image levels,
+// collision shapes) and a margin for the headers and names around it, so
+// that the buffer of a large model is neither copied nor doubled as it
+// grows. A model of many small objects may still outgrow it.
+size_t ZemRoom(const Model& model) {
+    size_t bulk = 0;
+    for (const auto& image : model.images)
+        for (const MipLevel& level : image->levels) bulk += level.data.size();
+    for (const OwnedList<MultiMesh>* list : {&model.multiMeshes, &model.goblinMeshes})
+        for (const auto& mm : *list)
+            for (const auto& mesh : mm->meshes) bulk += MeshBulk(mesh.get());
+    for (const auto& glow : model.glows) bulk += MeshBulk(glow->mesh.get());
+    for (const auto& col : model.collisionMeshes) bulk += col->vertices.size() * 4 + col->indices.size() * 2;
+    return bulk + bulk / 64 + 65536;
+}
+
+}  // namespace
+
 std::vector<unsigned char> BuildZem(const Model& model) {
     ByteWriter w;
+    w.bytes.reserve(ZemRoom(model));
     size_t at = BeginForm(w, "VERS");
     PutU32(w, model.version);
     EndChunk(w, at);
@@ -112,7 +145,7 @@ std::vector<unsigned char> BuildZem(const Model& model) {
         }
         EndChunk(w, at);
     }
-    return w.bytes;
+    return std::move(w.bytes);
 }
 
 bool SaveBytes(const std::string& path, const std::vector<unsigned char>& bytes) {

@@ -16,8 +16,9 @@
 
 namespace {
 
-// 16-bit indices: a part holds at most this many vertices.
-const size_t kMaxPartVertices = 65535;
+// 16-bit indices reach 65,536 vertices (0 to 65535): a part holds at most
+// this many.
+const size_t kMaxPartVertices = 65536;
 
 // A node's name with the groups of its "SUB_PARAMS" child joined back.
 std::string FullNodeName(const Scene& scene, int32_t node) {
@@ -294,6 +295,10 @@ private:
     void One(size_t index, int32_t node) {
         const SceneMesh& mesh = scene_.meshes[index];
         if (mesh.positionsOnly) return;
+        const SceneFacts facts = FactsOf(index, node);
+        // A mesh no node shows that the scene's facts do not list either
+        // lost its node in an edit: the level was removed.
+        if (node < 0 && facts.empty()) return;
         const std::string full = node >= 0 ? FullNodeName(scene_, node) : mesh.name;
         std::string name;
         int32_t lod = 0;
@@ -303,7 +308,6 @@ private:
         else if (ParseGoblinMeshName(full, name)) kind = kGoblin;
         else if (ParseGlowName(full, name, glowLod)) kind = kGlow;
         else return;
-        const SceneFacts facts = FactsOf(index, node);
         const ShownPlace shown = ShownBy(scene_, node);
         const std::string joint = JointOf(facts, shown, kind == kGlow, name);
         int32_t level = shown.level;

@@ -4,7 +4,11 @@
 # DAE against `assimp export` between the same two formats (target: at least
 # 3x faster each), and compares each run's peak memory with the size of its
 # input file (target: at most 2x). Ratios use processor time (user +
-# system). Prints every figure; exits 1 when a target is missed.
+# system). Then the way back to the game on the same model: the GLB and
+# the DAE turned into a ZEM against the model turned into each (target: at
+# most 2x the time, best of 3 runs each), the ZEM written turned into the
+# same document again (it must come out byte for byte). Prints every figure;
+# exits 1 when a target is missed.
 BUILD=${1:-build}
 TRIANGLES=${BENCH_TRIANGLES:-1000000}
 VORDA="$BUILD/vorda"
@@ -24,8 +28,6 @@ trap 'rm -rf "$WORK"' EXIT INT TERM
 measure() {
     measure_into "$WORK/cmd.out" "$@" || { echo "command failed: $*" >&2; cat "$WORK/cmd.out" >&2; return 1; }
 }
-field() { echo "$1" | cut -d' ' -f"$2"; }
-ratio() { echo "scale=2; $1 / $2" | bc; }
 
 "$GEN" "$WORK" "$TRIANGLES" >/dev/null || exit 1
 mkdir -p "$WORK/assimp"
@@ -57,5 +59,26 @@ for pair in "dae glb glb2" "glb dae collada"; do
          "assimp $(ratio "$(field "$THEIRS" 3)" "$IN_KB")x"
     [ "$(echo "$SPEEDUP >= 3" | bc)" = 1 ] || { echo "  MISSED: speed-up"; status=1; }
     [ "$(echo "$MEM <= 2" | bc)" = 1 ] || { echo "  MISSED: peak memory"; status=1; }
+done
+
+# The way back to the game: each document back to a ZEM against the ZEM
+# that made it turned into that document.
+echo "The way back to the game, the same model (best of 3 runs each):"
+mkdir -p "$WORK/again"
+best() { best_of_into "$WORK/cmd.out" 3 "$@"; }
+for ext in glb dae; do
+    OUT=$(best "$VORDA" "$WORK/bench.zem" "$WORK/ours/bench.$ext") || exit 1
+    BACK=$(best "$VORDA" "$WORK/in/bench.$ext" "$WORK/again/bench.zem") || exit 1
+    TIME=$(ratio "$(field "$BACK" 2)" "$(field "$OUT" 2)")
+    echo "zem -> $ext: $(field "$OUT" 2) s cpu ($(field "$OUT" 1) s wall, $(field "$OUT" 3) KB peak);" \
+         "$ext -> zem: $(field "$BACK" 2) s cpu ($(field "$BACK" 1) s wall, $(field "$BACK" 3) KB peak)"
+    # The ZEM written gives the document it came from again.
+    "$VORDA" "$WORK/again/bench.zem" "$WORK/again/bench.$ext" >"$WORK/cmd.out" 2>&1 || { cat "$WORK/cmd.out"; exit 1; }
+    SAME=yes
+    cmp -s "$WORK/in/bench.$ext" "$WORK/again/bench.$ext" || SAME=no
+    echo "  time ${TIME}x (target <= 2), peak memory $(ratio "$(field "$BACK" 3)" "$(field "$OUT" 3)")x;" \
+         "its ZEM gives the same $ext again: $SAME"
+    [ "$(echo "$TIME <= 2" | bc)" = 1 ] || { echo "  MISSED: time back to the game"; status=1; }
+    [ $SAME = yes ] || { echo "  MISSED: the $ext from the ZEM written differs"; status=1; }
 done
 exit $status

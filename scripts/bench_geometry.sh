@@ -30,27 +30,8 @@ WORK=$(mktemp -d "${TMPDIR:-/tmp}/vorda-bench-geometry.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT INT TERM
 
 . "$(dirname "$0")/measure_run.sh"
-# One run of a command: prints "wall cpu peak_kb".
-measure() { measure_into "$WORK/cmd.out" "$@"; }
-
-# The run with the least processor time of a few: the figure least disturbed
-# by other work on the machine.
-best_of() {
-    runs=$1
-    shift
-    best=""
-    i=0
-    while [ $i -lt "$runs" ]; do
-        figures=$(measure "$@") || { echo "command failed: $*" >&2; cat "$WORK/cmd.out" >&2; return 1; }
-        cpu=$(echo "$figures" | cut -d' ' -f2)
-        if [ -z "$best" ] || [ "$(echo "$cpu < $best" | bc)" = 1 ]; then best=$cpu; bestline=$figures; fi
-        i=$((i + 1))
-    done
-    echo "$bestline"
-}
-
-field() { echo "$1" | cut -d' ' -f"$2"; }
-ratio() { echo "scale=2; $1 / $2" | bc; }
+# The run with the least processor time of a few: "wall cpu peak_kb".
+best_of() { best_of_into "$WORK/cmd.out" "$@"; }
 
 mkdir -p "$WORK/big" "$WORK/small"
 echo "Generating models ($TRIANGLES and $((TRIANGLES / 4)) triangles in LOD 0)..."

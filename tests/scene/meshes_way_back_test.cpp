@@ -347,16 +347,22 @@ TEST(MeshesWayBack, NamesReadBackAsWritten) {
     EXPECT_FALSE(ParseGoblinMeshName("MULT[a]", got));
 }
 
-// What a modelling package may do to the scene: bind another material, drop
-// every fact, hand over a list larger than 16-bit indices reach.
+// What a modelling package may do to the scene: bind another material,
+// delete a mesh's node, drop every fact, hand over a list larger than 16-bit
+// indices reach.
 TEST(MeshesWayBack, EditsAndLostFactsAndLargeLists) {
     const std::unique_ptr<Model> sample = Read(*BuildSampleModel());
     {
         std::unique_ptr<Scene> scene = Build(*sample);
         // The hull's first list bound to the material of the turret.
         scene->meshes[0].triangles[0].material = scene->meshes[3].triangles[0].material;
+        // The canopy's node deleted: its mesh stays in the document unused.
+        for (SceneNode& node : scene->nodes)
+            if (node.name == "MULT[Canopy]_LOD[0]") node.mesh = -1;
         WayBackReport report;
         const std::unique_ptr<Model> back = MeshesBack(*sample, *scene, report);
+        ASSERT_EQ(back->multiMeshes.size(), sample->multiMeshes.size() - 1);
+        for (const auto& multi : back->multiMeshes) EXPECT_NE(multi->name.value, "Canopy");
         EXPECT_EQ(back->multiMeshes[0]->meshes[0]->parts[0].materialIndex,
                   sample->multiMeshes[1]->meshes[0]->parts[0].materialIndex);
         EXPECT_EQ(back->multiMeshes[0]->meshes[0]->parts[1].materialIndex,
@@ -399,22 +405,31 @@ TEST(MeshesWayBack, EditsAndLostFactsAndLargeLists) {
         WayBackReport report;
         EXPECT_EQ(MeshesDifference(*sample, *MeshesBack(*sample, *scene, report)), "");
     }
-    {
-        // One list of 70,000 vertices (the last few unused).
+    // One list of as many vertices as 16-bit indices reach stays one part;
+    // one of 70,000 (the last few unused) becomes two.
+    for (const auto& [vertices, parts] : {std::make_pair(65536, size_t(1)), std::make_pair(70000, size_t(2))}) {
+        SCOPED_TRACE(vertices);
         Scene scene;
         SceneMesh mesh;
         mesh.name = "MULT[Big]_LOD[0]";
         mesh.hasPositions = true;
         mesh.components = 1;
         SceneTriangles list;
-        for (int32_t v = 0; v < 70000; ++v) {
+        for (int32_t v = 0; v < vertices; ++v) {
             mesh.positions.insert(mesh.positions.end(), {float(v), float(v % 7), 0});
             list.table.push_back(v);
         }
-        for (uint32_t t = 0; t + 2 < 69990; ++t) list.corners.insert(list.corners.end(), {t, t + 2, t + 1});
+        for (uint32_t t = 0; t + 12 < uint32_t(vertices); ++t)
+            list.corners.insert(list.corners.end(), {t, t + 2, t + 1});
+        if (parts == 1) list.corners.insert(list.corners.end(), {0, uint32_t(vertices) - 1, 1});
         list.count = int64_t(list.corners.size() / 3);
         mesh.triangles.push_back(list);
         scene.meshes.push_back(mesh);
+        SceneNode node;
+        node.name = mesh.name;
+        node.mesh = 0;
+        scene.nodes.push_back(node);
+        scene.roots.push_back(0);
         Model model;
         WayBackReport report;
         WayBack step(scene, model, report);
@@ -423,14 +438,14 @@ TEST(MeshesWayBack, EditsAndLostFactsAndLargeLists) {
         size_t triangles = 0;
         bool same = true;
         for (const MeshPart& part : model.multiMeshes[0]->meshes[0]->parts) {
-            EXPECT_LE(part.vertexCount, 65535);
+            EXPECT_LE(part.vertexCount, 65536);
             ForEachGroupTriangle(part.groups, [&](uint32_t a, uint32_t b, uint32_t c) {
                 const uint32_t* at = &list.corners[triangles++ * 3];
                 for (const auto& pair : {std::make_pair(a, at[0]), std::make_pair(b, at[1]), std::make_pair(c, at[2])})
                     same = same && part.vertices[pair.first * 4] == float(pair.second);
             });
         }
-        EXPECT_EQ(model.multiMeshes[0]->meshes[0]->parts.size(), 2u);
+        EXPECT_EQ(model.multiMeshes[0]->meshes[0]->parts.size(), parts);
         EXPECT_EQ(triangles, size_t(list.count));
         EXPECT_TRUE(same);
     }
