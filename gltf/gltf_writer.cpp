@@ -215,7 +215,7 @@ void WriteDocumentJson(Json& json, const Content& content, const Layout& layout,
     WriteMeshesJson(json, content.scene, layout.meshOf, layout.meshes, buffer);
     WriteMaterialsJson(json, content.scene, layout.images.imageOf);
     WriteImagesJson(json, content.scene, layout.images, content.target.binary);
-    WriteAnimationsJson(json, content.scene, content.ranges, layout.animations);
+    WriteAnimationsJson(json, content.ranges, layout.animations);
     const std::string uri = PercentEncoded(binName);
     WriteBufferJson(json, buffer, content.target.binary ? nullptr : uri.c_str());
     json.EndObject();
