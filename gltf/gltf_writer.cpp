@@ -167,17 +167,21 @@ void WriteNodesJson(Json& json, const Scene& scene, const std::vector<int>& mesh
         Key(json, "mesh");
         json.Int(meshOf[size_t(node.mesh)]);
     }
-    // What glTF has no field for: a name-only node, the placement as the
-    // scene holds it (centimetres and Euler angles, exact), the scene's mesh
-    // (also one glTF leaves out for want of triangles) and the materials the
-    // node binds, in order, and the node's facts.
+    // What glTF has no field for: the node's number in the scene (a package
+    // that re-exports the document may order the nodes anew: Blender 3.4
+    // sorts them by name), a name-only node, the placement as the scene
+    // holds it (centimetres and Euler angles, exact), the scene's mesh (also
+    // one glTF leaves out for want of triangles) and the materials the node
+    // binds, in order, and the node's facts.
     bool placed = false;  // (a -0 counts: it is kept as held)
     for (int i = 0; i < 3; ++i)
         placed = placed || node.translation[i] != 0 || node.rotation[i] != 0 || std::signbit(node.translation[i]) ||
                  std::signbit(node.rotation[i]);
-    if (node.nameOnly || placed || node.mesh >= 0 || !node.materials.empty() || !node.facts.empty()) {
+    {
         Key(json, "extras");
         json.StartObject();
+        Key(json, "node");
+        json.Int(int(&node - scene.nodes.data()));
         if (placed) {
             const double place[6] = {node.translation[0], node.translation[1], node.translation[2],
                                      node.rotation[0],    node.rotation[1],    node.rotation[2]};

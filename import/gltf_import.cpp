@@ -4,6 +4,7 @@
 #include <rapidjson/document.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -129,7 +130,13 @@ public:
         const int sceneIndex = doc_.scene >= 0 ? doc_.scene : 0;
         const GltfScene* gs = size_t(sceneIndex) < doc_.scenes.size() ? &doc_.scenes[size_t(sceneIndex)] : nullptr;
         const Extras sceneExtras(gs ? gs->extras : "");
+        // (The nodes the carried curves drive, by name.)
+        if (const Value* curves = sceneExtras.Get("curves"))
+            if (curves->IsArray())
+                for (const Value& c : curves->GetArray()) animated_.insert(Text(Member(c, "target")));
         if (!Images() || !Nodes(gs)) return nullptr;
+        Reorder();
+        if (doc_.generator.rfind("Khronos glTF Blender", 0) == 0) BlenderNames();
         Materials();
         if (!Meshes(sceneExtras)) return nullptr;
         if (!Animations(sceneExtras)) return nullptr;
@@ -143,6 +150,7 @@ public:
 private:
     const GltfDocument& doc_;
     ReadFailure& failure_;
+    std::set<std::string> animated_;
     std::unique_ptr<Scene> scene_;
     std::vector<double> unitOf_;  // per node: model units per glTF unit of its tree
 
@@ -219,6 +227,68 @@ private:
         return true;
     }
 
+    // A package that re-exports the document may list its nodes in another
+    // order (Blender 3.4 sorts them by name): the scene numbers the tool's
+    // extras give ("node") put them back, when they number every node once.
+    // Children then follow in the order of their numbers, as the scene
+    // builds them.
+    void Reorder() {
+        const size_t count = scene_->nodes.size();
+        std::vector<int32_t> number(count, -1);
+        std::vector<bool> taken(count, false);
+        bool same = true;
+        for (size_t gn = 0; gn < doc_.nodes.size(); ++gn) {
+            const int32_t n = SceneNodeOf(gn);
+            if (n < 0) continue;
+            const int64_t p = Integer(Extras(doc_.nodes[gn].extras).Get("node"), -1);
+            if (p < 0 || uint64_t(p) >= count || taken[size_t(p)]) return;
+            taken[size_t(p)] = true;
+            number[size_t(n)] = int32_t(p);
+            same = same && p == n;
+        }
+        if (same) return;
+        std::vector<SceneNode> nodes(count);
+        std::vector<double> units(count);
+        auto by = [&](int32_t x, int32_t y) { return x < y; };
+        for (size_t n = 0; n < count; ++n) {
+            SceneNode& node = scene_->nodes[n];
+            if (node.parent >= 0) node.parent = number[size_t(node.parent)];
+            for (int32_t& c : node.children) c = number[size_t(c)];
+            std::sort(node.children.begin(), node.children.end(), by);
+            units[size_t(number[n])] = unitOf_[n];
+            nodes[size_t(number[n])] = std::move(node);
+        }
+        for (int32_t& r : scene_->roots) r = number[size_t(r)];
+        std::sort(scene_->roots.begin(), scene_->roots.end(), by);
+        scene_->nodes = std::move(nodes);
+        unitOf_ = std::move(units);
+        if (nodeNumber_.empty()) {
+            nodeNumber_ = std::move(number);
+        } else {
+            for (int32_t& n : nodeNumber_)
+                if (n >= 0) n = number[size_t(n)];
+        }
+    }
+
+    // Blender tells repeated object names apart by ".001", ".002", ...:
+    // such a name whose stem another node also has (so the suffix is
+    // Blender's, not the name's) is read as the stem.
+    void BlenderNames() {
+        auto stem = [](const std::string& name) {
+            const size_t n = name.size();
+            if (n > 4 && name[n - 4] == '.' && std::isdigit(static_cast<unsigned char>(name[n - 3])) &&
+                std::isdigit(static_cast<unsigned char>(name[n - 2])) && std::isdigit(static_cast<unsigned char>(name[n - 1])))
+                return name.substr(0, n - 4);
+            return name;
+        };
+        std::unordered_map<std::string, int> stems;
+        for (const SceneNode& node : scene_->nodes) ++stems[stem(node.name)];
+        for (SceneNode& node : scene_->nodes) {
+            const std::string base = stem(node.name);
+            if (base.size() != node.name.size() && stems[base] > 1) node.name = base;
+        }
+    }
+
     bool Prune(const std::vector<bool>& kept) {
         std::vector<int32_t> number(kept.size(), -1);
         std::vector<SceneNode> nodes;
@@ -240,7 +310,24 @@ private:
         return true;
     }
 
-    // The node's placement: as the extras hold it, else from its transform.
+    // Two placements alike as far as a re-export through floats keeps them:
+    // each coordinate within 1e-5 of max(1, |value|), each quaternion
+    // component of the turns within 1e-5 (Blender 3.4 gives back the
+    // tool's transforms to the last bit or two).
+    static bool SamePlace(const float* a, const float* b) {
+        for (int i = 0; i < 3; ++i)
+            if (!(std::fabs(double(a[i]) - b[i]) <= 1e-5 * std::max(1.0, std::fabs(double(b[i]))))) return false;
+        double p[4], q[4];
+        EulerToQuaternion(a[3], a[4], a[5], p);
+        EulerToQuaternion(b[3], b[4], b[5], q);
+        const double side = p[0] * q[0] + p[1] * q[1] + p[2] * q[2] + p[3] * q[3] < 0 ? -1 : 1;
+        for (int i = 0; i < 4; ++i)
+            if (!(std::fabs(p[i] - side * q[i]) <= 1e-5)) return false;
+        return true;
+    }
+
+    // The node's placement: as the extras hold it where the transform
+    // agrees, else from its transform.
     // A root scaled by the tool's 0.01 stands in metres over a tree in
     // centimetres; any other tree is taken as metres throughout and turned
     // into centimetres. Other scales have no place in the scene.
@@ -277,7 +364,16 @@ private:
         }
         // (An angle of -0 from the decomposition is the scene's 0.)
         for (float& v : place) v += 0.0f;
-        Numbers(extras.Get("place"), place, 6);
+        // The placement the extras hold stands where the transform still
+        // shows it; a node moved or turned in a modelling package that kept
+        // the extras (Blender 3.4 does) stands where the transform puts it.
+        float held[6];
+        std::copy(place, place + 6, held);
+        Numbers(extras.Get("place"), held, 6);
+        // An animated node shows its animation's first pose (Blender 3.4
+        // exports it so): it stands as held.
+        if (SamePlace(held, place) || (extras.Get("place") && animated_.count(gn.name)))
+            std::copy(held, held + 6, place);
         for (int i = 0; i < 3; ++i) {
             node.translation[i] = std::isfinite(place[i]) ? place[i] : 0;
             node.rotation[i] = std::isfinite(place[3 + i]) ? place[3 + i] : 0;
