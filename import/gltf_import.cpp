@@ -151,6 +151,7 @@ private:
     const GltfDocument& doc_;
     ReadFailure& failure_;
     std::set<std::string> animated_;
+    std::vector<int32_t> materialOf_;  // the scene material of each glTF material
     std::unique_ptr<Scene> scene_;
     std::vector<double> unitOf_;  // per node: model units per glTF unit of its tree
 
@@ -392,8 +393,10 @@ private:
                 const int32_t image = doc_.textures[size_t(ref.texture)].source;
                 if (image >= 0) material.maps.push_back({output, image});
             };
+            // (Blender 3.4 gives the maps back empty, their images renumbered:
+            // the material's own texture slots then show what is left.)
             const Value* maps = extras.Get("maps");
-            if (maps && maps->IsObject()) {
+            if (maps && maps->IsObject() && maps->MemberCount() > 0) {
                 for (auto m = maps->MemberBegin(); m != maps->MemberEnd(); ++m) {
                     const int32_t image = IndexIn(&m->value, scene_->images.size());
                     if (image >= 0) material.maps.push_back({m->name.GetString(), image});
@@ -415,6 +418,25 @@ private:
             material.unmapped = Flag(extras.Get("unmapped"));
             material.glow = Flag(extras.Get("glow"));
             scene_->materials.push_back(std::move(material));
+        }
+        // The scene numbers the tool's extras give put back the order a
+        // re-exporting package changed, when they number every material once.
+        const size_t count = scene_->materials.size();
+        materialOf_.resize(count);
+        std::vector<bool> taken(count, false);
+        bool numbered = true;
+        for (size_t m = 0; m < count && numbered; ++m) {
+            const int64_t n = Integer(Extras(doc_.materials[m].extras).Get("index"), -1);
+            numbered = n >= 0 && uint64_t(n) < count && !taken[size_t(n)];
+            if (numbered) taken[size_t(n)] = true;
+            materialOf_[m] = numbered ? int32_t(n) : int32_t(m);
+        }
+        if (!numbered) {
+            for (size_t m = 0; m < count; ++m) materialOf_[m] = int32_t(m);
+        } else {
+            std::vector<SceneMaterial> materials(count);
+            for (size_t m = 0; m < count; ++m) materials[size_t(materialOf_[m])] = std::move(scene_->materials[m]);
+            scene_->materials = std::move(materials);
         }
         // The encoders bind meshes by material name: a name given twice (or
         // none) gets the material's number.
@@ -606,7 +628,8 @@ private:
             if (mesh.hasTexCoords && d.texCoords.empty()) d.texCoords.assign(size_t(vertices) * 2, 0.0f);
             // glTF's V runs down the picture, the scene's up.
             for (size_t i = 1; i < d.texCoords.size(); i += 2) d.texCoords[i] = 1.0f - d.texCoords[i];
-            const int32_t material = p.material >= 0 && size_t(p.material) < scene_->materials.size() ? p.material : -1;
+            const int32_t material =
+                p.material >= 0 && size_t(p.material) < scene_->materials.size() ? materialOf_[size_t(p.material)] : -1;
             const size_t primitive = data.size();
             data.push_back(std::move(d));
             if (!ownLists) {
