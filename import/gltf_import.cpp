@@ -30,6 +30,16 @@ struct Extras {
             ParseJsonText(doc, text.c_str(), text.size(), false).IsError() ||
             !doc.IsObject())
             doc.SetObject();
+        // Blender 3.4 keeps the extras, but gives back a list holding lists
+        // and numbers together as the text Python prints for it (the same
+        // text as JSON's): such a text is read as its list.
+        for (auto m = doc.MemberBegin(); m != doc.MemberEnd(); ++m) {
+            if (!m->value.IsString() || m->value.GetStringLength() == 0 || m->value.GetString()[0] != '[') continue;
+            rapidjson::Document list(&doc.GetAllocator());
+            if (!ParseJsonText(list, m->value.GetString(), m->value.GetStringLength(), false).IsError() &&
+                list.IsArray())
+                m->value = static_cast<Value&>(list);
+        }
     }
     const Value* Get(const char* key) const {
         auto m = doc.FindMember(key);
@@ -49,7 +59,8 @@ double Number(const Value* v, double fallback) {
 // The scene holds finite numbers only: any other read is taken as 0.
 float Finite(double v) { return std::isfinite(float(v)) ? float(v) : 0.0f; }
 int64_t Integer(const Value* v, int64_t fallback) { return v && v->IsInt64() ? v->GetInt64() : fallback; }
-bool Flag(const Value* v) { return v && v->IsBool() && v->GetBool(); }
+// (Blender 3.4 gives a flag back as 1 or 0.)
+bool Flag(const Value* v) { return v && ((v->IsBool() && v->GetBool()) || (v->IsInt() && v->GetInt() == 1)); }
 std::string Text(const Value* v) { return v && v->IsString() ? std::string(v->GetString(), v->GetStringLength()) : ""; }
 
 // Up to n numbers of an array into out (those it lacks stay as they are).
@@ -120,6 +131,62 @@ CurveProperty PropertyNamed(const std::string& name) {
         if (name == kNames[i]) return CurveProperty(i);
     return CurveProperty::kOther;
 }
+
+// The normals a mesh of the tool's own lists in its extras: a normal of
+// the document within kNormalSnap of one of them in each component becomes
+// the nearest (the same bits first), so normals a modelling package moved
+// slightly in its own encoding come back as they were.
+class NormalSnap {
+public:
+    explicit NormalSnap(const Value* carried) {
+        if (!carried || !carried->IsArray() || carried->Size() % 3 != 0 || carried->Size() > 3 * kCarriedNormals) return;
+        for (const Value& v : carried->GetArray()) {
+            if (!v.IsNumber() || !std::isfinite(float(v.GetDouble()))) {
+                values_.clear();
+                return;
+            }
+            values_.push_back(float(v.GetDouble()));
+        }
+        for (size_t i = 0; i < values_.size(); i += 3) cells_[Cell(&values_[i], 0, 0, 0)].push_back(i);
+    }
+    bool Ready() const { return !values_.empty(); }
+    void Snap(std::vector<float>& normals) const {
+        for (size_t n = 0; n + 2 < normals.size(); n += 3) {
+            float* v = &normals[n];
+            const float* best = nullptr;
+            float bestDistance = kNormalSnap;
+            for (int dx = -1; dx <= 1; ++dx)
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dz = -1; dz <= 1; ++dz) {
+                        auto cell = cells_.find(Cell(v, dx, dy, dz));
+                        if (cell == cells_.end()) continue;
+                        for (size_t i : cell->second) {
+                            const float* c = &values_[i];
+                            if (std::memcmp(c, v, 3 * sizeof(float)) == 0) {
+                                best = nullptr;  // (held as it is)
+                                dx = dy = dz = 2;
+                                break;
+                            }
+                            const float distance =
+                                std::max({std::fabs(c[0] - v[0]), std::fabs(c[1] - v[1]), std::fabs(c[2] - v[2])});
+                            if (distance <= bestDistance) best = c, bestDistance = distance;
+                        }
+                    }
+            if (best) std::copy(best, best + 3, v);
+        }
+    }
+
+private:
+    static int64_t Cell(const float* v, int dx, int dy, int dz) {
+        // (Within [-4, 4]: a component past it shares the edge cells.)
+        auto at = [](float c, int d) {
+            return int64_t(std::floor(std::min(4.0f, std::max(-4.0f, c)) / (2 * kNormalSnap))) + d + 4096;
+        };
+        return (at(v[0], dx) * 16384 + at(v[1], dy)) * 16384 + at(v[2], dz);
+    }
+    std::vector<float> values_;
+    std::unordered_map<int64_t, std::vector<size_t>> cells_;
+};
 
 class Importer {
 public:
@@ -598,10 +665,16 @@ private:
         const Extras extras(gm.extras);
         mesh.name = gm.name;
         mesh.positionsOnly = Flag(extras.Get("positionsOnly"));
+        // A stream the tool's extras say the mesh has not is not its own:
+        // Blender 3.4 gives a mesh without normals normals of its faces.
+        const Value* streams = extras.Get("streams");
+        const bool listed = streams && streams->IsArray() && streams->Size() == 4;
+        const bool takeNormals = !listed || Flag(&(*streams)[1]), takeTexCoords = !listed || Flag(&(*streams)[2]);
         for (const GltfPrimitive& p : gm.primitives) {
-            mesh.hasNormals = mesh.hasNormals || p.attributes.count("NORMAL");
-            mesh.hasTexCoords = mesh.hasTexCoords || p.attributes.count("TEXCOORD_0");
+            mesh.hasNormals = mesh.hasNormals || (takeNormals && p.attributes.count("NORMAL"));
+            mesh.hasTexCoords = mesh.hasTexCoords || (takeTexCoords && p.attributes.count("TEXCOORD_0"));
         }
+        NormalSnap normals(takeNormals ? extras.Get("normals") : nullptr);
         std::vector<const Value*> entries;
         std::vector<SceneTriangles> lists = Lists(extras.Get("lists"), &entries);
         const bool ownLists = !lists.empty();
@@ -615,7 +688,8 @@ private:
             const uint64_t vertices = doc_.accessors[size_t(position->second)].count;
             if (doc_.accessors[size_t(position->second)].components != 3)
                 return failure_.Set(doc_.path, where + ": positions are not three numbers each");
-            auto normal = p.attributes.find("NORMAL"), uv = p.attributes.find("TEXCOORD_0");
+            auto normal = takeNormals ? p.attributes.find("NORMAL") : p.attributes.end();
+            auto uv = takeTexCoords ? p.attributes.find("TEXCOORD_0") : p.attributes.end();
             if (normal != p.attributes.end() && !Stream(normal->second, 3, vertices, d.normals)) return false;
             if (uv != p.attributes.end() && !Stream(uv->second, 2, vertices, d.texCoords)) return false;
             std::vector<uint32_t> corners;
@@ -623,6 +697,7 @@ private:
             mesh.hasPositions = true;
             for (float& v : d.positions) v = Finite(v * unit);
             for (float& v : d.normals) v = Finite(v);
+            if (normals.Ready()) normals.Snap(d.normals);
             for (float& v : d.texCoords) v = Finite(v);
             if (mesh.hasNormals && d.normals.empty()) d.normals.assign(size_t(vertices) * 3, 0.0f);
             if (mesh.hasTexCoords && d.texCoords.empty()) d.texCoords.assign(size_t(vertices) * 2, 0.0f);
@@ -630,6 +705,7 @@ private:
             for (size_t i = 1; i < d.texCoords.size(); i += 2) d.texCoords[i] = 1.0f - d.texCoords[i];
             const int32_t material =
                 p.material >= 0 && size_t(p.material) < scene_->materials.size() ? materialOf_[size_t(p.material)] : -1;
+            if (mesh.positionsOnly && ownLists) MergeSplitPositions(lists, entries, material, d, corners);
             const size_t primitive = data.size();
             data.push_back(std::move(d));
             if (!ownLists) {
@@ -701,6 +777,31 @@ private:
         }
         mesh.triangles = std::move(lists);
         return true;
+    }
+
+    // A positions-only mesh comes back from Blender 3.4 with a vertex per
+    // face corner of equal position (it gives the faces normals of their
+    // own): where the primitive holds more vertices than the tool's lists
+    // of its material say, equal positions are one vertex again, numbered
+    // by first use as the tool wrote them.
+    static void MergeSplitPositions(const std::vector<SceneTriangles>& lists, const std::vector<const Value*>& entries,
+                                    int32_t material, PrimitiveData& d, std::vector<uint32_t>& corners) {
+        uint64_t listed = 0;
+        for (size_t l = 0; l < lists.size() && l < entries.size(); ++l) {
+            const Value& e = *entries[l];
+            if (lists[l].material == material && e.IsArray() && e.Size() >= 3 && e[2].IsUint()) listed += e[2].GetUint();
+        }
+        if (d.positions.size() / 3 <= listed) return;
+        std::unordered_map<std::string, uint32_t> number;
+        std::vector<float> positions;
+        for (uint32_t& c : corners) {
+            if (size_t(c) * 3 + 2 >= d.positions.size()) continue;
+            const std::string bits(reinterpret_cast<const char*>(&d.positions[size_t(c) * 3]), 3 * sizeof(float));
+            auto found = number.emplace(bits, uint32_t(positions.size() / 3));
+            if (found.second) positions.insert(positions.end(), &d.positions[size_t(c) * 3], &d.positions[size_t(c) * 3] + 3);
+            c = found.first->second;
+        }
+        d.positions = std::move(positions);
     }
 
     // A list of the tool's own with its part's vertices in the extras: the
