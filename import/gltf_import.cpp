@@ -197,10 +197,11 @@ public:
         const int sceneIndex = doc_.scene >= 0 ? doc_.scene : 0;
         const GltfScene* gs = size_t(sceneIndex) < doc_.scenes.size() ? &doc_.scenes[size_t(sceneIndex)] : nullptr;
         const Extras sceneExtras(gs ? gs->extras : "");
-        // (The nodes the carried curves drive, by name.)
-        if (const Value* curves = sceneExtras.Get("curves"))
-            if (curves->IsArray())
-                for (const Value& c : curves->GetArray()) animated_.insert(Text(Member(c, "target")));
+        // (The nodes an animation plays.)
+        if (sceneExtras.Get("curves"))
+            for (const GltfAnimation& a : doc_.animations)
+                for (const GltfChannel& channel : a.channels)
+                    if (channel.node >= 0) animated_.insert(size_t(channel.node));
         if (!Images() || !Nodes(gs)) return nullptr;
         Reorder();
         if (doc_.generator.rfind("Khronos glTF Blender", 0) == 0) BlenderNames();
@@ -217,7 +218,8 @@ public:
 private:
     const GltfDocument& doc_;
     ReadFailure& failure_;
-    std::set<std::string> animated_;
+    std::set<size_t> animated_;  // glTF nodes an animation plays
+    bool ownImages_ = true;      // every image has the tool's extras
     std::vector<int32_t> materialOf_;  // the scene material of each glTF material
     std::unique_ptr<Scene> scene_;
     std::vector<double> unitOf_;  // per node: model units per glTF unit of its tree
@@ -241,6 +243,7 @@ private:
             }
             if (base.empty()) base = "image" + std::to_string(scene_->images.size());
             image.key = base;
+            ownImages_ = ownImages_ && extras.Get("stem");
             image.stem = extras.Get("stem") ? FilePart(Text(extras.Get("stem"))) : base;
             image.output = FilePart(Text(extras.Get("output")));
             image.format = extras.Get("format") ? Text(extras.Get("format")) : "8888";
@@ -440,7 +443,7 @@ private:
         Numbers(extras.Get("place"), held, 6);
         // An animated node shows its animation's first pose (Blender 3.4
         // exports it so): it stands as held.
-        if (SamePlace(held, place) || (extras.Get("place") && animated_.count(gn.name)))
+        if (SamePlace(held, place) || (extras.Get("place") && animated_.count(n)))
             std::copy(held, held + 6, place);
         for (int i = 0; i < 3; ++i) {
             node.translation[i] = std::isfinite(place[i]) ? place[i] : 0;
@@ -460,10 +463,12 @@ private:
                 const int32_t image = doc_.textures[size_t(ref.texture)].source;
                 if (image >= 0) material.maps.push_back({output, image});
             };
-            // (Blender 3.4 gives the maps back empty, their images renumbered:
-            // the material's own texture slots then show what is left.)
-            const Value* maps = extras.Get("maps");
-            if (maps && maps->IsObject() && maps->MemberCount() > 0) {
+            // The maps' image numbers hold while the images are the tool's
+            // own (their extras say so); Blender 3.4 keeps the material's
+            // extras but drops the images no texture slot shows and the
+            // images' extras, so its material's slots show what is left.
+            const Value* maps = ownImages_ ? extras.Get("maps") : nullptr;
+            if (maps && maps->IsObject()) {
                 for (auto m = maps->MemberBegin(); m != maps->MemberEnd(); ++m) {
                     const int32_t image = IndexIn(&m->value, scene_->images.size());
                     if (image >= 0) material.maps.push_back({m->name.GetString(), image});
@@ -474,7 +479,13 @@ private:
                 mapOf(gm.normalTexture, kMapNormal);
                 for (SceneMapRef& map : material.maps) {
                     SceneImage& image = scene_->images[size_t(map.image)];
-                    if (image.output.empty()) image.output = map.output;
+                    if (!image.output.empty()) continue;
+                    image.output = map.output;
+                    // A map keeps its name "<stem>_<output>" as an image name.
+                    const std::string tail = "_" + map.output;
+                    if (image.stem == image.key && image.key.size() > tail.size() &&
+                        image.key.compare(image.key.size() - tail.size(), tail.size(), tail) == 0)
+                        image.stem = image.key.substr(0, image.key.size() - tail.size());
                 }
             }
             Numbers(extras.Get("ambient"), material.ambient, 4);
