@@ -383,14 +383,22 @@ TEST(Convert, BlenderImportsADaeMadeFromAGlbAsTheModelsDae) {
 // kinds of facts taken from defaults.
 TEST(Convert, BlenderEditsComeBackInTheZem) {
     const struct {
-        const char* edit;   // as blender_edit.py takes it
-        const char* block;  // the geometry or node it changes
-        const char* shown;  // a text of its changed lines
+        const char* edit;                 // as blender_edit.py takes it
+        std::vector<std::string> blocks;  // the geometries, nodes and animations it changes
+        const char* shown;                // a text of the first one's changed lines
     } edits[] = {
         // A joint no animation plays, moved up (glTF's Y is Blender's Z).
-        {"move JNT[EngineR] 0 0 2.5", "JNT[EngineR]", "1.200000 2.500000 -4.100000"},
+        {"move JNT[EngineR] 0 0 2.5", {"JNT[EngineR]"}, "1.200000 2.500000 -4.100000"},
         // A vertex of a mesh.
-        {"vertex MULT[Turret]_LOD[0] 0 0.5 0 0", "MULT[Turret]_LOD[0]-lib", "> 1.100000 0.000000 -0.600000"},
+        {"vertex MULT[Turret]_LOD[0] 0 0.5 0 0", {"MULT[Turret]_LOD[0]-lib"}, "> 1.100000 0.000000 -0.600000"},
+        // A clip's keys moved: Blender's 49 samples become the curve's keys
+        // in the clip (the key after it kept); the curves Blender only
+        // resampled stay as they were. The joint, and what stands at its
+        // place (levels above 0, the collision mesh), show its first key.
+        {"action Deploy_JNT[Hull] 0 0 0.5",
+         {"JNT[Hull]-translate.Y", "JNT[Hull]", "MULT[Hull]_LOD[1]", "MULT[Hull]_LOD[2]", "GLOW[EngineL_Glow]_LOD[1]",
+          "COL[Hull]"},
+         "count=\"50\""},
     };
     TempFolder t;
     ASSERT_TRUE(WriteSampleModel(t.File("sample.zem")));
@@ -430,7 +438,11 @@ TEST(Convert, BlenderEditsComeBackInTheZem) {
                 if (!named("<geometry id=\"").empty()) geometry = named("<geometry id=\"");
                 out[geometry] += line + "\n";
             } else if (library == "animations") {
-                out["animations"] += line + "\n";
+                // (Each animation by the first source it holds.)
+                if (line.find("<animation") != std::string::npos) geometry = "animations";
+                else if (geometry == "animations" && !named("<source id=\"").empty())
+                    geometry = named("<source id=\"").substr(0, named("<source id=\"").rfind('-'));
+                out[geometry] += line + "\n";
             } else if (library == "visual_scenes" && line.find("key=\"images\"") == std::string::npos &&
                        line.find("<visual_scene id=") == std::string::npos) {
                 const std::string node = named("<node name=\"");
@@ -448,10 +460,13 @@ TEST(Convert, BlenderEditsComeBackInTheZem) {
     std::set<std::string> edited;
     for (const auto& e : edits) {
         SCOPED_TRACE(e.edit);
-        edited.insert(e.block);
-        ASSERT_TRUE(before.count(e.block) && after.count(e.block));
-        EXPECT_EQ(before.at(e.block).find(e.shown), std::string::npos);
-        EXPECT_NE(after.at(e.block).find(e.shown), std::string::npos) << after.at(e.block);
+        for (const std::string& block : e.blocks) {
+            edited.insert(block);
+            ASSERT_TRUE(before.count(block) && after.count(block)) << block;
+            EXPECT_NE(after.at(block), before.at(block)) << block;
+        }
+        EXPECT_EQ(before.at(e.blocks[0]).find(e.shown), std::string::npos);
+        EXPECT_NE(after.at(e.blocks[0]).find(e.shown), std::string::npos) << after.at(e.blocks[0]);
     }
     for (const auto& b : before) {
         if (!edited.count(b.first)) {

@@ -2,8 +2,9 @@
 # Imports the tool's GLB, makes the edits a modder would make, and exports
 # it twice: with "Custom Properties" (the extras) on, and with Blender's
 # default settings. An edit is "move <object> <x> <y> <z>" (the object's
-# location, in its parent's units) or "vertex <object> <index> <x> <y> <z>"
-# (one vertex of the object's mesh moved by that much).
+# location, in its parent's units), "vertex <object> <index> <x> <y> <z>"
+# (one vertex of the object's mesh moved by that much) or "action <action>
+# <x> <y> <z>" (every location key of the action moved by that much).
 import sys
 
 import numpy
@@ -19,6 +20,14 @@ bpy.ops.wm.read_factory_settings(use_empty=True)
 bpy.ops.import_scene.gltf(filepath=source)
 for edit in args[3:]:
     words = edit.split()
+    if words[0] == "action":
+        for curve in bpy.data.actions[words[1]].fcurves:
+            if curve.data_path == "location":
+                for key in curve.keyframe_points:
+                    key.co[1] += float(words[2 + curve.array_index])
+                    key.handle_left[1] += float(words[2 + curve.array_index])
+                    key.handle_right[1] += float(words[2 + curve.array_index])
+        continue
     obj = bpy.data.objects[words[1]]
     if words[0] == "move":
         for i in range(3):
