@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <set>
 #include <unordered_map>
 
@@ -32,9 +33,14 @@ struct Extras {
             doc.SetObject();
         // Blender 3.4 keeps the extras, but gives back a list holding lists
         // and numbers together as the text Python prints for it (the same
-        // text as JSON's): such a text is read as its list.
+        // text as JSON's): such a text of a list the tool writes is read as
+        // its list.
         for (auto m = doc.MemberBegin(); m != doc.MemberEnd(); ++m) {
-            if (!m->value.IsString() || m->value.GetStringLength() == 0 || m->value.GetString()[0] != '[') continue;
+            const char* const lists[] = {"lists", "listData", "meshes", "curves", "clips"};
+            if (!m->value.IsString() || m->value.GetStringLength() == 0 || m->value.GetString()[0] != '[' ||
+                std::none_of(std::begin(lists), std::end(lists),
+                             [&](const char* key) { return std::strcmp(key, m->name.GetString()) == 0; }))
+                continue;
             rapidjson::Document list(&doc.GetAllocator());
             if (!ParseJsonText(list, m->value.GetString(), m->value.GetStringLength(), false).IsError() &&
                 list.IsArray())
