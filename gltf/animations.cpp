@@ -3,42 +3,15 @@
 #include <algorithm>
 #include <cmath>
 
-#include "gltf/curves.h"
+#include "scene/curves.h"
 #include "scene/conventions.h"
 
 namespace gltf {
-
-void EulerToQuaternion(double x, double y, double z, double q[4]) {
-    const double cx = std::cos(x / 2), sx = std::sin(x / 2);
-    const double cy = std::cos(y / 2), sy = std::sin(y / 2);
-    const double cz = std::cos(z / 2), sz = std::sin(z / 2);
-    // qz * qy * qx
-    q[0] = cz * cy * sx - sz * sy * cx;
-    q[1] = cz * sy * cx + sz * cy * sx;
-    q[2] = sz * cy * cx - cz * sy * sx;
-    q[3] = cz * cy * cx + sz * sy * sx;
-}
 
 const char* const kCurvePropertyNames[7] = {"other",   "translateX", "translateY", "translateZ",
                                             "rotateX", "rotateY",    "rotateZ"};
 
 namespace {
-
-// The scene curves a clip's tracks link, each once in order of first link;
-// every curve without a clip.
-std::vector<int32_t> CarriedCurves(const Scene& scene, const SceneClip* clip) {
-    std::vector<int32_t> out;
-    std::vector<bool> seen(scene.curves.size(), false);
-    for (size_t c = 0; !clip && c < scene.curves.size(); ++c) out.push_back(int32_t(c));
-    if (clip)
-        for (const SceneTrack& track : clip->tracks)
-            for (int32_t c : track.curves)
-                if (c >= 0 && size_t(c) < seen.size() && !seen[size_t(c)]) {
-                    seen[size_t(c)] = true;
-                    out.push_back(c);
-                }
-    return out;
-}
 
 // The curves that drive a node's translation or rotation, by node in order
 // of first appearance: every such curve of the scene, or with a clip only
@@ -75,13 +48,13 @@ std::vector<AnimationRange> AnimationRanges(const Scene& scene) {
     for (const SceneClip& clip : scene.clips) {
         const double start = std::isfinite(clip.start) ? clip.start : 0.0;
         const double end = std::isfinite(clip.end) && clip.end > clip.start ? clip.end : start;
-        ranges.push_back({clip.name, start, end, &clip, CurvesByNode(scene, &clip), CarriedCurves(scene, &clip)});
+        ranges.push_back({clip.name, start, end, &clip, CurvesByNode(scene, &clip)});
     }
     if (ranges.empty()) {
         std::vector<NodeCurves> all = CurvesByNode(scene, nullptr);
         if (!all.empty())
             ranges.push_back({"Timeline", 0.0, std::isfinite(scene.endTime) ? scene.endTime : 0.0, nullptr,
-                              std::move(all), CarriedCurves(scene, nullptr)});
+                              std::move(all)});
     }
     return ranges;
 }
@@ -228,17 +201,14 @@ void WriteCurveJson(Json& json, const Scene& scene, int32_t c) {
 
 void WriteClipsJson(Json& json, const Scene& scene, const std::vector<AnimationRange>& ranges,
                     const std::vector<std::vector<Sampler>>& animations) {
-    // The curves no animation carries.
-    std::vector<bool> carried(scene.curves.size(), false);
-    for (size_t a = 0; a < ranges.size(); ++a)
-        if (!animations[a].empty())
-            for (int32_t c : ranges[a].curves) carried[size_t(c)] = true;
-    const bool allCarried = std::find(carried.begin(), carried.end(), false) == carried.end();
-    if (!allCarried) {
+    // Every curve, keys and tangents as stored, in the scene's extras: a
+    // modelling package that re-exports the document keeps those (Blender
+    // 3.4 keeps scene and node extras) but resamples the animations and
+    // drops their extras; the reader compares its samples with these.
+    if (!scene.curves.empty()) {
         Key(json, "curves");
         json.StartArray();
-        for (size_t c = 0; c < scene.curves.size(); ++c)
-            if (!carried[c]) WriteCurveJson(json, scene, int32_t(c));
+        for (size_t c = 0; c < scene.curves.size(); ++c) WriteCurveJson(json, scene, int32_t(c));
         json.EndArray();
     }
     if (ranges.empty() || !ranges.front().clip) return;
@@ -272,7 +242,7 @@ void WriteClipsJson(Json& json, const Scene& scene, const std::vector<AnimationR
     json.EndArray();
 }
 
-void WriteAnimationsJson(Json& json, const Scene& scene, const std::vector<AnimationRange>& ranges,
+void WriteAnimationsJson(Json& json, const std::vector<AnimationRange>& ranges,
                          const std::vector<std::vector<Sampler>>& animations) {
     bool anyAnimation = false;
     for (const auto& samplers : animations) anyAnimation = anyAnimation || !samplers.empty();
@@ -318,10 +288,6 @@ void WriteAnimationsJson(Json& json, const Scene& scene, const std::vector<Anima
         Key(json, "extras");
         json.StartObject();
         WriteTimes(json, range);
-        Key(json, "curves");
-        json.StartArray();
-        for (int32_t c : range.curves) WriteCurveJson(json, scene, c);
-        json.EndArray();
         json.EndObject();
         json.EndObject();
     }

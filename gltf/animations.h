@@ -8,13 +8,12 @@
 #include <vector>
 
 #include "gltf/buffer.h"
+#include "scene/curves.h"
 #include "scene/scene.h"
 
 namespace gltf {
 
-// A node's Euler angles (in the order scene/conventions.h states) as a
-// quaternion x, y, z, w.
-void EulerToQuaternion(double x, double y, double z, double q[4]);
+using ::EulerToQuaternion;  // scene/curves.h
 
 // The curves of one node, by property.
 struct NodeCurves {
@@ -28,9 +27,6 @@ struct AnimationRange {
     double start, end;
     const SceneClip* clip;  // null: the whole timeline
     std::vector<NodeCurves> nodes;  // what it drives
-    // The scene curves its animation carries whole in its extras: those
-    // the clip's tracks link (each once), or every curve for the timeline.
-    std::vector<int32_t> curves;
 };
 
 // The property names a curve's extras give, by CurveProperty.
@@ -51,18 +47,18 @@ std::vector<AnimationRange> AnimationRanges(const Scene& scene);
 // when the range drives nothing.
 std::vector<Sampler> AddAnimation(Buffer& buffer, const Scene& scene, const AnimationRange& range);
 
-// "clips" in the scene's extras: every clip with its times, its tracks
-// (names and the curves they link), and the index of its animation when it
-// has one (a clip driving nothing has none, as glTF allows no animation
-// without channels). Nothing without clips. Then "curves": every scene curve
-// no animation carries, as the animations' extras hold theirs.
+// In the scene's extras: "curves", every scene curve (keys, tangents,
+// interpolation, the joint, node and property each drives); then "clips":
+// every clip with its times, its tracks (names and the curves they link),
+// and the index of its animation when it has one (a clip driving nothing
+// has none, as glTF allows no animation without channels). No clips
+// without clips.
 void WriteClipsJson(Json& json, const Scene& scene, const std::vector<AnimationRange>& ranges,
                     const std::vector<std::vector<Sampler>>& animations);
 
 // "animations": one per range that has samplers, its extras holding the
-// original curves it plays (keys, tangents, interpolation, the joint, node
-// and property each drives); nothing when none has.
-void WriteAnimationsJson(Json& json, const Scene& scene, const std::vector<AnimationRange>& ranges,
+// range's times; nothing when none has.
+void WriteAnimationsJson(Json& json, const std::vector<AnimationRange>& ranges,
                          const std::vector<std::vector<Sampler>>& animations);
 
 }  // namespace gltf

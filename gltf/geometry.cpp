@@ -657,6 +657,15 @@ void WriteMeshExtras(Json& json, const Scene& scene, size_t m, const std::vector
     for (bool has : {mesh.hasPositions, mesh.hasNormals, mesh.hasTexCoords}) json.Bool(has);
     json.Int(mesh.components);
     json.EndArray();
+    // The mesh's normals as held, where they are few (a hard-surface mesh):
+    // Blender 3.4 gives normals back only to about 3.4e-4 (and zeros with
+    // either sign), the reader takes the one of these each is near.
+    if (mesh.hasNormals && mesh.normals.size() <= 3 * kCarriedNormals) {
+        Key(json, "normals");
+        json.StartArray();
+        for (float v : mesh.normals) json.Double(double(v));
+        json.EndArray();
+    }
     const std::vector<ListCounts>* lists =
         measured && m < measured->lists.size() && measured->lists[m].size() == mesh.triangles.size()
             ? &measured->lists[m] : nullptr;

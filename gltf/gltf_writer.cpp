@@ -167,17 +167,21 @@ void WriteNodesJson(Json& json, const Scene& scene, const std::vector<int>& mesh
         Key(json, "mesh");
         json.Int(meshOf[size_t(node.mesh)]);
     }
-    // What glTF has no field for: a name-only node, the placement as the
-    // scene holds it (centimetres and Euler angles, exact), the scene's mesh
-    // (also one glTF leaves out for want of triangles) and the materials the
-    // node binds, in order, and the node's facts.
+    // What glTF has no field for: the node's number in the scene (a package
+    // that re-exports the document may order the nodes anew: Blender 3.4
+    // sorts them by name), a name-only node, the placement as the scene
+    // holds it (centimetres and Euler angles, exact), the scene's mesh (also
+    // one glTF leaves out for want of triangles) and the materials the node
+    // binds, in order, and the node's facts.
     bool placed = false;  // (a -0 counts: it is kept as held)
     for (int i = 0; i < 3; ++i)
         placed = placed || node.translation[i] != 0 || node.rotation[i] != 0 || std::signbit(node.translation[i]) ||
                  std::signbit(node.rotation[i]);
-    if (node.nameOnly || placed || node.mesh >= 0 || !node.materials.empty() || !node.facts.empty()) {
+    {
         Key(json, "extras");
         json.StartObject();
+        Key(json, "node");
+        json.Int(int(&node - scene.nodes.data()));
         if (placed) {
             const double place[6] = {node.translation[0], node.translation[1], node.translation[2],
                                      node.rotation[0],    node.rotation[1],    node.rotation[2]};
@@ -215,7 +219,7 @@ void WriteDocumentJson(Json& json, const Content& content, const Layout& layout,
     WriteMeshesJson(json, content.scene, layout.meshOf, layout.meshes, buffer);
     WriteMaterialsJson(json, content.scene, layout.images.imageOf);
     WriteImagesJson(json, content.scene, layout.images, content.target.binary);
-    WriteAnimationsJson(json, content.scene, content.ranges, layout.animations);
+    WriteAnimationsJson(json, content.ranges, layout.animations);
     const std::string uri = PercentEncoded(binName);
     WriteBufferJson(json, buffer, content.target.binary ? nullptr : uri.c_str());
     json.EndObject();

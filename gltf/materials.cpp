@@ -78,8 +78,12 @@ void WriteMaterialsJson(Json& json, const Scene& scene, const std::vector<int>& 
         }
         // Every composed map by its output name (the image of each), and
         // the colours of the DAE's phong effect.
+        // Its number in the scene first: a package that re-exports the
+        // document may order the materials anew (Blender 3.4 does).
         Key(json, "extras");
         json.StartObject();
+        Key(json, "index");
+        json.Int(int(&material - scene.materials.data()));
         Key(json, "maps");
         json.StartObject();
         for (const SceneMapRef& map : material.maps) {

@@ -18,6 +18,12 @@ constexpr double kFrameSeconds = 1.0 / kFramesPerSecond;
 // One model unit is a centimetre.
 constexpr double kMetresPerUnit = 0.01;
 
+// A glTF mesh with at most this many distinct normals lists them in its
+// extras, for the reader to give back normals a modelling package moved
+// slightly (within kNormalSnap in each component).
+constexpr size_t kCarriedNormals = 4096;
+constexpr float kNormalSnap = 1e-3f;
+
 // Angles are stored in radians. Degrees are written with the single
 // precision factor the game's own tools use (the float nearest 180 / pi), so
 // a node's angle and a curve's value for the same angle print alike.

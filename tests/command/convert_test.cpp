@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <map>
+#include <set>
 #include <sstream>
 
 #include "command/convert.h"
@@ -436,4 +439,119 @@ TEST(Convert, TheModelRebuiltFromADocumentIsTheOriginal) {
         regenerated.groupsAsTriangles = regenerated.skipJointResolution = true;
         EXPECT_EQ(ModelDifference(*original, *rebuilt, regenerated), "");
     }
+}
+
+// The sample's GLB edited in Blender 3.4 and exported twice by one run of
+// tests/support/blender_edit.py: with "Custom Properties" on it converts
+// back to a ZEM whose DAE differs from the original's only by each edit
+// (Blender keeps only the images a material's texture slots show, without
+// their extras: the images, effects and materials and the images fact are
+// left out); with Blender's defaults it converts and names, once each, the
+// kinds of facts taken from defaults.
+TEST(Convert, BlenderEditsComeBackInTheZem) {
+    const struct {
+        const char* edit;                 // as blender_edit.py takes it
+        std::vector<std::string> blocks;  // the geometries, nodes and animations it changes
+        const char* shown;                // a text of the first one's changed lines
+    } edits[] = {
+        // A joint no animation plays, moved up (glTF's Y is Blender's Z).
+        {"move JNT[EngineR] 0 0 2.5", {"JNT[EngineR]"}, "1.200000 2.500000 -4.100000"},
+        // A vertex of a mesh.
+        {"vertex MULT[Turret]_LOD[0] 0 0.5 0 0", {"MULT[Turret]_LOD[0]-lib"}, "> 1.100000 0.000000 -0.600000"},
+        // A clip's keys moved: Blender's 49 samples become the curve's keys
+        // in the clip (the key after it kept); the curves Blender only
+        // resampled stay as they were. The joint, and what stands at its
+        // place (levels above 0, the collision mesh), show its first key.
+        {"action Deploy_JNT[Hull] 0 0 0.5",
+         {"JNT[Hull]-translate.Y", "JNT[Hull]", "MULT[Hull]_LOD[1]", "MULT[Hull]_LOD[2]", "GLOW[EngineL_Glow]_LOD[1]",
+          "COL[Hull]"},
+         "count=\"50\""},
+    };
+    TempFolder t;
+    ASSERT_TRUE(WriteSampleModel(t.File("sample.zem")));
+    ASSERT_EQ(RunTool({"sample.zem", "sample.glb", "sample.zem", "a/sample.dae"}, t.Path()).status, 0);
+    std::vector<std::string> blender = {"/usr/bin/blender", "-b", "--factory-startup", "--python",
+                                        std::string(VORDA_SOURCE_DIR) + "/tests/support/blender_edit.py", "--",
+                                        "sample.glb", "b/sample.glb", "plain.glb"};
+    fs::create_directories(t.File("b"));
+    for (const auto& e : edits) blender.push_back(e.edit);
+    const RunResult run = RunProcess(blender, t.Path());
+    ASSERT_EQ(run.status, 0) << run.output;
+    // (The image no material uses, which Blender does not import, is the
+    // one kept without pixels.)
+    const RunResult back = RunTool({"b/sample.glb", "b/sample.zem", "b/sample.zem", "b/sample.dae"}, t.Path());
+    EXPECT_NE(back.output.find("Saving b/sample.zem\nNote - Facts taken from defaults: image pixels\nConverting"),
+              std::string::npos) << back.output;
+    EXPECT_NE(back.output.find(" - Damaged: texture [ships\\sample\\old_spec.dds]\nSaving b/sample.dae\n"),
+              std::string::npos) << back.output;
+
+    // The lines of the geometries (by geometry), the animations, and the
+    // visual scenes (by the innermost node holding them).
+    auto blocks = [&](const std::string& dae) {
+        std::map<std::string, std::string> out;
+        std::istringstream in(ReadText(t.File(dae)));
+        std::string library, geometry;
+        std::vector<std::string> nodes;
+        for (std::string line; std::getline(in, line);) {
+            const size_t open = line.find("<library_");
+            if (open != std::string::npos) library = line.substr(open + 9, line.find('>', open) - open - 9);
+            auto named = [&](const char* tag) {
+                const size_t at = line.find(tag);
+                if (at == std::string::npos) return std::string();
+                const size_t from = at + std::strlen(tag);
+                return line.substr(from, line.find('"', from) - from);
+            };
+            if (library == "geometries") {
+                if (!named("<geometry id=\"").empty()) geometry = named("<geometry id=\"");
+                out[geometry] += line + "\n";
+            } else if (library == "animations") {
+                // (Each animation by the first source it holds.)
+                if (line.find("<animation") != std::string::npos) geometry = "animations";
+                else if (geometry == "animations" && !named("<source id=\"").empty())
+                    geometry = named("<source id=\"").substr(0, named("<source id=\"").rfind('-'));
+                out[geometry] += line + "\n";
+            } else if (library == "visual_scenes" && line.find("key=\"images\"") == std::string::npos &&
+                       line.find("<visual_scene id=") == std::string::npos) {
+                const std::string node = named("<node name=\"");
+                const bool opens = !node.empty() && line.find("/>") == std::string::npos;
+                if (opens) nodes.push_back(node);
+                out[nodes.empty() ? (node.empty() ? "scene" : node) : nodes.back()] += line + "\n";
+                if (line.find("</node>") != std::string::npos && !nodes.empty()) nodes.pop_back();
+            }
+        }
+        return out;
+    };
+    const auto before = blocks("a/sample.dae"), after = blocks("b/sample.dae");
+    ASSERT_EQ(after.size(), before.size());
+    ASSERT_TRUE(before.count("animations"));
+    std::set<std::string> edited;
+    for (const auto& e : edits) {
+        SCOPED_TRACE(e.edit);
+        for (const std::string& block : e.blocks) {
+            edited.insert(block);
+            ASSERT_TRUE(before.count(block) && after.count(block)) << block;
+            EXPECT_NE(after.at(block), before.at(block)) << block;
+        }
+        EXPECT_EQ(before.at(e.blocks[0]).find(e.shown), std::string::npos);
+        EXPECT_NE(after.at(e.blocks[0]).find(e.shown), std::string::npos) << after.at(e.blocks[0]);
+    }
+    for (const auto& b : before) {
+        if (!edited.count(b.first)) {
+            EXPECT_EQ(after.count(b.first) ? after.at(b.first) : "", b.second) << b.first;
+        }
+    }
+
+    // Blender's defaults: no extras at all.
+    const RunResult plain = RunTool({"plain.glb", "plain.zem"}, t.Path());
+    EXPECT_EQ(plain.status, 0) << plain.output;
+    std::set<std::string> kinds;
+    std::istringstream lines(plain.output);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("Note - Facts taken from defaults: ", 0) == 0) {
+            EXPECT_TRUE(kinds.insert(line).second) << line;
+        }
+    }
+    for (const char* kind : {"part vertex formats", "joint scale and flags", "animation file header and clip tracks"})
+        EXPECT_EQ(kinds.count(std::string("Note - Facts taken from defaults: ") + kind), 1u) << plain.output;
+    EXPECT_NE(plain.output.find("Saving plain.zem"), std::string::npos) << plain.output;
 }

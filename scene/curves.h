@@ -1,4 +1,5 @@
-// Animation curves evaluated at any time, for formats that take sampled keys.
+// Animation curves evaluated at any time, for formats that take sampled keys
+// and for reading such keys back.
 #pragma once
 
 #include <vector>
@@ -15,3 +16,7 @@ double CurveValue(const AnimationCurve& curve, double t);
 // the range, and end itself; sorted, without repeats. Just start when end is
 // not after start.
 std::vector<double> SampleTimes(const std::vector<const AnimationCurve*>& curves, double start, double end);
+
+// A node's Euler angles (in the order scene/conventions.h states) as a
+// quaternion x, y, z, w.
+void EulerToQuaternion(double x, double y, double z, double q[4]);

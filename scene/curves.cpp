@@ -1,4 +1,4 @@
-#include "gltf/curves.h"
+#include "scene/curves.h"
 
 #include <algorithm>
 #include <cmath>
@@ -60,4 +60,15 @@ std::vector<double> SampleTimes(const std::vector<const AnimationCurve*>& curves
     for (double t : times)
         if (out.empty() || t - out.back() > 1e-6) out.push_back(t);
     return out;
+}
+
+void EulerToQuaternion(double x, double y, double z, double q[4]) {
+    const double cx = std::cos(x / 2), sx = std::sin(x / 2);
+    const double cy = std::cos(y / 2), sy = std::sin(y / 2);
+    const double cz = std::cos(z / 2), sz = std::sin(z / 2);
+    // qz * qy * qx
+    q[0] = cz * cy * sx - sz * sy * cx;
+    q[1] = cz * sy * cx + sz * cy * sx;
+    q[2] = sz * cy * cx - cz * sy * sx;
+    q[3] = cz * cy * cx + sz * sy * sx;
 }
