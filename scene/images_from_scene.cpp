@@ -153,9 +153,22 @@ void ImagesFromScene(WayBack& back) {
         }
     }
     step.FromPictures();
-    // An image nothing gave pixels (its bytes were lost before the scene
-    // was built, or a document lost its picture) keeps its levels' sizes
-    // without bytes, as it was stored: its reading names it as before.
-    for (size_t i = 0; i < back.model.images.size(); ++i)
-        if (back.model.images[i] && !step.rebuilt[i]) back.report.Default("image pixels");
+    // An image nothing gave pixels: one stored without its bytes stays so
+    // (its reading names it as the original's did); one a document lost (a
+    // package that drops the pictures no material slot shows) is written
+    // with zero bytes, the neutral pixels, so the model reads whole. Those
+    // bytes stay within what the scene's pictures hold (and a floor for a
+    // scene of small ones): a document does not choose what is allocated.
+    uint64_t budget = uint64_t(1) << 26;
+    for (const SceneImage& picture : back.scene.images) budget += 2 * uint64_t(picture.picture.pixels.size());
+    for (size_t i = 0; i < back.model.images.size(); ++i) {
+        if (!back.model.images[i] || step.rebuilt[i]) continue;
+        back.report.Default("image pixels");
+        if (i < back.imagesCut.size() && back.imagesCut[i]) continue;
+        for (MipLevel& level : back.model.images[i]->levels) {
+            if (level.size <= 0 || uint64_t(level.size) > budget) continue;
+            budget -= uint64_t(level.size);
+            level.data.assign(size_t(level.size), 0);
+        }
+    }
 }

@@ -361,6 +361,10 @@ void RecordModelFacts(SceneBuild& build) {
         AppendInt(text, image->levels.empty() ? 0 : image->levels[0].height);
         text += '\t';
         AppendInt(text, int64_t(image->levels.size()));
+        // Stored without all the bytes of its first level (damaged): the
+        // way back writes it so again rather than making pixels up.
+        if (!image->levels.empty() && image->levels[0].data.size() < size_t(std::max(image->levels[0].size, 0)))
+            text += "\tcut";
     }
     if (!text.empty()) SetFact(facts, "images", text);
 

@@ -14,7 +14,8 @@
 // materials (a line per material in the model's order: its scene material,
 // version, name, shader, then four fields per parameter: name, type, image
 // index, colour), images (a line per image: name, format, level 0 width and
-// height, level count), animation (version, info words 0, 3 and 4),
+// height, level count, and "cut" when its first level was stored without
+// all its bytes), animation (version, info words 0, 3 and 4),
 // animation_name; unplaced_joints, unplaced_lights, unplaced_markers,
 // unplaced_shapes, unplaced_burns (objects whose joint has no node, each
 // line led by the object's place in the model's list).

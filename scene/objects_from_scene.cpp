@@ -696,7 +696,8 @@ struct ObjectsBack {
             return;
         }
         for (const auto& line : FactLines(*fact)) {
-            if (line.size() != 5) continue;
+            if (line.size() != 5 && line.size() != 6) continue;
+            back.imagesCut.push_back(line.size() == 6 && line[5] == "cut");
             auto image = std::make_unique<TextureImage>();
             image->index = int32_t(model.images.size());
             image->name.Set(line[0]);

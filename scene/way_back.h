@@ -7,6 +7,8 @@ struct WayBack {
     const Scene& scene;
     Model& model;
     WayBackReport& report;
+    // Per model image: stored without all the bytes of its first level.
+    std::vector<bool> imagesCut;
     WayBack(const Scene& s, Model& m, WayBackReport& r) : scene(s), model(m), report(r) {}
 };
 
