@@ -52,8 +52,18 @@ bool ExactAlpha(const unsigned char rgba[64], int mask, unsigned char alpha[8]) 
         if (std::find(distinct, distinct + count, a) == distinct + count) distinct[count++] = a;
     }
     if (count > 8) return false;
+    // Seven steps lie between the ends; five steps, beside 0 and 255, too:
+    // only the pairs around the block's values can hold them.
+    int low = 255, high = 0, innerLow = 255, innerHigh = 0;
+    for (int d = 0; d < count; ++d) {
+        low = std::min(low, distinct[d]), high = std::max(high, distinct[d]);
+        if (distinct[d] != 0 && distinct[d] != 255)
+            innerLow = std::min(innerLow, distinct[d]), innerHigh = std::max(innerHigh, distinct[d]);
+    }
     for (int a0 = 0; a0 < 256; ++a0)
         for (int a1 = 0; a1 < 256; ++a1) {
+            if (a0 > a1 ? (a0 < high || a1 > low) : (innerLow <= innerHigh && (a0 > innerLow || a1 < innerHigh)))
+                continue;
             int codes[8] = {a0, a1, 0, 0, 0, 0, 0, 255};
             if (a0 > a1) {
                 for (int i = 1; i < 7; ++i) codes[1 + i] = ((7 - i) * a0 + i * a1) / 7;
