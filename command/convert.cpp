@@ -14,6 +14,7 @@
 #include "model/read_model.h"
 #include "model/write_model.h"
 #include "scene/finite_numbers.h"
+#include "scene/foreign_scene.h"
 #include "scene/layout.h"
 #include "scene/model_from_scene.h"
 
@@ -131,10 +132,25 @@ bool SaveGameFiles(const Scene& scene, const std::string& out) {
     return true;
 }
 
+// What reading the document (and making a game model of it) left out or
+// assumed: notes, which leave the exit status alone.
+void PrintNotes(const Scene& scene) {
+    for (const std::string& line : scene.notes) Out("Note - %s\n", line.c_str());
+}
+
 // A scene read back, saved in the format decided: laid out as a direct
 // conversion to that format builds it, then encoded.
 bool SaveScene(Scene& scene, const CommandContext& context, const std::string& input, const std::string& out,
                OutputFormat format) {
+    if (format == OutputFormat::kZem && IsForeignScene(scene)) {
+        std::string error;
+        if (!AdoptForeignScene(scene, &error)) {
+            PrintNotes(scene);
+            OutProblem(Problem::kFailure, "Error - No model made of %s - %s\n", input.c_str(), error.c_str());
+            return false;
+        }
+    }
+    PrintNotes(scene);
     if (format == OutputFormat::kZem) {
         Out("Saving %s\n", out.c_str());
         return SaveGameFiles(scene, out);

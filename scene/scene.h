@@ -159,6 +159,9 @@ struct Scene {
     double endTime = 0;  // seconds: the last clip end or key time, at least one frame
     int32_t version = 0;
     SceneFacts facts;  // of the model as a whole and of the animation file
+    // What reading a document left out or assumed (a line primitive, a skin,
+    // a default taken), one line each, printed as notes by the conversion.
+    std::vector<std::string> notes;
 
     int32_t AddNode(int32_t parent, const std::string& name, const float* translation, const float* rotation);
 };
