@@ -6,6 +6,15 @@
 
 #include "scene/scene.h"
 
+// The saved DAE indents every element by its depth, so its size grows with
+// the square of the nesting: a damaged file whose joints form one chain of
+// tens of thousands would write gigabytes. Readers built on libxml2 also
+// refuse a document nested deeper than 256 elements, and the joint nodes sit
+// below the scene's own levels with their axis, instance and extra elements
+// beneath them. Joints nested deeper than any real skeleton get no node, like
+// joints outside the tree (and a foreign tree nested deeper is refused).
+constexpr int32_t kMaxJointNesting = 200;
+
 struct SceneBuild {
     const Model& model;
     Scene& scene;
