@@ -44,6 +44,16 @@ void Placement(const Matrix& m, float translation[3], float rotation[3]) {
     MatrixToEuler(m, rotation);
 }
 
+// The inverse of a turn and a shift.
+Matrix RigidInverse(const Matrix& m) {
+    Matrix inverse;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) inverse.m[r * 4 + c] = m.m[c * 4 + r];
+    for (int c = 0; c < 3; ++c)
+        inverse.m[12 + c] = -(m.m[12] * inverse.m[c] + m.m[13] * inverse.m[4 + c] + m.m[14] * inverse.m[8 + c]);
+    return inverse;
+}
+
 // A mesh's positions and normals moved by m (a turn and a shift).
 void Bake(SceneMesh& mesh, const Matrix& m) {
     for (size_t v = 0; v + 2 < mesh.positions.size(); v += 3) {
@@ -254,24 +264,29 @@ private:
             if (!uses[m]) adoption_.Note("Mesh " + in_.meshes[m].name + " is placed by no node - left out");
         std::string previous;
         size_t level = 0;
+        int32_t first = -1;  // the joint node of the name's first level
         std::set<std::pair<std::string, int32_t>> levels;
         for (size_t k : order) {
             const Instance& i = instances_[k];
             if (i.mesh < 0 || size_t(i.mesh) >= in_.meshes.size()) continue;
             level = k != order.front() && i.name == previous ? level + 1 : 0;
             previous = i.name;
+            if (level == 0) first = i.joint;
             if (!levels.insert({i.name, i.lod}).second)
                 adoption_.Note("Node " + Shown(i.source) + " repeats level " + std::to_string(i.lod) + " of " + i.name +
                                " - kept as level " + std::to_string(level));
             SceneMesh mesh = --uses[size_t(i.mesh)] == 0 ? std::move(in_.meshes[size_t(i.mesh)]) : in_.meshes[size_t(i.mesh)];
-            if (!IsIdentity(i.place)) Bake(mesh, i.place);
+            // Every level of a multi mesh hangs from the joint of its first.
+            Matrix place = i.place;
+            if (i.joint != first) place = MultiplyMatrix(MultiplyMatrix(place, World(i.joint)), RigidInverse(World(first)));
+            if (!IsIdentity(place)) Bake(mesh, place);
             mesh.name = "MULT[" + i.name + "]_LOD[" + std::to_string(i.lod) + "]";
-            const std::string joint = nodeJoint_[size_t(i.joint)];
-            int32_t parent = i.joint;
+            const std::string joint = nodeJoint_[size_t(first)];
+            int32_t parent = first;
             float t[3] = {0, 0, 0}, r[3] = {0, 0, 0};
             if (level > 0) {
                 parent = LodRoot(level);
-                Placement(World(i.joint), t, r);
+                Placement(World(first), t, r);
             }
             const int32_t node = out_.AddNode(parent, mesh.name, t, r);
             SceneNode& n = out_.nodes[size_t(node)];
@@ -286,11 +301,13 @@ private:
 
     // Per list: its part's place, its material (the scene's own order is the
     // model's), the vertex format its streams and material need.
-    std::string PartsFact(const SceneMesh& mesh, std::vector<int32_t>& bound) const {
+    std::string PartsFact(const SceneMesh& mesh, std::vector<int32_t>& bound) {
         std::string text;
         for (size_t l = 0; l < mesh.triangles.size(); ++l) {
             const int32_t material = mesh.triangles[l].material;
             const bool known = material >= 0 && size_t(material) < in_.materials.size();
+            if (!known)
+                adoption_.Note("Mesh " + mesh.name + " has triangles without a material - drawn with the model's first");
             if (known && std::find(bound.begin(), bound.end(), material) == bound.end()) bound.push_back(material);
             uint32_t format = (mesh.hasPositions ? kFormatPosition : 0u) | (mesh.hasNormals ? kFormatNormal : 0u) |
                               (mesh.hasTexCoords ? kFormatTexCoord : 0u);

@@ -70,6 +70,7 @@ struct Case {
     std::string meshes;  // "name:levels:parts of level 0" each
     std::string markers, curves, clips;  // clips "name:track,track"
     std::vector<const char*> notes;      // a part of one note line each
+    std::function<void(const Model&)> check = nullptr;
 };
 
 std::string Joints(const Model& m) {
@@ -99,10 +100,16 @@ TEST(Adopt, ForeignScenesBecomeGameModels) {
          [](Scene& s) {
              const int32_t turret = Node(s, -1, "JNT[Turret]", 1, Mesh(s, "t", 1));
              Node(s, -1, "MULT[Hull]_LOD[1]", 0, Mesh(s, "h1", 1));
-             Node(s, -1, "MULT[Hull]_LOD[0]", 0, Mesh(s, "h0", 3));
+             Node(s, -1, "Hull", 3, Mesh(s, "h0", 3));
              Node(s, turret, "MARK[Exhaust]", 2);
          },
-         nullptr, "Root< Turret<Root", "Turret:1:1 Hull:2:1", "Exhaust<Turret", "", "", {"Marker Exhaust"}},
+         nullptr, "Root< Hull<Root Turret<Root", "Turret:1:1 Hull:2:1", "Exhaust<Turret", "", "", {"Marker Exhaust"},
+         [](const Model& m) {
+             // Level 1 stood at the root, 3 below the joint Hull it now hangs from.
+             const MeshPart& part = m.multiMeshes[1]->meshes[1]->parts[0];
+             EXPECT_EQ(m.multiMeshes[1]->meshes[1]->lod, 1);
+             EXPECT_FLOAT_EQ(part.vertices[2], -3.0f);
+         }},
         {"names the grammar cannot hold",
          [](Scene& s) {
              Node(s, -1, "A[1]");
@@ -192,6 +199,7 @@ TEST(Adopt, ForeignScenesBecomeGameModels) {
         }
         EXPECT_EQ(curves, c.curves);
         EXPECT_EQ(clips, c.clips);
+        if (c.check) c.check(*read);
         // The game model's own scene: its curves drive the joints' nodes.
         std::unique_ptr<Scene> again = BuildScene(*read, SceneOptions());
         ASSERT_TRUE(again);
