@@ -211,8 +211,8 @@ private:
                 joint = Add(item.joint, node.name, t, r, light.value);
                 adoption_.Note("Navigation light " + light.value +
                                " is given colour alpha 1 and the sprite and high-end bytes its name shows");
-            } else if (!rootTaken && item.joint == lodRoots_[0] && node.mesh < 0 && EqualNoCase(node.name, "Root") &&
-                       IsIdentity(place)) {
+            } else if (!rootTaken && item.joint == lodRoots_[0] && node.mesh < 0 && IsIdentity(place) &&
+                       (EqualNoCase(node.name, "Root") || (ParseJointNodeName(node.name, value) && EqualNoCase(value, "Root")))) {
                 // The file's own top joint "Root" is the model's.
                 rootTaken = true;
                 joint = lodRoots_[0];
@@ -261,7 +261,9 @@ private:
         for (const Instance& i : instances_)
             if (i.mesh >= 0 && size_t(i.mesh) < uses.size()) ++uses[size_t(i.mesh)];
         for (size_t m = 0; m < uses.size(); ++m)
-            if (!uses[m]) adoption_.Note("Mesh " + in_.meshes[m].name + " is placed by no node - left out");
+            if (!uses[m])
+                adoption_.Note("Mesh " + (in_.meshes[m].name.empty() ? "number " + std::to_string(m) : in_.meshes[m].name) +
+                               " is placed by no node - left out");
         std::string previous;
         size_t level = 0;
         int32_t first = -1;  // the joint node of the name's first level

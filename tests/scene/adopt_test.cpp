@@ -91,7 +91,8 @@ TEST(Adopt, ForeignScenesBecomeGameModels) {
     const Case cases[] = {
         {"plain tree",
          [](Scene& s) {
-             const int32_t ship = Node(s, -1, "Ship", 5);
+             // The file's own top "Root" is the model's.
+             const int32_t ship = Node(s, Node(s, -1, "Root"), "Ship", 5);
              Node(s, ship, "Sphere", 2, Mesh(s, "SphereMesh", 2));
              Node(s, Node(s, ship, "Cube", 0, Mesh(s, "CubeMesh", 1)), "Detail", 1);
          },
