@@ -22,7 +22,9 @@
 // of it is opaque, DXT5 otherwise. Pictures keep their rows (the scene's
 // pictures are bottom row first, as its maps are), so a painted texture
 // comes back the right way up.
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
@@ -88,8 +90,7 @@ PixelImage Filled(const uint8_t rgba[4]) {
 std::string FileSafe(const std::string& text) {
     std::string out = text;
     for (char& c : out)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || std::string("/\\:*?\"<>|[]").find(c) != std::string::npos)
-            c = '_';
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || std::strchr("/\\:*?\"<>|[]", c)) c = '_';
     return out;
 }
 
@@ -180,7 +181,8 @@ struct MaterialsStep {
         materialNames.insert(Lower(unique));
         if (unique != name)
             adoption.Note("Material " + material.name + " named " + unique +
-                          (valid == name ? " - another material has its name" : " - the game's format cannot hold its name"));
+                          (valid == name ? " - another material has its name"
+                                         : " - the game's format cannot hold its name"));
         name = unique;
     }
 
@@ -238,7 +240,6 @@ struct MaterialsStep {
                 instance = BindShaderMap(*entry);
         }
         std::vector<Source> sources;
-        std::vector<std::unique_ptr<PixelImage>> given;
         auto give = [&](Role role, const std::string& from, const std::string& base, PixelImage picture) {
             if (!instance || FindSourceSlot(*instance, Core_QStr(kParamNames[int(role)])) < 0) {
                 adoption.Note("Material " + name + " has a " + std::string(kParamNames[int(role)] + 1) +
@@ -260,19 +261,21 @@ struct MaterialsStep {
                 for (int c = 0; c < 3; ++c)
                     for (int v = 0; v < 256; ++v) table[c][v] = Decoded(uint8_t(v)) * tint[c];
                 for (size_t i = 0; i < picture.pixels.size(); i += 4) {
-                    for (int c = 0; c < 3; ++c) picture.pixels[i + size_t(c)] = Encoded(table[c][picture.pixels[i + size_t(c)]]);
-                    picture.pixels[i + 3] = Fraction(float(picture.pixels[i + 3]) / 255 * tint[3]);
+                    unsigned char* p = &picture.pixels[i];
+                    for (int c = 0; c < 3; ++c) p[c] = Encoded(table[c][p[c]]);
+                    p[3] = Fraction(float(p[3]) / 255 * tint[3]);
                 }
-                adoption.Note("Material " + name + " has a base colour besides its texture - multiplied into the texture");
+                adoption.Note("Material " + name +
+                              " has a base colour besides its texture - multiplied into the texture");
             } else {
                 tint = nullptr;
             }
-            const std::string& source = PictureName(material.Map(kMapDiffuse)->image);
-            if (!Opaque(picture))
-                adoption.Note("Material " + name + " has a texture with transparency - the ship shader reads its alpha as the team colour mask");
-            give(Role::kDiffuse,
-                 "diffuse " + Number(material.Map(kMapDiffuse)->image) + (tint ? FactorKey(tint, 4) : std::string()),
-                 source, std::move(picture));
+            const int32_t source = material.Map(kMapDiffuse)->image;
+            if (!Opaque(picture) && shader == kShipShader)
+                adoption.Note("Material " + name + " has a texture with transparency" +
+                              " - the ship shader reads its alpha as the team colour mask");
+            give(Role::kDiffuse, "diffuse " + Number(source) + (tint ? FactorKey(tint, 4) : std::string()),
+                 PictureName(source), std::move(picture));
         } else {
             const float* colour = material.diffuse;
             const uint8_t rgba[4] = {Encoded(colour[0]), Encoded(colour[1]), Encoded(colour[2]), Fraction(colour[3])};
@@ -312,7 +315,8 @@ struct MaterialsStep {
                  PictureName(material.Map(kMapNormal)->image), std::move(picture));
         }
         if (material.Map(kMapSpecular))
-            adoption.Note("Material " + name + " has a specular texture - left out, the ship shader's specular is neutral");
+            adoption.Note("Material " + name +
+                          " has a specular texture - left out, the ship shader's specular is neutral");
 
         // The maps, as the scene build composes them: every file named after
         // the first image's stem.
