@@ -23,6 +23,7 @@
 // pictures are bottom row first, as its maps are), so a painted texture
 // comes back the right way up.
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -92,6 +93,15 @@ std::string FileSafe(const std::string& text) {
     for (char& c : out)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || std::strchr("/\\:*?\"<>|[]", c)) c = '_';
     return out;
+}
+
+// A picture's file name without its extension ("paint.png": "paint").
+std::string WithoutExtension(const std::string& name) {
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0 || name.size() - dot > 5) return name;
+    for (size_t i = dot + 1; i < name.size(); ++i)
+        if (!std::isalnum(static_cast<unsigned char>(name[i]))) return name;
+    return name.substr(0, dot);
 }
 
 // One source of a material: which picture (or colour) in which role.
@@ -192,7 +202,7 @@ struct MaterialsStep {
     int32_t Image(const std::string& from, const std::string& base, Role role, bool first, const PixelImage& picture) {
         const auto made = madeImages.find(from);
         if (made != madeImages.end()) return made->second;
-        std::string stem = FileSafe(TextureStem(base));
+        std::string stem = FileSafe(TextureStem(WithoutExtension(FileNamePart(base))));
         if (stem.empty()) stem = "texture";
         std::string name;
         for (int n = 1;; ++n) {
