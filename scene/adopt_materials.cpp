@@ -147,7 +147,7 @@ struct MaterialsStep {
         const size_t p = size_t(map->image);
         pictureUsed[p] = true;
         if (!scaled[p].pixels.empty()) return &scaled[p];
-        const PixelImage& picture = pictures[p].picture;
+        PixelImage& picture = pictures[p].picture;
         if (picture.width <= 0 || picture.height <= 0 ||
             picture.pixels.size() != size_t(picture.width) * size_t(picture.height) * 4)
             return nullptr;
@@ -157,7 +157,10 @@ struct MaterialsStep {
                           Number(picture.height) + " to " + Number(width) + " x " + Number(height) +
                           " pixels - the game's textures have sides of a power of two, at most " +
                           Number(kMaxTextureSide));
-        scaled[p] = ResizePicture(picture, width, height);
+        // The file's picture is needed no more (a large one is large).
+        scaled[p] = width == picture.width && height == picture.height ? std::move(picture)
+                                                                       : ResizePicture(picture, width, height);
+        picture = PixelImage();
         return &scaled[p];
     }
 
