@@ -24,6 +24,7 @@
 // comes back the right way up.
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -31,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "model/read_model.h"  // LevelByteCount
 #include "scene/adopt_foreign.h"
 #include "scene/conventions.h"
 #include "scene/names.h"
@@ -44,6 +46,7 @@ namespace {
 constexpr char kShipShader[] = "ship";
 constexpr uint32_t kMaterialVersion = 2;
 constexpr int32_t kColourSide = 4;  // the texture a colour alone is given
+constexpr uint64_t kMaxImageBytes = UINT32_MAX;
 
 std::string Lower(std::string text) {
     for (char& c : text)
@@ -130,6 +133,7 @@ struct MaterialsStep {
     std::map<std::string, int32_t> madeImages;   // what an image was made from -> model image
     std::set<std::string> materialNames;          // lower case
     std::string materialsFact;
+    uint64_t imageBytes = 0;  // of the images' levels so far
     std::unique_ptr<ShaderMapSet> shaderMaps = ParseShaderMaps();
 
     explicit MaterialsStep(Adoption& a) : adoption(a), scene(a.scene) {}
@@ -217,6 +221,14 @@ struct MaterialsStep {
         ModelImage image;
         image.name = name;
         image.format = Opaque(picture) ? "DXT1" : "DXT5";
+        // The model's materials and images are one form, whose length is a
+        // 32-bit count: textures beyond it cannot be written.
+        for (int32_t w = picture.width, h = picture.height;; w = std::max(w / 2, 1), h = std::max(h / 2, 1)) {
+            imageBytes += LevelByteCount(Core_QStr(image.format.c_str()), w, h);
+            if (w == 1 && h == 1) break;
+        }
+        if (imageBytes > kMaxImageBytes && adoption.error.empty())
+            adoption.error = "its textures take more than the 4 GiB a model file can hold";
         image.width = picture.width;
         image.height = picture.height;
         images.push_back(image);
@@ -406,7 +418,8 @@ struct MaterialsStep {
         pictureUsed.assign(pictures.size(), false);
         scaled.resize(pictures.size());
         BindUnbound();
-        for (size_t m = 0; m < scene.materials.size(); ++m) One(m);
+        for (size_t m = 0; m < scene.materials.size() && adoption.error.empty(); ++m) One(m);
+        if (!adoption.error.empty()) return;
         for (size_t p = 0; p < pictures.size(); ++p)
             if (!pictureUsed[p])
                 adoption.Note("Picture " + PictureName(int32_t(p)) + " is used by no material - left out");
