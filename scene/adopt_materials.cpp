@@ -296,9 +296,6 @@ struct MaterialsStep {
                 tint = nullptr;
             }
             const int32_t source = material.Map(kMapDiffuse)->image;
-            if (!Opaque(picture) && shader == kShipShader)
-                adoption.Note("Material " + name + " has a texture with transparency" +
-                              " - the ship shader reads its alpha as the team colour mask");
             give(Role::kDiffuse, "diffuse " + Number(source) + (tint ? FactorKey(tint, 4) : std::string()),
                  PictureName(source), std::move(picture));
         } else {
@@ -309,6 +306,11 @@ struct MaterialsStep {
                           " " + Number(rgba[2]) + (rgba[3] != 255 ? " " + Number(rgba[3]) : std::string()) + ")");
             give(Role::kDiffuse, "colour" + FactorKey(colour, 4), name, Filled(rgba));
         }
+        const int first = instance ? FindSourceSlot(*instance, Core_QStr(kParamNames[0])) : -1;
+        const PixelImage* diffuse = first >= 0 ? instance->slots[size_t(first)].source.get() : nullptr;
+        if (diffuse && !Opaque(*diffuse) && shader == kShipShader)
+            adoption.Note("Material " + name + " has transparency - the ship shader reads the alpha of its texture" +
+                          " as the team colour mask");
 
         // The glow: the brightest channel of the emission.
         const bool glowing = Factor(material.emission, none.emission, 3);

@@ -58,7 +58,7 @@ const Row kRows[] = {
     {"Tinted", 16, 16, true, {1, 0, 1, 0.5f}, {0, 0, 0}, kNone, "MAT[Tinted]_SHD[ship]", {16, 16}, "DXT5", {},
      "$diffuse", "Material Tinted has a base colour besides its texture - multiplied into the texture"},
     {"Masked", 1, 1, true, {1, 1, 1, 1}, {0, 0, 0}, kNone, "MAT[Masked]_SHD[ship]", {1, 1}, "DXT5", {}, "$diffuse",
-     "the ship shader reads its alpha as the team colour mask"},
+     "Material Masked has transparency - the ship shader reads the alpha of its texture as the team colour mask"},
     {"Lights", 5000, 8, false, {1, 1, 1, 1}, {0, 0, 0}, kGlow, "MAT[Lights]_SHD[ship]", {4096, 8}, "DXT1", {},
      "$diffuse $glow", "to 4096 x 8 pixels"},
     {"Embers", 0, 0, false, {1, 1, 1, 1}, {0, 0.5f, 0.25f}, kNone, "MAT[Embers]_SHD[ship]", {4, 4}, "DXT1",
