@@ -12,6 +12,7 @@
 #include "scene/way_back.h"
 #include "tests/support/test_util.h"
 #include "texture/decode_pixels.h"
+#include "texture/resize.h"
 
 namespace {
 
@@ -154,6 +155,36 @@ TEST(EncodeLevel, SizesAndMipChains) {
     ASSERT_TRUE(EncodeMipChain(Painting(16, 4, false), "8888", 2, chain));
     ASSERT_EQ(chain.size(), 2u);
     EXPECT_EQ(chain[1].data.size(), 8u * 2 * 4);
+}
+
+TEST(ResizePicture, PowerOfTwoSidesAndBoxFilterMeans) {
+    // The nearest power of two, the larger one halfway, within the limit.
+    const int sizes[][2] = {{0, 1},     {1, 1},       {3, 4},       {6, 8},         {30, 32},    {100, 128},
+                            {5000, 4096}, {12287, 8192}, {12288, 16384}, {40000, 16384}, {16384, 16384}};
+    for (const auto& s : sizes) EXPECT_EQ(NearestPowerOfTwo(s[0]), s[1]) << s[0];
+
+    // Each new pixel the mean of the old ones it covers, weighted by their
+    // part inside: 3 -> 2 takes two thirds and one third; 1 -> 3 repeats.
+    const struct { int w; std::vector<int> red; int to; std::vector<int> want; } table[] = {
+        {3, {0, 90, 255}, 2, {30, 200}},
+        {5, {10, 20, 30, 40, 50}, 1, {30}},
+        {1, {77}, 3, {77, 77, 77}},
+        {4, {0, 1, 2, 2}, 2, {1, 2}},
+        {2, {8, 40}, 4, {8, 8, 40, 40}},
+    };
+    for (const auto& row : table) {
+        PixelImage p;
+        p.width = row.w, p.height = 1;
+        for (int red : row.red) p.pixels.insert(p.pixels.end(), {uint8_t(red), 0, 255, 255});
+        const PixelImage q = ResizePicture(p, row.to, 1);
+        ASSERT_EQ(q.pixels.size(), size_t(row.to) * 4);
+        for (int i = 0; i < row.to; ++i) EXPECT_EQ(q.pixels[size_t(i) * 4], row.want[size_t(i)]) << row.w << " " << i;
+    }
+
+    // Exact on powers of two: halving is HalvePicture, the same size is the picture.
+    const PixelImage painting = Painting(16, 8, true);
+    EXPECT_EQ(ResizePicture(painting, 8, 4).pixels, HalvePicture(painting).pixels);
+    EXPECT_EQ(ResizePicture(painting, 16, 8).pixels, painting.pixels);
 }
 
 // The picture with its first pixels painted over.
