@@ -91,6 +91,25 @@ void MatrixToEuler(const float m[9], float out[3]) {
     out[2] = z;
 }
 
+void NearestEuler(float angles[3], const float previous[3]) {
+    const double kPi = 3.14159265358979323846, kTurn = 2 * kPi;
+    const double forms[2][3] = {{angles[0], angles[1], angles[2]},
+                                {angles[0] + kPi, kPi - angles[1], angles[2] + kPi}};
+    double best[3] = {0, 0, 0}, bestDistance = 0;
+    for (int f = 0; f < 2; ++f) {
+        double turned[3], distance = 0;
+        for (int i = 0; i < 3; ++i) {
+            turned[i] = forms[f][i] - kTurn * std::round((forms[f][i] - previous[i]) / kTurn);
+            distance += std::fabs(turned[i] - previous[i]);
+        }
+        if (f == 0 || distance < bestDistance) {
+            std::copy(turned, turned + 3, best);
+            bestDistance = distance;
+        }
+    }
+    for (int i = 0; i < 3; ++i) angles[i] = float(best[i]);
+}
+
 void MatrixToEuler(const Matrix& matrix, float out[3]) {
     const float m[9] = {matrix.m[0], matrix.m[1], matrix.m[2],  matrix.m[4], matrix.m[5],
                         matrix.m[6], matrix.m[8], matrix.m[9], matrix.m[10]};
