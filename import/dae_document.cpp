@@ -16,8 +16,9 @@ namespace {
 using pugi::xml_node;
 
 // Deeper nesting of animations than this is refused; the walk over them
-// stays shallow. (Nodes are read by a walk with a list of its own.)
-constexpr int kMaxNodeDepth = 256;
+// stays shallow. (Nodes are read by a walk with a list of its own, and
+// refused past kMaxNodeNesting.)
+constexpr int kMaxAnimationDepth = 256;
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -626,12 +627,20 @@ private:
     // index, or -1 on failure.
     int ReadNode(xml_node top, int topParent) {
         const int first = int(doc_.nodes.size());
-        std::vector<std::pair<xml_node, int>> pending{{top, topParent}};
+        struct Pending {
+            xml_node e;
+            int parent, depth;
+        };
+        std::vector<Pending> pending{{top, topParent, 0}};
         std::vector<xml_node> below;
         while (!pending.empty()) {
-            const xml_node e = pending.back().first;
-            const int parent = pending.back().second;
+            const xml_node e = pending.back().e;
+            const int parent = pending.back().parent, depth = pending.back().depth;
             pending.pop_back();
+            if (depth > kMaxNodeNesting) {
+                Fail(NestingTooDeep());
+                return -1;
+            }
             const int self = int(doc_.nodes.size());
             if (self > first && parent >= 0) doc_.nodes[size_t(parent)].children.push_back(self);
             doc_.nodes.emplace_back();
@@ -666,7 +675,7 @@ private:
                     return -1;
                 }
             }
-            for (auto c = below.rbegin(); c != below.rend(); ++c) pending.emplace_back(*c, self);
+            for (auto c = below.rbegin(); c != below.rend(); ++c) pending.push_back({*c, self, depth + 1});
         }
         return first;
     }
@@ -712,7 +721,7 @@ private:
     }
 
     bool ReadAnimation(xml_node e, int parent, int depth) {
-        if (depth > kMaxNodeDepth) return Fail("animations nested deeper than " + std::to_string(kMaxNodeDepth));
+        if (depth > kMaxAnimationDepth) return Fail("animations nested deeper than " + std::to_string(kMaxAnimationDepth));
         const int self = int(doc_.animations.size());
         DaeAnimation a;
         a.id = e.attribute("id").value();

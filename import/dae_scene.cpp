@@ -908,13 +908,11 @@ struct Import {
         KeepFirstOfEachKey(facts);
     }
 
-    // Nodes placed by instance_node chain deeper than the document's own
-    // nesting; past this depth they are left out.
-    static constexpr int kMaxDepth = 1024;
 
     // Places a node and everything below it, in document order (a walk with
-    // a list of its own, however deep the tree).
-    void Node(int top) {
+    // a list of its own); false when nodes placed by <instance_node> nest
+    // deeper than the readers take.
+    bool Node(int top) {
         struct Visit {
             int index;
             int32_t parent;
@@ -925,7 +923,8 @@ struct Import {
             const Visit v = pending.back();
             pending.pop_back();
             const DaeNode& d = doc.nodes[size_t(v.index)];
-            if (nodeOf[size_t(v.index)] >= 0 || v.depth > kMaxDepth) continue;  // placed once
+            if (nodeOf[size_t(v.index)] >= 0) continue;  // placed once
+            if (v.depth > kMaxNodeNesting) return Fail(NestingTooDeep() + " (through <instance_node>)");
             PlaceNode(d, v.index, v.parent);
             const int32_t self = nodeOf[size_t(v.index)];
             for (auto placed = d.instanceNodes.rbegin(); placed != d.instanceNodes.rend(); ++placed)
@@ -933,6 +932,7 @@ struct Import {
             for (auto child = d.children.rbegin(); child != d.children.rend(); ++child)
                 pending.push_back({*child, self, v.depth + 1});
         }
+        return true;
     }
 
     void PlaceNode(const DaeNode& d, int index, int32_t parent) {
@@ -1323,7 +1323,8 @@ std::unique_ptr<Scene> SceneFromDae(const DaeDocument& doc, ReadFailure& failure
     im.Materials(encoderNames);
     for (size_t g = 0; g < doc.geometries.size(); ++g)
         if (!im.Mesh(g)) return nullptr;
-    for (int root : doc.roots) im.Node(root);
+    for (int root : doc.roots)
+        if (!im.Node(root)) return nullptr;
     im.NodeOrder();
     if (!im.Curves()) return nullptr;
     im.Timeline();

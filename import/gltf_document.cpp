@@ -558,14 +558,15 @@ bool ReadLists(const Value& root, const GltfBytes* binChunk, const GltfFileLoade
             c.parent = int(i);
         }
     std::vector<char> reached(nodeCount, 0);
-    std::vector<int> stack;
+    std::vector<std::pair<int, int>> stack;  // node, depth
     for (size_t i = 0; i < nodeCount; ++i)
-        if (doc.nodes[i].parent < 0) stack.push_back(int(i));
+        if (doc.nodes[i].parent < 0) stack.push_back({int(i), 0});
     while (!stack.empty()) {
-        const int n = stack.back();
+        const auto [n, depth] = stack.back();
         stack.pop_back();
+        if (depth > kMaxNodeNesting) return r.Fail(Where("nodes", size_t(n)), NestingTooDeep());
         reached[size_t(n)] = 1;
-        for (int child : doc.nodes[size_t(n)].children) stack.push_back(child);
+        for (int child : doc.nodes[size_t(n)].children) stack.push_back({child, depth + 1});
     }
     for (size_t i = 0; i < nodeCount; ++i)
         if (!reached[i]) return r.Fail(Where("nodes", i), "lies on a cycle of the node tree");

@@ -769,6 +769,18 @@ private:
             nodeMesh[size_t(n)] = meshCount + int32_t(copies.size());
             copies.push_back({size_t(mesh), frameOf_[size_t(n)]});
         }
+        // Copies are bounded, as every read is, by what the file's size
+        // justifies: a vertex a byte of it (a million in any case).
+        uint64_t copied = 0;
+        for (const auto& copy : copies)
+            for (const GltfPrimitive& p : doc_.meshes[copy.first].primitives) {
+                auto position = p.attributes.find("POSITION");
+                if (position != p.attributes.end()) copied += doc_.accessors[size_t(position->second)].count;
+            }
+        if (copied > std::max<uint64_t>(doc_.inputBytes, uint64_t(1) << 20))
+            return failure_.Set(doc_.path, "copies of meshes for nodes of other scales would need " +
+                                               std::to_string(copied) +
+                                               " vertices, more memory than the file's size justifies");
         scene_->meshes.resize(size_t(meshCount) + copies.size());
         for (size_t m = 0; m < doc_.meshes.size(); ++m)
             if (!Mesh(doc_.meshes[m], m, unit[m], scene_->meshes[size_t(sceneMeshOf[m])], true)) return false;
