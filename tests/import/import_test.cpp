@@ -94,7 +94,7 @@ Bytes Glb(std::string json, const Bytes& bin) {
 
 // A DAE of one triangle; `edit` pairs replace text in it.
 std::string Dae(const std::vector<std::pair<std::string, std::string>>& edit = {}) {
-    std::string xml = R"(<?xml version="1.0"?><COLLADA version="1.4.1"><library_geometries>
+    std::string xml = R"(<?xml version="1.0"?><COLLADA version="1.4.1"><asset><unit meter="0.01"/></asset><library_geometries>
 <geometry id="g"><mesh><source id="p"><float_array id="pa" count="9">0 0 0 1 0 0 0 1 0</float_array>
 <technique_common><accessor source="#pa" count="3" stride="3"><param name="X"/><param name="Y"/><param name="Z"/></accessor></technique_common></source>
 <vertices id="v"><input semantic="POSITION" source="#p"/></vertices>
@@ -558,13 +558,15 @@ TEST(GltfImport, ForeignGltfIsReadForWhatItHolds) {
         std::vector<std::pair<std::string, std::string>> edit;
         float translation[3], rotation[3];  // node b
         int64_t triangles;
+        float scale = 1;  // baked into the mesh
     };
     const float quarter = float(std::acos(-1.0) / 2);
     const Row rows[] = {
         {"as written", {}, {0, 0, 0}, {0, 0, 0}, 1},
         {"translation in metres", {{"\"name\":\"b\"", "\"name\":\"b\",\"translation\":[0.5,0,-1]"}}, {50, 0, -100}, {0, 0, 0}, 1},
         {"quaternion", {{"\"name\":\"b\"", "\"name\":\"b\",\"rotation\":[0,0,0.70710678,0.70710678]"}}, {0, 0, 0}, {0, 0, quarter}, 1},
-        {"matrix", {{"\"name\":\"b\"", "\"name\":\"b\",\"matrix\":[0,2,0,0,-2,0,0,0,0,0,2,0,1,2,3,1]"}}, {100, 200, 300}, {0, 0, quarter}, 1},
+        {"matrix", {{"\"name\":\"b\"", "\"name\":\"b\",\"matrix\":[0,2,0,0,-2,0,0,0,0,0,2,0,1,2,3,1]"}}, {100, 200, 300}, {0, 0, quarter}, 1, 2},
+        {"scale", {{"\"name\":\"b\"", "\"name\":\"b\",\"scale\":[3,3,3]"}}, {0, 0, 0}, {0, 0, 0}, 1, 3},
         {"strip", {{"\"indices\":1,", "\"mode\":5,"}}, {0, 0, 0}, {0, 0, 0}, 1},
         {"fan", {{"\"indices\":1,", "\"mode\":6,"}}, {0, 0, 0}, {0, 0, 0}, 1},
         {"points", {{"\"indices\":1,", "\"mode\":0,"}}, {0, 0, 0}, {0, 0, 0}, 0},
@@ -591,7 +593,9 @@ TEST(GltfImport, ForeignGltfIsReadForWhatItHolds) {
         for (const SceneTriangles& list : mesh.triangles) triangles += list.count;
         EXPECT_EQ(triangles, row.triangles);
         if (row.triangles) {
-            EXPECT_EQ(mesh.positions, std::vector<float>({0, 0, 0, 100, 0, 0, 0, 100, 0}));
+            const float f = 100 * row.scale;
+            EXPECT_EQ(mesh.positions, std::vector<float>({0, 0, 0, f, 0, 0, 0, f, 0}));
+            EXPECT_EQ(scene->notes.size(), row.scale == 1 ? 0u : 1u);
             EXPECT_EQ(mesh.triangles[0].corners, std::vector<uint32_t>({0, 1, 2}));
             EXPECT_EQ(b.materials, std::vector<int32_t>({0}));
         }
@@ -726,14 +730,28 @@ TEST(DaeImport, ForeignDaeIsReadForWhatItHolds) {
         std::vector<std::pair<std::string, std::string>> edit;
         float translation[3], rotation[3];
         size_t curves, materials;
+        const char* note = "";  // the note the scene holds
+        float second = 1;      // the second vertex's X
     };
     const float quarter = float(std::acos(-1.0) / 2);
     const Row rows[] = {
+        // Metres and Z up become the scene's centimetres and Y up.
+        {"metres", {{"meter=\"0.01\"", "meter=\"1\""}}, {100, 200, 300}, {0, 0, 0}, 0, 0, "", 100},
+        {"Z up", {{"</asset>", "<up_axis>Z_UP</up_axis></asset>"}}, {1, 3, -2}, {0, 0, 0}, 0, 0},
+        // What the game's format has no place for: the skin's geometry is
+        // placed, the skin left out.
+        {"skin",
+         {{"<library_visual_scenes>", "<library_controllers><controller id=\"c\"><skin source=\"#g\"/></controller>"
+                                      "</library_controllers><library_visual_scenes>"},
+          {"<instance_geometry url=\"#g\"/>", "<instance_controller url=\"#c\"/>"}},
+         {1, 2, 3}, {0, 0, 0}, 0, 0, "Skin of node a left out - the game's format has no skins"},
+        {"camera", {{"<instance_geometry", "<instance_camera url=\"#cam\"/><instance_geometry"}}, {1, 2, 3}, {0, 0, 0}, 0, 0,
+         "Camera of node a left out - the game's format has no cameras"},
         {"translate", {}, {1, 2, 3}, {0, 0, 0}, 0, 0},
         {"rotate", {{"<translate>1 2 3</translate>", "<rotate>0 0 1 90</rotate>"}}, {0, 0, 0}, {0, 0, quarter}, 0, 0},
         {"matrix and scale",
          {{"<translate>1 2 3</translate>", "<matrix>0 -2 0 4 2 0 0 5 0 0 2 6 0 0 0 1</matrix><scale>3 3 3</scale>"}},
-         {4, 5, 6}, {0, 0, quarter}, 0, 0},
+         {4, 5, 6}, {0, 0, quarter}, 0, 0, "Scale of node a left out - the game's format has no scale"},
         {"matrix animation", {{"<library_visual_scenes>", animation}}, {1, 2, 3}, {0, 0, 0}, 6, 0},
         {"textured material",
          {{"<library_geometries>", material},
@@ -759,6 +777,8 @@ TEST(DaeImport, ForeignDaeIsReadForWhatItHolds) {
         }
         ASSERT_EQ(scene->meshes.size(), 1u);
         EXPECT_EQ(scene->meshes[0].triangles[0].count, 1);
+        EXPECT_EQ(scene->meshes[0].positions[3], row.second);
+        EXPECT_EQ(scene->notes, *row.note ? std::vector<std::string>{row.note} : std::vector<std::string>());
         ASSERT_EQ(scene->curves.size(), row.curves);
         if (row.curves) {
             EXPECT_EQ(scene->curves[0].data.keys[1].value, 5.0);  // translate X of the second key
