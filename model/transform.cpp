@@ -74,6 +74,12 @@ void MatrixToEuler(const float m[9], float out[3]) {
     // A scaled matrix can hold a sine past 1: taken as 1, not as a NaN.
     float y = float(-std::asin(std::max(-1.0, std::min(1.0, double(m[2])))));
     float z = float(std::atan2(double(m[1]), double(m[0])));
+    // Turned a quarter about Y, the turns about X and Z share one axis (the
+    // entries above hold nothing of them): all of it is taken about X.
+    if (std::hypot(double(m[0]), double(m[1])) < 1e-6) {
+        x = float(m[2] < 0 ? std::atan2(double(m[3]), double(m[4])) : std::atan2(-double(m[3]), double(m[4])));
+        z = 0;
+    }
 
     float ax = x + kPi;
     float ay = kPi - y;
@@ -106,6 +112,15 @@ void NearestEuler(float angles[3], const float previous[3]) {
             std::copy(turned, turned + 3, best);
             bestDistance = distance;
         }
+    }
+    // Turned a quarter about Y, the turns about X and Z share one axis: only
+    // x - z (y = +90 degrees) or x + z (y = -90 degrees) counts, and the
+    // pair is moved to lie nearest the last key's.
+    if (std::fabs(std::cos(best[1])) < 1e-3) {
+        const double side = std::sin(best[1]) > 0 ? 1 : -1;
+        const double shift = ((previous[0] - best[0]) + side * (previous[2] - best[2])) / 2;
+        best[0] += shift;
+        best[2] += side * shift;
     }
     for (int i = 0; i < 3; ++i) angles[i] = float(best[i]);
 }

@@ -651,6 +651,52 @@ TEST(GltfImport, ForeignGltfIsReadForWhatItHolds) {
     EXPECT_TRUE(ReadBytes(t.File("a/m.glb")) == ReadBytes(t.File("b/m.glb")));
 }
 
+// A node turning half round about Y and back, one key a step of 15
+// degrees, and a second node half round about X then Y: each key's Euler
+// angles lie near the last key's (the other form of the same turn, or a
+// whole turn away, would be a flip the curve plays as a spin).
+TEST(GltfImport, RotationKeysTurnWithoutFlips) {
+    const double pi = std::acos(-1.0);
+    std::vector<float> bytes;
+    const int keys = 25;
+    for (int k = 0; k < keys; ++k) bytes.push_back(float(k));
+    for (int node = 0; node < 2; ++node)
+        for (int k = 0; k < keys; ++k) {
+            const double a = pi / 12 * (k <= 12 ? k : 24 - k);  // 0 .. 180 .. 0 degrees
+            const double c = std::cos(a / 2), s = std::sin(a / 2);
+            // About Y; for the second node a quarter about X first.
+            const double q[4] = {0, s, 0, c}, x[4] = {std::sin(pi / 4), 0, 0, std::cos(pi / 4)};
+            const double r[4] = {q[3] * x[0] + q[0] * x[3] + q[1] * x[2] - q[2] * x[1],
+                                 q[3] * x[1] - q[0] * x[2] + q[1] * x[3] + q[2] * x[0],
+                                 q[3] * x[2] + q[0] * x[1] - q[1] * x[0] + q[2] * x[3],
+                                 q[3] * x[3] - q[0] * x[0] - q[1] * x[1] - q[2] * x[2]};
+            for (int i = 0; i < 4; ++i) bytes.push_back(float(node == 0 ? q[i] : r[i]));
+        }
+    TempFolder t;
+    t.Write("r.bin", Bytes(reinterpret_cast<const unsigned char*>(bytes.data()),
+                           reinterpret_cast<const unsigned char*>(bytes.data() + bytes.size())));
+    const std::string n = std::to_string(keys), length = std::to_string(bytes.size() * 4);
+    const std::string file = t.Write("r.gltf",
+        R"({"asset":{"version":"2.0"},"scenes":[{"nodes":[0,1]}],"nodes":[{"name":"a"},{"name":"b"}],)"
+        R"("buffers":[{"uri":"r.bin","byteLength":)" + length + R"(}],"bufferViews":[{"buffer":0,"byteLength":)" + length +
+        R"(}],"accessors":[{"bufferView":0,"componentType":5126,"count":)" + n + R"(,"type":"SCALAR"},)"
+        R"({"bufferView":0,"byteOffset":)" + std::to_string(keys * 4) + R"(,"componentType":5126,"count":)" + n +
+        R"(,"type":"VEC4"},{"bufferView":0,"byteOffset":)" + std::to_string(keys * 20) +
+        R"(,"componentType":5126,"count":)" + n + R"(,"type":"VEC4"}],"animations":[{"samplers":[{"input":0,"output":1},)"
+        R"({"input":0,"output":2}],"channels":[{"sampler":0,"target":{"node":0,"path":"rotation"}},)"
+        R"({"sampler":1,"target":{"node":1,"path":"rotation"}}]}]})");
+    std::string error;
+    const std::unique_ptr<Scene> scene = ImportGltf(file.c_str(), &error);
+    ASSERT_TRUE(scene) << error;
+    ASSERT_EQ(scene->curves.size(), 6u);
+    for (const SceneCurve& curve : scene->curves) {
+        ASSERT_EQ(curve.data.keys.size(), size_t(keys));
+        for (int k = 1; k < keys; ++k)
+            EXPECT_LT(std::fabs(curve.data.keys[size_t(k)].value - curve.data.keys[size_t(k) - 1].value), 0.27)
+                << curve.data.name.value << " key " << k;
+    }
+}
+
 // The sample's GLB re-exported by Blender (no extras) reads for what it
 // holds: the same nodes and placements, triangles, materials with their
 // maps and clips as the tool's own GLB.
