@@ -15,8 +15,10 @@ namespace {
 
 using pugi::xml_node;
 
-// Deeper node nesting than this is refused; the tree walks stay shallow.
-constexpr int kMaxNodeDepth = 256;
+// Deeper nesting of animations than this is refused; the walk over them
+// stays shallow. (Nodes are read by a walk with a list of its own, and
+// refused past kMaxNodeNesting.)
+constexpr int kMaxAnimationDepth = 256;
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -191,7 +193,7 @@ public:
                 if (!ReadGeometry(e)) return false;
         for (xml_node lib : root.children("library_nodes"))
             for (xml_node e : lib.children("node"))
-                if (ReadNode(e, -1, 0) < 0) return false;
+                if (ReadNode(e, -1) < 0) return false;
         xml_node scene;
         if (const char* url = root.child("scene").child("instance_visual_scene").attribute("url").value(); *url) {
             auto found = ids_.find(Fragment(url));
@@ -205,7 +207,7 @@ public:
         doc_.sceneName = scene.attribute("name").value();
         doc_.sceneExtra = Extras(scene);
         for (xml_node e : scene.children("node")) {
-            const int n = ReadNode(e, -1, 0);
+            const int n = ReadNode(e, -1);
             if (n < 0) return false;
             doc_.roots.push_back(n);
         }
@@ -383,7 +385,7 @@ private:
             const std::string kind = p.name();
             if (kind != "triangles" && kind != "polylist" && kind != "polygons" && kind != "tristrips" &&
                 kind != "trifans") {
-                if (kind == "lines" || kind == "linestrips") ++partNumber;
+                if (kind == "lines" || kind == "linestrips") ++partNumber, g.lines = true;
                 continue;
             }
             const std::string where = at + " <" + kind + "> " + std::to_string(partNumber++);
@@ -580,59 +582,102 @@ private:
         return true;
     }
 
-    // Reads a node and everything below it; its index, or -1 on failure.
-    int ReadNode(xml_node e, int parent, int depth) {
-        if (depth > kMaxNodeDepth) {
-            Fail("nodes nested deeper than " + std::to_string(kMaxNodeDepth));
-            return -1;
-        }
-        const int self = int(doc_.nodes.size());
-        doc_.nodes.emplace_back();
-        index_[e.internal_object()] = self;
-        {
-            DaeNode& node = doc_.nodes.back();
-            node.id = e.attribute("id").value();
-            node.name = e.attribute("name").value();
-            node.sid = e.attribute("sid").value();
-            node.type = e.attribute("type").value();
-            node.parent = parent;
-            node.extra = Extras(e);
-        }
-        const std::string at = "node " + Quote(doc_.nodes[size_t(self)].id.empty() ? doc_.nodes[size_t(self)].name
-                                                                                    : doc_.nodes[size_t(self)].id);
-        for (xml_node c : e.children()) {
-            const char* kind = c.name();
-            if (!std::strcmp(kind, "node")) {
-                const int child = ReadNode(c, self, depth + 1);
-                if (child < 0) return -1;
-                doc_.nodes[size_t(self)].children.push_back(child);
-            } else if (!std::strcmp(kind, "instance_geometry")) {
-                DaeInstanceGeometry g;
-                if (!Resolve(c.attribute("url").value(), "geometry", g.geometry, at + " <instance_geometry>")) return -1;
-                for (xml_node m : c.child("bind_material").child("technique_common").children("instance_material")) {
-                    DaeMaterialBinding b{m.attribute("symbol").value(), -1, {}};
-                    if (!Resolve(m.attribute("target").value(), "material", b.material, at + " <instance_material>"))
-                        return -1;
-                    for (xml_node v : m.children("bind_vertex_input")) {
-                        DaeVertexBinding vb{v.attribute("semantic").value(), v.attribute("input_semantic").value(), 0};
-                        uint64_t set = 0;
-                        if (v.attribute("input_set") && (!ParseUint(v.attribute("input_set").value(), set) || set > 63)) {
-                            Fail(at + ": <bind_vertex_input> input_set is not a count below 64");
-                            return -1;
-                        }
-                        vb.inputSet = int(set);
-                        b.vertexInputs.push_back(vb);
-                    }
-                    g.bindings.push_back(b);
-                }
-                doc_.nodes[size_t(self)].geometries.push_back(std::move(g));
-            } else if (!std::strcmp(kind, "instance_node")) {
-                pendingInstances_.emplace_back(self, c.attribute("url").value());
-            } else if (!ReadTransform(c, doc_.nodes[size_t(self)], at)) {
-                return -1;
+    // An <instance_geometry> or <instance_controller> (whose skin or morph
+    // names the geometry placed) with its material bindings.
+    bool ReadInstance(xml_node c, DaeInstanceGeometry& g, const std::string& at) {
+        const char* url = c.attribute("url").value();
+        if (!std::strcmp(c.name(), "instance_controller")) {
+            auto found = ids_.find(Fragment(url));
+            if (found == ids_.end() || std::strcmp(found->second.name(), "controller") != 0)
+                return Fail(at + " <instance_controller> names " + Quote(url) + ", which is no controller of the document");
+            const xml_node controller = found->second;
+            xml_node source = controller.child("skin");
+            g.skin = bool(source);
+            if (!source) source = controller.child("morph");
+            g.morph = !g.skin && bool(source);
+            // (A skin may stand on a morph: its geometry is the morph's.)
+            for (int step = 0; step < 2 && source; ++step) {
+                url = source.attribute("source").value();
+                found = ids_.find(Fragment(url));
+                if (found == ids_.end() || std::strcmp(found->second.name(), "controller") != 0) break;
+                source = found->second.child("morph");
+                g.morph = g.morph || bool(source);
             }
         }
-        return self;
+        if (!Resolve(url, "geometry", g.geometry, at + " <" + c.name() + ">")) return false;
+        for (xml_node m : c.child("bind_material").child("technique_common").children("instance_material")) {
+            DaeMaterialBinding b{m.attribute("symbol").value(), -1, {}};
+            if (!Resolve(m.attribute("target").value(), "material", b.material, at + " <instance_material>"))
+                return false;
+            for (xml_node v : m.children("bind_vertex_input")) {
+                DaeVertexBinding vb{v.attribute("semantic").value(), v.attribute("input_semantic").value(), 0};
+                uint64_t set = 0;
+                if (v.attribute("input_set") && (!ParseUint(v.attribute("input_set").value(), set) || set > 63))
+                    return Fail(at + ": <bind_vertex_input> input_set is not a count below 64");
+                vb.inputSet = int(set);
+                b.vertexInputs.push_back(vb);
+            }
+            g.bindings.push_back(b);
+        }
+        return true;
+    }
+
+    // Reads a node and everything below it, the nodes numbered in document
+    // order (a walk with a list of its own, however deep the nesting); its
+    // index, or -1 on failure.
+    int ReadNode(xml_node top, int topParent) {
+        const int first = int(doc_.nodes.size());
+        struct Pending {
+            xml_node e;
+            int parent, depth;
+        };
+        std::vector<Pending> pending{{top, topParent, 0}};
+        std::vector<xml_node> below;
+        while (!pending.empty()) {
+            const xml_node e = pending.back().e;
+            const int parent = pending.back().parent, depth = pending.back().depth;
+            pending.pop_back();
+            if (depth > kMaxNodeNesting) {
+                Fail(NestingTooDeep());
+                return -1;
+            }
+            const int self = int(doc_.nodes.size());
+            if (self > first && parent >= 0) doc_.nodes[size_t(parent)].children.push_back(self);
+            doc_.nodes.emplace_back();
+            index_[e.internal_object()] = self;
+            {
+                DaeNode& node = doc_.nodes.back();
+                node.id = e.attribute("id").value();
+                node.name = e.attribute("name").value();
+                node.sid = e.attribute("sid").value();
+                node.type = e.attribute("type").value();
+                node.parent = parent;
+                node.extra = Extras(e);
+            }
+            const std::string at = "node " + Quote(doc_.nodes[size_t(self)].id.empty() ? doc_.nodes[size_t(self)].name
+                                                                                        : doc_.nodes[size_t(self)].id);
+            below.clear();
+            for (xml_node c : e.children()) {
+                const char* kind = c.name();
+                if (!std::strcmp(kind, "node")) {
+                    below.push_back(c);
+                } else if (!std::strcmp(kind, "instance_geometry") || !std::strcmp(kind, "instance_controller")) {
+                    DaeInstanceGeometry g;
+                    if (!ReadInstance(c, g, at)) return -1;
+                    doc_.nodes[size_t(self)].geometries.push_back(std::move(g));
+                } else if (!std::strcmp(kind, "instance_node")) {
+                    pendingInstances_.emplace_back(self, c.attribute("url").value());
+                } else if (!std::strcmp(kind, "instance_camera")) {
+                    doc_.nodes[size_t(self)].camera = true;
+                } else if (!std::strcmp(kind, "instance_light")) {
+                    doc_.nodes[size_t(self)].light = true;
+                } else if (!ReadTransform(c, doc_.nodes[size_t(self)], at)) {
+                    return -1;
+                }
+            }
+            for (auto c = below.rbegin(); c != below.rend(); ++c) pending.push_back({*c, self, depth + 1});
+        }
+        return first;
     }
 
     // instance_node references resolved once every node is read, and no
@@ -676,7 +721,7 @@ private:
     }
 
     bool ReadAnimation(xml_node e, int parent, int depth) {
-        if (depth > kMaxNodeDepth) return Fail("animations nested deeper than " + std::to_string(kMaxNodeDepth));
+        if (depth > kMaxAnimationDepth) return Fail("animations nested deeper than " + std::to_string(kMaxAnimationDepth));
         const int self = int(doc_.animations.size());
         DaeAnimation a;
         a.id = e.attribute("id").value();

@@ -59,6 +59,7 @@ struct DaeGeometry {
     std::vector<DaeSource> sources;
     std::vector<DaeInput> vertexInputs;  // what <vertices> gathers
     std::vector<DaeTriangles> parts;
+    bool lines = false;  // it holds <lines> or <linestrips>, which are not read
     DaeExtras extra;
 };
 
@@ -113,6 +114,9 @@ struct DaeMaterialBinding {
 struct DaeInstanceGeometry {
     int geometry = -1;
     std::vector<DaeMaterialBinding> bindings;
+    // Placed through an <instance_controller>: the skin or morph's source
+    // geometry, the controller itself left out.
+    bool skin = false, morph = false;
 };
 
 struct DaeNode {
@@ -122,6 +126,7 @@ struct DaeNode {
     std::vector<DaeTransform> transforms;
     std::vector<DaeInstanceGeometry> geometries;
     std::vector<int> instanceNodes;  // nodes of library_nodes or elsewhere placed here
+    bool camera = false, light = false;  // it places a camera or a light (not read)
     DaeExtras extra;
 };
 

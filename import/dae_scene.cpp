@@ -16,6 +16,7 @@
 #include "core/platform.h"
 #include "core/str.h"
 #include "import/png_read.h"
+#include "model/transform.h"
 #include "scene/conventions.h"
 #include "scene/exact_numbers.h"
 #include "scene/fact_texts.h"
@@ -353,8 +354,48 @@ struct Import {
     std::vector<int32_t> nodeOf;  // DAE node -> scene node, -1 not placed
     std::vector<int32_t> meshOf;  // DAE geometry -> scene mesh
     std::vector<int32_t> imageOf;  // DAE image -> scene image
+    // The document's unit and up axis turned into the scene's (centimetres,
+    // Y up): a factor on every length, and a turn of every frame (vertices,
+    // normals and places alike: the axes are renamed, no node turned).
+    double unit = 1;
+    Matrix up = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    bool upTurned = false;
 
     bool Fail(const std::string& reason) { return failure.Set(doc.path, reason); }
+    void Note(std::string line) { scene.notes.push_back(std::move(line)); }
+
+    // Vectors (x, y, z after each other) along the scene's axes.
+    void Turn(std::vector<float>& values) const {
+        for (size_t i = 0; i + 2 < values.size(); i += 3) {
+            const double v[3] = {values[i], values[i + 1], values[i + 2]};
+            for (int r = 0; r < 3; ++r) values[i + size_t(r)] = float(up[r][0] * v[0] + up[r][1] * v[1] + up[r][2] * v[2]);
+        }
+    }
+    // A node's matrix in the scene's axes: up x m x up^T.
+    void Turn(Matrix m) const {
+        Matrix turned, back;
+        std::memcpy(turned, up, sizeof turned);
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 4; ++c) back[r][c] = up[c][r];
+        MultiplyRight(turned, m);
+        MultiplyRight(turned, back);
+        std::memcpy(m, turned, sizeof turned);
+    }
+
+    void Units() {
+        const double ratio = doc.unitMeter / kMetresPerUnit;
+        // (The tool's own centimetres, read back as a float, stay exact.)
+        unit = std::fabs(ratio - 1) < 1e-6 || !std::isfinite(ratio) ? 1 : ratio;
+        std::string axis = doc.upAxis;
+        axis.erase(std::remove_if(axis.begin(), axis.end(), [](char c) { return IsSpace(c); }), axis.end());
+        if (axis == "Z_UP") {  // (x, y, z) -> (x, z, -y)
+            up[1][1] = 0, up[1][2] = 1, up[2][1] = -1, up[2][2] = 0;
+            upTurned = true;
+        } else if (axis == "X_UP") {  // (x, y, z) -> (-y, x, z)
+            up[0][0] = 0, up[0][1] = -1, up[1][0] = 1, up[1][1] = 0;
+            upTurned = true;
+        }
+    }
 
     // --- pictures and materials ---
 
@@ -739,6 +780,27 @@ struct Import {
             const char* code = vorda.Child(kExact[s]).child_value();
             ApplyCorrections(code, std::strlen(code), kLists[s]->data(), kLists[s]->size());
         }
+        if (unit != 1)
+            for (float& v : mesh.positions) v = float(v * unit);
+        if (upTurned) {
+            Turn(mesh.positions);
+            Turn(mesh.normals);
+        }
+        // What the game's format has no place for, one note each.
+        bool colours = false, sets = false;
+        for (const DaeTriangles& part : g.parts) {
+            int texcoords = 0;
+            for (const std::vector<DaeInput>* inputs : {&part.inputs, &g.vertexInputs})
+                for (const DaeInput& in : *inputs) {
+                    colours = colours || in.semantic == "COLOR";
+                    texcoords += in.semantic == "TEXCOORD";
+                }
+            sets = sets || texcoords > 1;
+        }
+        const std::string called = "mesh " + mesh.name;
+        if (g.lines) Note("Lines of " + called + " left out - the game's models are made of triangles");
+        if (colours) Note("Vertex colours of " + called + " left out - the game's format has none");
+        if (sets) Note("Texture coordinate sets past the first of " + called + " left out - the game's format has one");
         std::vector<pugi::xml_node> vertexLists(g.parts.size());
         for (pugi::xml_node list : vorda.Children("vertex_list")) {
             const int64_t at = IntAttr(list, "index", -1);
@@ -846,26 +908,52 @@ struct Import {
         KeepFirstOfEachKey(facts);
     }
 
-    // Nodes placed by instance_node chain deeper than the document's own
-    // nesting; past this depth they are left out.
-    static constexpr int kMaxDepth = 1024;
 
-    void Node(int index, int32_t parent, int depth) {
-        const DaeNode& d = doc.nodes[size_t(index)];
-        if (nodeOf[size_t(index)] >= 0 || depth > kMaxDepth) return;  // placed once
+    // Places a node and everything below it, in document order (a walk with
+    // a list of its own); false when nodes placed by <instance_node> nest
+    // deeper than the readers take.
+    bool Node(int top) {
+        struct Visit {
+            int index;
+            int32_t parent;
+            int depth;
+        };
+        std::vector<Visit> pending{{top, -1, 0}};
+        while (!pending.empty()) {
+            const Visit v = pending.back();
+            pending.pop_back();
+            const DaeNode& d = doc.nodes[size_t(v.index)];
+            if (nodeOf[size_t(v.index)] >= 0) continue;  // placed once
+            if (v.depth > kMaxNodeNesting) return Fail(NestingTooDeep() + " (through <instance_node>)");
+            PlaceNode(d, v.index, v.parent);
+            const int32_t self = nodeOf[size_t(v.index)];
+            for (auto placed = d.instanceNodes.rbegin(); placed != d.instanceNodes.rend(); ++placed)
+                pending.push_back({*placed, self, v.depth + 1});
+            for (auto child = d.children.rbegin(); child != d.children.rend(); ++child)
+                pending.push_back({*child, self, v.depth + 1});
+        }
+        return true;
+    }
+
+    void PlaceNode(const DaeNode& d, int index, int32_t parent) {
         SceneNode node;
         node.name = d.name.empty() ? d.id : d.name;
         node.parent = parent;
         const Vorda vorda(d.extra);
         node.nameOnly = d.transforms.empty() && d.geometries.empty() && (d.extra.empty() || vorda.Child("name_only"));
-        if (EncoderPlacement(d.transforms)) {
+        if (EncoderPlacement(d.transforms) && !upTurned) {
             std::copy(d.transforms[0].values, d.transforms[0].values + 3, node.translation);
             for (int i = 0; i < 3; ++i) node.rotation[2 - i] = RadiansOf(d.transforms[size_t(i) + 1].values[3]);
         } else if (!d.transforms.empty()) {  // (none: no placement, all angles +0)
             Matrix m;
             NodeMatrix(d.transforms, m);
+            if (upTurned) Turn(m);
             Decompose(m, node.translation, node.rotation);
+            if (HasScale(m))
+                Note("Scale of node " + node.name + " left out - the game's format has no scale");
         }
+        if (unit != 1)
+            for (float& t : node.translation) t = float(t * unit);
         // The exact placement where the text does not give it back.
         std::vector<float> place;
         if (Numbers(vorda.Child("place").child_value(), place) && place.size() == 6) {
@@ -878,13 +966,26 @@ struct Import {
             for (const DaeMaterialBinding& b : d.geometries[0].bindings)
                 if (b.material >= 0) node.materials.push_back(b.material);
         }
+        for (const DaeInstanceGeometry& g : d.geometries) {
+            if (g.skin) Note("Skin of node " + node.name + " left out - the game's format has no skins");
+            if (g.morph) Note("Morph targets of node " + node.name + " left out - the game's format has none");
+        }
+        if (d.camera) Note("Camera of node " + node.name + " left out - the game's format has no cameras");
+        if (d.light) Note("Light of node " + node.name + " left out - the game's format has no lights");
         const int32_t self = int32_t(scene.nodes.size());
         nodeOf[size_t(index)] = self;
         scene.nodes.push_back(std::move(node));
         if (parent >= 0) scene.nodes[size_t(parent)].children.push_back(self);
         else scene.roots.push_back(self);
-        for (int child : d.children) Node(child, self, depth + 1);
-        for (int placed : d.instanceNodes) Node(placed, self, depth + 1);
+    }
+
+    // Whether a node's matrix scales (its columns' lengths off 1).
+    static bool HasScale(const Matrix m) {
+        for (int c = 0; c < 3; ++c) {
+            const double length = std::sqrt(m[0][c] * m[0][c] + m[1][c] * m[1][c] + m[2][c] * m[2][c]);
+            if (std::fabs(length - 1) > 1e-5) return true;
+        }
+        return false;
     }
 
     // The scene's node numbers in document order, where the encoder's own
@@ -971,7 +1072,11 @@ struct Import {
             Matrix m;
             for (int r = 0; r < 4; ++r)
                 for (int c = 0; c < 4; ++c) m[r][c] = double(At(output, k * 16 + size_t(r * 4 + c)));
+            if (upTurned) Turn(m);
             Decompose(m, &values[k * 6], &values[k * 6 + 3]);
+            for (int i = 0; i < 3; ++i) values[k * 6 + size_t(i)] = float(values[k * 6 + size_t(i)] * unit);
+            // Each key's angles nearest the last key's: no flips between keys.
+            if (k > 0) NearestEuler(&values[k * 6 + 3], &values[(k - 1) * 6 + 3]);
         }
         for (int p = 0; p < 6; ++p) {
             SceneCurve curve;
@@ -1022,6 +1127,29 @@ struct Import {
             key.inTangentX = slopes[4 * k], key.inTangentY = slopes[4 * k + 1];
             key.outTangentX = slopes[4 * k + 2], key.outTangentY = slopes[4 * k + 3];
             key.interpolation = interpolations[k];
+        }
+    }
+
+    // A curve of another program's document along the scene's axes, its
+    // translations in the scene's centimetres. (A turn about one axis is
+    // one about the renamed axis; turns about several axes keep their
+    // order, which the renaming may change.)
+    void ForeignLengths(SceneCurve& curve) const {
+        const int property = int(curve.property) - int(CurveProperty::kTranslateX);
+        if (property < 0 || property > 5) return;
+        const int axis = property % 3, first = int(CurveProperty::kTranslateX) + property / 3 * 3;
+        double factor = property < 3 ? unit : 1;
+        if (upTurned)
+            for (int r = 0; r < 3; ++r)
+                if (up[r][axis] != 0) {
+                    factor *= up[r][axis];
+                    curve.property = CurveProperty(first + r);
+                }
+        if (factor == 1) return;
+        for (CurveKey& key : curve.data.keys) {
+            key.value *= factor;
+            key.inTangentY = float(key.inTangentY * factor);
+            key.outTangentY = float(key.outTangentY * factor);
         }
     }
 
@@ -1088,7 +1216,12 @@ struct Import {
                     }
                     curve.data.keys.push_back(key);
                 }
-                if (facts) CurveFacts(vorda, facts, curve);
+                if (facts) {
+                    CurveFacts(vorda, facts, curve);
+                } else {
+                    ForeignLengths(curve);
+                    curve.data.name.Set(curve.joint + "_" + kPropertyNames[int(curve.property)]);
+                }
                 scene.curves.push_back(std::move(curve));
             }
         }
@@ -1185,11 +1318,13 @@ std::unique_ptr<Scene> SceneFromDae(const DaeDocument& doc, ReadFailure& failure
     Import im{doc, failure, *scene, std::vector<int32_t>(doc.nodes.size(), -1),
               std::vector<int32_t>(doc.geometries.size(), -1), {}};
     bool encoderNames = false;
+    im.Units();
     if (!im.Images(encoderNames)) return nullptr;
     im.Materials(encoderNames);
     for (size_t g = 0; g < doc.geometries.size(); ++g)
         if (!im.Mesh(g)) return nullptr;
-    for (int root : doc.roots) im.Node(root, -1, 0);
+    for (int root : doc.roots)
+        if (!im.Node(root)) return nullptr;
     im.NodeOrder();
     if (!im.Curves()) return nullptr;
     im.Timeline();

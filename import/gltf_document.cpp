@@ -9,10 +9,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <memory>
 
 #include "core/paths.h"
 #include "core/platform.h"
+
+const char* const kGltfExtensionsRead[2] = {"KHR_mesh_quantization", "KHR_texture_transform"};
 
 namespace {
 
@@ -162,9 +165,21 @@ public:
         const std::string at = where + "." + key;
         if (!m->value.IsObject()) return Fail(at, "not an object");
         if (m->value.FindMember("index") == m->value.MemberEnd()) return Fail(at, "names no texture");
-        return Index(m->value, "index", out.texture, textures, at, "texture") &&
-               Int(m->value, "texCoord", out.texCoord, at) && Number(m->value, "scale", out.scale, at) &&
-               Number(m->value, "strength", out.scale, at);
+        if (!Index(m->value, "index", out.texture, textures, at, "texture") ||
+            !Int(m->value, "texCoord", out.texCoord, at) || !Number(m->value, "scale", out.scale, at) ||
+            !Number(m->value, "strength", out.scale, at))
+            return false;
+        auto extensions = m->value.FindMember("extensions");
+        if (extensions == m->value.MemberEnd() || !extensions->value.IsObject()) return true;
+        auto transform = extensions->value.FindMember("KHR_texture_transform");
+        if (transform == extensions->value.MemberEnd()) return true;
+        const std::string tat = at + ".extensions.KHR_texture_transform";
+        if (!transform->value.IsObject()) return Fail(tat, "not an object");
+        out.transformed = true;
+        return Numbers(transform->value, "offset", out.uvOffset, 2, tat) &&
+               Numbers(transform->value, "scale", out.uvScale, 2, tat) &&
+               Number(transform->value, "rotation", out.uvRotation, tat) &&
+               Int(transform->value, "texCoord", out.texCoord, tat);
     }
 
 private:
@@ -290,12 +305,19 @@ bool ReadLists(const Value& root, const GltfBytes* binChunk, const GltfFileLoade
         return false;
     if (version.compare(0, 2, "2.") != 0) return r.Fail("asset.version", "\"" + version + "\" is not glTF 2");
     r.Extras(root, doc.extras);
-    const char* required[] = {"extensionsRequired"};
-    for (const char* key : required) {
-        if (!r.Array(root, key, list, "")) return false;
-        if (list && !list->Empty())
-            return r.Fail(key, "needs extensions this reader lacks (" + JsonText((*list)[0]) + ")");
+    // A required extension changes what the document means: one the reader
+    // does not take refuses the document, by name. Extensions only used
+    // (listed in "extensionsUsed") are read past.
+    if (!r.Array(root, "extensionsRequired", list, "")) return false;
+    std::string lacking;
+    for (size_t i = 0; i < Size(list); ++i) {
+        const Value& name = (*list)[rapidjson::SizeType(i)];
+        if (name.IsString() && std::any_of(std::begin(kGltfExtensionsRead), std::end(kGltfExtensionsRead),
+                                           [&](const char* known) { return name == known; }))
+            continue;
+        lacking += (lacking.empty() ? "" : ", ") + JsonText(name);
     }
+    if (!lacking.empty()) return r.Fail("extensionsRequired", "needs extensions this reader lacks (" + lacking + ")");
 
     if (!r.Objects(root, "buffers", list)) return false;
     for (size_t i = 0; i < Size(list); ++i) {
@@ -479,6 +501,7 @@ bool ReadLists(const Value& root, const GltfBytes* binChunk, const GltfFileLoade
                 !r.Int(pv, "mode", prim.mode, pat))
                 return false;
             if (prim.mode < 0 || prim.mode > 6) return r.Fail(pat + ".mode", std::to_string(prim.mode) + " is no mode");
+            prim.morphTargets = pv.HasMember("targets");
             auto attributes = pv.FindMember("attributes");
             if (attributes == pv.MemberEnd() || !attributes->value.IsObject())
                 return r.Fail(pat + ".attributes", "missing or not an object");
@@ -509,6 +532,11 @@ bool ReadLists(const Value& root, const GltfBytes* binChunk, const GltfFileLoade
             !r.Numbers(v, "scale", node.scale, 3, at))
             return false;
         node.hasMatrix = v.HasMember("matrix");
+        node.skin = v.HasMember("skin");
+        node.camera = v.HasMember("camera");
+        auto extensions = v.FindMember("extensions");
+        node.light = extensions != v.MemberEnd() && extensions->value.IsObject() &&
+                     extensions->value.HasMember("KHR_lights_punctual");
         if (node.hasMatrix && (v.HasMember("translation") || v.HasMember("rotation") || v.HasMember("scale")))
             return r.Fail(at, "has both a matrix and translation, rotation or scale");
         for (size_t k = 0; k < Size(children); ++k) {
@@ -530,14 +558,15 @@ bool ReadLists(const Value& root, const GltfBytes* binChunk, const GltfFileLoade
             c.parent = int(i);
         }
     std::vector<char> reached(nodeCount, 0);
-    std::vector<int> stack;
+    std::vector<std::pair<int, int>> stack;  // node, depth
     for (size_t i = 0; i < nodeCount; ++i)
-        if (doc.nodes[i].parent < 0) stack.push_back(int(i));
+        if (doc.nodes[i].parent < 0) stack.push_back({int(i), 0});
     while (!stack.empty()) {
-        const int n = stack.back();
+        const auto [n, depth] = stack.back();
         stack.pop_back();
+        if (depth > kMaxNodeNesting) return r.Fail(Where("nodes", size_t(n)), NestingTooDeep());
         reached[size_t(n)] = 1;
-        for (int child : doc.nodes[size_t(n)].children) stack.push_back(child);
+        for (int child : doc.nodes[size_t(n)].children) stack.push_back({child, depth + 1});
     }
     for (size_t i = 0; i < nodeCount; ++i)
         if (!reached[i]) return r.Fail(Where("nodes", i), "lies on a cycle of the node tree");

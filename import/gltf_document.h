@@ -108,6 +108,10 @@ struct GltfTextureRef {
     int texture = -1;  // -1: none
     int texCoord = 0;
     double scale = 1;  // normalTexture's scale, occlusionTexture's strength
+    // KHR_texture_transform: uv' = offset + rotated(scale * uv), the
+    // coordinates taken from `texCoord` (which the transform may set).
+    bool transformed = false;
+    double uvOffset[2] = {0, 0}, uvScale[2] = {1, 1}, uvRotation = 0;
 };
 
 struct GltfMaterial {
@@ -144,6 +148,7 @@ struct GltfPrimitive {
     std::map<std::string, int> attributes;  // "POSITION", "NORMAL", "TEXCOORD_0", ... -> accessor
     int indices = -1, material = -1;
     int mode = kGltfTriangles;
+    bool morphTargets = false;  // it lists "targets"
     std::string extras;
 };
 
@@ -163,6 +168,7 @@ struct GltfNode {
     double translation[3] = {0, 0, 0};
     double rotation[4] = {0, 0, 0, 1};  // x, y, z, w
     double scale[3] = {1, 1, 1};
+    bool skin = false, camera = false, light = false;  // what the game's format has no place for
     std::string extras;
 };
 
@@ -189,6 +195,10 @@ struct GltfScene {
     std::vector<int> nodes;
     std::string extras;
 };
+
+// The extensions the reader takes when a document requires them (it reads
+// any other as plain glTF, leaving out what the extension adds).
+extern const char* const kGltfExtensionsRead[2];
 
 struct GltfDocument {
     std::string path;  // the file read

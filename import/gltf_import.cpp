@@ -105,6 +105,108 @@ void QuaternionToEuler(const double* q, float out[3]) {
     ColumnsToEuler(a, b, c, out);
 }
 
+// A 3 x 3 linear map (row by row, acting on column vectors): the scale a
+// node's frame holds, which the scene has no place for and which is baked
+// into what lies in that frame (its mesh's vertices, its children's places).
+struct Frame {
+    double m[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+
+    static Frame Uniform(double s) {
+        Frame f;
+        f.m[0] = f.m[4] = f.m[8] = s;
+        return f;
+    }
+    // True with the factor when the map is one scale on every axis.
+    bool IsUniform(double& s) const {
+        s = m[0];
+        return m[1] == 0 && m[2] == 0 && m[3] == 0 && m[5] == 0 && m[6] == 0 && m[7] == 0 && m[4] == s && m[8] == s;
+    }
+    bool operator==(const Frame& o) const { return std::equal(m, m + 9, o.m); }
+    bool operator!=(const Frame& o) const { return !(*this == o); }
+    Frame operator*(const Frame& o) const {
+        Frame out;
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c)
+                out.m[r * 3 + c] = m[r * 3] * o.m[c] + m[r * 3 + 1] * o.m[3 + c] + m[r * 3 + 2] * o.m[6 + c];
+        return out;
+    }
+    Frame Transposed() const {
+        Frame out;
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c) out.m[r * 3 + c] = m[c * 3 + r];
+        return out;
+    }
+    void Apply(const double in[3], double out[3]) const {
+        for (int r = 0; r < 3; ++r) out[r] = m[r * 3] * in[0] + m[r * 3 + 1] * in[1] + m[r * 3 + 2] * in[2];
+    }
+    double Determinant() const {
+        return m[0] * (m[4] * m[8] - m[5] * m[7]) - m[1] * (m[3] * m[8] - m[5] * m[6]) +
+               m[2] * (m[3] * m[7] - m[4] * m[6]);
+    }
+    // The map normals take (the transposed inverse, up to a positive factor).
+    Frame Cofactors() const {
+        Frame out;
+        const double sign = Determinant() < 0 ? -1 : 1;
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c) {
+                const int r1 = (r + 1) % 3, r2 = (r + 2) % 3, c1 = (c + 1) % 3, c2 = (c + 2) % 3;
+                out.m[r * 3 + c] = sign * (m[r1 * 3 + c1] * m[r2 * 3 + c2] - m[r1 * 3 + c2] * m[r2 * 3 + c1]);
+            }
+        return out;
+    }
+    // Entries a rounding away from 0 or 1 made exact, so a map without
+    // scale is the identity.
+    void Snap() {
+        for (double& v : m) {
+            if (std::fabs(v) < 1e-9) v = 0;
+            else if (std::fabs(v - 1) < 1e-9) v = 1;
+            else if (std::fabs(v + 1) < 1e-9) v = -1;
+        }
+    }
+};
+
+// The rotation of a unit quaternion (x, y, z, w).
+Frame QuaternionFrame(const double* q) {
+    double x = q[0], y = q[1], z = q[2], w = q[3];
+    const double n = std::sqrt(x * x + y * y + z * z + w * w);
+    if (!(n > 1e-12) || !std::isfinite(n)) return Frame();
+    x /= n, y /= n, z /= n, w /= n;
+    Frame f;
+    const double m[9] = {1 - 2 * (y * y + z * z), 2 * (x * y - z * w),     2 * (x * z + y * w),
+                         2 * (x * y + z * w),     1 - 2 * (x * x + z * z), 2 * (y * z - x * w),
+                         2 * (x * z - y * w),     2 * (y * z + x * w),     1 - 2 * (x * x + y * y)};
+    std::copy(m, m + 9, f.m);
+    return f;
+}
+
+// The rotation part of a linear map: its columns made orthonormal in
+// order (a mirrored map keeps its mirror out of the rotation).
+Frame RotationOf(const Frame& l) {
+    double c[3][3];
+    for (int k = 0; k < 3; ++k)
+        for (int r = 0; r < 3; ++r) c[k][r] = l.m[r * 3 + k];
+    for (int k = 0; k < 3; ++k) {
+        for (int j = 0; j < k; ++j) {
+            const double d = c[k][0] * c[j][0] + c[k][1] * c[j][1] + c[k][2] * c[j][2];
+            for (int r = 0; r < 3; ++r) c[k][r] -= d * c[j][r];
+        }
+        const double n = std::sqrt(c[k][0] * c[k][0] + c[k][1] * c[k][1] + c[k][2] * c[k][2]);
+        if (!(n > 1e-12) || !std::isfinite(n)) return Frame();
+        for (int r = 0; r < 3; ++r) c[k][r] /= n;
+    }
+    Frame out;
+    for (int k = 0; k < 3; ++k)
+        for (int r = 0; r < 3; ++r) out.m[r * 3 + k] = c[k][r];
+    if (out.Determinant() < 0)
+        for (int r = 0; r < 3; ++r) out.m[r * 3 + 2] = -out.m[r * 3 + 2];
+    return out;
+}
+
+// "node <name>", or its number when it has none.
+std::string Called(const char* kind, const std::string& name, size_t index) {
+    return std::string(kind) + " " + (name.empty() ? std::to_string(index) : name);
+}
+
 // The facts an "extras" holds (gltf/json_text.h, WriteFacts), in order: a
 // text shown, or the bytes beside it. One that is not a string, has damaged
 // bytes or repeats a key is left out.
@@ -225,10 +327,15 @@ private:
     const GltfDocument& doc_;
     ReadFailure& failure_;
     std::set<size_t> animated_;  // glTF nodes an animation plays
+    std::set<int> scaleNoted_;   // glTF nodes whose scale animation a note names
     bool ownImages_ = true;      // every image has the tool's extras
     std::vector<int32_t> materialOf_;  // the scene material of each glTF material
     std::unique_ptr<Scene> scene_;
-    std::vector<double> unitOf_;  // per node: model units per glTF unit of its tree
+    // Per node: the map from the glTF units of its parent's frame to the
+    // scene's (its translation's), and of its own frame (its mesh's and its
+    // children's): metres to centimetres, and the scale above it baked in.
+    std::vector<Frame> placeOf_, frameOf_;
+    void Note(std::string line) { scene_->notes.push_back(std::move(line)); }
 
     // A name the encoders make file names of: its last path part only, so
     // no document can place a file outside the output's folder.
@@ -272,7 +379,8 @@ private:
     bool Nodes(const GltfScene* gs) {
         const size_t count = doc_.nodes.size();
         scene_->nodes.resize(count);
-        unitOf_.assign(count, 1.0);
+        placeOf_.assign(count, Frame::Uniform(1 / kMetresPerUnit));
+        frameOf_.assign(count, Frame());
         if (gs) scene_->roots.assign(gs->nodes.begin(), gs->nodes.end());
         else
             for (size_t n = 0; n < count; ++n)
@@ -287,13 +395,15 @@ private:
             seen[n] = true;
             const GltfNode& gn = doc_.nodes[n];
             SceneNode& node = scene_->nodes[n];
-            node.name = gn.name;
+            // (The encoders make ids of names: a foreign node without one
+            // is called by its number.)
+            node.name = gn.name.empty() && gn.extras.empty() ? "Node" + std::to_string(n) : gn.name;
             node.parent = gn.parent;
             node.children.assign(gn.children.begin(), gn.children.end());
             Place(gn, n, node);
             for (auto c = gn.children.rbegin(); c != gn.children.rend(); ++c) {
                 if (*c < 0 || size_t(*c) >= count) continue;
-                unitOf_[size_t(*c)] = unitOf_[n];
+                placeOf_[size_t(*c)] = frameOf_[n];
                 stack.push_back(*c);
             }
         }
@@ -325,20 +435,22 @@ private:
         }
         if (same) return;
         std::vector<SceneNode> nodes(count);
-        std::vector<double> units(count);
+        std::vector<Frame> places(count), frames(count);
         auto by = [&](int32_t x, int32_t y) { return x < y; };
         for (size_t n = 0; n < count; ++n) {
             SceneNode& node = scene_->nodes[n];
             if (node.parent >= 0) node.parent = number[size_t(node.parent)];
             for (int32_t& c : node.children) c = number[size_t(c)];
             std::sort(node.children.begin(), node.children.end(), by);
-            units[size_t(number[n])] = unitOf_[n];
+            places[size_t(number[n])] = placeOf_[n];
+            frames[size_t(number[n])] = frameOf_[n];
             nodes[size_t(number[n])] = std::move(node);
         }
         for (int32_t& r : scene_->roots) r = number[size_t(r)];
         std::sort(scene_->roots.begin(), scene_->roots.end(), by);
         scene_->nodes = std::move(nodes);
-        unitOf_ = std::move(units);
+        placeOf_ = std::move(places);
+        frameOf_ = std::move(frames);
         if (nodeNumber_.empty()) {
             nodeNumber_ = std::move(number);
         } else {
@@ -369,12 +481,13 @@ private:
     bool Prune(const std::vector<bool>& kept) {
         std::vector<int32_t> number(kept.size(), -1);
         std::vector<SceneNode> nodes;
-        std::vector<double> units;
+        std::vector<Frame> places, frames;
         for (size_t n = 0; n < kept.size(); ++n)
             if (kept[n]) {
                 number[n] = int32_t(nodes.size());
                 nodes.push_back(std::move(scene_->nodes[n]));
-                units.push_back(unitOf_[n]);
+                places.push_back(placeOf_[n]);
+                frames.push_back(frameOf_[n]);
             }
         for (SceneNode& node : nodes) {
             if (node.parent >= 0) node.parent = number[size_t(node.parent)];
@@ -382,7 +495,8 @@ private:
         }
         for (int32_t& r : scene_->roots) r = number[size_t(r)];
         scene_->nodes = std::move(nodes);
-        unitOf_ = std::move(units);
+        placeOf_ = std::move(places);
+        frameOf_ = std::move(frames);
         nodeNumber_ = std::move(number);
         return true;
     }
@@ -407,37 +521,67 @@ private:
     // agrees, else from its transform.
     // A root scaled by the tool's 0.01 stands in metres over a tree in
     // centimetres; any other tree is taken as metres throughout and turned
-    // into centimetres. Other scales have no place in the scene.
+    // into centimetres. Any other scale (or a matrix's) has no place in the
+    // scene: it is baked into the node's frame (frameOf_), which its mesh's
+    // vertices and its children's places are turned by, and said in a note.
     void Place(const GltfNode& gn, size_t n, SceneNode& node) {
         const Extras extras(gn.extras);
         node.nameOnly = Flag(extras.Get("nameOnly"));
         ReadFacts(extras, node.facts);
+        if (gn.skin) Note("Skin of " + Called("node", gn.name, n) + " left out - the game's format has no skins");
+        if (gn.camera) Note("Camera of " + Called("node", gn.name, n) + " left out - the game's format has no cameras");
+        if (gn.light) Note("Light of " + Called("node", gn.name, n) + " left out - the game's format has no lights");
         float place[6] = {0, 0, 0, 0, 0, 0};
         double t[3] = {gn.translation[0], gn.translation[1], gn.translation[2]};
         double s[3] = {gn.scale[0], gn.scale[1], gn.scale[2]};
+        Frame rotation, own;  // the turn, and the scale left after it
         if (gn.hasMatrix) {
             const double* m = gn.matrix;
-            double cols[3][3];
+            Frame linear;
             for (int c = 0; c < 3; ++c) {
-                const double length = std::sqrt(m[c * 4] * m[c * 4] + m[c * 4 + 1] * m[c * 4 + 1] +
-                                                 m[c * 4 + 2] * m[c * 4 + 2]);
-                s[c] = length;
-                for (int r = 0; r < 3; ++r) cols[c][r] = length > 1e-12 ? m[c * 4 + r] / length : (r == c);
+                s[c] = std::sqrt(m[c * 4] * m[c * 4] + m[c * 4 + 1] * m[c * 4 + 1] + m[c * 4 + 2] * m[c * 4 + 2]);
+                for (int r = 0; r < 3; ++r) linear.m[r * 3 + c] = m[c * 4 + r];
             }
             for (int i = 0; i < 3; ++i) t[i] = m[12 + i];
-            ColumnsToEuler(cols[0], cols[1], cols[2], place + 3);
+            rotation = RotationOf(linear);
+            own = rotation.Transposed() * linear;
+            own.Snap();
+            const double a[3] = {rotation.m[0], rotation.m[3], rotation.m[6]};
+            const double b[3] = {rotation.m[1], rotation.m[4], rotation.m[7]};
+            const double c[3] = {rotation.m[2], rotation.m[5], rotation.m[8]};
+            ColumnsToEuler(a, b, c, place + 3);
         } else {
             QuaternionToEuler(gn.rotation, place + 3);
+            rotation = QuaternionFrame(gn.rotation);
+            for (int i = 0; i < 3; ++i) own.m[i * 4] = s[i];
         }
+        const Frame& parent = placeOf_[n];
+        double p = 1;
+        const bool uniform = parent.IsUniform(p);
+        const bool toolScale = gn.parent < 0 && std::fabs(s[0] - kMetresPerUnit) < 1e-9 &&
+                               std::fabs(s[1] - kMetresPerUnit) < 1e-9 && std::fabs(s[2] - kMetresPerUnit) < 1e-9;
         if (gn.parent < 0) {
-            const bool toolScale = std::fabs(s[0] - kMetresPerUnit) < 1e-9 && std::fabs(s[1] - kMetresPerUnit) < 1e-9 &&
-                                   std::fabs(s[2] - kMetresPerUnit) < 1e-9;
-            unitOf_[n] = 1 / kMetresPerUnit;
             // The root itself stands in metres either way.
             for (int i = 0; i < 3; ++i) place[i] = float(t[i] / kMetresPerUnit);
-            if (toolScale) unitOf_[n] = 1.0;
+        } else if (uniform) {
+            for (int i = 0; i < 3; ++i) place[i] = float(t[i] * p);
         } else {
-            for (int i = 0; i < 3; ++i) place[i] = float(t[i] * unitOf_[n]);
+            double moved[3];
+            parent.Apply(t, moved);
+            for (int i = 0; i < 3; ++i) place[i] = float(moved[i]);
+        }
+        if (toolScale) {
+            frameOf_[n] = Frame();
+        } else {
+            if (own != Frame())
+                Note("Scale of " + Called("node", gn.name, n) +
+                     " baked into its mesh and its children's places - the game's format has no scale");
+            if (uniform) {
+                frameOf_[n] = own;
+                for (double& v : frameOf_[n].m) v *= p;
+            } else {
+                frameOf_[n] = rotation.Transposed() * parent * rotation * own;
+            }
         }
         // (An angle of -0 from the decomposition is the scene's 0.)
         for (float& v : place) v += 0.0f;
@@ -572,7 +716,7 @@ private:
         // own documents), else the next one; the meshes glTF left out
         // come from the scene's extras.
         std::vector<int32_t> sceneMeshOf(doc_.meshes.size(), -1);
-        std::vector<double> unit(doc_.meshes.size(), 1 / kMetresPerUnit);
+        std::vector<Frame> unit(doc_.meshes.size(), Frame::Uniform(1 / kMetresPerUnit));
         std::vector<int32_t> extrasMesh(scene_->nodes.size(), -1);
         std::set<int32_t> used;
         const Value* left = sceneExtras.Get("meshes");
@@ -581,7 +725,7 @@ private:
             const Extras extras(doc_.meshes[m].extras);
             sceneMeshOf[m] = MeshNumber(extras.Get("index"));
             // The tool's own meshes count in centimetres wherever they are.
-            if (sceneMeshOf[m] >= 0) unit[m] = 1.0;
+            if (sceneMeshOf[m] >= 0) unit[m] = Frame();
             if (!used.insert(sceneMeshOf[m]).second) sceneMeshOf[m] = -1;
         }
         std::vector<std::pair<int32_t, const Value*>> leftOut;
@@ -599,15 +743,66 @@ private:
             extrasMesh[size_t(n)] = MeshNumber(extras.Get("mesh"));
             const int mesh = doc_.nodes[gn].mesh;
             if (mesh >= 0 && sceneMeshOf[size_t(mesh)] < 0 && !placed[size_t(mesh)]) {
-                unit[size_t(mesh)] = unitOf_[size_t(n)];
+                unit[size_t(mesh)] = frameOf_[size_t(n)];
                 placed[size_t(mesh)] = true;
             }
         }
+        const std::vector<bool> foreign = [&] {
+            std::vector<bool> f(sceneMeshOf.size());
+            for (size_t m = 0; m < f.size(); ++m) f[m] = sceneMeshOf[m] < 0;
+            return f;
+        }();
         for (int32_t& m : sceneMeshOf)
             if (m < 0) m = meshCount++;
-        scene_->meshes.resize(size_t(meshCount));
+        // A foreign mesh placed by nodes of different frames: a copy baked
+        // in each other frame.
+        std::vector<int32_t> nodeMesh(scene_->nodes.size(), -1);
+        std::vector<std::pair<size_t, Frame>> copies;
+        for (size_t gn = 0; gn < doc_.nodes.size(); ++gn) {
+            const int32_t n = SceneNodeOf(gn);
+            const int mesh = doc_.nodes[gn].mesh;
+            if (n < 0 || mesh < 0 || !foreign[size_t(mesh)] || frameOf_[size_t(n)] == unit[size_t(mesh)]) continue;
+            for (size_t c = 0; c < copies.size() && nodeMesh[size_t(n)] < 0; ++c)
+                if (copies[c].first == size_t(mesh) && copies[c].second == frameOf_[size_t(n)])
+                    nodeMesh[size_t(n)] = meshCount + int32_t(c);
+            if (nodeMesh[size_t(n)] >= 0) continue;
+            nodeMesh[size_t(n)] = meshCount + int32_t(copies.size());
+            copies.push_back({size_t(mesh), frameOf_[size_t(n)]});
+        }
+        // Copies are bounded, as every read is, by what the file's size
+        // justifies: a vertex a byte of it (a million in any case).
+        uint64_t copied = 0;
+        for (const auto& copy : copies)
+            for (const GltfPrimitive& p : doc_.meshes[copy.first].primitives) {
+                auto position = p.attributes.find("POSITION");
+                if (position != p.attributes.end()) copied += doc_.accessors[size_t(position->second)].count;
+            }
+        if (copied > std::max<uint64_t>(doc_.inputBytes, uint64_t(1) << 20))
+            return failure_.Set(doc_.path, "copies of meshes for nodes of other scales would need " +
+                                               std::to_string(copied) +
+                                               " vertices, more memory than the file's size justifies");
+        scene_->meshes.resize(size_t(meshCount) + copies.size());
         for (size_t m = 0; m < doc_.meshes.size(); ++m)
-            if (!Mesh(doc_.meshes[m], m, unit[m], scene_->meshes[size_t(sceneMeshOf[m])])) return false;
+            if (!Mesh(doc_.meshes[m], m, unit[m], scene_->meshes[size_t(sceneMeshOf[m])], true)) return false;
+        for (size_t c = 0; c < copies.size(); ++c)
+            if (!Mesh(doc_.meshes[copies[c].first], copies[c].first, copies[c].second,
+                      scene_->meshes[size_t(meshCount) + c], false))
+                return false;
+        meshCount += int32_t(copies.size());
+        // The encoders make ids of mesh names: a foreign mesh without one,
+        // or with one another mesh has, is called by its number.
+        std::set<std::string> names;
+        for (size_t m = 0; m < doc_.meshes.size(); ++m)
+            if (!foreign[m]) names.insert(scene_->meshes[size_t(sceneMeshOf[m])].name);
+        auto unique = [&](SceneMesh& mesh, size_t index) {
+            if (mesh.name.empty()) mesh.name = "Mesh" + std::to_string(index);
+            const std::string given = mesh.name;
+            for (int n = 1; !names.insert(mesh.name).second; ++n) mesh.name = given + "_" + std::to_string(n);
+        };
+        for (size_t m = 0; m < doc_.meshes.size(); ++m)
+            if (foreign[m]) unique(scene_->meshes[size_t(sceneMeshOf[m])], m);
+        for (size_t c = 0; c < copies.size(); ++c)
+            unique(scene_->meshes[scene_->meshes.size() - copies.size() + c], copies[c].first);
         for (const auto& l : leftOut) {
             SceneMesh& mesh = scene_->meshes[size_t(l.first)];
             mesh.name = Text(Member(*l.second, "name"));
@@ -630,7 +825,9 @@ private:
             if (n < 0) continue;
             SceneNode& node = scene_->nodes[size_t(n)];
             const int mesh = doc_.nodes[gn].mesh;
-            node.mesh = extrasMesh[size_t(n)] >= 0 ? extrasMesh[size_t(n)] : mesh >= 0 ? sceneMeshOf[size_t(mesh)] : -1;
+            node.mesh = extrasMesh[size_t(n)] >= 0 ? extrasMesh[size_t(n)]
+                        : nodeMesh[size_t(n)] >= 0 ? nodeMesh[size_t(n)]
+                        : mesh >= 0 ? sceneMeshOf[size_t(mesh)] : -1;
             const Extras extras(doc_.nodes[gn].extras);
             const Value* bound = extras.Get("materials");
             if (bound && bound->IsArray()) {
@@ -677,9 +874,45 @@ private:
         uint32_t start = 0, end = 0;
     };
 
-    bool Mesh(const GltfMesh& gm, size_t index, double unit, SceneMesh& mesh) {
+    // What a foreign mesh holds that the game's format has not: one note
+    // each.
+    void MeshNotes(const GltfMesh& gm, size_t index) {
+        bool lines = false, morphs = false, colours = false, sets = false;
+        for (const GltfPrimitive& p : gm.primitives) {
+            lines = lines || p.mode < 4;
+            morphs = morphs || p.morphTargets;
+            for (const auto& a : p.attributes) {
+                colours = colours || a.first.compare(0, 6, "COLOR_") == 0;
+                sets = sets || (a.first.compare(0, 9, "TEXCOORD_") == 0 && a.first != "TEXCOORD_0");
+            }
+        }
+        const std::string mesh = Called("mesh", gm.name, index);
+        if (lines) Note("Lines and points of " + mesh + " left out - the game's models are made of triangles");
+        if (morphs) Note("Morph targets of " + mesh + " left out - the game's format has none");
+        if (colours) Note("Vertex colours of " + mesh + " left out - the game's format has none");
+        if (sets) Note("Texture coordinate sets past the first of " + mesh + " left out - the game's format has one");
+    }
+
+    // The texture transform a primitive's material gives its texture
+    // coordinates (the base colour texture's, else the first map's that has
+    // one): null when none.
+    const GltfTextureRef* TextureTransform(const GltfPrimitive& p) const {
+        if (p.material < 0 || size_t(p.material) >= doc_.materials.size()) return nullptr;
+        const GltfMaterial& m = doc_.materials[size_t(p.material)];
+        for (const GltfTextureRef* ref : {&m.baseColorTexture, &m.emissiveTexture, &m.normalTexture,
+                                          &m.metallicRoughnessTexture, &m.occlusionTexture})
+            if (ref->texture >= 0 && ref->transformed && ref->texCoord == 0) return ref;
+        return nullptr;
+    }
+
+    bool Mesh(const GltfMesh& gm, size_t index, const Frame& frame, SceneMesh& mesh, bool notes) {
         const std::string where = "meshes[" + std::to_string(index) + "]";
         const Extras extras(gm.extras);
+        if (notes) MeshNotes(gm, index);
+        double unit = 1;
+        const bool uniform = frame.IsUniform(unit) && unit > 0;
+        const Frame normalFrame = frame.Cofactors();
+        const bool mirrored = frame.Determinant() < 0;
         mesh.name = gm.name;
         mesh.positionsOnly = Flag(extras.Get("positionsOnly"));
         // A stream the tool's extras say the mesh has not is not its own:
@@ -710,11 +943,47 @@ private:
             if (normal != p.attributes.end() && !Stream(normal->second, 3, vertices, d.normals)) return false;
             if (uv != p.attributes.end() && !Stream(uv->second, 2, vertices, d.texCoords)) return false;
             std::vector<uint32_t> corners;
+            if (normal != p.attributes.end()) {
+                const GltfAccessor& a = doc_.accessors[size_t(normal->second)];
+                if (a.componentType != kGltfFloat &&
+                    !(a.normalized && (a.componentType == kGltfByte || a.componentType == kGltfShort)))
+                    return failure_.Set(doc_.path, where + ": normals are neither floats nor normalized signed"
+                                                           " bytes or shorts");
+            }
             if (!Corners(p, vertices, corners)) return false;
             mesh.hasPositions = true;
-            for (float& v : d.positions) v = Finite(v * unit);
+            if (uniform) {
+                for (float& v : d.positions) v = Finite(v * unit);
+            } else {
+                for (size_t i = 0; i + 2 < d.positions.size(); i += 3) {
+                    const double in[3] = {d.positions[i], d.positions[i + 1], d.positions[i + 2]};
+                    double out[3];
+                    frame.Apply(in, out);
+                    for (int k = 0; k < 3; ++k) d.positions[i + size_t(k)] = Finite(out[k]);
+                }
+                for (size_t i = 0; i + 2 < d.normals.size(); i += 3) {
+                    const double in[3] = {d.normals[i], d.normals[i + 1], d.normals[i + 2]};
+                    double out[3];
+                    normalFrame.Apply(in, out);
+                    const double length = std::sqrt(out[0] * out[0] + out[1] * out[1] + out[2] * out[2]);
+                    for (int k = 0; k < 3; ++k) d.normals[i + size_t(k)] = length > 0 ? float(out[k] / length) : 0.0f;
+                }
+            }
+            // A mirroring frame turns the triangles' winding: turned back.
+            if (mirrored)
+                for (size_t c = 0; c + 2 < corners.size(); c += 3) std::swap(corners[c + 1], corners[c + 2]);
             for (float& v : d.normals) v = Finite(v);
             if (normals.Ready()) normals.Snap(d.normals);
+            if (const GltfTextureRef* t = TextureTransform(p)) {
+                // (Quantizing writers scale their whole-number coordinates
+                // back so.)
+                const double c = std::cos(t->uvRotation), s = std::sin(t->uvRotation);
+                for (size_t i = 0; i + 1 < d.texCoords.size(); i += 2) {
+                    const double u = d.texCoords[i] * t->uvScale[0], v = d.texCoords[i + 1] * t->uvScale[1];
+                    d.texCoords[i] = float(t->uvOffset[0] + c * u + s * v);
+                    d.texCoords[i + 1] = float(t->uvOffset[1] - s * u + c * v);
+                }
+            }
             for (float& v : d.texCoords) v = Finite(v);
             if (mesh.hasNormals && d.normals.empty()) d.normals.assign(size_t(vertices) * 3, 0.0f);
             if (mesh.hasTexCoords && d.texCoords.empty()) d.texCoords.assign(size_t(vertices) * 2, 0.0f);
@@ -1157,7 +1426,7 @@ private:
             const size_t stride = sampler.interpolation == "CUBICSPLINE" ? 3 : 1;
             const size_t keys = std::min(times.size(), values.size() / (width * stride));
             const SceneNode& target = scene_->nodes[size_t(node)];
-            const double unit = target.parent < 0 ? 1 / kMetresPerUnit : unitOf_[size_t(node)];
+            const Frame& unit = placeOf_[size_t(node)];
             auto expected = [&](double t, double v[3]) {
                 for (int i = 0; i < 3; ++i)
                     v[i] = curves[i] ? CurveValue(curves[i]->data, t)
@@ -1174,8 +1443,9 @@ private:
                     for (size_t i = 0; i < 4; ++i) n += double(sample[i]) * sample[i], dot += q[i] * sample[i];
                     agree = n > 0 && 1 - std::fabs(dot) / std::sqrt(n) <= kTurnTolerance;
                 } else {
+                    const double moved[3] = {Moved(unit, sample, 0), Moved(unit, sample, 1), Moved(unit, sample, 2)};
                     for (int i = 0; i < 3; ++i)
-                        agree = agree && std::fabs(sample[i] * unit - v[i]) <= kSampleTolerance * std::max(1.0, std::fabs(v[i]));
+                        agree = agree && std::fabs(moved[i] - v[i]) <= kSampleTolerance * std::max(1.0, std::fabs(v[i]));
                 }
             }
             if (agree) continue;
@@ -1190,13 +1460,10 @@ private:
                 if (rotation) {
                     const double q[4] = {Finite(sample[0]), Finite(sample[1]), Finite(sample[2]), Finite(sample[3])};
                     QuaternionToEuler(q, out);
-                    for (int i = 0; i < 3; ++i) {
-                        const double turn = 2 * 3.14159265358979323846;
-                        out[i] = float(out[i] - turn * std::round((out[i] - previous[i]) / turn));
-                    }
+                    NearestEuler(out, previous);
                     std::copy(out, out + 3, previous);
                 } else {
-                    for (int i = 0; i < 3; ++i) out[i] = Finite(sample[i] * unit);
+                    for (int i = 0; i < 3; ++i) out[i] = Finite(Moved(unit, sample, i));
                 }
                 for (int i = 0; i < 3; ++i) {
                     CurveKey key;
@@ -1221,6 +1488,14 @@ private:
         return true;
     }
 
+    // Component i of a translation in glTF units turned into the scene's by
+    // the frame it lies in (a uniform one as one product, as the places).
+    static double Moved(const Frame& frame, const float* t, int i) {
+        double unit = 1;
+        if (frame.IsUniform(unit)) return t[i] * unit;
+        return frame.m[i * 3] * t[0] + frame.m[i * 3 + 1] * t[1] + frame.m[i * 3 + 2] * t[2];
+    }
+
     // A foreign animation as a clip of linear curves, three per animated
     // translation or rotation (the rotations turned to Euler angles, each
     // key's angles taken nearest the previous key's).
@@ -1228,6 +1503,9 @@ private:
         SceneClip clip;
         clip.name = a.name.empty() ? "Animation" + std::to_string(scene_->clips.size()) : a.name;
         for (const GltfChannel& channel : a.channels) {
+            if (channel.node >= 0 && channel.path == "scale" && scaleNoted_.insert(channel.node).second)
+                Note("Scale animation of " + Called("node", doc_.nodes[size_t(channel.node)].name, size_t(channel.node)) +
+                     " left out - the game's format has no scale");
             if (channel.node < 0 || channel.sampler < 0 || (channel.path != "translation" && channel.path != "rotation")) continue;
             const int32_t node = SceneNodeOf(size_t(channel.node));
             if (node < 0) continue;
@@ -1242,7 +1520,7 @@ private:
             const size_t stride = sampler.interpolation == "CUBICSPLINE" ? 3 : 1;
             const size_t keys = std::min(times.size(), values.size() / (width * stride));
             const SceneNode& target = scene_->nodes[size_t(node)];
-            const double unit = target.parent < 0 ? 1 / kMetresPerUnit : unitOf_[size_t(node)];
+            const Frame& unit = placeOf_[size_t(node)];
             SceneTrack track;
             track.name = target.name;
             const size_t first = scene_->curves.size();
@@ -1263,13 +1541,10 @@ private:
                 if (rotation) {
                     const double q[4] = {Finite(v[0]), Finite(v[1]), Finite(v[2]), Finite(v[3])};
                     QuaternionToEuler(q, out);
-                    for (int i = 0; i < 3 && k > 0; ++i) {
-                        const double turn = 2 * 3.14159265358979323846;
-                        out[i] = float(out[i] - turn * std::round((out[i] - previous[i]) / turn));
-                    }
+                    if (k > 0) NearestEuler(out, previous);
                     std::copy(out, out + 3, previous);
                 } else {
-                    for (int i = 0; i < 3; ++i) out[i] = Finite(v[i] * unit);
+                    for (int i = 0; i < 3; ++i) out[i] = Finite(Moved(unit, v, i));
                 }
                 for (int i = 0; i < 3; ++i) {
                     CurveKey key;

@@ -4,6 +4,14 @@
 
 #include <string>
 
+// Node trees nested deeper than this are refused by every reader: the
+// game's joints nest no deeper than 200, the scene's encoders walk the tree
+// by recursion, and readers built on libxml2 refuse a DAE nested deeper
+// than 256 elements, so a deeper tree could make no file others read.
+constexpr int kMaxNodeNesting = 256;
+// The refusal, in one wording: "nodes nested deeper than 256".
+inline std::string NestingTooDeep() { return "nodes nested deeper than " + std::to_string(kMaxNodeNesting); }
+
 struct ReadFailure {
     std::string file;
     std::string reason;

@@ -74,6 +74,12 @@ void MatrixToEuler(const float m[9], float out[3]) {
     // A scaled matrix can hold a sine past 1: taken as 1, not as a NaN.
     float y = float(-std::asin(std::max(-1.0, std::min(1.0, double(m[2])))));
     float z = float(std::atan2(double(m[1]), double(m[0])));
+    // Turned a quarter about Y, the turns about X and Z share one axis (the
+    // entries above hold nothing of them): all of it is taken about X.
+    if (std::hypot(double(m[0]), double(m[1])) < 1e-6) {
+        x = float(m[2] < 0 ? std::atan2(double(m[3]), double(m[4])) : std::atan2(-double(m[3]), double(m[4])));
+        z = 0;
+    }
 
     float ax = x + kPi;
     float ay = kPi - y;
@@ -89,6 +95,34 @@ void MatrixToEuler(const float m[9], float out[3]) {
     out[0] = x;
     out[1] = y;
     out[2] = z;
+}
+
+void NearestEuler(float angles[3], const float previous[3]) {
+    const double kPi = 3.14159265358979323846, kTurn = 2 * kPi;
+    const double forms[2][3] = {{angles[0], angles[1], angles[2]},
+                                {angles[0] + kPi, kPi - angles[1], angles[2] + kPi}};
+    double best[3] = {0, 0, 0}, bestDistance = 0;
+    for (int f = 0; f < 2; ++f) {
+        double turned[3], distance = 0;
+        for (int i = 0; i < 3; ++i) {
+            turned[i] = forms[f][i] - kTurn * std::round((forms[f][i] - previous[i]) / kTurn);
+            distance += std::fabs(turned[i] - previous[i]);
+        }
+        if (f == 0 || distance < bestDistance) {
+            std::copy(turned, turned + 3, best);
+            bestDistance = distance;
+        }
+    }
+    // Turned a quarter about Y, the turns about X and Z share one axis: only
+    // x - z (y = +90 degrees) or x + z (y = -90 degrees) counts, and the
+    // pair is moved to lie nearest the last key's.
+    if (std::fabs(std::cos(best[1])) < 1e-3) {
+        const double side = std::sin(best[1]) > 0 ? 1 : -1;
+        const double shift = ((previous[0] - best[0]) + side * (previous[2] - best[2])) / 2;
+        best[0] += shift;
+        best[2] += side * shift;
+    }
+    for (int i = 0; i < 3; ++i) angles[i] = float(best[i]);
 }
 
 void MatrixToEuler(const Matrix& matrix, float out[3]) {

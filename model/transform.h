@@ -13,6 +13,10 @@ Matrix JointLocalMatrix(const float position[3], const float rotation[3], const 
 void MatrixToEuler(const float m[9], float out[3]);
 // The same for the upper-left 3 x 3 of a 4 x 4 matrix.
 void MatrixToEuler(const Matrix& matrix, float out[3]);
+// Angles of the same rotation as `angles`, chosen nearest `previous` (the
+// other Euler form of the rotation, and whole turns, weighed): the keys of a
+// curve made from rotations turn on without flips between them.
+void NearestEuler(float angles[3], const float previous[3]);
 
 void AddPoint(Bounds& b, const float q[3]);
 // Adds every vertex position of the mesh's parts that have positions,

@@ -94,7 +94,7 @@ Bytes Glb(std::string json, const Bytes& bin) {
 
 // A DAE of one triangle; `edit` pairs replace text in it.
 std::string Dae(const std::vector<std::pair<std::string, std::string>>& edit = {}) {
-    std::string xml = R"(<?xml version="1.0"?><COLLADA version="1.4.1"><library_geometries>
+    std::string xml = R"(<?xml version="1.0"?><COLLADA version="1.4.1"><asset><unit meter="0.01"/></asset><library_geometries>
 <geometry id="g"><mesh><source id="p"><float_array id="pa" count="9">0 0 0 1 0 0 0 1 0</float_array>
 <technique_common><accessor source="#pa" count="3" stride="3"><param name="X"/><param name="Y"/><param name="Z"/></accessor></technique_common></source>
 <vertices id="v"><input semantic="POSITION" source="#p"/></vertices>
@@ -558,13 +558,15 @@ TEST(GltfImport, ForeignGltfIsReadForWhatItHolds) {
         std::vector<std::pair<std::string, std::string>> edit;
         float translation[3], rotation[3];  // node b
         int64_t triangles;
+        float scale = 1;  // baked into the mesh
     };
     const float quarter = float(std::acos(-1.0) / 2);
     const Row rows[] = {
         {"as written", {}, {0, 0, 0}, {0, 0, 0}, 1},
         {"translation in metres", {{"\"name\":\"b\"", "\"name\":\"b\",\"translation\":[0.5,0,-1]"}}, {50, 0, -100}, {0, 0, 0}, 1},
         {"quaternion", {{"\"name\":\"b\"", "\"name\":\"b\",\"rotation\":[0,0,0.70710678,0.70710678]"}}, {0, 0, 0}, {0, 0, quarter}, 1},
-        {"matrix", {{"\"name\":\"b\"", "\"name\":\"b\",\"matrix\":[0,2,0,0,-2,0,0,0,0,0,2,0,1,2,3,1]"}}, {100, 200, 300}, {0, 0, quarter}, 1},
+        {"matrix", {{"\"name\":\"b\"", "\"name\":\"b\",\"matrix\":[0,2,0,0,-2,0,0,0,0,0,2,0,1,2,3,1]"}}, {100, 200, 300}, {0, 0, quarter}, 1, 2},
+        {"scale", {{"\"name\":\"b\"", "\"name\":\"b\",\"scale\":[3,3,3]"}}, {0, 0, 0}, {0, 0, 0}, 1, 3},
         {"strip", {{"\"indices\":1,", "\"mode\":5,"}}, {0, 0, 0}, {0, 0, 0}, 1},
         {"fan", {{"\"indices\":1,", "\"mode\":6,"}}, {0, 0, 0}, {0, 0, 0}, 1},
         {"points", {{"\"indices\":1,", "\"mode\":0,"}}, {0, 0, 0}, {0, 0, 0}, 0},
@@ -591,7 +593,9 @@ TEST(GltfImport, ForeignGltfIsReadForWhatItHolds) {
         for (const SceneTriangles& list : mesh.triangles) triangles += list.count;
         EXPECT_EQ(triangles, row.triangles);
         if (row.triangles) {
-            EXPECT_EQ(mesh.positions, std::vector<float>({0, 0, 0, 100, 0, 0, 0, 100, 0}));
+            const float f = 100 * row.scale;
+            EXPECT_EQ(mesh.positions, std::vector<float>({0, 0, 0, f, 0, 0, 0, f, 0}));
+            EXPECT_EQ(scene->notes.size(), row.scale == 1 ? 0u : 1u);
             EXPECT_EQ(mesh.triangles[0].corners, std::vector<uint32_t>({0, 1, 2}));
             EXPECT_EQ(b.materials, std::vector<int32_t>({0}));
         }
@@ -645,6 +649,52 @@ TEST(GltfImport, ForeignGltfIsReadForWhatItHolds) {
     ASSERT_TRUE(again) << error;
     ASSERT_TRUE(WriteGltf(*again, t.File("b/m.glb").c_str(), true));
     EXPECT_TRUE(ReadBytes(t.File("a/m.glb")) == ReadBytes(t.File("b/m.glb")));
+}
+
+// A node turning half round about Y and back, one key a step of 15
+// degrees, and a second node half round about X then Y: each key's Euler
+// angles lie near the last key's (the other form of the same turn, or a
+// whole turn away, would be a flip the curve plays as a spin).
+TEST(GltfImport, RotationKeysTurnWithoutFlips) {
+    const double pi = std::acos(-1.0);
+    std::vector<float> bytes;
+    const int keys = 25;
+    for (int k = 0; k < keys; ++k) bytes.push_back(float(k));
+    for (int node = 0; node < 2; ++node)
+        for (int k = 0; k < keys; ++k) {
+            const double a = pi / 12 * (k <= 12 ? k : 24 - k);  // 0 .. 180 .. 0 degrees
+            const double c = std::cos(a / 2), s = std::sin(a / 2);
+            // About Y; for the second node a quarter about X first.
+            const double q[4] = {0, s, 0, c}, x[4] = {std::sin(pi / 4), 0, 0, std::cos(pi / 4)};
+            const double r[4] = {q[3] * x[0] + q[0] * x[3] + q[1] * x[2] - q[2] * x[1],
+                                 q[3] * x[1] - q[0] * x[2] + q[1] * x[3] + q[2] * x[0],
+                                 q[3] * x[2] + q[0] * x[1] - q[1] * x[0] + q[2] * x[3],
+                                 q[3] * x[3] - q[0] * x[0] - q[1] * x[1] - q[2] * x[2]};
+            for (int i = 0; i < 4; ++i) bytes.push_back(float(node == 0 ? q[i] : r[i]));
+        }
+    TempFolder t;
+    t.Write("r.bin", Bytes(reinterpret_cast<const unsigned char*>(bytes.data()),
+                           reinterpret_cast<const unsigned char*>(bytes.data() + bytes.size())));
+    const std::string n = std::to_string(keys), length = std::to_string(bytes.size() * 4);
+    const std::string file = t.Write("r.gltf",
+        R"({"asset":{"version":"2.0"},"scenes":[{"nodes":[0,1]}],"nodes":[{"name":"a"},{"name":"b"}],)"
+        R"("buffers":[{"uri":"r.bin","byteLength":)" + length + R"(}],"bufferViews":[{"buffer":0,"byteLength":)" + length +
+        R"(}],"accessors":[{"bufferView":0,"componentType":5126,"count":)" + n + R"(,"type":"SCALAR"},)"
+        R"({"bufferView":0,"byteOffset":)" + std::to_string(keys * 4) + R"(,"componentType":5126,"count":)" + n +
+        R"(,"type":"VEC4"},{"bufferView":0,"byteOffset":)" + std::to_string(keys * 20) +
+        R"(,"componentType":5126,"count":)" + n + R"(,"type":"VEC4"}],"animations":[{"samplers":[{"input":0,"output":1},)"
+        R"({"input":0,"output":2}],"channels":[{"sampler":0,"target":{"node":0,"path":"rotation"}},)"
+        R"({"sampler":1,"target":{"node":1,"path":"rotation"}}]}]})");
+    std::string error;
+    const std::unique_ptr<Scene> scene = ImportGltf(file.c_str(), &error);
+    ASSERT_TRUE(scene) << error;
+    ASSERT_EQ(scene->curves.size(), 6u);
+    for (const SceneCurve& curve : scene->curves) {
+        ASSERT_EQ(curve.data.keys.size(), size_t(keys));
+        for (int k = 1; k < keys; ++k)
+            EXPECT_LT(std::fabs(curve.data.keys[size_t(k)].value - curve.data.keys[size_t(k) - 1].value), 0.27)
+                << curve.data.name.value << " key " << k;
+    }
 }
 
 // The sample's GLB re-exported by Blender (no extras) reads for what it
@@ -726,14 +776,28 @@ TEST(DaeImport, ForeignDaeIsReadForWhatItHolds) {
         std::vector<std::pair<std::string, std::string>> edit;
         float translation[3], rotation[3];
         size_t curves, materials;
+        const char* note = "";  // the note the scene holds
+        float second = 1;      // the second vertex's X
     };
     const float quarter = float(std::acos(-1.0) / 2);
     const Row rows[] = {
+        // Metres and Z up become the scene's centimetres and Y up.
+        {"metres", {{"meter=\"0.01\"", "meter=\"1\""}}, {100, 200, 300}, {0, 0, 0}, 0, 0, "", 100},
+        {"Z up", {{"</asset>", "<up_axis>Z_UP</up_axis></asset>"}}, {1, 3, -2}, {0, 0, 0}, 0, 0},
+        // What the game's format has no place for: the skin's geometry is
+        // placed, the skin left out.
+        {"skin",
+         {{"<library_visual_scenes>", "<library_controllers><controller id=\"c\"><skin source=\"#g\"/></controller>"
+                                      "</library_controllers><library_visual_scenes>"},
+          {"<instance_geometry url=\"#g\"/>", "<instance_controller url=\"#c\"/>"}},
+         {1, 2, 3}, {0, 0, 0}, 0, 0, "Skin of node a left out - the game's format has no skins"},
+        {"camera", {{"<instance_geometry", "<instance_camera url=\"#cam\"/><instance_geometry"}}, {1, 2, 3}, {0, 0, 0}, 0, 0,
+         "Camera of node a left out - the game's format has no cameras"},
         {"translate", {}, {1, 2, 3}, {0, 0, 0}, 0, 0},
         {"rotate", {{"<translate>1 2 3</translate>", "<rotate>0 0 1 90</rotate>"}}, {0, 0, 0}, {0, 0, quarter}, 0, 0},
         {"matrix and scale",
          {{"<translate>1 2 3</translate>", "<matrix>0 -2 0 4 2 0 0 5 0 0 2 6 0 0 0 1</matrix><scale>3 3 3</scale>"}},
-         {4, 5, 6}, {0, 0, quarter}, 0, 0},
+         {4, 5, 6}, {0, 0, quarter}, 0, 0, "Scale of node a left out - the game's format has no scale"},
         {"matrix animation", {{"<library_visual_scenes>", animation}}, {1, 2, 3}, {0, 0, 0}, 6, 0},
         {"textured material",
          {{"<library_geometries>", material},
@@ -759,6 +823,8 @@ TEST(DaeImport, ForeignDaeIsReadForWhatItHolds) {
         }
         ASSERT_EQ(scene->meshes.size(), 1u);
         EXPECT_EQ(scene->meshes[0].triangles[0].count, 1);
+        EXPECT_EQ(scene->meshes[0].positions[3], row.second);
+        EXPECT_EQ(scene->notes, *row.note ? std::vector<std::string>{row.note} : std::vector<std::string>());
         ASSERT_EQ(scene->curves.size(), row.curves);
         if (row.curves) {
             EXPECT_EQ(scene->curves[0].data.keys[1].value, 5.0);  // translate X of the second key
