@@ -220,10 +220,12 @@ std::unique_ptr<Model> EdgeModel() {
         level.data.assign(size_t(level.size), 0x11);
         image.levels.push_back(level);
     }
-    TextureImage& same = Add(model->images);  // a picture of the same stem
-    same = image;
-    same.name.Set("other\\a b.dds");
-    for (MipLevel& level : same.levels) level.data.assign(level.data.size(), 0x22);
+    for (const uint8_t pixels : {0x22, 0x33}) {  // two unused pictures of one stem
+        TextureImage& same = Add(model->images);
+        same = image;
+        same.name.Set(pixels == 0x22 ? "other\\a b.dds" : "a b");
+        for (MipLevel& level : same.levels) level.data.assign(level.data.size(), pixels);
+    }
     Material& material = Add(model->materials);
     material.version = 3;
     material.name.Set("Paint\ttab");
