@@ -904,7 +904,8 @@ TEST(DaeImport, WithoutOrWithDamagedTechniquesTheTextCounts) {
         {"<node_order>", "<node_order>0 1 "}, {"<place>", "<place>1 "}, {"image=\"6\"", "image=\"600\""},
         {"<key_times>", "<key_times>x"}, {"<clip name=", "<clip start=\"s\" name="},
         {"</vertex_list>", "<zero_signs>0 0 0 99999 0 0</zero_signs></vertex_list>"},
-        {"<first_use>0 2 3 1 2 1</first_use>", "<first_use>0 2 3 1 2 1</first_use><zero_signs>0 0 3</zero_signs>"}};
+        // (Component 3 of a position: past it the next position's zero X.)
+        {"<first_use>0 2 3 1 2 1</first_use>", "<first_use>0 2 3 1 2 1</first_use><zero_signs>2 0 3</zero_signs>"}};
     std::string damaged = text;
     for (const auto& d : damage) {
         const size_t at = damaged.find(d.first);
