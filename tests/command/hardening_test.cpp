@@ -72,13 +72,20 @@ TEST(DamageReport, EachDamagedFileIsOneAlertLine) {
         m.materials.emplace_back(new Material(*m.materials[2]));
         m.materials.back()->name.Set("Canopy2");
     });
-    // After another format's name the chunks are not the set's: their damage is none of its.
-    ByteWriter foreignTail;
-    foreignTail.bytes = mad;
-    Chunk(foreignTail, BeginBare(foreignTail, "NAME"), [&] { PutText(foreignTail, "Other File"); });
-    Chunk(foreignTail, BeginBare(foreignTail, "VERS"), [&] { PutU32(foreignTail, 7); });
-    PutText(foreignTail, "ab");
-    for (int i = 0; i < 4; ++i) foreignTail.bytes[size_t(4 + i)] = uint8_t((foreignTail.bytes.size() - 8) >> (24 - 8 * i));
+    // The sample's MAD with a NAME and VERS pair and `junk` after its chunks.
+    auto madTail = [&](const char* name, const char* junk) {
+        ByteWriter w;
+        w.bytes = mad;
+        Chunk(w, BeginBare(w, "NAME"), [&] { PutText(w, name); });
+        Chunk(w, BeginBare(w, "VERS"), [&] { PutU32(w, 7); });
+        PutText(w, junk);
+        for (int i = 0; i < 4; ++i) w.bytes[size_t(4 + i)] = uint8_t((w.bytes.size() - 8) >> (24 - 8 * i));
+        return w.bytes;
+    };
+    // A second pair of the format's own name keeps what was read; after
+    // another format's name the chunks are not the set's: their damage is none of its.
+    EXPECT_EQ(ReadMadChecked(madTail("Drelmarch2 MAD File", ""), nullptr)->curves.size(), BuildSampleAnimation()->curves.size());
+    const Bytes foreignTail = madTail("Other File", "ab");
     const auto pastTheImages = sample([](Model& m) { m.materials[0]->params[0].imageIndex = int32_t(m.images.size()); });
     const auto unknownShader = sample([](Model& m) {  // no diffuse texture to fall back on
         m.materials[2]->shader.Set("mystery");
@@ -108,7 +115,7 @@ TEST(DamageReport, EachDamagedFileIsOneAlertLine) {
              Chunk(w, BeginForm(w, "GLOW"), [&] { Chunk(w, BeginNrml(w, "INFO", 0), [&] { PutText(w, "ab"); }); }); }), {}, true, false},
         {"light_of_the_least_size", ZemWithForm("DTRM", [](ByteWriter& w) {  // no name, no type
              Chunk(w, BeginNrml(w, "NAVL", 0), [&] { PutU32(w, 1), PutBytes(w, Bytes(46, 0).data(), 46); }); }), {}, false, false},
-        {"animations_after_a_foreign_name", good, foreignTail.bytes, false, false},
+        {"animations_after_a_foreign_name", good, foreignTail, false, false},
         {"texture_index_one_past_the_images", pastTheImages.first, {}, false, false},
         {"well_formed", good, mad, false, false},
         {"vertex_coordinate_not_a_number", nanVertex.first, {}, true, false, " - Damaged: multi mesh [Hull]\n"},

@@ -163,10 +163,10 @@ TEST(Import, BadInputsFailWithTheFileAndTheReason) {
     auto text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
     Bytes cut = glb;
     cut.resize(cut.size() - 9);
-    auto tga = [](unsigned char type) {  // one pixel of 24 bits
-        Bytes bytes(18 + 3, 7);
+    auto tga = [](unsigned char type, unsigned char bits = 24, size_t missing = 0) {  // one pixel
+        Bytes bytes(18 + bits / 8 - missing, 7);
         std::fill(bytes.begin(), bytes.begin() + 18, 0);
-        bytes[2] = type, bytes[12] = bytes[14] = 1, bytes[16] = 24;
+        bytes[2] = type, bytes[12] = bytes[14] = 1, bytes[16] = bits;
         return bytes;
     };
     const std::string effects = "<library_effects><effect id=\"fx\"><profile_COMMON><technique sid=\"t\"><lambert>"
@@ -235,7 +235,9 @@ TEST(Import, BadInputsFailWithTheFileAndTheReason) {
          text(Dae({{"<library_geometries>", effects}, {"</diffuse>", "</diffuse><shininess><float>1 2</float></shininess>"}})),
          "d.dae", "<shininess> is not one number"},
         {"sound TGA", "t.tga", tga(2), "", ""},
+        {"sound grey TGA", "t.tga", tga(3, 8), "", ""},
         {"colour-mapped TGA", "t.tga", tga(1), "t.tga", "image type 1"},
+        {"TGA cut short", "t.tga", tga(2, 24, 1), "t.tga", "cut short: 1 x 1 pixels in 20 bytes"},
         {"glTF channel path not a text", "d.gltf",
          text(Gltf({{"\"scene\":0", "\"animations\":[{\"samplers\":[{\"input\":0,\"output\":0}],"
                                     "\"channels\":[{\"sampler\":0,\"target\":{\"node\":0,\"path\":5}}]}],\"scene\":0"}})),

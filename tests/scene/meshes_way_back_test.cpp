@@ -347,7 +347,7 @@ TEST(MeshesWayBack, NamesReadBackAsWritten) {
     EXPECT_FALSE(ParseGoblinMeshName("MULT[a]", got));
     size_t level = 0;
     int32_t version = 0;
-    EXPECT_FALSE(ParseLodRootName("ROOT_LOD[1x]", level) || ParseVersionInfoName("Class[MultiMesh]_Version[3 ]", version) ||
+    EXPECT_FALSE(ParseLodRootName("ROOT_LOD[1x]", level) || ParseLodRootName("ROOT_LOD[-1]", level) || ParseVersionInfoName("Class[MultiMesh]_Version[3 ]", version) ||
                  ParseFlamePointName("Flame[1]_Div[2.5]", glowLod, glowLod));
 }
 
