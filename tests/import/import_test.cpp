@@ -241,7 +241,7 @@ TEST(Import, BadInputsFailWithTheFileAndTheReason) {
         {"glTF channel path not a text", "d.gltf",
          text(Gltf({{"\"scene\":0", "\"animations\":[{\"samplers\":[{\"input\":0,\"output\":0}],"
                                     "\"channels\":[{\"sampler\":0,\"target\":{\"node\":0,\"path\":5}}]}],\"scene\":0"}})),
-         "d.gltf", "path"},
+         "d.gltf", "animations[0].channels[0].target.path: not a string"},
         {"DAE node cycle", "d.dae", text(Dae({{"<instance_geometry", "<instance_node url=\"#a\"/><instance_geometry"}})),
          "d.dae", "placed inside itself"},
     };
