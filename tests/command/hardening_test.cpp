@@ -86,7 +86,6 @@ TEST(DamageReport, EachDamagedFileIsOneAlertLine) {
     // another format's name the chunks are not the set's: their damage is none of its.
     EXPECT_EQ(ReadMadChecked(madTail("Drelmarch2 MAD File", ""), nullptr)->curves.size(), BuildSampleAnimation()->curves.size());
     const Bytes foreignTail = madTail("Other File", "ab");
-    const auto pastTheImages = sample([](Model& m) { m.materials[0]->params[0].imageIndex = int32_t(m.images.size()); });
     const auto unknownShader = sample([](Model& m) {  // no diffuse texture to fall back on
         m.materials[2]->shader.Set("mystery");
         m.materials[2]->params[0].name.Set("$glowmap");
@@ -116,7 +115,6 @@ TEST(DamageReport, EachDamagedFileIsOneAlertLine) {
         {"light_of_the_least_size", ZemWithForm("DTRM", [](ByteWriter& w) {  // no name, no type
              Chunk(w, BeginNrml(w, "NAVL", 0), [&] { PutU32(w, 1), PutBytes(w, Bytes(46, 0).data(), 46); }); }), {}, false, false},
         {"animations_after_a_foreign_name", good, foreignTail, false, false},
-        {"texture_index_one_past_the_images", pastTheImages.first, {}, false, false},
         {"well_formed", good, mad, false, false},
         {"vertex_coordinate_not_a_number", nanVertex.first, {}, true, false, " - Damaged: multi mesh [Hull]\n"},
         {"light_colour_infinite", infiniteLight.first, {}, true, false, " - Damaged: navigation light [Light_Port]\n"},
