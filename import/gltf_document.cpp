@@ -465,8 +465,7 @@ bool ReadLists(const Value& root, const GltfBytes* binChunk, const GltfFileLoade
             !r.TextureRef(v, "normalTexture", m.normalTexture, textures, at) ||
             !r.TextureRef(v, "occlusionTexture", m.occlusionTexture, textures, at) ||
             !r.TextureRef(v, "emissiveTexture", m.emissiveTexture, textures, at) ||
-            !r.String(v, "alphaMode", m.alphaMode, at) || !r.Number(v, "alphaCutoff", m.alphaCutoff, at) ||
-            !r.Bool(v, "doubleSided", m.doubleSided, at))
+            !r.String(v, "alphaMode", m.alphaMode, at) || !r.Number(v, "alphaCutoff", m.alphaCutoff, at))
             return false;
         auto pbr = v.FindMember("pbrMetallicRoughness");
         if (pbr != v.MemberEnd()) {

@@ -122,7 +122,6 @@ struct GltfMaterial {
     GltfTextureRef baseColorTexture, metallicRoughnessTexture, normalTexture, occlusionTexture, emissiveTexture;
     std::string alphaMode = "OPAQUE";
     double alphaCutoff = 0.5;
-    bool doubleSided = false;
     std::string extras;  // the "extras" value as JSON text; "" when absent
 };
 

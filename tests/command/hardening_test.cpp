@@ -72,6 +72,20 @@ TEST(DamageReport, EachDamagedFileIsOneAlertLine) {
         m.materials.emplace_back(new Material(*m.materials[2]));
         m.materials.back()->name.Set("Canopy2");
     });
+    // The sample's MAD with a NAME and VERS pair and `junk` after its chunks.
+    auto madTail = [&](const char* name, const char* junk) {
+        ByteWriter w;
+        w.bytes = mad;
+        Chunk(w, BeginBare(w, "NAME"), [&] { PutText(w, name); });
+        Chunk(w, BeginBare(w, "VERS"), [&] { PutU32(w, 7); });
+        PutText(w, junk);
+        for (int i = 0; i < 4; ++i) w.bytes[size_t(4 + i)] = uint8_t((w.bytes.size() - 8) >> (24 - 8 * i));
+        return w.bytes;
+    };
+    // A second pair of the format's own name keeps what was read; after
+    // another format's name the chunks are not the set's: their damage is none of its.
+    EXPECT_EQ(ReadMadChecked(madTail("Drelmarch2 MAD File", ""), nullptr)->curves.size(), BuildSampleAnimation()->curves.size());
+    const Bytes foreignTail = madTail("Other File", "ab");
     const auto unknownShader = sample([](Model& m) {  // no diffuse texture to fall back on
         m.materials[2]->shader.Set("mystery");
         m.materials[2]->params[0].name.Set("$glowmap");
@@ -96,6 +110,11 @@ TEST(DamageReport, EachDamagedFileIsOneAlertLine) {
         {"dock_path_cut_before_its_segments", ZemWithForm("DTRM", [](ByteWriter& w) {
              Chunk(w, BeginBare(w, "DOCK"), [&] { PutU32(w, 1), PutCounted(w, "path"), PutCounted(w, "Root"), PutU32(w, 0), PutU32(w, 0); });
          }), {}, true, false},
+        {"glow_info_cut_short", ZemWithForm("DTRM", [](ByteWriter& w) {
+             Chunk(w, BeginForm(w, "GLOW"), [&] { Chunk(w, BeginNrml(w, "INFO", 0), [&] { PutText(w, "ab"); }); }); }), {}, true, false},
+        {"light_of_the_least_size", ZemWithForm("DTRM", [](ByteWriter& w) {  // no name, no type
+             Chunk(w, BeginNrml(w, "NAVL", 0), [&] { PutU32(w, 1), PutBytes(w, Bytes(46, 0).data(), 46); }); }), {}, false, false},
+        {"animations_after_a_foreign_name", good, foreignTail, false, false},
         {"well_formed", good, mad, false, false},
         {"vertex_coordinate_not_a_number", nanVertex.first, {}, true, false, " - Damaged: multi mesh [Hull]\n"},
         {"light_colour_infinite", infiniteLight.first, {}, true, false, " - Damaged: navigation light [Light_Port]\n"},

@@ -115,9 +115,14 @@ TEST(Nesting, SelfRunningChainsStopWithOneError) {
         EXPECT_EQ(printed.substr(printed.size() - 4), "next");
         EXPECT_TRUE(c.nesting->depth == 0 && !c.nesting->unwinding && !GetVariable(c, "THIS_PATH"));
     }
-    for (int i = 0; i < 40; ++i)
-        t.Write("p" + std::to_string(i) + ".txt",
-                i < 39 ? "params=" + t.File("p" + std::to_string(i + 1) + ".txt") + "\n" : "echo=deep\n");
-    CommandContext c;
-    EXPECT_EQ(RunWords(c, {"params=" + t.File("p0.txt")}), "deep");
+    // A chain of n files, each running the next: the bound's depth runs, one more does not.
+    auto chain = [&](int n) {
+        for (int i = 0; i < n; ++i)
+            t.Write("p" + std::to_string(i) + ".txt",
+                    i < n - 1 ? "params=" + t.File("p" + std::to_string(i + 1) + ".txt") + "\n" : "echo=deep\n");
+        CommandContext c;
+        return RunWords(c, {"params=" + t.File("p0.txt")});
+    };
+    EXPECT_EQ(chain(kMaxNesting), "deep");
+    EXPECT_EQ(chain(kMaxNesting + 1).find("Error - Nesting deeper than 64 levels, not run - "), 0u);
 }

@@ -55,6 +55,19 @@ TEST(MakeFolderTree, MakesEveryMissingLevel) {
     EXPECT_FALSE(MakeFolderTree(t.File("file/sub")));
 }
 
+// A file's length; a pipe has none, and says so.
+TEST(FileLength, OfAFileNotOfAPipe) {
+    TempFolder t;
+    t.Write("f", "12345");
+    uint64_t length = 0;
+    FILE* file = OpenFile(t.File("f").c_str(), "rb");
+    EXPECT_TRUE(FileLength(file, length) && length == 5);
+    std::fclose(file);
+    FILE* pipe = popen("echo x", "r");
+    EXPECT_FALSE(FileLength(pipe, length));
+    pclose(pipe);
+}
+
 // Files saved as one: written first, then replaced in order; any failure
 // leaves every target as it was (a file put back, a new one removed, a
 // folder untouched) and no temporary beside them.

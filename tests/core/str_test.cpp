@@ -34,3 +34,18 @@ TEST(NameMatch, HashThenCaseInsensitiveText) {
     EXPECT_TRUE(found && found->id == 1);
     EXPECT_EQ(FindByName(list, Core_QStr("a")), nullptr);
 }
+
+// UTF-8 stays as it is, at the edges of each length; any other byte is its
+// Windows-1252 character ('_' where that has none).
+TEST(ToUtf8, KeepsUtf8AndReadsOtherBytesAsWindows1252) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"\xC2\x80 \xDF\xBF", "\xC2\x80 \xDF\xBF"},
+        {"\xE0\xA0\x80 \xEF\xBF\xBF", "\xE0\xA0\x80 \xEF\xBF\xBF"},
+        {"\xF0\x90\x80\x80 \xF4\x8F\xBF\xBF", "\xF0\x90\x80\x80 \xF4\x8F\xBF\xBF"},
+        {"\xC1\xBF", "\xC3\x81\xC2\xBF"},                        // overlong
+        {"\xED\xA0\x80\xED\xBF\xBF", "\xC3\xAD\xC2\xA0\xE2\x82\xAC\xC3\xAD\xC2\xBF\xC2\xBF"},  // surrogates
+        {"\xF4\x90\x80\x80", "\xC3\xB4_\xE2\x82\xAC\xE2\x82\xAC"},  // past U+10FFFF
+        {"caf\xE9 \x81\xDF", "caf\xC3\xA9 _\xC3\x9F"},            // cut short at the end
+    };
+    for (const auto& row : rows) EXPECT_EQ(ToUtf8(row.first), row.second) << row.first;
+}

@@ -31,6 +31,7 @@
 #include "scene/exact_numbers.h"
 #include "scene/scene_equal.h"
 #include "tests/support/test_util.h"
+#include "texture/tga_read.h"
 #include "texture/tga_writer.h"
 
 namespace {
@@ -119,6 +120,12 @@ std::string ReadAll(const std::string& file) {
         DaeDocument dae;
         return ReadDaeFile(file, dae, failure) ? "" : failure.Text();
     }
+    if (ext == ".tga") {
+        PixelImage picture;
+        bool topDown = false;
+        std::string reason;
+        return ReadTgaBytes(ReadBytes(file), picture, topDown, reason) ? "" : file + " - " + reason;
+    }
     if (ext == ".png") {
         const Bytes bytes = ReadBytes(file);
         PixelImage picture;
@@ -156,6 +163,15 @@ TEST(Import, BadInputsFailWithTheFileAndTheReason) {
     auto text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
     Bytes cut = glb;
     cut.resize(cut.size() - 9);
+    auto tga = [](unsigned char type, unsigned char bits = 24, size_t missing = 0) {  // one pixel
+        Bytes bytes(18 + bits / 8 - missing, 7);
+        std::fill(bytes.begin(), bytes.begin() + 18, 0);
+        bytes[2] = type, bytes[12] = bytes[14] = 1, bytes[16] = bits;
+        return bytes;
+    };
+    const std::string effects = "<library_effects><effect id=\"fx\"><profile_COMMON><technique sid=\"t\"><lambert>"
+                                "<diffuse><color>1 0 0 1</color></diffuse></lambert></technique></profile_COMMON>"
+                                "</effect></library_effects><library_geometries>";
     const Case cases[] = {
         {"sound .gltf", "d.gltf", text(Gltf()), "", ""},
         {"sound GLB", "d.glb", glb, "", ""},
@@ -209,6 +225,23 @@ TEST(Import, BadInputsFailWithTheFileAndTheReason) {
         {"DAE triangle count wrong", "d.dae", text(Dae({{"triangles count=\"1\"", "triangles count=\"2\""}})), "d.dae",
          "count=2 but <p> holds 3 corners"},
         {"DAE missing reference", "d.dae", text(Dae({{"url=\"#g\"", "url=\"#h\""}})), "d.dae", "names \"#h\""},
+        {"DAE accessor offset past its array", "d.dae", text(Dae({{"count=\"3\" stride", "offset=\"10\" count=\"3\" stride"}})),
+         "d.dae", "reads 3 elements of stride 3 from an array of 9"},
+        {"DAE accessor count wrapping 64 bits", "d.dae", text(Dae({{"count=\"3\" stride", "count=\"6148914691236517206\" stride"}})),
+         "d.dae", "reads 6148914691236517206 elements"},
+        {"DAE effect colour of two numbers", "d.dae", text(Dae({{"<library_geometries>", effects}, {"1 0 0 1<", "1 0<"}})),
+         "d.dae", "effect \"fx\" <diffuse>: <color> is not 3 or 4 numbers"},
+        {"DAE shininess of two numbers", "d.dae",
+         text(Dae({{"<library_geometries>", effects}, {"</diffuse>", "</diffuse><shininess><float>1 2</float></shininess>"}})),
+         "d.dae", "<shininess> is not one number"},
+        {"sound TGA", "t.tga", tga(2), "", ""},
+        {"sound grey TGA", "t.tga", tga(3, 8), "", ""},
+        {"colour-mapped TGA", "t.tga", tga(1), "t.tga", "image type 1"},
+        {"TGA cut short", "t.tga", tga(2, 24, 1), "t.tga", "cut short: 1 x 1 pixels in 20 bytes"},
+        {"glTF channel path not a text", "d.gltf",
+         text(Gltf({{"\"scene\":0", "\"animations\":[{\"samplers\":[{\"input\":0,\"output\":0}],"
+                                    "\"channels\":[{\"sampler\":0,\"target\":{\"node\":0,\"path\":5}}]}],\"scene\":0"}})),
+         "d.gltf", "animations[0].channels[0].target.path: not a string"},
         {"DAE node cycle", "d.dae", text(Dae({{"<instance_geometry", "<instance_node url=\"#a\"/><instance_geometry"}})),
          "d.dae", "placed inside itself"},
     };
@@ -446,8 +479,10 @@ TEST(Import, FactsTravelByteForByte) {
     ReadFailure failure;
     const std::unique_ptr<Scene> fromDae = ImportDae(t.Write("d.dae", dae), failure);
     ASSERT_TRUE(fromDae) << failure.Text();
-    const std::string extras = R"("extras":{"facts":{"k":"1","k":"2","x":5,"y":{},"b":"x","n":"y","c":"z"},)"
-                               R"("fact_bytes":{"b":"zz","n":"6e 00","c":"63 41","x":"78 78"}})";
+    // (Also a shown text holding a NUL without its bytes, and beside the
+    // facts a lone surrogate another program wrote, which leaves them be.)
+    const std::string extras = R"("extras":{"facts":{"k":"1","k":"2","x":5,"y":{},"b":"x","n":"y","c":"z","z":"a\u0000"},)"
+                               R"("fact_bytes":{"b":"zz","n":"6e 00","c":"63 41","x":"78 78"},"note":"\udc80"})";
     t.Write("m.bin", Bin());
     t.Write("g.gltf", Gltf({{R"("name":"a",)", R"("name":"a",)" + extras + ","},
                             {R"("scenes":[{"nodes":[0]}])", R"("scenes":[{"nodes":[0],)" + extras + "}]"}}));
@@ -768,6 +803,14 @@ TEST(DaeImport, ForeignDaeIsReadForWhatItHolds) {
 <technique_common><accessor source="#oa" count="2" stride="16"><param name="TRANSFORM" type="float4x4"/></accessor></technique_common></source>
 <sampler id="smp"><input semantic="INPUT" source="#i"/><input semantic="OUTPUT" source="#o"/></sampler>
 <channel source="#smp" target="a/transform"/></animation></library_animations><library_visual_scenes>)";
+    // One value a key: the node's Y and its turn about Z, as other programs name them.
+    std::string single = animation.substr(0, animation.find("<source id=\"o\">")) +
+                         R"(<source id="o"><float_array id="oa" count="2">0 5</float_array><technique_common><accessor source="#oa" count="2"><param name="Y" type="float"/></accessor></technique_common></source>
+<sampler id="smp"><input semantic="INPUT" source="#i"/><input semantic="OUTPUT" source="#o"/></sampler>
+<channel source="#smp" target="a/location.Y"/></animation><animation id="r"><source id="ri"><float_array id="ria" count="2">0 1</float_array><technique_common><accessor source="#ria" count="2"><param name="TIME" type="float"/></accessor></technique_common></source>
+<source id="ro"><float_array id="roa" count="2">0 90</float_array><technique_common><accessor source="#roa" count="2"><param name="ANGLE" type="float"/></accessor></technique_common></source>
+<sampler id="rs"><input semantic="INPUT" source="#ri"/><input semantic="OUTPUT" source="#ro"/></sampler>
+<channel source="#rs" target="a/rotateZ.ANGLE"/></animation></library_animations><library_visual_scenes>)";
     const std::string material = R"(<library_images><image id="im"><init_from>pic.tga</init_from></image></library_images>
 <library_effects><effect id="fx"><profile_COMMON><technique sid="t"><lambert><diffuse><texture texture="im" texcoord="UV"/></diffuse></lambert></technique></profile_COMMON></effect></library_effects>
 <library_materials><material id="m" name="Paint"><instance_effect url="#fx"/></material></library_materials><library_geometries>)";
@@ -778,6 +821,7 @@ TEST(DaeImport, ForeignDaeIsReadForWhatItHolds) {
         size_t curves, materials;
         const char* note = "";  // the note the scene holds
         float second = 1;      // the second vertex's X
+        std::vector<CurveProperty> properties = {};
     };
     const float quarter = float(std::acos(-1.0) / 2);
     const Row rows[] = {
@@ -799,6 +843,8 @@ TEST(DaeImport, ForeignDaeIsReadForWhatItHolds) {
          {{"<translate>1 2 3</translate>", "<matrix>0 -2 0 4 2 0 0 5 0 0 2 6 0 0 0 1</matrix><scale>3 3 3</scale>"}},
          {4, 5, 6}, {0, 0, quarter}, 0, 0, "Scale of node a left out - the game's format has no scale"},
         {"matrix animation", {{"<library_visual_scenes>", animation}}, {1, 2, 3}, {0, 0, 0}, 6, 0},
+        {"value animations", {{"<library_visual_scenes>", single}}, {1, 2, 3}, {0, 0, 0}, 2, 0, "", 1,
+         {CurveProperty::kTranslateY, CurveProperty::kRotateZ}},
         {"textured material",
          {{"<library_geometries>", material},
           {"<triangles count=\"1\">", "<triangles count=\"1\" material=\"x\">"},
@@ -827,9 +873,10 @@ TEST(DaeImport, ForeignDaeIsReadForWhatItHolds) {
         EXPECT_EQ(scene->notes, *row.note ? std::vector<std::string>{row.note} : std::vector<std::string>());
         ASSERT_EQ(scene->curves.size(), row.curves);
         if (row.curves) {
-            EXPECT_EQ(scene->curves[0].data.keys[1].value, 5.0);  // translate X of the second key
-            EXPECT_NEAR(scene->curves[5].data.keys[1].value, quarter, 1e-6);  // rotate Z
+            EXPECT_EQ(scene->curves[0].data.keys[1].value, 5.0);  // translate X (Y) of the second key
+            EXPECT_NEAR(scene->curves.back().data.keys[1].value, quarter, 1e-6);  // rotate Z
         }
+        for (size_t i = 0; i < row.properties.size(); ++i) EXPECT_EQ(scene->curves[i].property, row.properties[i]);
         ASSERT_EQ(scene->materials.size(), row.materials);
         if (row.materials) {
             EXPECT_EQ(scene->materials[0].name, "Paint");
@@ -924,7 +971,9 @@ TEST(DaeImport, WithoutOrWithDamagedTechniquesTheTextCounts) {
         {"<first_use>0 ", "<first_use>99999 "}, {"<corners>12 ", "<corners>0 "}, {"<exact_positions>", "<exact_positions>~"},
         {"<node_order>", "<node_order>0 1 "}, {"<place>", "<place>1 "}, {"image=\"6\"", "image=\"600\""},
         {"<key_times>", "<key_times>x"}, {"<clip name=", "<clip start=\"s\" name="},
-        {"</vertex_list>", "<zero_signs>0 0 0 99999 0 0</zero_signs></vertex_list>"}};
+        {"</vertex_list>", "<zero_signs>0 0 0 99999 0 0</zero_signs></vertex_list>"},
+        // (Component 3 of a position: past it the next position's zero X.)
+        {"<first_use>0 2 3 1 2 1</first_use>", "<first_use>0 2 3 1 2 1</first_use><zero_signs>2 0 3</zero_signs>"}};
     std::string damaged = text;
     for (const auto& d : damage) {
         const size_t at = damaged.find(d.first);

@@ -249,7 +249,8 @@ TEST(ReadMaterial, CountsAndSizesPastTheChunk) {
         Chunk(w, BeginBare(w, "STAT"), [&] {  // the next chunk is found where it starts
             PutCounted(w, "second");
             PutCounted(w, "s");
-            PutU32(w, 0);
+            PutU32(w, 2);  // the old layout: parameters named by their place
+            for (int32_t v : {int32_t(kParamColour), 16, 0, 0, 0, 0, 7, 0}) PutI32(w, v);
         });
         auto model = ReadChecked(ZemWithHvmd(w.bytes));
         ASSERT_TRUE(model);
@@ -263,6 +264,9 @@ TEST(ReadMaterial, CountsAndSizesPastTheChunk) {
             EXPECT_EQ(m.params[0].name.value, row.dataSize < 100 ? "$p" : "");  // a size past the chunk leaves no name
         }
         EXPECT_EQ(model->materials[1]->name.value, "second");
+        ASSERT_EQ(model->materials[1]->params.size(), 2u);
+        EXPECT_EQ(model->materials[1]->params[0].name.value + " " + model->materials[1]->params[1].name.value,
+                  "Colour1 Unknown2");
         EXPECT_EQ(model->materials[1]->index, 1);
     }
 }

@@ -345,6 +345,10 @@ TEST(MeshesWayBack, NamesReadBackAsWritten) {
         EXPECT_FALSE(ParseMultiMeshName(wrong, got, lod) || ParseGlowName(wrong, got, glowLod)) << wrong;
     EXPECT_FALSE(ParseGoblinMeshName("GOBG[a", got));
     EXPECT_FALSE(ParseGoblinMeshName("MULT[a]", got));
+    size_t level = 0;
+    int32_t version = 0;
+    EXPECT_FALSE(ParseLodRootName("ROOT_LOD[1x]", level) || ParseLodRootName("ROOT_LOD[-1]", level) || ParseVersionInfoName("Class[MultiMesh]_Version[3 ]", version) ||
+                 ParseFlamePointName("Flame[1]_Div[2.5]", glowLod, glowLod));
 }
 
 // What a modelling package may do to the scene: bind another material,

@@ -220,15 +220,21 @@ std::unique_ptr<Model> EdgeModel() {
         level.data.assign(size_t(level.size), 0x11);
         image.levels.push_back(level);
     }
+    for (const uint8_t pixels : {0x22, 0x33}) {  // two unused pictures of one stem
+        TextureImage& same = Add(model->images);
+        same = image;
+        same.name.Set(pixels == 0x22 ? "other\\a b.dds" : "a b");
+        for (MipLevel& level : same.levels) level.data.assign(level.data.size(), pixels);
+    }
     Material& material = Add(model->materials);
     material.version = 3;
     material.name.Set("Paint\ttab");
     material.shader.Set("shiny");
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < 5; ++k) {  // the last names an image one past the model's
         MaterialParam param;
-        param.name.Set(k % 2 ? "$colour" : "$diffuse");
+        param.name.Set(k == 4 ? "$glow" : k % 2 ? "$colour" : "$diffuse");
         param.type = k % 2 ? kParamColour : k == 2 ? 9 : kParamTexture;
-        param.imageIndex = k == 0 ? 0 : 0;
+        param.imageIndex = k == 4 ? 3 : 0;
         const float colour[4] = {0.123456789f, -0.0f, 1e-10f, 0.3f};
         if (k % 2) std::copy(colour, colour + 4, param.colour);
         material.params.push_back(param);
@@ -333,6 +339,15 @@ TEST(WayBack, ObjectsComeBackThroughTheFiles) {
         const std::vector<std::string> defaults =
             std::string(c.name) == "rich" ? std::vector<std::string>{"image pixels"} : std::vector<std::string>{};
         EXPECT_EQ(report.defaults, defaults) << c.name;
+        // A holder node only for a model with objects of its kind.
+        bool colours = false;
+        for (const auto& material : o.model->materials)
+            for (const MaterialParam& param : material->params) colours = colours || param.type == kParamColour;
+        for (const auto& [holder, held] : {std::make_pair(kHoldDockName, !o.model->dockPaths.empty()),
+                                           std::make_pair(kHoldParamsName, colours)})
+            EXPECT_EQ(std::count_if(o.scene->nodes.begin(), o.scene->nodes.end(),
+                                    [&](const SceneNode& n) { return n.name == holder; }),
+                      held ? 1 : 0) << c.name << " " << holder;
         // As rebuilt (the names, table and links as a read gives them) and
         // as written and read again.
         ExpectSameObjects(*o.model, *back, std::string(c.name) + " rebuilt");
@@ -368,10 +383,13 @@ TEST(WayBack, EditsComeBackAndLostFactsAreNamed) {
         if (node.name == "NAVL[arm]") node.translation[0] = 9.5f;  // the joint Arm, renamed by its light
         if (node.name == "MARK[Tip]") node.name = "MARK[Top]";
         if (node.name.compare(0, 11, "ANIM[Swing]") == 0) node.name = "ANIM[Swing]_ST[0.2]_EN[1.7]_LS[0.2]_LE[0.4]";
-        // The light's long name is split: its size is a group below it.
-        if (node.name == "Sz[1.23457]" && node.parent >= 0 &&
-            edited.nodes[size_t(edited.nodes[size_t(node.parent)].parent)].name == "NAVL[arm]")
-            node.name = "Sz[2]";
+        // The light's long name is split: its size is a group below it (a
+        // text that is not a number leaves the size as stored).
+        if (node.name == "Sz[1.23457]" && node.parent >= 0) {
+            const std::string& light = edited.nodes[size_t(edited.nodes[size_t(node.parent)].parent)].name;
+            if (light == "NAVL[arm]") node.name = "Sz[2]";
+            if (light == "NAVL[Root]") node.name = "Sz[0.4x]";
+        }
     }
     edited.materials[0].name = "MAT[Paint]_SHD[shinier]";
     WayBackReport report;
@@ -386,6 +404,7 @@ TEST(WayBack, EditsComeBackAndLostFactsAreNamed) {
     EXPECT_EQ(arm->position[0], 9.5f);
     EXPECT_EQ(back->markers[0]->name.value, "Top");
     EXPECT_EQ(back->navLights[1]->size, 2.0f);
+    EXPECT_EQ(back->navLights[2]->size, 1.2345678f);
     EXPECT_EQ(back->navLights[1]->colour[3], 0.5f);
     const AnimationClip& clip = *back->animation->clips[0];
     EXPECT_EQ(clip.start, 0.2f);
