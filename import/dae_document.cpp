@@ -780,6 +780,7 @@ private:
 bool ReadDaeBytes(std::vector<unsigned char>& bytes, const std::string& path, DaeDocument& doc, ReadFailure& failure) {
     doc = DaeDocument();
     doc.path = path;
+    doc.inputBytes = bytes.size();
     pugi::xml_document xml;
     const pugi::xml_parse_result parsed =
         xml.load_buffer_inplace(bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_auto);

@@ -154,6 +154,7 @@ struct DaeAnimation {
 
 struct DaeDocument {
     std::string path;
+    uint64_t inputBytes = 0;  // the file's size, which bounds what reading it may make
     double unitMeter = 1;
     std::string unitName = "meter";
     std::string upAxis = "Y_UP";
