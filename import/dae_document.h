@@ -115,7 +115,9 @@ struct DaeInstanceGeometry {
     int geometry = -1;
     std::vector<DaeMaterialBinding> bindings;
     // Placed through an <instance_controller>: the skin or morph's source
-    // geometry, the controller itself left out.
+    // geometry, the controller itself left out. (The skin's bind shape
+    // matrix, which places the geometry in the skeleton, is the last of the
+    // node's transforms.)
     bool skin = false, morph = false;
 };
 

@@ -53,13 +53,13 @@ struct Frame {
             }
         return out;
     }
-    // Entries a rounding away from 0 or 1 made exact, so a map without
-    // scale is the identity.
+    // Entries within a float text's rounding of 0 or 1 made exact, so a
+    // map without scale is the identity.
     void Snap() {
         for (double& v : m) {
-            if (std::fabs(v) < 1e-9) v = 0;
-            else if (std::fabs(v - 1) < 1e-9) v = 1;
-            else if (std::fabs(v + 1) < 1e-9) v = -1;
+            if (std::fabs(v) < 1e-5) v = 0;
+            else if (std::fabs(v - 1) < 1e-5) v = 1;
+            else if (std::fabs(v + 1) < 1e-5) v = -1;
         }
     }
 };
