@@ -120,9 +120,10 @@ Frame QuaternionFrame(const double* q) {
     return f;
 }
 
-// "node <name>", or its number when it has none.
-std::string Called(const char* kind, const std::string& name, size_t index) {
-    return std::string(kind) + " " + (name.empty() ? std::to_string(index) : name);
+// A foreign node's or mesh's name, or (when it has none) the stem and its
+// number, as the scene calls it: "node Body", "mesh Mesh3".
+std::string Called(const char* kind, const char* stem, const std::string& name, size_t index) {
+    return std::string(kind) + " " + (name.empty() ? stem + std::to_string(index) : name);
 }
 
 // The facts an "extras" holds (gltf/json_text.h, WriteFacts), in order: a
@@ -446,9 +447,9 @@ private:
         const Extras extras(gn.extras);
         node.nameOnly = Flag(extras.Get("nameOnly"));
         ReadFacts(extras, node.facts);
-        if (gn.skin) Note("Skin of " + Called("node", gn.name, n) + " left out - the game's format has no skins");
-        if (gn.camera) Note("Camera of " + Called("node", gn.name, n) + " left out - the game's format has no cameras");
-        if (gn.light) Note("Light of " + Called("node", gn.name, n) + " left out - the game's format has no lights");
+        if (gn.skin) Note("Skin of " + Called("node", "Node", gn.name, n) + " left out - the game's format has no skins");
+        if (gn.camera) Note("Camera of " + Called("node", "Node", gn.name, n) + " left out - the game's format has no cameras");
+        if (gn.light) Note("Light of " + Called("node", "Node", gn.name, n) + " left out - the game's format has no lights");
         float place[6] = {0, 0, 0, 0, 0, 0};
         double t[3] = {gn.translation[0], gn.translation[1], gn.translation[2]};
         double s[3] = {gn.scale[0], gn.scale[1], gn.scale[2]};
@@ -492,7 +493,7 @@ private:
             frameOf_[n] = Frame();
         } else {
             if (own != Frame())
-                Note("Scale of " + Called("node", gn.name, n) +
+                Note("Scale of " + Called("node", "Node", gn.name, n) +
                      " baked into its mesh and its children's places - the game's format has no scale");
             if (uniform) {
                 frameOf_[n] = own;
@@ -804,7 +805,7 @@ private:
                 sets = sets || (a.first.compare(0, 9, "TEXCOORD_") == 0 && a.first != "TEXCOORD_0");
             }
         }
-        const std::string mesh = Called("mesh", gm.name, index);
+        const std::string mesh = Called("mesh", "Mesh", gm.name, index);
         if (lines) Note("Lines and points of " + mesh + " left out - the game's models are made of triangles");
         if (morphs) Note("Morph targets of " + mesh + " left out - the game's format has none");
         if (colours) Note("Vertex colours of " + mesh + " left out - the game's format has none");
@@ -1422,7 +1423,7 @@ private:
         clip.name = a.name.empty() ? "Animation" + std::to_string(scene_->clips.size()) : a.name;
         for (const GltfChannel& channel : a.channels) {
             if (channel.node >= 0 && channel.path == "scale" && scaleNoted_.insert(channel.node).second)
-                Note("Scale animation of " + Called("node", doc_.nodes[size_t(channel.node)].name, size_t(channel.node)) +
+                Note("Scale animation of " + Called("node", "Node", doc_.nodes[size_t(channel.node)].name, size_t(channel.node)) +
                      " left out - the game's format has no scale");
             if (channel.node < 0 || channel.sampler < 0 || (channel.path != "translation" && channel.path != "rotation")) continue;
             const int32_t node = SceneNodeOf(size_t(channel.node));
