@@ -473,6 +473,7 @@ private:
             QuaternionToEuler(gn.rotation, place + 3);
             rotation = QuaternionFrame(gn.rotation);
             for (int i = 0; i < 3; ++i) own.m[i * 4] = s[i];
+            own.Snap();
         }
         const Frame& parent = placeOf_[n];
         double p = 1;
