@@ -593,6 +593,14 @@ private:
             const xml_node controller = found->second;
             xml_node source = controller.child("skin");
             g.skin = bool(source);
+            if (const xml_node shape = source.child("bind_shape_matrix")) {
+                std::vector<float> v;
+                if (!ParseFloats(shape.child_value(), v) || v.size() != 16)
+                    return Fail(at + " <bind_shape_matrix> is not 16 numbers");
+                bindShape_.kind = DaeTransform::kMatrix;
+                std::copy(v.begin(), v.end(), bindShape_.values);
+                hasBindShape_ = true;
+            }
             if (!source) source = controller.child("morph");
             g.morph = !g.skin && bool(source);
             // (A skin may stand on a morph: its geometry is the morph's.)
@@ -657,6 +665,7 @@ private:
             const std::string at = "node " + Quote(doc_.nodes[size_t(self)].id.empty() ? doc_.nodes[size_t(self)].name
                                                                                         : doc_.nodes[size_t(self)].id);
             below.clear();
+            hasBindShape_ = false;
             for (xml_node c : e.children()) {
                 const char* kind = c.name();
                 if (!std::strcmp(kind, "node")) {
@@ -675,6 +684,7 @@ private:
                     return -1;
                 }
             }
+            if (hasBindShape_) doc_.nodes[size_t(self)].transforms.push_back(bindShape_);
             for (auto c = below.rbegin(); c != below.rend(); ++c) pending.push_back({*c, self, depth + 1});
         }
         return first;
@@ -772,6 +782,8 @@ private:
     std::unordered_map<std::string, xml_node> ids_;             // the first element of each id
     std::unordered_map<pugi::xml_node_struct*, int> index_;     // element -> its index in its list
     std::vector<std::pair<int, std::string>> pendingInstances_;  // node, url
+    DaeTransform bindShape_;      // the bind shape matrix of the node read last,
+    bool hasBindShape_ = false;   // when it places a skin
     std::shared_ptr<pugi::xml_document> extras_;
 };
 
@@ -780,6 +792,7 @@ private:
 bool ReadDaeBytes(std::vector<unsigned char>& bytes, const std::string& path, DaeDocument& doc, ReadFailure& failure) {
     doc = DaeDocument();
     doc.path = path;
+    doc.inputBytes = bytes.size();
     pugi::xml_document xml;
     const pugi::xml_parse_result parsed =
         xml.load_buffer_inplace(bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_auto);

@@ -115,7 +115,9 @@ struct DaeInstanceGeometry {
     int geometry = -1;
     std::vector<DaeMaterialBinding> bindings;
     // Placed through an <instance_controller>: the skin or morph's source
-    // geometry, the controller itself left out.
+    // geometry, the controller itself left out. (The skin's bind shape
+    // matrix, which places the geometry in the skeleton, is the last of the
+    // node's transforms.)
     bool skin = false, morph = false;
 };
 
@@ -154,6 +156,7 @@ struct DaeAnimation {
 
 struct DaeDocument {
     std::string path;
+    uint64_t inputBytes = 0;  // the file's size, which bounds what reading it may make
     double unitMeter = 1;
     std::string unitName = "meter";
     std::string upAxis = "Y_UP";

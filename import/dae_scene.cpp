@@ -9,12 +9,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <set>
 #include <tuple>
 #include <unordered_map>
 
 #include "core/paths.h"
 #include "core/platform.h"
 #include "core/str.h"
+#include "import/frame.h"
 #include "import/png_read.h"
 #include "model/transform.h"
 #include "scene/conventions.h"
@@ -360,6 +362,12 @@ struct Import {
     double unit = 1;
     Matrix up = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
     bool upTurned = false;
+    // Per scene node: the frame its translation lies in and its own (the
+    // unit and the scales above it, baked into places and vertices).
+    std::vector<Frame> placeOf{}, frameOf{};
+    std::vector<std::pair<std::pair<int32_t, Frame>, int32_t>> copies{};  // (mesh, frame) -> its baked copy
+    std::map<int32_t, SceneMesh> unbaked{};  // meshes baked in place, as read
+    uint64_t copied = 0;                     // vertices of the copies
 
     bool Fail(const std::string& reason) { return failure.Set(doc.path, reason); }
     void Note(std::string line) { scene.notes.push_back(std::move(line)); }
@@ -925,7 +933,9 @@ struct Import {
             const DaeNode& d = doc.nodes[size_t(v.index)];
             if (nodeOf[size_t(v.index)] >= 0) continue;  // placed once
             if (v.depth > kMaxNodeNesting) return Fail(NestingTooDeep() + " (through <instance_node>)");
-            PlaceNode(d, v.index, v.parent);
+            if (!PlaceNode(d, v.index, v.parent))
+                return Fail("copies of meshes for nodes of other scales would need " + std::to_string(copied) +
+                            " vertices, more memory than the file's size justifies");
             const int32_t self = nodeOf[size_t(v.index)];
             for (auto placed = d.instanceNodes.rbegin(); placed != d.instanceNodes.rend(); ++placed)
                 pending.push_back({*placed, self, v.depth + 1});
@@ -935,12 +945,17 @@ struct Import {
         return true;
     }
 
-    void PlaceNode(const DaeNode& d, int index, int32_t parent) {
+    // False when the copies of meshes for scaled nodes grow past their bound.
+    bool PlaceNode(const DaeNode& d, int index, int32_t parent) {
         SceneNode node;
         node.name = d.name.empty() ? d.id : d.name;
         node.parent = parent;
         const Vorda vorda(d.extra);
         node.nameOnly = d.transforms.empty() && d.geometries.empty() && (d.extra.empty() || vorda.Child("name_only"));
+        const Frame within = parent >= 0 ? frameOf[size_t(parent)] : Frame::Uniform(unit);
+        Frame frame = within;
+        double p = 1;
+        const bool uniform = within.IsUniform(p);
         if (EncoderPlacement(d.transforms) && !upTurned) {
             std::copy(d.transforms[0].values, d.transforms[0].values + 3, node.translation);
             for (int i = 0; i < 3; ++i) node.rotation[2 - i] = RadiansOf(d.transforms[size_t(i) + 1].values[3]);
@@ -948,12 +963,38 @@ struct Import {
             Matrix m;
             NodeMatrix(d.transforms, m);
             if (upTurned) Turn(m);
-            Decompose(m, node.translation, node.rotation);
-            if (HasScale(m))
-                Note("Scale of node " + node.name + " left out - the game's format has no scale");
+            // The turn of the node's linear map, and the scale left after it.
+            Frame linear;
+            for (int r = 0; r < 3; ++r)
+                for (int c = 0; c < 3; ++c) linear.m[r * 3 + c] = m[r][c];
+            const Frame rotation = RotationOf(linear);
+            Frame own = rotation.Transposed() * linear;
+            own.Snap();
+            Matrix turn;
+            Identity(turn);
+            for (int r = 0; r < 3; ++r) {
+                for (int c = 0; c < 3; ++c) turn[r][c] = rotation.m[r * 3 + c];
+                turn[r][3] = m[r][3];
+            }
+            Decompose(turn, node.translation, node.rotation);
+            if (own != Frame())
+                Note("Scale of node " + node.name +
+                     " baked into its mesh and its children's places - the game's format has no scale");
+            if (uniform && own != Frame()) {
+                frame = own;
+                for (double& v : frame.m) v *= p;
+            } else if (!uniform) {
+                frame = rotation.Transposed() * within * rotation * own;
+            }
         }
-        if (unit != 1)
-            for (float& t : node.translation) t = float(t * unit);
+        if (uniform && p != 1) {
+            for (float& t : node.translation) t = float(t * p);
+        } else if (!uniform) {
+            const double t[3] = {node.translation[0], node.translation[1], node.translation[2]};
+            double moved[3];
+            within.Apply(t, moved);
+            for (int i = 0; i < 3; ++i) node.translation[i] = float(moved[i]);
+        }
         // The exact placement where the text does not give it back.
         std::vector<float> place;
         if (Numbers(vorda.Child("place").child_value(), place) && place.size() == 6) {
@@ -962,7 +1003,8 @@ struct Import {
         }
         Facts(vorda, node.facts);
         if (!d.geometries.empty() && d.geometries[0].geometry >= 0) {
-            node.mesh = meshOf[size_t(d.geometries[0].geometry)];
+            node.mesh = BakedMesh(meshOf[size_t(d.geometries[0].geometry)], frame);
+            if (node.mesh == -2) return false;
             for (const DaeMaterialBinding& b : d.geometries[0].bindings)
                 if (b.material >= 0) node.materials.push_back(b.material);
         }
@@ -975,17 +1017,62 @@ struct Import {
         const int32_t self = int32_t(scene.nodes.size());
         nodeOf[size_t(index)] = self;
         scene.nodes.push_back(std::move(node));
+        placeOf.push_back(within);
+        frameOf.push_back(frame);
         if (parent >= 0) scene.nodes[size_t(parent)].children.push_back(self);
         else scene.roots.push_back(self);
+        return true;
     }
 
-    // Whether a node's matrix scales (its columns' lengths off 1).
-    static bool HasScale(const Matrix m) {
-        for (int c = 0; c < 3; ++c) {
-            const double length = std::sqrt(m[0][c] * m[0][c] + m[1][c] * m[1][c] + m[2][c] * m[2][c]);
-            if (std::fabs(length - 1) > 1e-5) return true;
+    // The mesh a node of `frame` shows, the frame's scale baked in: the
+    // mesh itself where the first node to show it has that frame, else a
+    // copy (one per frame).
+    int32_t BakedMesh(int32_t mesh, const Frame& frame) {
+        if (mesh < 0) return mesh;
+        for (const auto& copy : copies)
+            if (copy.first.first == mesh && copy.first.second == frame) return copy.second;
+        const bool first = std::none_of(copies.begin(), copies.end(), [&](const auto& c) { return c.first.first == mesh; });
+        if (first && frame == Frame::Uniform(unit)) {
+            copies.push_back({{mesh, frame}, mesh});
+            return mesh;
         }
-        return false;
+        if (first) unbaked[mesh] = scene.meshes[size_t(mesh)];
+        SceneMesh baked = unbaked.count(mesh) ? unbaked[mesh] : scene.meshes[size_t(mesh)];
+        Frame scale = frame;
+        for (double& v : scale.m) v /= unit;  // (the mesh is in the unit already)
+        const Frame normals = scale.Cofactors();
+        auto apply = [](const Frame& f, std::vector<float>& values, bool unitLength) {
+            for (size_t i = 0; i + 2 < values.size(); i += 3) {
+                const double in[3] = {values[i], values[i + 1], values[i + 2]};
+                double out[3];
+                f.Apply(in, out);
+                const double length = unitLength ? std::sqrt(out[0] * out[0] + out[1] * out[1] + out[2] * out[2]) : 1;
+                for (int k = 0; k < 3; ++k) values[i + size_t(k)] = length > 0 ? float(out[k] / length) : 0.0f;
+            }
+        };
+        apply(scale, baked.positions, false);
+        apply(normals, baked.normals, true);
+        // A mirroring frame turns the triangles' winding: turned back.
+        if (scale.Determinant() < 0)
+            for (SceneTriangles& list : baked.triangles)
+                for (size_t c = 0; c + 2 < list.corners.size(); c += 3) std::swap(list.corners[c + 1], list.corners[c + 2]);
+        if (first) {
+            scene.meshes[size_t(mesh)] = std::move(baked);
+            copies.push_back({{mesh, frame}, mesh});
+            return mesh;
+        }
+        // Copies are bounded by what the file's size justifies: a vertex a
+        // byte of it (a million in any case).
+        copied += baked.positions.size() / 3;
+        if (copied > std::max<uint64_t>(doc.inputBytes, uint64_t(1) << 20)) return -2;
+        std::set<std::string> names;
+        for (const SceneMesh& m : scene.meshes) names.insert(m.name);
+        const std::string given = baked.name;
+        for (int n = 1; names.count(baked.name); ++n) baked.name = given + "_" + std::to_string(n);
+        const int32_t copy = int32_t(scene.meshes.size());
+        scene.meshes.push_back(std::move(baked));
+        copies.push_back({{mesh, frame}, copy});
+        return copy;
     }
 
     // The scene's node numbers in document order, where the encoder's own
@@ -1011,6 +1098,10 @@ struct Import {
             nodes[order[i]] = std::move(node);
         }
         scene.nodes.swap(nodes);
+        std::vector<Frame> places(count), frames(count);
+        for (size_t i = 0; i < count; ++i) places[order[i]] = placeOf[i], frames[order[i]] = frameOf[i];
+        placeOf.swap(places);
+        frameOf.swap(frames);
         for (int32_t& root : scene.roots) renumber(root);
         for (int32_t& n : nodeOf) renumber(n);
     }
@@ -1074,7 +1165,10 @@ struct Import {
                 for (int c = 0; c < 4; ++c) m[r][c] = double(At(output, k * 16 + size_t(r * 4 + c)));
             if (upTurned) Turn(m);
             Decompose(m, &values[k * 6], &values[k * 6 + 3]);
-            for (int i = 0; i < 3; ++i) values[k * 6 + size_t(i)] = float(values[k * 6 + size_t(i)] * unit);
+            const double t[3] = {values[k * 6], values[k * 6 + 1], values[k * 6 + 2]};
+            double moved[3];
+            placeOf[size_t(node)].Apply(t, moved);
+            for (int i = 0; i < 3; ++i) values[k * 6 + size_t(i)] = float(moved[i]);
             // Each key's angles nearest the last key's: no flips between keys.
             if (k > 0) NearestEuler(&values[k * 6 + 3], &values[(k - 1) * 6 + 3]);
         }
@@ -1138,7 +1232,8 @@ struct Import {
         const int property = int(curve.property) - int(CurveProperty::kTranslateX);
         if (property < 0 || property > 5) return;
         const int axis = property % 3, first = int(CurveProperty::kTranslateX) + property / 3 * 3;
-        double factor = property < 3 ? unit : 1;
+        // (A translation along one axis of a scaled frame: that axis's scale.)
+        double factor = property >= 3 ? 1 : curve.node >= 0 ? placeOf[size_t(curve.node)].m[axis * 4] : unit;
         if (upTurned)
             for (int r = 0; r < 3; ++r)
                 if (up[r][axis] != 0) {

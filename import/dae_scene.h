@@ -2,7 +2,12 @@
 // documents the tool writes (names in the bracket grammar keep their
 // meaning, the TGA maps beside the document come back as the images'
 // pixels), and what another program's COLLADA holds for the rest: nodes,
-// triangle lists, materials with their textures, node animations.
+// triangle lists, materials with their textures, node animations (whole
+// matrices decomposed into curves), in the scene's centimetres and Y up
+// whatever the document's unit and up axis. Skinned and morphed geometry
+// is placed without its controller; scales are baked into meshes and
+// places; skins, morphs, cameras, lights, lines, vertex colours and further
+// texture coordinate sets are noted in Scene::notes.
 #pragma once
 
 #include <memory>

@@ -13,6 +13,7 @@
 #include <set>
 #include <unordered_map>
 
+#include "import/frame.h"
 #include "import/png_read.h"
 #include "model/transform.h"
 #include "scene/conventions.h"
@@ -105,66 +106,6 @@ void QuaternionToEuler(const double* q, float out[3]) {
     ColumnsToEuler(a, b, c, out);
 }
 
-// A 3 x 3 linear map (row by row, acting on column vectors): the scale a
-// node's frame holds, which the scene has no place for and which is baked
-// into what lies in that frame (its mesh's vertices, its children's places).
-struct Frame {
-    double m[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-
-    static Frame Uniform(double s) {
-        Frame f;
-        f.m[0] = f.m[4] = f.m[8] = s;
-        return f;
-    }
-    // True with the factor when the map is one scale on every axis.
-    bool IsUniform(double& s) const {
-        s = m[0];
-        return m[1] == 0 && m[2] == 0 && m[3] == 0 && m[5] == 0 && m[6] == 0 && m[7] == 0 && m[4] == s && m[8] == s;
-    }
-    bool operator==(const Frame& o) const { return std::equal(m, m + 9, o.m); }
-    bool operator!=(const Frame& o) const { return !(*this == o); }
-    Frame operator*(const Frame& o) const {
-        Frame out;
-        for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 3; ++c)
-                out.m[r * 3 + c] = m[r * 3] * o.m[c] + m[r * 3 + 1] * o.m[3 + c] + m[r * 3 + 2] * o.m[6 + c];
-        return out;
-    }
-    Frame Transposed() const {
-        Frame out;
-        for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 3; ++c) out.m[r * 3 + c] = m[c * 3 + r];
-        return out;
-    }
-    void Apply(const double in[3], double out[3]) const {
-        for (int r = 0; r < 3; ++r) out[r] = m[r * 3] * in[0] + m[r * 3 + 1] * in[1] + m[r * 3 + 2] * in[2];
-    }
-    double Determinant() const {
-        return m[0] * (m[4] * m[8] - m[5] * m[7]) - m[1] * (m[3] * m[8] - m[5] * m[6]) +
-               m[2] * (m[3] * m[7] - m[4] * m[6]);
-    }
-    // The map normals take (the transposed inverse, up to a positive factor).
-    Frame Cofactors() const {
-        Frame out;
-        const double sign = Determinant() < 0 ? -1 : 1;
-        for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 3; ++c) {
-                const int r1 = (r + 1) % 3, r2 = (r + 2) % 3, c1 = (c + 1) % 3, c2 = (c + 2) % 3;
-                out.m[r * 3 + c] = sign * (m[r1 * 3 + c1] * m[r2 * 3 + c2] - m[r1 * 3 + c2] * m[r2 * 3 + c1]);
-            }
-        return out;
-    }
-    // Entries a rounding away from 0 or 1 made exact, so a map without
-    // scale is the identity.
-    void Snap() {
-        for (double& v : m) {
-            if (std::fabs(v) < 1e-9) v = 0;
-            else if (std::fabs(v - 1) < 1e-9) v = 1;
-            else if (std::fabs(v + 1) < 1e-9) v = -1;
-        }
-    }
-};
-
 // The rotation of a unit quaternion (x, y, z, w).
 Frame QuaternionFrame(const double* q) {
     double x = q[0], y = q[1], z = q[2], w = q[3];
@@ -179,32 +120,10 @@ Frame QuaternionFrame(const double* q) {
     return f;
 }
 
-// The rotation part of a linear map: its columns made orthonormal in
-// order (a mirrored map keeps its mirror out of the rotation).
-Frame RotationOf(const Frame& l) {
-    double c[3][3];
-    for (int k = 0; k < 3; ++k)
-        for (int r = 0; r < 3; ++r) c[k][r] = l.m[r * 3 + k];
-    for (int k = 0; k < 3; ++k) {
-        for (int j = 0; j < k; ++j) {
-            const double d = c[k][0] * c[j][0] + c[k][1] * c[j][1] + c[k][2] * c[j][2];
-            for (int r = 0; r < 3; ++r) c[k][r] -= d * c[j][r];
-        }
-        const double n = std::sqrt(c[k][0] * c[k][0] + c[k][1] * c[k][1] + c[k][2] * c[k][2]);
-        if (!(n > 1e-12) || !std::isfinite(n)) return Frame();
-        for (int r = 0; r < 3; ++r) c[k][r] /= n;
-    }
-    Frame out;
-    for (int k = 0; k < 3; ++k)
-        for (int r = 0; r < 3; ++r) out.m[r * 3 + k] = c[k][r];
-    if (out.Determinant() < 0)
-        for (int r = 0; r < 3; ++r) out.m[r * 3 + 2] = -out.m[r * 3 + 2];
-    return out;
-}
-
-// "node <name>", or its number when it has none.
-std::string Called(const char* kind, const std::string& name, size_t index) {
-    return std::string(kind) + " " + (name.empty() ? std::to_string(index) : name);
+// A foreign node's or mesh's name, or (when it has none) the stem and its
+// number, as the scene calls it: "node Body", "mesh Mesh3".
+std::string Called(const char* kind, const char* stem, const std::string& name, size_t index) {
+    return std::string(kind) + " " + (name.empty() ? stem + std::to_string(index) : name);
 }
 
 // The facts an "extras" holds (gltf/json_text.h, WriteFacts), in order: a
@@ -528,9 +447,9 @@ private:
         const Extras extras(gn.extras);
         node.nameOnly = Flag(extras.Get("nameOnly"));
         ReadFacts(extras, node.facts);
-        if (gn.skin) Note("Skin of " + Called("node", gn.name, n) + " left out - the game's format has no skins");
-        if (gn.camera) Note("Camera of " + Called("node", gn.name, n) + " left out - the game's format has no cameras");
-        if (gn.light) Note("Light of " + Called("node", gn.name, n) + " left out - the game's format has no lights");
+        if (gn.skin) Note("Skin of " + Called("node", "Node", gn.name, n) + " left out - the game's format has no skins");
+        if (gn.camera) Note("Camera of " + Called("node", "Node", gn.name, n) + " left out - the game's format has no cameras");
+        if (gn.light) Note("Light of " + Called("node", "Node", gn.name, n) + " left out - the game's format has no lights");
         float place[6] = {0, 0, 0, 0, 0, 0};
         double t[3] = {gn.translation[0], gn.translation[1], gn.translation[2]};
         double s[3] = {gn.scale[0], gn.scale[1], gn.scale[2]};
@@ -554,6 +473,7 @@ private:
             QuaternionToEuler(gn.rotation, place + 3);
             rotation = QuaternionFrame(gn.rotation);
             for (int i = 0; i < 3; ++i) own.m[i * 4] = s[i];
+            own.Snap();
         }
         const Frame& parent = placeOf_[n];
         double p = 1;
@@ -574,7 +494,7 @@ private:
             frameOf_[n] = Frame();
         } else {
             if (own != Frame())
-                Note("Scale of " + Called("node", gn.name, n) +
+                Note("Scale of " + Called("node", "Node", gn.name, n) +
                      " baked into its mesh and its children's places - the game's format has no scale");
             if (uniform) {
                 frameOf_[n] = own;
@@ -886,7 +806,7 @@ private:
                 sets = sets || (a.first.compare(0, 9, "TEXCOORD_") == 0 && a.first != "TEXCOORD_0");
             }
         }
-        const std::string mesh = Called("mesh", gm.name, index);
+        const std::string mesh = Called("mesh", "Mesh", gm.name, index);
         if (lines) Note("Lines and points of " + mesh + " left out - the game's models are made of triangles");
         if (morphs) Note("Morph targets of " + mesh + " left out - the game's format has none");
         if (colours) Note("Vertex colours of " + mesh + " left out - the game's format has none");
@@ -1504,7 +1424,7 @@ private:
         clip.name = a.name.empty() ? "Animation" + std::to_string(scene_->clips.size()) : a.name;
         for (const GltfChannel& channel : a.channels) {
             if (channel.node >= 0 && channel.path == "scale" && scaleNoted_.insert(channel.node).second)
-                Note("Scale animation of " + Called("node", doc_.nodes[size_t(channel.node)].name, size_t(channel.node)) +
+                Note("Scale animation of " + Called("node", "Node", doc_.nodes[size_t(channel.node)].name, size_t(channel.node)) +
                      " left out - the game's format has no scale");
             if (channel.node < 0 || channel.sampler < 0 || (channel.path != "translation" && channel.path != "rotation")) continue;
             const int32_t node = SceneNodeOf(size_t(channel.node));

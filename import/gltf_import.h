@@ -4,9 +4,15 @@
 // and tracks, the DAE's colours, the pictures' source formats, name-only
 // nodes, the triangle lists of each part). Any other glTF is read for what it
 // holds: nodes (translation, rotation and scale or a matrix; a tree in metres
-// becomes centimetres), triangles (strips and fans made lists), materials
-// with their base colour, emissive and normal textures, and node animations
-// as linear curves (rotations as the scene's Euler angles).
+// becomes centimetres, a scale is baked into the meshes and places below
+// it), triangles (strips and fans made lists; quantized attributes, texture
+// coordinates through their texture transform), materials with their base
+// colour, emissive and normal textures, and node animations as linear
+// curves (rotations as the scene's Euler angles, without flips between
+// keys). What the game's format has no place for (lines and points, skins,
+// morph targets, cameras, lights, vertex colours, further texture
+// coordinate sets, scales) is left out or baked with one note each in
+// Scene::notes; a required extension the reader lacks refuses the file.
 #pragma once
 
 #include <memory>
