@@ -175,7 +175,7 @@ struct PreparedScene {
 PreparedScene Prepare(Model& model, const CommandContext& context, const std::string& out, OutputFormat format) {
     PreparedScene prepared;
     if (format == OutputFormat::kNone) return prepared;
-    if (model.version != 512 || model.type != 0) {
+    if (model.version != kMultiMeshVersion || model.type != 0) {
         OutProblem(Problem::kFailure, "DAE not saved to %s\n", out.c_str());
         Out(" - Unknown type: %s\n", model.typeName.CStr());
         Out(" - Unknown version: %08X\n", model.version);
@@ -293,7 +293,7 @@ std::unique_ptr<Model> LoadModel(const char* path) {
         return nullptr;
     }
     model->path.Set(path);
-    if (model->type == 0 && model->version == 512) model->animation = LoadAnimations(path);
+    if (model->type == 0 && model->version == kMultiMeshVersion) model->animation = LoadAnimations(path);
     return model;
 }
 

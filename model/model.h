@@ -314,6 +314,8 @@ struct AnimationSet {
 
 // The name a multi mesh file gives its "NAME" form.
 inline constexpr char kMultiMeshFileName[] = "Drelmarch2 Multi Mesh File";
+// The one version of it the tool reads and writes.
+inline constexpr uint32_t kMultiMeshVersion = 512;
 
 struct Model {
     Core_Str path;

@@ -24,7 +24,6 @@ namespace {
 const float kZero[3] = {0, 0, 0};
 const float kOne[3] = {1, 1, 1};
 // The version of the only multi mesh files the game reads and the tool writes.
-const int32_t kGameVersion = 512;
 
 std::string Lower(std::string text) {
     for (char& c : text)
@@ -77,7 +76,7 @@ public:
         if (!DepthFits()) return;
         rootInfo_ = out_.AddNode(-1, kRootInfoName, nullptr, nullptr);
         out_.AddNode(rootInfo_, kUvSetsName, nullptr, nullptr);
-        out_.AddNode(rootInfo_, VersionInfoName(kGameVersion), nullptr, nullptr);
+        out_.AddNode(rootInfo_, VersionInfoName(int32_t(kMultiMeshVersion)), nullptr, nullptr);
         lodRoots_.push_back(out_.AddNode(-1, LodRootName(0), kZero, kZero));
         SceneFacts& root = out_.nodes[size_t(lodRoots_[0])].facts;
         SetFact(root, "joint_name", "Root");
@@ -91,10 +90,10 @@ public:
         in_.nodes = std::move(out_.nodes);
         in_.roots = std::move(out_.roots);
         in_.meshes = std::move(meshes_);
-        in_.version = kGameVersion;
+        in_.version = int32_t(kMultiMeshVersion);
         SetFact(in_.facts, "type_name", kMultiMeshFileName);
         adoption_.Note("The model is given the game's file name \"" + std::string(kMultiMeshFileName) +
-                       "\", version " + std::to_string(kGameVersion) + " and no information entries");
+                       "\", version " + std::to_string(int32_t(kMultiMeshVersion)) + " and no information entries");
         adoption_.Note("Every joint is given scale 1, 1, 1 and the flags 1, 1, 1");
     }
 

@@ -17,6 +17,12 @@ std::unique_ptr<Model> ModelFromScene(const Scene& scene, WayBackReport& report)
     ObjectsFromScene(back);
     MeshesFromScene(back);
     ImagesFromScene(back);
+    // A document that lost its version (a tool that drops empty nodes and
+    // extras) still makes a model the game, and this tool, reads.
+    if (model->version == 0) {
+        model->version = kMultiMeshVersion;
+        report.Default("model version");
+    }
     ResolveJoints(*model);
     return model;
 }

@@ -37,7 +37,7 @@ TEST(ReadmeExamples, EveryExampleRunsAsWritten) {
     for (const auto& [tag, lines] : blocks)
         if (tag == "text" && !lines.empty() && lines[0].rfind("# file: ", 0) == 0) {
             std::string text;
-            for (const std::string& l : lines) text += l + "\n";
+            for (size_t i = 1; i < lines.size(); ++i) text += lines[i] + "\n";  // (the "# file:" line is no part of it)
             files.Write(lines[0].substr(8), text);
         }
     for (const auto& [tag, lines] : blocks) {
