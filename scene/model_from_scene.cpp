@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "model/joints.h"
+#include "scene/names.h"
 #include "scene/way_back.h"
 
 void WayBackReport::Default(const std::string& kind) {
@@ -19,7 +20,10 @@ std::unique_ptr<Model> ModelFromScene(const Scene& scene, WayBackReport& report)
     ImagesFromScene(back);
     // A document that lost its version (a tool that drops empty nodes and
     // extras) still makes a model the game, and this tool, reads.
-    if (model->version == 0) {
+    int32_t shown = 0;
+    const bool lost = std::none_of(scene.nodes.begin(), scene.nodes.end(),
+                                   [&](const SceneNode& node) { return ParseVersionInfoName(node.name, shown); });
+    if (model->version == 0 && lost) {
         model->version = kMultiMeshVersion;
         report.Default("model version");
     }
