@@ -233,6 +233,7 @@ public:
         Reorder();
         if (doc_.generator.rfind("Khronos glTF Blender", 0) == 0) BlenderNames();
         Materials();
+        OpaqueBaseColours();
         if (!Meshes(sceneExtras)) return nullptr;
         if (!Animations(sceneExtras)) return nullptr;
         scene_->version = int32_t(Integer(sceneExtras.Get("version"), 0));
@@ -518,6 +519,26 @@ private:
         for (int i = 0; i < 3; ++i) {
             node.translation[i] = std::isfinite(place[i]) ? place[i] : 0;
             node.rotation[i] = std::isfinite(place[3 + i]) ? place[3 + i] : 0;
+        }
+    }
+
+    // glTF shows no alpha of an "OPAQUE" material (the default): a base
+    // colour picture of another program's file that only such materials
+    // use is made opaque, so its alpha stands for nothing further on (the
+    // game reads a diffuse texture's alpha as its team-colour mask).
+    void OpaqueBaseColours() {
+        if (ownImages_) return;
+        std::vector<char> opaque(scene_->images.size(), 0), shown(scene_->images.size(), 0);
+        for (const GltfMaterial& gm : doc_.materials) {
+            if (gm.baseColorTexture.texture < 0) continue;
+            const int32_t image = doc_.textures[size_t(gm.baseColorTexture.texture)].source;
+            if (image >= 0) (gm.alphaMode == "OPAQUE" ? opaque : shown)[size_t(image)] = 1;
+        }
+        for (size_t i = 0; i < scene_->images.size(); ++i) {
+            if (!opaque[i] || shown[i]) continue;
+            SceneImage& image = scene_->images[i];
+            for (size_t at = 3; at < image.picture.pixels.size(); at += 4) image.picture.pixels[at] = 255;
+            image.hasAlpha = false;
         }
     }
 

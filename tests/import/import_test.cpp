@@ -594,6 +594,7 @@ TEST(GltfImport, ForeignGltfIsReadForWhatItHolds) {
         float translation[3], rotation[3];  // node b
         int64_t triangles;
         float scale = 1;  // baked into the mesh
+        unsigned char alpha = 255;  // of the base colour picture's first pixel
     };
     const float quarter = float(std::acos(-1.0) / 2);
     const Row rows[] = {
@@ -605,6 +606,9 @@ TEST(GltfImport, ForeignGltfIsReadForWhatItHolds) {
         {"strip", {{"\"indices\":1,", "\"mode\":5,"}}, {0, 0, 0}, {0, 0, 0}, 1},
         {"fan", {{"\"indices\":1,", "\"mode\":6,"}}, {0, 0, 0}, {0, 0, 0}, 1},
         {"points", {{"\"indices\":1,", "\"mode\":0,"}}, {0, 0, 0}, {0, 0, 0}, 0},
+        // An "OPAQUE" material (the default) shows no alpha; a blended one does.
+        {"blended", {{"\"pbrMetallicRoughness\"", "\"alphaMode\":\"BLEND\",\"pbrMetallicRoughness\""}},
+         {0, 0, 0}, {0, 0, 0}, 1, 1, 30},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -637,7 +641,10 @@ TEST(GltfImport, ForeignGltfIsReadForWhatItHolds) {
         ASSERT_EQ(scene->materials.size(), 1u);
         const SceneMapRef* diffuse = scene->materials[0].Map(kMapDiffuse);
         ASSERT_TRUE(diffuse);
-        EXPECT_EQ(scene->images[size_t(diffuse->image)].picture.pixels.size(), 24u);
+        const SceneImage& picture = scene->images[size_t(diffuse->image)];
+        ASSERT_EQ(picture.picture.pixels.size(), 24u);
+        EXPECT_EQ(picture.picture.pixels[3], row.alpha);
+        EXPECT_EQ(picture.hasAlpha, row.alpha != 255);
     }
 
     // An animation turning b a quarter about Z and moving the root a metre;
