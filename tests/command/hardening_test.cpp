@@ -112,6 +112,9 @@ TEST(DamageReport, EachDamagedFileIsOneAlertLine) {
          }), {}, true, false},
         {"glow_info_cut_short", ZemWithForm("DTRM", [](ByteWriter& w) {
              Chunk(w, BeginForm(w, "GLOW"), [&] { Chunk(w, BeginNrml(w, "INFO", 0), [&] { PutText(w, "ab"); }); }); }), {}, true, false},
+        {"collision_sphere_cut_short", ZemWithForm("DTRM", [](ByteWriter& w) {
+             Chunk(w, BeginForm(w, "COLD"), [&] { PutCounted(w, "Root"), Chunk(w, BeginBare(w, "BSPH"), [&] { PutText(w, "ab"); }); }); }),
+         {}, true, false},
         {"light_of_the_least_size", ZemWithForm("DTRM", [](ByteWriter& w) {  // no name, no type
              Chunk(w, BeginNrml(w, "NAVL", 0), [&] { PutU32(w, 1), PutBytes(w, Bytes(46, 0).data(), 46); }); }), {}, false, false},
         {"animations_after_a_foreign_name", good, foreignTail, false, false},

@@ -242,6 +242,18 @@ TEST(Import, BadInputsFailWithTheFileAndTheReason) {
          text(Gltf({{"\"scene\":0", "\"animations\":[{\"samplers\":[{\"input\":0,\"output\":0}],"
                                     "\"channels\":[{\"sampler\":0,\"target\":{\"node\":0,\"path\":5}}]}],\"scene\":0"}})),
          "d.gltf", "animations[0].channels[0].target.path: not a string"},
+        {"glTF sampler of no known interpolation", "d.gltf",
+         text(Gltf({{"\"scene\":0", "\"animations\":[{\"samplers\":[{\"input\":0,\"output\":0,\"interpolation\":\"SPLINE\"}],"
+                                    "\"channels\":[]}],\"scene\":0"}})),
+         "d.gltf", "animations[0].samplers[0].interpolation: \"SPLINE\" is no interpolation"},
+        {"glTF key times that cannot be read", "d.gltf",
+         text(Gltf({{"\"SCALAR\"}]", "\"SCALAR\"},{\"componentType\":5126,\"count\":99999999999,\"type\":\"SCALAR\"}]"},
+                    {"\"scene\":0", "\"animations\":[{\"samplers\":[{\"input\":2,\"output\":0}],"
+                                    "\"channels\":[{\"sampler\":0,\"target\":{\"node\":0,\"path\":\"translation\"}}]}],\"scene\":0"}})),
+         "d.gltf", "accessors[2]: 99999999999 values would need more memory"},
+        {"DAE unit of two numbers", "d.dae", text(Dae({{"meter=\"0.01\"", "meter=\"1 2\""}})), "d.dae",
+         "<unit> meter=\"1 2\" is not a positive number"},
+        {"DAE negative unit", "d.dae", text(Dae({{"meter=\"0.01\"", "meter=\"-1\""}})), "d.dae", "is not a positive number"},
         {"DAE node cycle", "d.dae", text(Dae({{"<instance_geometry", "<instance_node url=\"#a\"/><instance_geometry"}})),
          "d.dae", "placed inside itself"},
     };
@@ -853,6 +865,8 @@ TEST(DaeImport, ForeignDaeIsReadForWhatItHolds) {
         {"matrix animation", {{"<library_visual_scenes>", animation}}, {1, 2, 3}, {0, 0, 0}, 6, 0},
         {"value animations", {{"<library_visual_scenes>", single}}, {1, 2, 3}, {0, 0, 0}, 2, 0, "", 1,
          {CurveProperty::kTranslateY, CurveProperty::kRotateZ}},
+        {"value animations named without a dot", {{"<library_visual_scenes>", single}, {"location.Y", "translateY"}},
+         {1, 2, 3}, {0, 0, 0}, 2, 0, "", 1, {CurveProperty::kTranslateY, CurveProperty::kRotateZ}},
         {"textured material",
          {{"<library_geometries>", material},
           {"<triangles count=\"1\">", "<triangles count=\"1\" material=\"x\">"},
