@@ -115,6 +115,10 @@ TEST(DamageReport, EachDamagedFileIsOneAlertLine) {
         {"collision_sphere_cut_short", ZemWithForm("DTRM", [](ByteWriter& w) {
              Chunk(w, BeginForm(w, "COLD"), [&] { PutCounted(w, "Root"), Chunk(w, BeginBare(w, "BSPH"), [&] { PutText(w, "ab"); }); }); }),
          {}, true, false},
+        {"bounding_volume_count_past_its_chunk", ZemWithForm("DTRM", [](ByteWriter& w) {
+             Chunk(w, BeginBare(w, "BNDV"), [&] { PutCounted(w, "b"), PutCounted(w, "Root"), PutU32(w, 5); }); }), {}, true, false},
+        {"info_entry_cut_short", ZemWithForm("INFO", [](ByteWriter& w) { Chunk(w, BeginBare(w, "AUTH"), [&] { PutText(w, "ab"); }); }),
+         {}, true, false},
         {"light_of_the_least_size", ZemWithForm("DTRM", [](ByteWriter& w) {  // no name, no type
              Chunk(w, BeginNrml(w, "NAVL", 0), [&] { PutU32(w, 1), PutBytes(w, Bytes(46, 0).data(), 46); }); }), {}, false, false},
         {"animations_after_a_foreign_name", good, foreignTail, false, false},
