@@ -266,6 +266,11 @@ TEST(Import, BadInputsFailWithTheFileAndTheReason) {
          text(Gltf({{"\"scene\":0", "\"animations\":[{\"samplers\":[{\"input\":0,\"output\":0}],"
                                     "\"channels\":[{\"sampler\":0,\"target\":{\"node\":0,\"path\":\"colour\"}}]}],\"scene\":0"}})),
          "d.gltf", "channels[0].target.path: \"colour\" is no animated property"},
+        {"normals of unsigned shorts", "d.gltf", text(Gltf({{"\"POSITION\":0", "\"POSITION\":0,\"NORMAL\":2"},
+                    {"\"SCALAR\"}]", "\"SCALAR\"},{\"bufferView\":0,\"componentType\":5121,\"count\":3,\"type\":\"VEC3\"}]"}})), "d.gltf",
+         "normals are neither floats nor normalized signed"},
+        {"texture coordinates of three numbers", "d.gltf", text(Gltf({{"\"POSITION\":0", "\"POSITION\":0,\"TEXCOORD_0\":0"}})),
+         "d.gltf", "accessor 0 does not match its positions"},
         {"DAE stride 0", "d.dae", text(Dae({{"stride=\"3\"", "stride=\"0\""}})), "d.dae", "stride is not a count from 1 to 64"},
         {"DAE scene naming no visual scene", "d.dae", text(Dae({{"url=\"#s\"", "url=\"#g\""}})), "d.dae",
          "<instance_visual_scene> url=\"#g\" names no visual scene"},
