@@ -44,6 +44,12 @@ int CompareNoCase(const char* a, const char* b) {
 bool EqualNoCase(const char* a, const char* b) { return CompareNoCase(a, b) == 0; }
 bool EqualNoCase(const std::string& a, const char* b) { return CompareNoCase(a.c_str(), b) == 0; }
 
+std::string LowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = char(c + 32);
+    return text;
+}
+
 bool IsPrefixNoCase(const std::string& word, const char* full) {
     if (word.empty() || word.size() > std::strlen(full)) return false;
     for (size_t i = 0; i < word.size(); ++i) {

@@ -18,6 +18,9 @@ uint32_t NameHash(const char* text, size_t length);
 int CompareNoCase(const char* a, const char* b);
 bool EqualNoCase(const char* a, const char* b);
 bool EqualNoCase(const std::string& a, const char* b);
+// The text with A-Z made a-z (other bytes as they are): the key of a name
+// the game compares without letter case.
+std::string LowerAscii(std::string text);
 // True when word is a non-empty leading part of full, ignoring ASCII case
 // ("verb" of "VerboseTextures").
 bool IsPrefixNoCase(const std::string& word, const char* full);

@@ -287,9 +287,7 @@ private:
             if (const Value* alpha = extras.Get("hasAlpha")) {
                 image.hasAlpha = Flag(alpha);
             } else {
-                image.hasAlpha = false;
-                for (size_t i = 3; i < image.picture.pixels.size(); i += 4)
-                    image.hasAlpha = image.hasAlpha || image.picture.pixels[i] != 255;
+                image.hasAlpha = !image.picture.Opaque();
             }
             scene_->images.push_back(std::move(image));
         }

@@ -32,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "core/str.h"
 #include "model/read_model.h"  // LevelByteCount
 #include "scene/adopt_foreign.h"
 #include "scene/conventions.h"
@@ -47,12 +48,6 @@ constexpr char kShipShader[] = "ship";
 constexpr uint32_t kMaterialVersion = 2;
 constexpr int32_t kColourSide = 4;  // the texture a colour alone is given
 constexpr uint64_t kMaxImageBytes = UINT32_MAX;
-
-std::string Lower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = char(c + 32);
-    return text;
-}
 
 std::string Number(int64_t v) {
     std::string text;
@@ -76,12 +71,6 @@ uint8_t Encoded(float linear) {
 }
 
 uint8_t Fraction(float v) { return uint8_t(std::lround(std::min(1.0f, std::max(0.0f, v)) * 255)); }
-
-bool Opaque(const PixelImage& picture) {
-    for (size_t i = 3; i < picture.pixels.size(); i += 4)
-        if (picture.pixels[i] != 255) return false;
-    return true;
-}
 
 PixelImage Filled(const uint8_t rgba[4]) {
     PixelImage p;
@@ -194,8 +183,8 @@ struct MaterialsStep {
             if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
         if (valid.empty()) valid = "Material";
         std::string unique = valid;
-        for (int n = 2; materialNames.count(Lower(unique)); ++n) unique = valid + "_" + Number(n);
-        materialNames.insert(Lower(unique));
+        for (int n = 2; materialNames.count(LowerAscii(unique)); ++n) unique = valid + "_" + Number(n);
+        materialNames.insert(LowerAscii(unique));
         if (unique != name)
             adoption.Note("Material " + material.name + " named " + unique +
                           (valid == name ? " - another material has its name"
@@ -214,13 +203,13 @@ struct MaterialsStep {
         std::string name;
         for (int n = 1;; ++n) {
             name = stem + (n > 1 ? "_" + Number(n) : std::string()) + kNameSuffixes[int(role)];
-            if (!imageNames.count(Lower(name)) && (!first || !fileStems.count(Lower(TextureStem(name))))) break;
+            if (!imageNames.count(LowerAscii(name)) && (!first || !fileStems.count(LowerAscii(TextureStem(name))))) break;
         }
-        imageNames.insert(Lower(name));
-        if (first) fileStems.insert(Lower(TextureStem(name)));
+        imageNames.insert(LowerAscii(name));
+        if (first) fileStems.insert(LowerAscii(TextureStem(name)));
         ModelImage image;
         image.name = name;
-        image.format = Opaque(picture) ? "DXT1" : "DXT5";
+        image.format = picture.Opaque() ? "DXT1" : "DXT5";
         // The model's materials and images are one form, whose length is a
         // 32-bit count: textures beyond it cannot be written.
         for (int32_t w = picture.width, h = picture.height;; w = std::max(w / 2, 1), h = std::max(h / 2, 1)) {
@@ -308,7 +297,7 @@ struct MaterialsStep {
         }
         const int first = instance ? FindSourceSlot(*instance, Core_QStr(kParamNames[0])) : -1;
         const PixelImage* diffuse = first >= 0 ? instance->slots[size_t(first)].source.get() : nullptr;
-        if (diffuse && !Opaque(*diffuse) && shader == kShipShader)
+        if (diffuse && !diffuse->Opaque() && shader == kShipShader)
             adoption.Note("Material " + name + " has transparency - the ship shader reads the alpha of its texture" +
                           " as the team colour mask");
 
@@ -368,7 +357,7 @@ struct MaterialsStep {
                     map.output = out.line->name.value;
                     map.key = stem + "_" + map.output;
                     map.format = imageOf(slot).format;
-                    map.hasAlpha = !Opaque(composed);
+                    map.hasAlpha = !composed.Opaque();
                     map.picture = composed;
                     adopted.maps.push_back({map.output, int32_t(scene.images.size())});
                     scene.images.push_back(std::move(map));

@@ -12,6 +12,7 @@
 #include <map>
 #include <set>
 
+#include "core/str.h"
 #include "model/transform.h"
 #include "scene/adopt_foreign.h"
 #include "scene/build.h"
@@ -23,14 +24,6 @@ namespace {
 
 const float kZero[3] = {0, 0, 0};
 const float kOne[3] = {1, 1, 1};
-// The version of the only multi mesh files the game reads and the tool writes.
-
-std::string Lower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = char(c + 32);
-    return text;
-}
-
 bool IsIdentity(const Matrix& m) {
     const Matrix identity;
     return std::equal(m.m, m.m + 16, identity.m);
@@ -157,8 +150,8 @@ private:
         for (char& c : name) c = c == '[' ? '(' : c == ']' ? ')' : c == ':' ? '.' : c;
         if (name.empty()) name = "Joint";
         std::string unique = name;
-        for (int k = 1; taken_.count(Lower(unique)); ++k) unique = name + "." + std::to_string(k);
-        taken_.insert(Lower(unique));
+        for (int k = 1; taken_.count(LowerAscii(unique)); ++k) unique = name + "." + std::to_string(k);
+        taken_.insert(LowerAscii(unique));
         if (unique != wanted) {
             std::string why = wanted.empty() ? "it has no name" : "";
             if (!wanted.empty() && name != wanted) why = "the game's names hold no brackets or colons";
@@ -204,9 +197,9 @@ private:
                 const int32_t marker = Add(item.joint, node.name, t, r, std::string());
                 SetFact(out_.nodes[size_t(marker)].facts, "marker_head", "0 0");
                 adoption_.Note("Marker " + value + " is given the head values 0, 0");
-            } else if (node.mesh < 0 && ParseNavLightName(node.name, light) && !taken_.count(Lower(light.value)) &&
+            } else if (node.mesh < 0 && ParseNavLightName(node.name, light) && !taken_.count(LowerAscii(light.value)) &&
                        light.value.find_first_of("[]:") == std::string::npos && !light.value.empty()) {
-                taken_.insert(Lower(light.value));
+                taken_.insert(LowerAscii(light.value));
                 joint = Add(item.joint, node.name, t, r, light.value);
                 adoption_.Note("Navigation light " + light.value +
                                " is given colour alpha 1 and the sprite and high-end bytes its name shows");

@@ -17,6 +17,12 @@ struct PixelImage {
     std::vector<unsigned char> pixels;
 
     size_t PixelCount() const { return pixels.size() / 4; }
+    // Every pixel's alpha is 255.
+    bool Opaque() const {
+        for (size_t i = 3; i < pixels.size(); i += 4)
+            if (pixels[i] != 255) return false;
+        return true;
+    }
 };
 
 // Channel codes: bits 0-3 select the source byte (1 red .. 4 alpha, 0 = the
