@@ -13,6 +13,7 @@
 #include <set>
 #include <sstream>
 
+#include "model/check_model.h"
 #include "model/joints.h"
 #include "scene/check_scene.h"
 #include "tests/support/test_util.h"
@@ -397,6 +398,68 @@ TEST(SceneCheck, FindsEachBrokenInvariant) {
         Scene scene = *built;
         row.plant(scene);
         EXPECT_FALSE(CheckScene(scene).empty());
+    }
+}
+
+// The model check finds each broken invariant planted into the sample, by
+// its own words, and nothing in the sample as built.
+TEST(ModelCheck, FindsEachBrokenInvariant) {
+    auto plainCurve = [](Model& m) -> AnimationCurve& {
+        for (auto& c : m.animation->curves)
+            if (!(c->flags & kCurveTangents) && !c->keys.empty()) return *c;
+        return *m.animation->curves[0];
+    };
+    auto group = [](Model& m) -> PrimitiveGroup& { return m.multiMeshes[0]->meshes[0]->parts[0].groups[0]; };
+    const struct {
+        std::function<void(Model&)> plant;
+        const char* problem;
+    } rows[] = {
+        {[](Model& m) { m.type = 5; }, "type 5"},
+        {[](Model& m) { m.materials[1]->index = 7; }, "material 1: index 7"},
+        {[](Model& m) { m.materials[0]->name.value += "x"; }, "material name: stale hash"},
+        {[](Model& m) { m.materials[0]->shader.value += std::string(1, '\0'); }, "material shader: zero byte inside"},
+        {[](Model& m) { m.materials.emplace_back(); }, "]: null slot"},
+        {[](Model& m) { m.images[0]->format.Set("DXT15"); }, "image 0: format longer than 4"},
+        {[](Model& m) { m.images[0]->levels[1].size = 1; }, "image 0 level 1:"},
+        {[](Model& m) { m.multiMeshes[0]->kind = 1; }, "multi mesh: kind 1"},
+        {[](Model& m) { m.multiMeshes[0]->meshes[0]->lod = -1; }, "multi mesh: negative lod -1"},
+        {[](Model& m) { m.multiMeshes[0]->meshes[0]->parts[0].index = 4; }, "multi mesh part 0: index 4"},
+        {[](Model& m) { m.multiMeshes[0]->meshes[0]->parts[0].stride = 4; }, "multi mesh part 0: stride 4"},
+        {[](Model& m) { m.multiMeshes[0]->meshes[0]->parts[0].vertices.pop_back(); }, "multi mesh part 0: "},
+        {[&](Model& m) { group(m).index = 3; }, "multi mesh part 0 group 0: index 3"},
+        {[&](Model& m) { ++group(m).indexCount; }, "multi mesh part 0 group 0: count"},
+        {[&](Model& m) { group(m).indices[0] = 60000; }, "multi mesh part 0 group 0: index 60000 of"},
+        {[](Model& m) { m.engineShapes[0]->index = 2; }, "engine shape 0: index 2"},
+        {[](Model& m) { m.engineShapes[0]->vertexCount = -1; }, "engine shape[0]: negative vertex count"},
+        {[](Model& m) { m.engineBurns[0]->vertices.push_back(0); }, "engine burn[0]: "},
+        {[](Model& m) { m.engineBurns[0]->divisions = 0; }, "engine burn 0: more vertices than divisions x flames"},
+        {[](Model& m) { m.glows[0]->index = 9; }, "glow 0: index 9"},
+        {[](Model& m) { m.dockPaths[0]->segmentCount += 1; }, "dock path: segmentCount"},
+        {[](Model& m) { m.dockPaths[0]->segments[0].index = 5; }, "dock segment 0: index 5"},
+        {[](Model& m) { m.markers[0]->index = 6; }, "marker 0: index 6"},
+        {[](Model& m) { ++m.collisionMeshes[0]->indexCount; }, "collision mesh 0: count"},
+        {[](Model& m) { m.collisionMeshes[0]->indices[0] = 60000; }, "collision mesh 0: index 60000 of"},
+        {[](Model& m) { m.joints[0]->position[1] = NAN; }, "a number that is not finite"},
+        {[](Model& m) { m.animation->curves[1]->index = 0; }, "animation: curve 1: index 0"},
+        {[&](Model& m) { plainCurve(m).keys[0].interpolation = 1; }, "interpolation word without flag"},
+        {[](Model& m) { ++m.animation->clipCount; }, "animation: clipCount"},
+        {[](Model& m) { m.animation->names.push_back(m.animation->names[0]); }, "interned twice"},
+        {[](Model& m) { m.animation->clips[0]->tracks[0]->links[0].connected = 0; }, "connected 0"},
+        {[](Model& m) { m.animation->curves[0]->nameIndex = -1; }, "curve: name index -1"},
+        {[](Model& m) { m.animation->stringTable.push_back('x'); }, "string table not zero-terminated"},
+    };
+    auto sample = [] {
+        std::unique_ptr<Model> model = BuildSampleModel();
+        model->animation = BuildSampleAnimation();
+        return model;
+    };
+    ASSERT_EQ(CheckModel(*sample()), std::vector<std::string>());
+    for (const auto& row : rows) {
+        std::unique_ptr<Model> model = sample();
+        row.plant(*model);
+        const std::vector<std::string> found = CheckModel(*model);
+        const bool named = std::any_of(found.begin(), found.end(), [&](const std::string& p) { return p.find(row.problem) != std::string::npos; });
+        EXPECT_TRUE(named) << row.problem << " not among " << ::testing::PrintToString(found);
     }
 }
 

@@ -27,6 +27,9 @@ TEST(Scan, VariablesPerFileInNameOrder) {
     CommandContext e;  // without SCAN_PARAMS only the variables are set
     EXPECT_EQ(RunWords(e, {"scan=" + root}), "");
     EXPECT_EQ(VariableOrNone(e, "SCAN_FILE"), "trail");
+    t.Write("odd/q$[CR].zem", "x");  // a file's name is taken as it is, never expanded
+    EXPECT_EQ(RunWords(e, {"scan=" + t.File("odd")}), "");
+    EXPECT_EQ(VariableOrNone(e, "SCAN_FULL_PATH") + VariableOrNone(e, "SCAN_FILE"), t.File("odd/q$[CR].zem") + "q$[CR]");
     EXPECT_EQ(RunWords(e, {"$SCAN_PARAMS=echo=x", "scan=", "scan=" + t.File("missing"), "scan=" + t.File("sub/x.txt")}),
               "Error - Cannot scan folder " + t.File("missing") + " - No such file or directory\n" +
                   "Error - Cannot scan folder " + t.File("sub/x.txt") + " - Not a directory\n");

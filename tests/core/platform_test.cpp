@@ -55,13 +55,16 @@ TEST(MakeFolderTree, MakesEveryMissingLevel) {
     EXPECT_FALSE(MakeFolderTree(t.File("file/sub")));
 }
 
-// A file's length; a pipe has none, and says so.
+// A file's length and bytes; a pipe has no length, and says so.
 TEST(FileLength, OfAFileNotOfAPipe) {
     TempFolder t;
     t.Write("f", "12345");
     uint64_t length = 0;
     FILE* file = OpenFile(t.File("f").c_str(), "rb");
     EXPECT_TRUE(FileLength(file, length) && length == 5);
+    unsigned char bytes[4] = {};  // a read at an offset gives all it asks for or fails
+    EXPECT_TRUE(ReadFileAt(file, 1, 4, bytes) && bytes[0] == '2' && bytes[3] == '5');
+    EXPECT_FALSE(ReadFileAt(file, 2, 4, bytes));
     std::fclose(file);
     FILE* pipe = popen("echo x", "r");
     EXPECT_FALSE(FileLength(pipe, length));

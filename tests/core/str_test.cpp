@@ -10,6 +10,7 @@ TEST(NameHash, KnownValuesAndLetterFolding) {
     // Only ASCII letters fold: "[" and "{" (and the Latin-1 pair) differ by 32 too.
     EXPECT_NE(NameHash("["), NameHash("{"));
     EXPECT_NE(NameHash("\xC4"), NameHash("\xE4"));
+    EXPECT_EQ(LowerAscii("@AZ[`az{\xC4"), "@az[`az{\xC4");  // the name key folds the same letters
 }
 
 TEST(NameMatch, HashThenCaseInsensitiveText) {
