@@ -1,6 +1,7 @@
 #include "collada/geometry.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "collada/extras.h"
 #include "collada/ids.h"
@@ -65,11 +66,10 @@ void AddInput(TiXmlElement* parent, const char* semantic, int offset, const std:
     SetAttr(input, "source", Uri(source));
 }
 
-void AddGeometry(TiXmlElement* library, const Scene& scene, const SceneMesh& mesh) {
-    const std::string& name = mesh.name;
+void AddGeometry(TiXmlElement* library, const Scene& scene, const SceneMesh& mesh, const std::string& name) {
     TiXmlElement* geometry = AddChildElement(library, "geometry");
     SetAttr(geometry, "id", GeometryId(name));
-    SetAttr(geometry, "name", GeometryName(name));
+    SetAttr(geometry, "name", GeometryName(mesh.name));
     TiXmlElement* element = AddChildElement(geometry, "mesh");
 
     const std::string positionId = name + "-POSITION", normalId = name + "-Normal0", uvId = name + "-UV0";
@@ -102,6 +102,21 @@ void AddGeometry(TiXmlElement* library, const Scene& scene, const SceneMesh& mes
 
 }  // namespace
 
+std::vector<std::string> MeshIdStems(const Scene& scene) {
+    std::unordered_set<std::string> taken, seen;
+    for (const SceneMesh& mesh : scene.meshes) taken.insert(mesh.name);
+    std::vector<std::string> stems;
+    stems.reserve(scene.meshes.size());
+    for (const SceneMesh& mesh : scene.meshes) {
+        std::string stem = mesh.name;
+        if (!seen.insert(stem).second)
+            for (int k = 2; !taken.insert(stem = mesh.name + "-" + std::to_string(k)).second;) ++k;
+        stems.push_back(std::move(stem));
+    }
+    return stems;
+}
+
 void AddGeometries(TiXmlElement* library, const Scene& scene) {
-    for (const SceneMesh& mesh : scene.meshes) AddGeometry(library, scene, mesh);
+    const std::vector<std::string> stems = MeshIdStems(scene);
+    for (size_t i = 0; i < scene.meshes.size(); ++i) AddGeometry(library, scene, scene.meshes[i], stems[i]);
 }

@@ -1,6 +1,7 @@
 #include "collada/nodes.h"
 
 #include "collada/extras.h"
+#include "collada/geometry.h"
 #include "collada/ids.h"
 #include "collada/xml_blocks.h"
 #include "scene/conventions.h"
@@ -15,9 +16,9 @@ void AddRotate(TiXmlElement* node, const char* sid, const char* axis, float radi
     AddText(rotate, std::move(text));
 }
 
-void AddInstance(TiXmlElement* node, const Scene& scene, const SceneNode& source) {
+void AddInstance(TiXmlElement* node, const Scene& scene, const SceneNode& source, const std::string& stem) {
     TiXmlElement* instance = AddChildElement(node, "instance_geometry");
-    SetAttr(instance, "url", Uri(GeometryId(scene.meshes[size_t(source.mesh)].name)));
+    SetAttr(instance, "url", Uri(GeometryId(stem)));
     if (source.materials.empty()) return;
     TiXmlElement* technique = AddChildElement(AddChildElement(instance, "bind_material"), "technique_common");
     for (int32_t index : source.materials) {
@@ -30,7 +31,7 @@ void AddInstance(TiXmlElement* node, const Scene& scene, const SceneNode& source
 }
 
 // Nested no deeper than the scene's joint limit allows, so recursion is safe.
-void AddNode(TiXmlElement* parent, const Scene& scene, int32_t index) {
+void AddNode(TiXmlElement* parent, const Scene& scene, const std::vector<std::string>& stems, int32_t index) {
     const SceneNode& source = scene.nodes[size_t(index)];
     TiXmlElement* node = AddChildElement(parent, "node");
     if (source.nameOnly) {
@@ -48,7 +49,7 @@ void AddNode(TiXmlElement* parent, const Scene& scene, int32_t index) {
         AddRotate(node, "rotateZ", "0 0 1 ", source.rotation[2]);
         AddRotate(node, "rotateY", "0 1 0 ", source.rotation[1]);
         AddRotate(node, "rotateX", "1 0 0 ", source.rotation[0]);
-        if (source.mesh >= 0) AddInstance(node, scene, source);
+        if (source.mesh >= 0) AddInstance(node, scene, source, stems[size_t(source.mesh)]);
         TiXmlElement* technique = AddChildElement(AddChildElement(node, "extra"), "technique");
         SetAttr(technique, "profile", "FCOLLADA");
         AddText(AddChildElement(technique, "visibility"), "1.000000");
@@ -56,12 +57,13 @@ void AddNode(TiXmlElement* parent, const Scene& scene, int32_t index) {
         SetAttr(node, "id", source.name);
         SetAttr(node, "sid", source.name);
     }
-    for (int32_t child : source.children) AddNode(node, scene, child);
+    for (int32_t child : source.children) AddNode(node, scene, stems, child);
     AddNodeExtra(node, source);
 }
 
 }  // namespace
 
 void AddNodes(TiXmlElement* visualScene, const Scene& scene) {
-    for (int32_t root : scene.roots) AddNode(visualScene, scene, root);
+    const std::vector<std::string> stems = MeshIdStems(scene);
+    for (int32_t root : scene.roots) AddNode(visualScene, scene, stems, root);
 }

@@ -736,7 +736,14 @@ struct Import {
     bool Mesh(size_t index) {
         const DaeGeometry& g = doc.geometries[index];
         SceneMesh mesh;
-        mesh.name = EndsWith(g.id, "-lib") ? g.id.substr(0, g.id.size() - 4) : (g.name.empty() ? g.id : g.name);
+        // The tool's own geometry: id "<stem>-lib", name "<mesh>Mesh", the stem
+        // the mesh's name or, for a name an earlier mesh has, that name and more.
+        const std::string named = EndsWith(g.name, "Mesh") ? g.name.substr(0, g.name.size() - 4) : std::string();
+        if (EndsWith(g.id, "-lib"))
+            mesh.name = !named.empty() && StartsWith(g.id, (named + "-").c_str()) && g.id != named + "-lib"
+                            ? named : g.id.substr(0, g.id.size() - 4);
+        else
+            mesh.name = g.name.empty() ? g.id : g.name;
         const char* const kSemantics[3] = {"POSITION", "NORMAL", "TEXCOORD"};
         const uint32_t kWidths[3] = {3, 3, 2};
         std::vector<float>* const kLists[3] = {&mesh.positions, &mesh.normals, &mesh.texCoords};

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <iterator>
 #include <set>
+#include <type_traits>
 #include <unordered_map>
 
 #include "import/frame.h"
@@ -70,12 +71,19 @@ int64_t Integer(const Value* v, int64_t fallback) { return v && v->IsInt64() ? v
 bool Flag(const Value* v) { return v && ((v->IsBool() && v->GetBool()) || (v->IsInt() && v->GetInt() == 1)); }
 std::string Text(const Value* v) { return v && v->IsString() ? std::string(v->GetString(), v->GetStringLength()) : ""; }
 
-// Up to n numbers of an array into out (those it lacks stay as they are).
+// Up to n numbers of an array into out (those it lacks stay as they are);
+// whole numbers as they are, not through a float, which holds 24 bits.
 template <typename T>
 void Numbers(const Value* v, T* out, size_t n) {
     if (!v || !v->IsArray()) return;
-    for (rapidjson::SizeType i = 0; i < v->Size() && i < n; ++i)
-        if ((*v)[i].IsNumber()) out[i] = T(Finite((*v)[i].GetDouble()));
+    for (rapidjson::SizeType i = 0; i < v->Size() && i < n; ++i) {
+        const Value& x = (*v)[i];
+        if constexpr (std::is_integral_v<T>) {
+            if (x.IsUint()) out[i] = T(x.GetUint());
+        } else if (x.IsNumber()) {
+            out[i] = T(Finite(x.GetDouble()));
+        }
+    }
 }
 
 // Indices that must name an entry of a list of `size`: -1 otherwise.

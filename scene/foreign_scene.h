@@ -11,7 +11,8 @@
 #include "scene/scene.h"
 
 // True for a scene no game model stands for: it has no level-of-detail root
-// node ("ROOT_LOD[<n>]"), which every scene the converter builds has.
+// node ("ROOT_LOD[<n>]"), which every scene the converter builds has (the
+// first renamed "NAVL[...]" when the joint "Root" has a navigation light).
 bool IsForeignScene(const Scene& scene);
 
 // Rewrites a foreign scene in place; appends one line per default taken to

@@ -14,6 +14,7 @@
 #include "scene/finite_numbers.h"
 #include "scene/model_from_scene.h"
 #include "texture/decode_pixels.h"
+#include "tests/support/edge_models.h"
 #include "tests/support/test_util.h"
 
 namespace fs = std::filesystem;
@@ -119,6 +120,13 @@ TEST(Convert, NineFormatPairs) {
     TempFolder t;
     ASSERT_TRUE(WriteSampleModel(t.File("sample.zem")));
     ASSERT_TRUE(WriteModelFiles(t.File("rich.zem"), *RichModel(), BuildSampleAnimation().get()));
+    ASSERT_TRUE(WriteModelFiles(t.File("meshes.zem"), *MeshEdgeModel(), BuildSampleAnimation().get()));
+    // (With a header the tool converts, and pictures of stems of their own:
+    // two of one stem are written to one map file.)
+    std::unique_ptr<Model> objects = ObjectEdgeModel();
+    objects->version = kMultiMeshVersion, objects->typeName = BuildSampleModel()->typeName;
+    objects->images[1]->name.Set("other\\b c.dds"), objects->images[2]->name.Set("c d");
+    ASSERT_TRUE(WriteModelFiles(t.File("objects.zem"), *objects, objects->animation.get()));
     const char* const kFormats[] = {"dae", "glb", "gltf"};
     const struct {
         const char* from;
@@ -127,7 +135,7 @@ TEST(Convert, NineFormatPairs) {
         {"dae", "dae"},  {"dae", "glb"},  {"dae", "gltf"},  {"glb", "dae"},   {"glb", "glb"},
         {"glb", "gltf"}, {"gltf", "dae"}, {"gltf", "glb"},  {"gltf", "gltf"},
     };
-    for (const char* model : {"sample", "rich"}) {
+    for (const char* model : {"sample", "rich", "meshes", "objects"}) {
         for (const char* format : kFormats) {
             const std::string out = std::string("direct/") + format + "/" + model + "." + format;
             RunTool({std::string(model) + ".zem", out}, t.Path());  // the rich model has alerts

@@ -16,6 +16,7 @@
 #include "scene/names.h"
 #include "scene/scene_equal.h"
 #include "scene/way_back.h"
+#include "tests/support/edge_models.h"
 #include "tests/support/test_util.h"
 
 namespace {
@@ -161,135 +162,6 @@ Scene MeshesOf(const Scene& scene) {
     return part;
 }
 
-MeshPart MakePart(int32_t material, uint32_t format, std::vector<std::array<float, 8>> vertices,
-                  std::vector<PrimitiveGroup> groups) {
-    MeshPart part;
-    part.materialIndex = material;
-    part.format = format;
-    const VertexLayoutInfo layout = VertexLayout(format);
-    part.stride = layout.stride;
-    part.vertexCount = int32_t(vertices.size());
-    part.vertices.assign(vertices.size() * size_t(layout.stride), 0.0f);
-    const bool wide = !(format & kFormatThreeWide);
-    for (size_t v = 0; v < vertices.size(); ++v) {
-        float* out = &part.vertices[v * size_t(layout.stride)];
-        const auto& in = vertices[v];
-        if (format & kFormatPosition) {
-            std::copy(in.begin(), in.begin() + 3, out + layout.position);
-            if (wide) out[layout.position + 3] = 1;
-        }
-        if (format & kFormatNormal) std::copy(in.begin() + 3, in.begin() + 6, out + layout.normal);
-        if (format & kFormatTexCoord) std::copy(in.begin() + 6, in.end(), out + layout.texCoord);
-        // A flat square mapped along its axes: U along +X, V along +Y.
-        if (format & kFormatTangent) out[layout.tangent] = 1;
-        if (format & kFormatBinormal) out[layout.binormal + 1] = 1;
-    }
-    part.groups = std::move(groups);
-    for (size_t g = 0; g < part.groups.size(); ++g) part.groups[g].index = int32_t(g);
-    return part;
-}
-
-std::unique_ptr<Mesh> Level(int32_t lod, std::vector<MeshPart> parts) {
-    auto mesh = std::make_unique<Mesh>();
-    mesh->lod = lod;
-    mesh->parts = std::move(parts);
-    for (size_t p = 0; p < mesh->parts.size(); ++p) mesh->parts[p].index = int32_t(p);
-    return mesh;
-}
-
-MultiMesh& AddMulti(Model& model, uint8_t kind, const char* name, const char* joint) {
-    auto mm = std::make_unique<MultiMesh>();
-    mm->kind = kind;
-    mm->name.Set(name);
-    mm->parentName.Set(joint);
-    (kind ? model.goblinMeshes : model.multiMeshes).push_back(std::move(mm));
-    return *(kind ? model.goblinMeshes : model.multiMeshes).back();
-}
-
-void AddGlow(Model& model, const char* name, const char* joint, uint32_t lod, int32_t meshLod) {
-    auto glow = std::make_unique<Glow>();
-    glow->index = int32_t(model.glows.size());
-    glow->name.Set(name);
-    glow->parentName.Set(joint);
-    glow->lod = lod;
-    const float n = -1.0f;
-    glow->mesh = Level(meshLod, {MakePart(2, 0x000B,
-                                          {{{0, 0, 0, 0, 0, n, 0, 0}}, {{1, 0, 0, 0, 0, n, 1, 0}},
-                                           {{1, 1, 0, 0, 0, n, 1, 1}}},
-                                          {MakeGroup(kPrimTriList, {0, 1, 2})})});
-    model.glows.push_back(std::move(glow));
-}
-
-// The sample's joints and materials with meshes of every unusual kind: parts
-// out of material order and sharing a material, strips and fans, a
-// three-wide part, zeros of both signs, an unused vertex, triangles out of
-// range (some, all), a part without triangles, a part with tangents and
-// binormals, a level whose number is not its position, goblin levels past
-// the LOD roots, glows at several levels (one past the roots, one whose
-// mesh has another number, one whose joint is missing, one naming its joint
-// in another letter case), a mesh whose joint is missing, two meshes of one
-// name one after the other, a name split into "SUB_PARAMS", meshes and a
-// glow without levels.
-std::unique_ptr<Model> EdgeModel() {
-    std::unique_ptr<Model> model = BuildSampleModel();
-    model->multiMeshes.clear();
-    model->goblinMeshes.clear();
-    model->glows.clear();
-    const float z = -0.0f;
-    // Long enough for its node name to be split.
-    MultiMesh& edges = AddMulti(*model, 0, ("Edges" + std::string(60, '_')).c_str(), "Turret");
-    std::vector<MeshPart> parts;
-    parts.push_back(MakePart(1, 0x000B,
-                             {{{z, 0, 1, 0, z, 1, z, 0}}, {{1, z, 1, 0, 0, 1, 1, z}}, {{1, 1, 1, z, 0, 1, 1, 1}},
-                              {{0, 1, z, 0, 0, 1, 0, 1}}, {{9, 9, 9, 0, 0, 1, 0.5f, 0.5f}}},
-                             {MakeGroup(kPrimTriList, {0, 1, 2, 0, 2, 3})}));
-    parts.push_back(MakePart(0, 0x000B,
-                             {{{0, 0, 0, 0, 0, 1, 0, 0}}, {{1, 0, 0, 0, 0, 1, 1, 0}}, {{0, 1, 0, 0, 0, 1, 0, 1}},
-                              {{1, 1, 0, 0, 0, 1, 1, 1}}},
-                             {MakeGroup(kPrimTriStrip, {0, 1, 2, 3}), MakeGroup(kPrimTriFan, {0, 1, 3, 2})}));
-    parts.push_back(MakePart(1, 0x8003,
-                             {{{0, 0, 2, 1, 0, 0, 0, 0}}, {{0, 1, 2, 1, 0, 0, 0, 0}}, {{0, 0, 3, 1, 0, 0, 0, 0}}},
-                             {MakeGroup(kPrimTriList, {0, 1, 2, 0, 1, 9, 2, 1, 0})}));
-    parts.push_back(MakePart(0, 0x000B,
-                             {{{5, 5, 5, 0, 1, 0, 0, 0}}, {{6, 5, 5, 0, 1, 0, 0, 0}}, {{5, 6, 5, 0, 1, 0, 0, 0}}},
-                             {MakeGroup(kPrimTriList, {3, 4, 5})}));
-    parts.push_back(MakePart(2, 0x000B, {{{7, 7, 7, 1, 0, 0, 0, 0}}, {{8, 7, 7, 1, 0, 0, 1, 0}}}, {}));
-    parts.push_back(MakePart(0, 0x600B,
-                             {{{0, 0, 4, 0, 0, 1, 0, 0}}, {{2, 0, 4, 0, 0, 1, 1, 0}}, {{2, 2, 4, 0, 0, 1, 1, 1}},
-                              {{0, 2, 4, 0, 0, 1, 0, 1}}},
-                             {MakeGroup(kPrimTriList, {0, 1, 2, 0, 2, 3})}));
-    edges.meshes.push_back(Level(0, std::move(parts)));
-    edges.meshes.push_back(Level(1, {MakePart(3, 0x0009,
-                                              {{{0, 0, 0, 0, 0, 0, 0, 0}}, {{1, 0, 0, 0, 0, 0, 1, 0}},
-                                               {{0, 1, 0, 0, 0, 0, 0, 1}}},
-                                              {MakeGroup(kPrimTriList, {0, 1, 2})})}));
-    edges.meshes.push_back(Level(7, {MakePart(0, 0x0003, {{{0, 0, 0, 0, 1, 0, 0, 0}}, {{1, 0, 0, 0, 1, 0, 0, 0}},
-                                                          {{0, 0, 1, 0, 1, 0, 0, 0}}},
-                                              {MakeGroup(kPrimTriFan, {0, 1, 2})})}));
-    const MeshPart triangle = MakePart(1, 0x000B,
-                                       {{{0, 0, 0, 0, 0, 1, 0, 0}}, {{1, 0, 0, 0, 0, 1, 1, 0}},
-                                        {{0, 1, 0, 0, 0, 1, 0, 1}}},
-                                       {MakeGroup(kPrimTriList, {0, 1, 2})});
-    for (const char* name : {"Twin", "Twin"}) AddMulti(*model, 0, name, "Hull").meshes.push_back(Level(0, {triangle}));
-    AddMulti(*model, 0, "Bare\n1:x", "Hull");
-    MultiMesh& lost = AddMulti(*model, 0, "Lost", "NoSuchJoint");
-    lost.meshes.push_back(Level(0, {triangle}));
-    lost.meshes.push_back(Level(1, {triangle}));
-    MultiMesh& goblin = AddMulti(*model, 1, "Gob", "hull");
-    for (int32_t lod : {0, 1, 2, 9}) goblin.meshes.push_back(Level(lod, {triangle}));
-    AddGlow(*model, "G0", "Turret", 0, 0);
-    AddGlow(*model, "G1", "turret", 1, 1);
-    AddGlow(*model, "G1", "Turret", 2, 4);
-    AddGlow(*model, "G5", "Hull", 5, 5);
-    AddGlow(*model, "Gx", "NoSuchJoint", 0, 0);
-    AddGlow(*model, "Bare", "Hull", 3, 0);
-    model->glows.back()->mesh.reset();
-    std::swap(model->glows.front(), model->glows.back());
-    AddMulti(*model, 1, "", "");
-    ResolveJoints(*model);
-    return model;
-}
-
 // A model as the reader gives it.
 std::unique_ptr<Model> Read(const Model& model) {
     std::unique_ptr<Model> read = ReadZemChecked(BuildZem(model), nullptr);
@@ -302,7 +174,7 @@ TEST(MeshesWayBack, LevelsPartsAndGlowsComeBackAndBuildTheSameMeshes) {
         const char* name;
         std::unique_ptr<Model> model;
     };
-    Case cases[] = {{"sample", Read(*BuildSampleModel())}, {"rich", Read(*RichModel())}, {"edges", EdgeModel()}};
+    Case cases[] = {{"sample", Read(*BuildSampleModel())}, {"rich", Read(*RichModel())}, {"edges", MeshEdgeModel()}};
     for (Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::unique_ptr<Scene> scene = Build(*c.model);

@@ -12,6 +12,7 @@
 #include "scene/model_from_scene.h"
 #include "scene/names.h"
 #include "scene/scene_equal.h"
+#include "tests/support/edge_models.h"
 #include "tests/support/test_util.h"
 
 namespace {
@@ -126,149 +127,6 @@ void ExpectSameObjects(const Model& expected, const Model& actual, const std::st
     }
 }
 
-template <typename T>
-T& Add(OwnedList<T>& list) {
-    list.emplace_back(new T);
-    return *list.back();
-}
-
-// A model of the values the names and placements cannot show exactly.
-std::unique_ptr<Model> EdgeModel() {
-    auto model = std::make_unique<Model>();
-    model->version = 0xFFFFFFF0u;
-    model->typeName.Set("DRELMARCH2 multi mesh file");
-    Joint& root = Add(model->joints);
-    root.name.Set("ROOT");
-    root.parentName.Set("Nowhere");
-    root.position[0] = 1.5f, root.rotation[1] = 0.25f, root.axis[2] = -0.5f, root.scale[0] = 3;
-    root.flags[1] = 0;
-    Joint& arm = Add(model->joints);
-    arm.name.Set("Arm");
-    arm.parentName.Set("root");
-    arm.position[1] = 1e-7f;
-    arm.rotation[0] = 1e-8f, arm.axis[0] = 1;  // the sum forgets the rotation
-    arm.rotation[1] = 0.1f, arm.axis[1] = 0.7f;
-    arm.scale[2] = -2, arm.flags[0] = 255;
-    Joint& hand = Add(model->joints);
-    hand.name.Set("Hand");
-    hand.parentName.Set("ARM");
-    hand.rotation[2] = -0.0f, hand.axis[0] = -0.0f;  // signed zeros, no axis node
-    // Against the tree's order; ROOT_LOD[0] renamed; the joint Hand renamed twice.
-    for (const char* name : {"Hand", "arm", "Root", "HAND"}) {
-        NavLight& light = Add(model->navLights);
-        light.name.Set(name);
-        light.type.Set(name[0] == 'H' ? "DEFAULT" : "Strobe");
-        light.section = 0xFFFFFFFFu;
-        light.size = 1.2345678f, light.phase = -0.0f, light.frequency = 1e-20f;
-        const float colour[4] = {0.123456789f, 1, 0, 0.5f};
-        std::copy(colour, colour + 4, light.colour);
-        light.distance = 3e38f;
-        light.sprite = 7;
-    }
-    Marker& marker = Add(model->markers);
-    marker.name.Set("Tip");
-    marker.parentName.Set("hand");
-    marker.headValues[0] = 2.5f, marker.headValues[1] = -1;
-    marker.position[0] = 0.1, marker.position[2] = 1e300 * 0;
-    marker.rotation[1] = 3.14159265358979;
-    DockPath& path = Add(model->dockPaths);
-    path.name.Set("Dock [A] of a name long enough to be cut into groups");
-    path.parentName.Set("arm");
-    path.exit = 5, path.animFlags = 6, path.tolerance = -0.0f;
-    path.family.Set("Fighters and more");
-    DockSegment seg;
-    seg.position[0] = 1.0000001f, seg.rotation[2] = -3;
-    seg.useRot = 2, seg.tolerance = 3.3333333f, seg.speed = 1e-9f, seg.clearRes = 0x80000000u;
-    path.segments = {seg, DockSegment()};
-    path.segmentCount = 2;
-    DockPath& bare = Add(model->dockPaths);
-    bare.name.Set("Bare");
-    bare.latch = 1, bare.tolerance = 0.3f;
-    bare.link.Set("Bare2");
-    EngineShape& shape = Add(model->engineShapes);
-    shape.name.Set("Nozzle");
-    shape.parentName.Set("ARM");
-    shape.vertices = {0, 0, 0, 1, 0, 0, 0.1f, 1, -0.0f};
-    shape.vertexCount = 3;
-    EngineBurn& burn = Add(model->engineBurns);
-    burn.name.Set("Flame");
-    burn.parentName.Set("Arm");
-    burn.divisions = 2, burn.flameCount = 3, burn.vertexCount = 6;
-    for (int i = 0; i < 18; ++i) burn.vertices.push_back(float(i) / 7);
-    EngineBurn& none = Add(model->engineBurns);
-    none.name.Set("NoFlames");
-    none.parentName.Set("Hand");
-    none.divisions = 0, none.flameCount = 4;
-    CollisionMesh& col = Add(model->collisionMeshes);
-    col.parentName.Set("NoSuchJoint");
-    col.vertices = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1};
-    col.vertexCount = 4;
-    col.indices = {0, 1, 2, 3, 2, 1, 3};  // a corner past the last triangle
-    col.indexCount = 7;
-    InfoEntry& info = Add(model->infoEntries);
-    info.key.Set("Note");
-    info.value.Set("tab\there\nnew line \\ back");
-    Add(model->infoEntries).key.Set("Empt");
-
-    TextureImage& image = Add(model->images);
-    image.name.Set("tex\\a b.dds");
-    image.format.Set("DXT5");
-    for (int32_t size : {8, 4}) {
-        MipLevel level;
-        level.width = level.height = size;
-        level.size = size == 8 ? 64 : 16;
-        level.data.assign(size_t(level.size), 0x11);
-        image.levels.push_back(level);
-    }
-    for (const uint8_t pixels : {0x22, 0x33}) {  // two unused pictures of one stem
-        TextureImage& same = Add(model->images);
-        same = image;
-        same.name.Set(pixels == 0x22 ? "other\\a b.dds" : "a b");
-        for (MipLevel& level : same.levels) level.data.assign(level.data.size(), pixels);
-    }
-    Material& material = Add(model->materials);
-    material.version = 3;
-    material.name.Set("Paint\ttab");
-    material.shader.Set("shiny");
-    for (int k = 0; k < 5; ++k) {  // the last names an image one past the model's
-        MaterialParam param;
-        param.name.Set(k == 4 ? "$glow" : k % 2 ? "$colour" : "$diffuse");
-        param.type = k % 2 ? kParamColour : k == 2 ? 9 : kParamTexture;
-        param.imageIndex = k == 4 ? 3 : 0;
-        const float colour[4] = {0.123456789f, -0.0f, 1e-10f, 0.3f};
-        if (k % 2) std::copy(colour, colour + 4, param.colour);
-        material.params.push_back(param);
-    }
-    Add(model->materials) = Material(material);  // the same name twice
-
-    auto set = std::make_unique<AnimationSet>();
-    set->version = 7, set->infoWord0 = 1, set->infoWord3 = 0xDEADBEEF, set->infoWord4 = 2;
-    set->formatName.Set("DRELMARCH2 mad file");
-    for (const char* name : {"pre:Arm_RotateX", "arm_translateY", "Root_rotateZ", "Odd"}) {
-        AnimationCurve& curve = Add(set->curves);
-        curve.name.Set(name);
-        curve.flags = name[0] == 'p' ? 0x0101 : 0;
-        curve.trailer1 = 3, curve.trailer2 = 0xFFFFFFFFu;
-        for (double t : {0.0, 0.1, 1.7}) {
-            CurveKey key;
-            key.time = t, key.value = t * 3, key.inTangentX = 0.5f, key.interpolation = curve.flags & 1;
-            curve.keys.push_back(key);
-        }
-    }
-    AnimationClip& clip = Add(set->clips);
-    clip.name.Set("Swing");
-    clip.start = 0.1f, clip.end = 1.7f, clip.loopStart = 0.3f, clip.loopEnd = 1.3f;
-    ClipTrack& track = Add(clip.tracks);
-    track.name.Set("ARM");
-    track.curveIndices = {0, 99, -1, 1};
-    Add(clip.tracks).name.Set("Empty");
-    AnimationClip& later = Add(set->clips);
-    later.name.Set("swing");
-    later.start = 1e-7f, later.end = 1234567.9f, later.loopStart = 3, later.loopEnd = 7;
-    model->animation = std::move(set);
-    return model;
-}
-
 struct Case {
     const char* name;
     std::function<std::unique_ptr<Model>()> build;
@@ -288,7 +146,7 @@ std::vector<Case> Cases() {
              m->animation = BuildSampleAnimation();
              return m;
          }},
-        {"edge", EdgeModel},
+        {"edge", ObjectEdgeModel},
         {"joints only",
          [] {
              auto m = std::make_unique<Model>();
