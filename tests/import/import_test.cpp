@@ -20,6 +20,7 @@
 #include "gltf/png.h"
 #include "import/dae_document.h"
 #include "import/dae_scene.h"
+#include "import/frame.h"
 #include "import/gltf_document.h"
 #include "import/gltf_import.h"
 #include "import/png_read.h"
@@ -236,7 +237,7 @@ TEST(Import, BadInputsFailWithTheFileAndTheReason) {
          "d.dae", "<shininess> is not one number"},
         {"sound TGA", "t.tga", tga(2), "", ""},
         {"sound grey TGA", "t.tga", tga(3, 8), "", ""},
-        {"colour-mapped TGA", "t.tga", tga(1), "t.tga", "image type 1"},
+        {"colour-mapped TGA", "t.tga", tga(1), "t.tga", "image type 1 (only true-colour and grey are read)"},
         {"TGA cut short", "t.tga", tga(2, 24, 1), "t.tga", "cut short: 1 x 1 pixels in 20 bytes"},
         {"glTF channel path not a text", "d.gltf",
          text(Gltf({{"\"scene\":0", "\"animations\":[{\"samplers\":[{\"input\":0,\"output\":0}],"
@@ -289,6 +290,10 @@ TEST(Import, BadInputsFailWithTheFileAndTheReason) {
         {"channel without a target", "d.gltf",
          text(Gltf({{"\"scene\":0", "\"animations\":[{\"samplers\":[{\"input\":0,\"output\":0}],\"channels\":[{\"sampler\":0}]}],\"scene\":0"}})),
          "d.gltf", "animations[0].channels[0]: lacks its sampler or target"},
+        {"matrix of three numbers", "d.gltf", text(Gltf({{"\"name\":\"a\",", "\"name\":\"a\",\"matrix\":[1,0,0],"}})),
+         "d.gltf", "nodes[0].matrix: not an array of 16 numbers"},
+        {"data URI not in base64", "d.gltf", text(Gltf({{"m.bin", "data:application/octet-stream,AAAA"}})), "d.gltf",
+         "buffers[0].uri: a data URI that is not base64"},
         {"DAE unit without a length", "d.dae", text(Dae({{"meter=\"0.01\"", "name=\"cm\""}})), "", ""},
         {"DAE accessor of another array", "d.dae", text(Dae({{"source=\"#pa\"", "source=\"#qa\""}})), "d.dae",
          "the accessor reads \"#qa\", not the source's own array"},
@@ -1060,4 +1065,31 @@ TEST(DaeImport, WithoutOrWithDamagedTechniquesTheTextCounts) {
             for (size_t i = 0; i < a.positions.size(); ++i) EXPECT_NEAR(a.positions[i], b.positions[i], 1e-6);
         }
     }
+}
+
+// The linear maps of node scale: normals take the cofactors (the transposed
+// inverse times the determinant's size), a map of one scale is known as
+// such, and a float text's rounding of 0 and 1 is made exact.
+TEST(Frame, CofactorsUniformScalesAndSnapping) {
+    for (const double sign : {1.0, -1.0}) {
+        Frame a;
+        const double m[9] = {2, 1, 0, 0, 3, 1, 1, 0, 4 * sign};
+        std::copy(m, m + 9, a.m);
+        const double det = a.Determinant();
+        EXPECT_EQ(det, sign > 0 ? 25 : -23);
+        EXPECT_TRUE(a.Cofactors().Transposed() * a == Frame::Uniform(std::fabs(det))) << sign;
+    }
+    double s = 0;
+    EXPECT_TRUE(Frame::Uniform(2.5).IsUniform(s) && s == 2.5);
+    for (int i = 1; i < 9; ++i) {
+        Frame f = Frame::Uniform(2.5);
+        f.m[i] += 1;
+        EXPECT_FALSE(f.IsUniform(s)) << i;
+    }
+    Frame f;
+    const double near[9] = {1 + 9e-6, -1 - 9e-6, 9e-6, -9e-6, 0.5, 1.1e-5, 1 - 1.1e-5, 0, 1};
+    std::copy(near, near + 9, f.m);
+    f.Snap();
+    const double snapped[9] = {1, -1, 0, 0, 0.5, 1.1e-5, 1 - 1.1e-5, 0, 1};
+    EXPECT_TRUE(std::equal(f.m, f.m + 9, snapped));
 }
