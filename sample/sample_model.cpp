@@ -8,6 +8,14 @@
 
 #include "model/write_model.h"
 
+std::unique_ptr<Mesh> MakeMesh(int32_t lod, std::vector<MeshPart> parts) {
+    auto mesh = std::make_unique<Mesh>();
+    mesh->lod = lod;
+    mesh->parts = std::move(parts);
+    for (size_t i = 0; i < mesh->parts.size(); ++i) mesh->parts[i].index = int32_t(i);
+    return mesh;
+}
+
 namespace {
 
 // ---- Textures ----------------------------------------------------------------
@@ -248,14 +256,6 @@ MeshPart Part(int32_t material, uint32_t format, const std::vector<Vertex>& vert
     part.groups = std::move(groups);
     for (size_t i = 0; i < part.groups.size(); ++i) part.groups[i].index = int32_t(i);
     return part;
-}
-
-std::unique_ptr<Mesh> MakeMesh(int32_t lod, std::vector<MeshPart> parts) {
-    auto mesh = std::make_unique<Mesh>();
-    mesh->lod = lod;
-    mesh->parts = std::move(parts);
-    for (size_t i = 0; i < mesh->parts.size(); ++i) mesh->parts[i].index = int32_t(i);
-    return mesh;
 }
 
 // Level 0: the hull box in two parts (sides in "Hull" as a list, top and

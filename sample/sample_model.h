@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "model/model.h"
 
@@ -12,6 +13,9 @@
 // rotations, markers, dock paths, navigation lights, engine shapes and burns,
 // glows, a collision mesh and colour parameters.
 std::unique_ptr<Model> BuildSampleModel();
+
+// A mesh of level `lod` of the parts, numbered in order.
+std::unique_ptr<Mesh> MakeMesh(int32_t lod, std::vector<MeshPart> parts);
 
 // Two clips and curves on translate and rotate channels, with and without
 // tangents, for the joints of BuildSampleModel.

@@ -11,6 +11,7 @@
 #include "scene/check_scene.h"
 #include "scene/model_from_scene.h"
 #include "scene/names.h"
+#include "scene/object_facts.h"
 #include "scene/scene_equal.h"
 #include "tests/support/edge_models.h"
 #include "tests/support/test_util.h"
@@ -303,4 +304,22 @@ TEST(WayBack, MangledFactsAreSafe) {
         EXPECT_EQ(back->joints.size(), o.model->joints.size()) << text;
         Read(Write(*back), false);  // an image of a size past the budget is written without pixels
     }
+}
+
+// A fact's numbers are taken only when its whole text is them, each after
+// one space; anything else leaves the values as they were.
+TEST(FactTexts, NumbersReadOnlyFromTheWholeText) {
+    const std::pair<const char*, bool> rows[] = {{"1 -2.5 3e2", true}, {"1,2,3", false}, {"1  2 3", false},
+                                                 {"1 2", false},        {"1 2 3 ", false}, {" 1 2 3", false},
+                                                 {"1 2 3 4", false},    {"1 2 x", false}};
+    for (const auto& [text, whole] : rows) {
+        float v[3] = {9, 9, 9};
+        EXPECT_EQ(ReadFloats(text, v, 3), whole) << text;
+        EXPECT_EQ(v[2], whole ? 300 : 9) << text;
+    }
+    uint32_t w[2] = {};
+    EXPECT_TRUE(ReadWords("4294967295 0", w, 2) && w[0] == 4294967295u);
+    EXPECT_FALSE(ReadWords("4294967296 0", w, 2) || ReadWords("-1 0", w, 2));
+    const std::string name = "a\\b\tc\nd";
+    EXPECT_EQ(FactLines(FactField(name) + "\t" + FactField("")), (std::vector<std::vector<std::string>>{{name, ""}}));
 }

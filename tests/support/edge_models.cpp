@@ -35,14 +35,6 @@ MeshPart MakePart(int32_t material, uint32_t format, std::vector<std::array<floa
     return part;
 }
 
-std::unique_ptr<Mesh> Level(int32_t lod, std::vector<MeshPart> parts) {
-    auto mesh = std::make_unique<Mesh>();
-    mesh->lod = lod;
-    mesh->parts = std::move(parts);
-    for (size_t p = 0; p < mesh->parts.size(); ++p) mesh->parts[p].index = int32_t(p);
-    return mesh;
-}
-
 MultiMesh& AddMulti(Model& model, uint8_t kind, const char* name, const char* joint) {
     auto mm = std::make_unique<MultiMesh>();
     mm->kind = kind;
@@ -59,10 +51,10 @@ void AddGlow(Model& model, const char* name, const char* joint, uint32_t lod, in
     glow->parentName.Set(joint);
     glow->lod = lod;
     const float n = -1.0f;
-    glow->mesh = Level(meshLod, {MakePart(2, 0x000B,
-                                          {{{0, 0, 0, 0, 0, n, 0, 0}}, {{1, 0, 0, 0, 0, n, 1, 0}},
-                                           {{1, 1, 0, 0, 0, n, 1, 1}}},
-                                          {MakeGroup(kPrimTriList, {0, 1, 2})})});
+    glow->mesh = MakeMesh(meshLod, {MakePart(2, 0x000B,
+                                             {{{0, 0, 0, 0, 0, n, 0, 0}}, {{1, 0, 0, 0, 0, n, 1, 0}},
+                                              {{1, 1, 0, 0, 0, n, 1, 1}}},
+                                             {MakeGroup(kPrimTriList, {0, 1, 2})})});
     model.glows.push_back(std::move(glow));
 }
 
@@ -104,25 +96,25 @@ std::unique_ptr<Model> MeshEdgeModel() {
                              {{{0, 0, 4, 0, 0, 1, 0, 0}}, {{2, 0, 4, 0, 0, 1, 1, 0}}, {{2, 2, 4, 0, 0, 1, 1, 1}},
                               {{0, 2, 4, 0, 0, 1, 0, 1}}},
                              {MakeGroup(kPrimTriList, {0, 1, 2, 0, 2, 3})}));
-    edges.meshes.push_back(Level(0, std::move(parts)));
-    edges.meshes.push_back(Level(1, {MakePart(3, 0x0009,
-                                              {{{0, 0, 0, 0, 0, 0, 0, 0}}, {{1, 0, 0, 0, 0, 0, 1, 0}},
-                                               {{0, 1, 0, 0, 0, 0, 0, 1}}},
-                                              {MakeGroup(kPrimTriList, {0, 1, 2})})}));
-    edges.meshes.push_back(Level(7, {MakePart(0, 0x0003, {{{0, 0, 0, 0, 1, 0, 0, 0}}, {{1, 0, 0, 0, 1, 0, 0, 0}},
-                                                          {{0, 0, 1, 0, 1, 0, 0, 0}}},
-                                              {MakeGroup(kPrimTriFan, {0, 1, 2})})}));
+    edges.meshes.push_back(MakeMesh(0, std::move(parts)));
+    edges.meshes.push_back(MakeMesh(1, {MakePart(3, 0x0009,
+                                                 {{{0, 0, 0, 0, 0, 0, 0, 0}}, {{1, 0, 0, 0, 0, 0, 1, 0}},
+                                                  {{0, 1, 0, 0, 0, 0, 0, 1}}},
+                                                 {MakeGroup(kPrimTriList, {0, 1, 2})})}));
+    edges.meshes.push_back(MakeMesh(7, {MakePart(0, 0x0003, {{{0, 0, 0, 0, 1, 0, 0, 0}}, {{1, 0, 0, 0, 1, 0, 0, 0}},
+                                                             {{0, 0, 1, 0, 1, 0, 0, 0}}},
+                                                 {MakeGroup(kPrimTriFan, {0, 1, 2})})}));
     const MeshPart triangle = MakePart(1, 0x000B,
                                        {{{0, 0, 0, 0, 0, 1, 0, 0}}, {{1, 0, 0, 0, 0, 1, 1, 0}},
                                         {{0, 1, 0, 0, 0, 1, 0, 1}}},
                                        {MakeGroup(kPrimTriList, {0, 1, 2})});
-    for (const char* name : {"Twin", "Twin"}) AddMulti(*model, 0, name, "Hull").meshes.push_back(Level(0, {triangle}));
+    for (const char* name : {"Twin", "Twin"}) AddMulti(*model, 0, name, "Hull").meshes.push_back(MakeMesh(0, {triangle}));
     AddMulti(*model, 0, "Bare\n1:x", "Hull");
     MultiMesh& lost = AddMulti(*model, 0, "Lost", "NoSuchJoint");
-    lost.meshes.push_back(Level(0, {triangle}));
-    lost.meshes.push_back(Level(1, {triangle}));
+    lost.meshes.push_back(MakeMesh(0, {triangle}));
+    lost.meshes.push_back(MakeMesh(1, {triangle}));
     MultiMesh& goblin = AddMulti(*model, 1, "Gob", "hull");
-    for (int32_t lod : {0, 1, 2, 9}) goblin.meshes.push_back(Level(lod, {triangle}));
+    for (int32_t lod : {0, 1, 2, 9}) goblin.meshes.push_back(MakeMesh(lod, {triangle}));
     AddGlow(*model, "G0", "Turret", 0, 0);
     AddGlow(*model, "G1", "turret", 1, 1);
     AddGlow(*model, "G1", "Turret", 2, 4);

@@ -18,7 +18,6 @@ T& Add(OwnedList<T>& list) {
 // tangents and binormals along X and Y) with its groups numbered.
 MeshPart MakePart(int32_t material, uint32_t format, std::vector<std::array<float, 8>> vertices,
                   std::vector<PrimitiveGroup> groups);
-std::unique_ptr<Mesh> Level(int32_t lod, std::vector<MeshPart> parts);
 MultiMesh& AddMulti(Model& model, uint8_t kind, const char* name, const char* joint);
 void AddGlow(Model& model, const char* name, const char* joint, uint32_t lod, int32_t meshLod);
 
