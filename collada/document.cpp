@@ -58,12 +58,13 @@ bool WriteDocument(const Scene& scene, const char* outputPath, const DaeOptions&
     TiXmlElement* materials = AddChildElement(collada, "library_materials");
     TiXmlElement* effects = AddChildElement(collada, "library_effects");
     AddMaterials(images, materials, effects, scene);
-    AddGeometries(AddChildElement(collada, "library_geometries"), scene);
+    const std::vector<std::string> stems = MeshIdStems(scene);
+    AddGeometries(AddChildElement(collada, "library_geometries"), scene, stems);
     AddAnimations(AddChildElement(collada, "library_animations"), scene);
     TiXmlElement* visualScene = AddChildElement(AddChildElement(collada, "library_visual_scenes"), "visual_scene");
     SetAttr(visualScene, "id", documentName);
     SetAttr(visualScene, "name", documentName);
-    AddNodes(visualScene, scene);
+    AddNodes(visualScene, scene, stems);
 
     TiXmlElement* extra = AddChildElement(visualScene, "extra");
     TiXmlElement* max3d = AddChildElement(extra, "technique");

@@ -116,7 +116,6 @@ std::vector<std::string> MeshIdStems(const Scene& scene) {
     return stems;
 }
 
-void AddGeometries(TiXmlElement* library, const Scene& scene) {
-    const std::vector<std::string> stems = MeshIdStems(scene);
+void AddGeometries(TiXmlElement* library, const Scene& scene, const std::vector<std::string>& stems) {
     for (size_t i = 0; i < scene.meshes.size(); ++i) AddGeometry(library, scene, scene.meshes[i], stems[i]);
 }

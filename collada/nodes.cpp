@@ -1,7 +1,6 @@
 #include "collada/nodes.h"
 
 #include "collada/extras.h"
-#include "collada/geometry.h"
 #include "collada/ids.h"
 #include "collada/xml_blocks.h"
 #include "scene/conventions.h"
@@ -63,7 +62,6 @@ void AddNode(TiXmlElement* parent, const Scene& scene, const std::vector<std::st
 
 }  // namespace
 
-void AddNodes(TiXmlElement* visualScene, const Scene& scene) {
-    const std::vector<std::string> stems = MeshIdStems(scene);
+void AddNodes(TiXmlElement* visualScene, const Scene& scene, const std::vector<std::string>& stems) {
     for (int32_t root : scene.roots) AddNode(visualScene, scene, stems, root);
 }

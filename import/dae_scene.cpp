@@ -740,8 +740,7 @@ struct Import {
         // the mesh's name or, for a name an earlier mesh has, that name and more.
         const std::string named = EndsWith(g.name, "Mesh") ? g.name.substr(0, g.name.size() - 4) : std::string();
         if (EndsWith(g.id, "-lib"))
-            mesh.name = !named.empty() && StartsWith(g.id, (named + "-").c_str()) && g.id != named + "-lib"
-                            ? named : g.id.substr(0, g.id.size() - 4);
+            mesh.name = !named.empty() && StartsWith(g.id, (named + "-").c_str()) ? named : g.id.substr(0, g.id.size() - 4);
         else
             mesh.name = g.name.empty() ? g.id : g.name;
         const char* const kSemantics[3] = {"POSITION", "NORMAL", "TEXCOORD"};

@@ -7,11 +7,7 @@ bool IsForeignScene(const Scene& scene) {
     size_t level = 0;
     for (const SceneNode& node : scene.nodes)
         if (ParseLodRootName(node.name, level)) return false;
-    // ROOT_LOD[0] renamed by the navigation light of the joint "Root".
-    for (int32_t root : scene.roots)
-        if (root >= 0 && size_t(root) < scene.nodes.size() && scene.nodes[size_t(root)].name.compare(0, 5, "NAVL[") == 0)
-            return false;
-    return true;
+    return LodRootNode(scene) < 0;
 }
 
 bool AdoptForeignScene(Scene& scene, std::string* error) {

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "scene/scene.h"
+
 const char kGlowMaterialName[] = "MATGLOW[TALVE_Glow]";
 
 namespace {
@@ -105,6 +107,21 @@ bool ParseLodRootName(const std::string& name, size_t& level) {
     if (!ParseBracketed(name, "ROOT_LOD", value) || !ParseInt(value, v) || v < 0) return false;
     level = size_t(v);
     return true;
+}
+
+int32_t LodRootNode(const Scene& scene) {
+    int32_t renamed = -1;
+    for (int32_t r : scene.roots) {
+        if (r < 0 || size_t(r) >= scene.nodes.size()) continue;
+        size_t level = 0;
+        const std::string& name = scene.nodes[size_t(r)].name;
+        if (ParseLodRootName(name, level)) {
+            if (level == 0) return r;
+        } else if (renamed < 0 && name.compare(0, 5, "NAVL[") == 0) {
+            renamed = r;
+        }
+    }
+    return renamed;
 }
 
 const char kSubParamsName[] = "SUB_PARAMS";

@@ -7,6 +7,8 @@
 
 #include "model/model.h"
 
+struct Scene;
+
 // "KIND[value]".
 std::string Bracketed(const char* kind, const std::string& value);
 
@@ -90,6 +92,10 @@ std::vector<std::string> FlagWords(const std::string& text);
 std::string JoinLongName(const std::string& first, const std::vector<std::string>& groups);
 
 bool ParseLodRootName(const std::string& name, size_t& level);
+// The root node standing for ROOT_LOD[0]: the root of that name or, renamed
+// by the light of the joint "Root", the first root named "NAVL[...]"; -1
+// when there is none.
+int32_t LodRootNode(const Scene& scene);
 bool ParseVersionInfoName(const std::string& name, int32_t& version);
 bool ParseJointNodeName(const std::string& name, std::string& joint);
 bool ParseAxisNodeName(const std::string& name, std::string& joint);

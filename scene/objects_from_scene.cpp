@@ -140,23 +140,6 @@ struct ObjectsBack {
 
     // ---- joints --------------------------------------------------------------
 
-    // ROOT_LOD[0]; renamed by the light of a joint "Root", the first root
-    // that is no other level's nor a holder.
-    int32_t LodRoot() const {
-        int32_t renamed = -1;
-        for (int32_t r : scene.roots) {
-            if (r < 0 || size_t(r) >= scene.nodes.size()) continue;
-            size_t level = 0;
-            const std::string& name = Node(r).name;
-            if (ParseLodRootName(name, level)) {
-                if (level == 0) return r;
-            } else if (renamed < 0 && name.compare(0, 5, "NAVL[") == 0) {
-                renamed = r;
-            }
-        }
-        return renamed;
-    }
-
     // The joint a joint node's name stands for ("JNT[...]", or the joint a
     // navigation light renamed).
     bool JointName(int32_t node, std::string& joint) const {
@@ -169,7 +152,7 @@ struct ObjectsBack {
     }
 
     void Joints() {
-        const int32_t root = LodRoot();
+        const int32_t root = LodRootNode(scene);
         if (root < 0) return;
         // The tree's root joint is ROOT_LOD[0] itself; a scene without its
         // facts (or a model without joints) has one when joints hang below.
